@@ -1,0 +1,76 @@
+#include "app/QtPrompter.h"
+
+#include <QApplication>
+#include <QFileDialog>
+#include <QInputDialog>
+#include <QMessageBox>
+
+namespace kimport {
+
+namespace {
+
+QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
+
+// Windows line breaks in the program's texts become plain ones.
+QString messageText(std::string_view text) { return qs(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+
+QString filterText(const FileDialogSpec& spec) {
+    QStringList parts;
+    for (const FileFilter& f : spec.filters) parts << qs(f.description + " (" + f.pattern + ")");
+    return parts.join(QStringLiteral(";;"));
+}
+
+}  // namespace
+
+Answer QtPrompter::message(MsgKind kind, Buttons buttons, std::string_view text, int helpContext) {
+    QMessageBox box(parent_);
+    switch (kind) {
+    case MsgKind::Error: box.setIcon(QMessageBox::Critical); box.setWindowTitle(QStringLiteral("Fehler")); break;
+    case MsgKind::Warning: box.setIcon(QMessageBox::Warning); box.setWindowTitle(QStringLiteral("Warnung")); break;
+    case MsgKind::Information: box.setIcon(QMessageBox::Information); box.setWindowTitle(QStringLiteral("Information")); break;
+    case MsgKind::Confirmation: box.setIcon(QMessageBox::Question); box.setWindowTitle(QStringLiteral("Bestätigen")); break;
+    }
+    box.setText(messageText(text));
+    switch (buttons) {
+    case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
+    case Buttons::OkHelp: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Help); break;
+    case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
+    case Buttons::YesNoCancel: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
+    }
+    box.setProperty("helpContext", helpContext);
+    switch (box.exec()) {
+    case QMessageBox::Yes: return Answer::Yes;
+    case QMessageBox::No: return Answer::No;
+    case QMessageBox::Cancel: return Answer::Cancel;
+    case QMessageBox::Help: return Answer::Help;
+    default: return buttons == Buttons::YesNoCancel ? Answer::Cancel : Answer::Ok;
+    }
+}
+
+void QtPrompter::beep() { QApplication::beep(); }
+
+std::optional<std::string> QtPrompter::inputQuery(std::string_view caption, std::string_view prompt,
+                                                  std::string_view initial) {
+    bool ok = false;
+    QString value = QInputDialog::getText(parent_, qs(caption), qs(prompt), QLineEdit::Normal, qs(initial), &ok);
+    if (!ok) return std::nullopt;
+    return value.toStdString();
+}
+
+std::optional<std::string> QtPrompter::openFile(const FileDialogSpec& spec) {
+    QString start = qs(spec.initialDir + (spec.initialFile.empty() ? "" : "/" + spec.initialFile));
+    QString file = QFileDialog::getOpenFileName(parent_, qs(spec.title), start, filterText(spec));
+    if (file.isEmpty()) return std::nullopt;
+    return file.toStdString();
+}
+
+std::optional<std::string> QtPrompter::saveFile(const FileDialogSpec& spec) {
+    QString start = qs(spec.initialDir + (spec.initialFile.empty() ? "" : "/" + spec.initialFile));
+    QString file = QFileDialog::getSaveFileName(parent_, qs(spec.title), start, filterText(spec));
+    if (file.isEmpty()) return std::nullopt;
+    if (!spec.defaultExtension.empty() && QFileInfo(file).suffix().isEmpty())
+        file += QStringLiteral(".") + qs(spec.defaultExtension);
+    return file.toStdString();
+}
+
+}  // namespace kimport

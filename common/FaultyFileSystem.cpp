@@ -1,0 +1,84 @@
+#include "common/FaultyFileSystem.h"
+
+#include <cerrno>
+
+namespace kimport {
+
+namespace {
+
+class FaultyFile : public FileHandle {
+public:
+    FaultyFile(FaultyFileSystem& fs, std::unique_ptr<FileHandle> inner, std::string path)
+        : fs_(fs), inner_(std::move(inner)), path_(std::move(path)) {}
+
+    std::size_t read(char* buffer, std::size_t n) override {
+        fs_.step("Lesefehler in " + path_);
+        return inner_->read(buffer, n);
+    }
+    void write(const char* data, std::size_t n) override {
+        fs_.step("Schreibfehler in " + path_);
+        fs_.consume(n, path_);
+        inner_->write(data, n);
+    }
+    void seek(std::uint64_t position) override { inner_->seek(position); }
+    std::uint64_t size() override { return inner_->size(); }
+    void sync() override {
+        fs_.step("Schreibfehler in " + path_);
+        inner_->sync();
+    }
+
+private:
+    FaultyFileSystem& fs_;
+    std::unique_ptr<FileHandle> inner_;
+    std::string path_;
+};
+
+}  // namespace
+
+void FaultyFileSystem::step(const std::string& what) {
+    ++operations_;
+    if (failAtOperation && operations_ == *failAtOperation)
+        throw IoError(what + ": " + systemErrorText(EIO));
+}
+
+void FaultyFileSystem::consume(std::size_t n, const std::string& path) {
+    if (spaceLeft && written_ + n > *spaceLeft) {
+        written_ = *spaceLeft;
+        throw IoError("Schreibfehler in " + path + ": " + systemErrorText(ENOSPC));
+    }
+    written_ += n;
+}
+
+std::unique_ptr<FileHandle> FaultyFileSystem::openRead(const std::string& path) {
+    step("Die Datei " + path + " kann nicht geöffnet werden");
+    return std::make_unique<FaultyFile>(*this, inner_.openRead(path), path);
+}
+
+std::unique_ptr<FileHandle> FaultyFileSystem::create(const std::string& path) {
+    step("Die Datei " + path + " kann nicht angelegt werden");
+    return std::make_unique<FaultyFile>(*this, inner_.create(path), path);
+}
+
+void FaultyFileSystem::rename(const std::string& from, const std::string& to) {
+    step("Die Datei " + from + " kann nicht umbenannt werden");
+    if (refuseRenames)
+        throw IoError("Die Datei " + from + " kann nicht in " + to + " umbenannt werden: " + systemErrorText(EIO));
+    inner_.rename(from, to);
+}
+
+bool FaultyFileSystem::remove(const std::string& path) {
+    ++operations_;
+    return inner_.remove(path);
+}
+
+void FaultyFileSystem::makeDirectory(const std::string& path) {
+    step("Das Verzeichnis " + path + " kann nicht angelegt werden");
+    inner_.makeDirectory(path);
+}
+
+void FaultyFileSystem::syncDirectory(const std::string& directory) {
+    step("Schreibfehler in " + directory);
+    inner_.syncDirectory(directory);
+}
+
+}  // namespace kimport

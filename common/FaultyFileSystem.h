@@ -1,0 +1,51 @@
+// A file system for tests that passes everything to another one until a
+// chosen fault strikes: the disk runs full after N bytes, the N-th operation
+// fails, or renames are refused (a crash just before the files are swapped).
+#pragma once
+
+#include "common/FileSystem.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace kimport {
+
+class FaultyFileSystem : public FileSystem {
+public:
+    explicit FaultyFileSystem(FileSystem& inner) : inner_(inner) {}
+
+    // Writes beyond this many bytes (counted over all files) fail with "no space".
+    std::optional<std::uint64_t> spaceLeft;
+    // The operation with this number (counted from 1 over all calls) fails.
+    std::optional<int> failAtOperation;
+    // Every rename fails, as when the process dies before the swap.
+    bool refuseRenames = false;
+
+    int operationCount() const { return operations_; }
+    std::uint64_t bytesWritten() const { return written_; }
+
+    std::unique_ptr<FileHandle> openRead(const std::string& path) override;
+    std::unique_ptr<FileHandle> create(const std::string& path) override;
+    void rename(const std::string& from, const std::string& to) override;
+    bool remove(const std::string& path) override;
+    bool exists(const std::string& path) override { return inner_.exists(path); }
+    bool isDirectory(const std::string& path) override { return inner_.isDirectory(path); }
+    std::vector<DirEntry> list(const std::string& directory) override { return inner_.list(directory); }
+    void makeDirectory(const std::string& path) override;
+    void syncDirectory(const std::string& directory) override;
+    std::unique_ptr<FileLock> tryLock(const std::string& path, bool exclusive) override {
+        return inner_.tryLock(path, exclusive);
+    }
+
+    // Counts one operation and throws when it is the one chosen to fail.
+    void step(const std::string& what);
+    // Accounts n bytes about to be written; throws when the disk is full.
+    void consume(std::size_t n, const std::string& path);
+
+private:
+    FileSystem& inner_;
+    int operations_ = 0;
+    std::uint64_t written_ = 0;
+};
+
+}  // namespace kimport

@@ -1,0 +1,52 @@
+// Operations on whole files and on file sets: every file of a table, matched
+// by directory + base name + ".*". Failures are shown through the Prompter.
+#pragma once
+
+#include "common/FileSystem.h"
+#include "common/Prompter.h"
+
+#include <string>
+#include <string_view>
+
+namespace kimport {
+
+// Suffix of the temporary files a safe write leaves behind only when it dies.
+constexpr const char* kTempSuffix = ".kimp-tmp";
+
+// Attribute bits for the directory test.
+constexpr unsigned kDirectoryAttribute = 0x10;
+
+// Copies every file matching the pattern into the target directory, under
+// newBaseName + the file's extension (or its own name when newBaseName is
+// empty). Returns the number of files handled, or -1 after a message.
+int CopyFileSet(const std::string& sourcePattern, const std::string& targetDirectory, const std::string& newBaseName,
+                Prompter& prompter, FileSystem& fs = realFileSystem());
+
+// Copies one file; the target may name a directory. The target is replaced
+// only after the whole copy reached the disk. False after a message.
+bool CopyOneFile(const std::string& sourcePath, const std::string& targetPath, Prompter& prompter,
+                 FileSystem& fs = realFileSystem());
+
+// Deletes every file matching the pattern; returns the count deleted, or -1 after a message.
+int DeleteFileSet(const std::string& pattern, Prompter& prompter, FileSystem& fs = realFileSystem());
+
+// True when the path exists and its attributes contain all the given bits.
+bool PathHasAttributes(const std::string& path, unsigned attributes, FileSystem& fs = realFileSystem());
+
+// Names in the directory matching a wildcard pattern ("*", "?"), compared
+// without regard to letter case, in the order the system lists them.
+std::vector<DirEntry> matchingEntries(const std::string& pattern, FileSystem& fs);
+bool wildcardMatch(std::string_view pattern, std::string_view name);
+
+// Path pieces: directory with a trailing "/", file name, extension with its dot.
+std::string directoryOf(const std::string& path);
+std::string fileNameOf(const std::string& path);
+std::string extensionOf(const std::string& path);
+std::string baseNameOf(const std::string& path);
+std::string withTrailingSlash(std::string directory);
+
+// The path of an existing file whose name differs only in letter case, or
+// the path itself when no such file exists.
+std::string findIgnoringCase(const std::string& path, FileSystem& fs = realFileSystem());
+
+}  // namespace kimport

@@ -1,0 +1,77 @@
+// The file access seam: every file the core reads or writes goes through it,
+// so tests can swap in a file system that fails on purpose.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace kimport {
+
+// A failed file operation; the text is German and names the file.
+class IoError : public std::runtime_error {
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class FileHandle {
+public:
+    virtual ~FileHandle() = default;
+    // Reads up to n bytes at the current position; returns the count read (0 at the end).
+    virtual std::size_t read(char* buffer, std::size_t n) = 0;
+    // Writes all n bytes or throws IoError.
+    virtual void write(const char* data, std::size_t n) = 0;
+    virtual void seek(std::uint64_t position) = 0;
+    virtual std::uint64_t size() = 0;
+    // Forces written data to the disk; throws IoError.
+    virtual void sync() = 0;
+};
+
+// Held while a lock on a file is wanted; released when destroyed.
+class FileLock {
+public:
+    virtual ~FileLock() = default;
+};
+
+struct DirEntry {
+    std::string name;
+    bool isDirectory = false;
+};
+
+class FileSystem {
+public:
+    virtual ~FileSystem() = default;
+
+    // Opening throws IoError when the file cannot be opened.
+    virtual std::unique_ptr<FileHandle> openRead(const std::string& path) = 0;
+    // Creates the file, replacing an existing one.
+    virtual std::unique_ptr<FileHandle> create(const std::string& path) = 0;
+    virtual void rename(const std::string& from, const std::string& to) = 0;
+    // Returns false when the file could not be removed.
+    virtual bool remove(const std::string& path) = 0;
+    virtual bool exists(const std::string& path) = 0;
+    virtual bool isDirectory(const std::string& path) = 0;
+    // Entries of a directory in the order the system lists them, without "." and "..".
+    virtual std::vector<DirEntry> list(const std::string& directory) = 0;
+    virtual void makeDirectory(const std::string& path) = 0;
+    // Syncs a directory so that renames in it survive a crash.
+    virtual void syncDirectory(const std::string& directory) = 0;
+    // Takes a shared or exclusive lock on the file without waiting; nullptr when another holds it.
+    virtual std::unique_ptr<FileLock> tryLock(const std::string& path, bool exclusive) = 0;
+
+    // Whole-file helpers built on the primitives above.
+    std::vector<char> readAll(const std::string& path);
+    // Writes the bytes to a temporary file beside the path, syncs it and renames it over the path.
+    void writeAtomically(const std::string& path, const char* data, std::size_t n);
+};
+
+// The operating system's file system.
+FileSystem& realFileSystem();
+
+// Text of errno for messages.
+std::string systemErrorText(int error);
+
+}  // namespace kimport

@@ -1,0 +1,212 @@
+#include "common/FileSystem.h"
+
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+
+namespace kimport {
+
+std::string systemErrorText(int error) {
+    switch (error) {
+    case ENOENT: return "Datei oder Verzeichnis nicht gefunden";
+    case EACCES:
+    case EPERM: return "Zugriff verweigert";
+    case ENOSPC: return "Kein Speicherplatz mehr auf dem Datenträger";
+    case EDQUOT: return "Speicherplatzkontingent überschritten";
+    case EROFS: return "Datenträger ist schreibgeschützt";
+    case EISDIR: return "Ist ein Verzeichnis";
+    case EIO: return "Ein-/Ausgabefehler";
+    case EEXIST: return "Datei existiert bereits";
+    case ENOTDIR: return "Kein Verzeichnis";
+    case EMFILE:
+    case ENFILE: return "Zu viele offene Dateien";
+    default: return std::strerror(error);
+    }
+}
+
+namespace {
+
+class PosixFile : public FileHandle {
+public:
+    PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    ~PosixFile() override { ::close(fd_); }
+
+    std::size_t read(char* buffer, std::size_t n) override {
+        std::size_t done = 0;
+        while (done < n) {
+            ssize_t r = ::read(fd_, buffer + done, n - done);
+            if (r < 0) {
+                if (errno == EINTR) continue;
+                throw IoError("Lesefehler in " + path_ + ": " + systemErrorText(errno));
+            }
+            if (r == 0) break;
+            done += static_cast<std::size_t>(r);
+        }
+        return done;
+    }
+
+    void write(const char* data, std::size_t n) override {
+        while (n > 0) {
+            ssize_t w = ::write(fd_, data, n);
+            if (w < 0) {
+                if (errno == EINTR) continue;
+                throw IoError("Schreibfehler in " + path_ + ": " + systemErrorText(errno));
+            }
+            data += w;
+            n -= static_cast<std::size_t>(w);
+        }
+    }
+
+    void seek(std::uint64_t position) override {
+        if (::lseek(fd_, static_cast<off_t>(position), SEEK_SET) < 0)
+            throw IoError("Positionierfehler in " + path_ + ": " + systemErrorText(errno));
+    }
+
+    std::uint64_t size() override {
+        struct stat st {};
+        if (::fstat(fd_, &st) != 0)
+            throw IoError("Dateigröße von " + path_ + " unbekannt: " + systemErrorText(errno));
+        return static_cast<std::uint64_t>(st.st_size);
+    }
+
+    void sync() override {
+        if (::fsync(fd_) != 0)
+            throw IoError("Schreibfehler in " + path_ + ": " + systemErrorText(errno));
+    }
+
+private:
+    int fd_;
+    std::string path_;
+};
+
+// Open-file-description locks: they conflict between two opens in the same
+// process too, and the system drops them when the process dies.
+class PosixLock : public FileLock {
+public:
+    explicit PosixLock(int fd) : fd_(fd) {}
+    ~PosixLock() override { ::close(fd_); }
+
+private:
+    int fd_;
+};
+
+class RealFileSystem : public FileSystem {
+public:
+    std::unique_ptr<FileHandle> openRead(const std::string& path) override {
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            throw IoError("Die Datei " + path + " kann nicht geöffnet werden: " + systemErrorText(errno));
+        struct stat st {};
+        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+            ::close(fd);
+            throw IoError("Die Datei " + path + " kann nicht geöffnet werden: " + systemErrorText(EISDIR));
+        }
+        return std::make_unique<PosixFile>(fd, path);
+    }
+
+    std::unique_ptr<FileHandle> create(const std::string& path) override {
+        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        if (fd < 0)
+            throw IoError("Die Datei " + path + " kann nicht angelegt werden: " + systemErrorText(errno));
+        return std::make_unique<PosixFile>(fd, path);
+    }
+
+    void rename(const std::string& from, const std::string& to) override {
+        if (::rename(from.c_str(), to.c_str()) != 0)
+            throw IoError("Die Datei " + from + " kann nicht in " + to + " umbenannt werden: " +
+                          systemErrorText(errno));
+    }
+
+    bool remove(const std::string& path) override { return ::unlink(path.c_str()) == 0; }
+
+    bool exists(const std::string& path) override {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0;
+    }
+
+    bool isDirectory(const std::string& path) override {
+        struct stat st {};
+        return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+    }
+
+    std::vector<DirEntry> list(const std::string& directory) override {
+        std::vector<DirEntry> result;
+        DIR* dir = ::opendir(directory.empty() ? "." : directory.c_str());
+        if (!dir) return result;
+        std::string base = directory;
+        if (!base.empty() && base.back() != '/') base += '/';
+        while (dirent* e = ::readdir(dir)) {
+            std::string name = e->d_name;
+            if (name == "." || name == "..") continue;
+            result.push_back({name, isDirectory(base + name)});
+        }
+        ::closedir(dir);
+        return result;
+    }
+
+    void makeDirectory(const std::string& path) override {
+        if (::mkdir(path.c_str(), 0777) != 0 && errno != EEXIST)
+            throw IoError("Das Verzeichnis " + path + " kann nicht angelegt werden: " + systemErrorText(errno));
+    }
+
+    void syncDirectory(const std::string& directory) override {
+        int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+        if (fd < 0) return;
+        ::fsync(fd);
+        ::close(fd);
+    }
+
+    std::unique_ptr<FileLock> tryLock(const std::string& path, bool exclusive) override {
+        int fd = ::open(path.c_str(), (exclusive ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+        if (fd < 0 && exclusive) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0)
+            throw IoError("Die Datei " + path + " kann nicht geöffnet werden: " + systemErrorText(errno));
+        // Without write access only a read lock can be had; such a table cannot be written anyway.
+        int accessMode = ::fcntl(fd, F_GETFL) & O_ACCMODE;
+        struct flock fl {};
+        fl.l_type = (exclusive && accessMode == O_RDWR) ? F_WRLCK : F_RDLCK;
+        fl.l_whence = SEEK_SET;
+        if (::fcntl(fd, F_OFD_SETLK, &fl) != 0) {
+            ::close(fd);
+            return nullptr;
+        }
+        return std::make_unique<PosixLock>(fd);
+    }
+};
+
+}  // namespace
+
+FileSystem& realFileSystem() {
+    static RealFileSystem fs;
+    return fs;
+}
+
+std::vector<char> FileSystem::readAll(const std::string& path) {
+    auto file = openRead(path);
+    std::vector<char> data(static_cast<std::size_t>(file->size()));
+    std::size_t got = file->read(data.data(), data.size());
+    data.resize(got);
+    return data;
+}
+
+void FileSystem::writeAtomically(const std::string& path, const char* data, std::size_t n) {
+    std::string temp = path + ".kimp-tmp";
+    try {
+        auto file = create(temp);
+        file->write(data, n);
+        file->sync();
+        file.reset();
+        rename(temp, path);
+    } catch (...) {
+        remove(temp);
+        throw;
+    }
+    auto slash = path.find_last_of('/');
+    syncDirectory(slash == std::string::npos ? std::string() : path.substr(0, slash));
+}
+
+}  // namespace kimport

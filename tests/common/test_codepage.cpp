@@ -1,0 +1,51 @@
+#include "common/CodePage.h"
+#include "common/Text.h"
+
+#include <gtest/gtest.h>
+
+using namespace kimport;
+
+TEST(CodePages, DecodeTheDosAndWindowsPages) {
+    EXPECT_EQ(decodeCodePage("\x81\xE1\x94", 850), "üßö");
+    EXPECT_EQ(decodeCodePage("\x81\xE1\x94", 437), "üßö");
+    EXPECT_EQ(decodeCodePage("\xFC\xDF\x80", 1252), "üß€");
+    EXPECT_EQ(decodeCodePage("\xFC\xDF\x80", 28591), "üß\xC2\x80");
+    EXPECT_EQ(decodeCodePage("\xB5", 850), "Á");
+    EXPECT_EQ(decodeCodePage("\xB5", 437), "╡");
+}
+
+TEST(CodePages, EncodeRoundTripsAndCountsWhatCannotBeHeld) {
+    for (int cp : {437, 850, 852, 865, 866, 1250, 1251, 1252, 28591}) {
+        std::string all;
+        for (int b = 0; b < 256; ++b) all += static_cast<char>(b);
+        EXPECT_EQ(encodeCodePage(decodeCodePage(all, cp), cp), all) << cp;
+    }
+    std::size_t lost = 0;
+    EXPECT_EQ(encodeCodePage("Preis: 5 € – ok", 850, &lost), "Preis: 5 ? ? ok");
+    EXPECT_EQ(lost, 2u);
+    lost = 0;
+    EXPECT_EQ(encodeCodePage("Grüße", 1252, &lost), "Gr\xFC\xDF" "e");
+    EXPECT_EQ(lost, 0u);
+}
+
+TEST(DosToWindowsText, RereadsTheWindowsTextAsDos850Bytes) {
+    // A DOS file read as Windows-1252 gives these characters for the bytes 0x81, 0xE1, 0x84.
+    std::string readAsWindows = decodeCodePage("M\x81nchen Stra\xE1" "e \x84", 1252);
+    EXPECT_EQ(DosToWindowsText(readAsWindows), "München Straße ä");
+    EXPECT_EQ(charCount(DosToWindowsText(readAsWindows)), charCount(readAsWindows));
+    EXPECT_EQ(DosToWindowsText(""), "");
+    EXPECT_EQ(DosToWindowsText("plain ASCII"), "plain ASCII");
+}
+
+TEST(Utf8, CharacterFunctionsAndCaseFolding) {
+    EXPECT_EQ(charCount("größe"), 5u);
+    EXPECT_EQ(firstChars("größe", 3), "grö");
+    EXPECT_EQ(charSlice("größe", 2, 2), "öß");
+    EXPECT_EQ(asciiUpper("größe"), "GRößE");
+    EXPECT_EQ(foldedUpper("zstrukt.db"), "ZSTRUKT.DB");
+    EXPECT_TRUE(equalsIgnoreCase("Müller.DB", "MÜLLER.db"));
+    EXPECT_TRUE(isValidUtf8("Grüße"));
+    EXPECT_FALSE(isValidUtf8("Gr\xFC\xDF" "e"));
+    EXPECT_EQ(formatMessage("%s: Feld '%s' nicht gefunden", {"KUNDEN.DB", "Name"}),
+              "KUNDEN.DB: Feld 'Name' nicht gefunden");
+}

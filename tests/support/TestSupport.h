@@ -1,0 +1,40 @@
+// Helpers shared by the tests: a temporary directory that cleans up after
+// itself, and small file utilities.
+#pragma once
+
+#include <string>
+#include <vector>
+
+namespace kimport::test {
+
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    // The directory with a trailing "/".
+    const std::string& path() const { return path_; }
+    std::string file(const std::string& name) const { return path_ + name; }
+
+private:
+    std::string path_;
+};
+
+void writeFile(const std::string& path, const std::string& content);
+std::string readFile(const std::string& path);
+bool fileExists(const std::string& path);
+std::vector<std::string> listNames(const std::string& directory);
+
+// The source tree (for fixtures and scanning sources).
+std::string sourceDir();
+
+// Runs a command through the shell; returns its exit code and captures stdout/stderr.
+struct CommandResult {
+    int exitCode = -1;
+    std::string out;
+    std::string err;
+};
+CommandResult runCommand(const std::string& command);
+
+}  // namespace kimport::test
