@@ -33,8 +33,8 @@ public:
     std::vector<DirEntry> list(const std::string& directory) override { return inner_.list(directory); }
     void makeDirectory(const std::string& path) override;
     void syncDirectory(const std::string& directory) override;
-    std::unique_ptr<FileLock> tryLock(const std::string& path, bool exclusive) override {
-        return inner_.tryLock(path, exclusive);
+    std::unique_ptr<FileLock> tryLock(const std::string& lockFile, std::uint64_t byte, bool exclusive) override {
+        return inner_.tryLock(lockFile, byte, exclusive);
     }
 
     // Counts one operation and throws when it is the one chosen to fail.

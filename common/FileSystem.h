@@ -59,8 +59,10 @@ public:
     virtual void makeDirectory(const std::string& path) = 0;
     // Syncs a directory so that renames in it survive a crash.
     virtual void syncDirectory(const std::string& directory) = 0;
-    // Takes a shared or exclusive lock on the file without waiting; nullptr when another holds it.
-    virtual std::unique_ptr<FileLock> tryLock(const std::string& path, bool exclusive) = 0;
+    // Takes a shared or exclusive lock on one byte of a lock file (created when
+    // missing) without waiting; nullptr when another open holds a conflicting
+    // lock. Throws IoError when the lock file cannot be opened or created.
+    virtual std::unique_ptr<FileLock> tryLock(const std::string& lockFile, std::uint64_t byte, bool exclusive) = 0;
 
     // Whole-file helpers built on the primitives above.
     std::vector<char> readAll(const std::string& path);

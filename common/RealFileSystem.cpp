@@ -160,16 +160,18 @@ public:
         ::close(fd);
     }
 
-    std::unique_ptr<FileLock> tryLock(const std::string& path, bool exclusive) override {
-        int fd = ::open(path.c_str(), (exclusive ? O_RDWR : O_RDONLY) | O_CLOEXEC);
-        if (fd < 0 && exclusive) fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    std::unique_ptr<FileLock> tryLock(const std::string& lockFile, std::uint64_t byte, bool exclusive) override {
+        int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+        if (fd < 0) fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
-            throw IoError("Die Datei " + path + " kann nicht geöffnet werden: " + systemErrorText(errno));
+            throw IoError("Die Sperrdatei " + lockFile + " kann nicht geöffnet werden: " + systemErrorText(errno));
         // Without write access only a read lock can be had; such a table cannot be written anyway.
         int accessMode = ::fcntl(fd, F_GETFL) & O_ACCMODE;
         struct flock fl {};
         fl.l_type = (exclusive && accessMode == O_RDWR) ? F_WRLCK : F_RDLCK;
         fl.l_whence = SEEK_SET;
+        fl.l_start = static_cast<off_t>(byte);
+        fl.l_len = 1;
         if (::fcntl(fd, F_OFD_SETLK, &fl) != 0) {
             ::close(fd);
             return nullptr;

@@ -1,0 +1,40 @@
+// Memo and blob values of an open table. A record holds a 4-byte handle in
+// the field's place; handle 0 means no value. Values are kept as the bytes of
+// the table's code page (memos) or as raw bytes (blobs).
+#pragma once
+
+#include <cstdint>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace kimport {
+
+class BlobStore {
+public:
+    // Adds a value and returns its handle (never 0; an empty value gives 0).
+    std::uint32_t add(std::string bytes) {
+        if (bytes.empty()) return 0;
+        values_.push_back(std::move(bytes));
+        return static_cast<std::uint32_t>(values_.size());
+    }
+    // The value of a handle; empty for 0 or an unknown handle.
+    const std::string& get(std::uint32_t handle) const {
+        static const std::string empty;
+        return handle == 0 || handle > values_.size() ? empty : values_[handle - 1];
+    }
+    std::size_t count() const { return values_.size(); }
+    void clear() { values_.clear(); }
+
+    static std::uint32_t handleAt(const char* field) {
+        std::uint32_t h;
+        std::memcpy(&h, field, 4);
+        return h;
+    }
+    static void storeHandle(char* field, std::uint32_t h) { std::memcpy(field, &h, 4); }
+
+private:
+    std::vector<std::string> values_;
+};
+
+}  // namespace kimport

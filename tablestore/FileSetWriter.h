@@ -1,0 +1,63 @@
+// Replaces the files of a table all at once: every new file is written to a
+// temporary file beside its final name and synced; a journal naming the files
+// is synced; then the files are renamed over the old ones and the journal is
+// removed. A process that dies before the journal exists leaves the old table;
+// one that dies after it is completed at the next open (recover).
+#pragma once
+
+#include "common/FileSystem.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kimport {
+
+class FileSetWriter {
+public:
+    FileSetWriter(FileSystem& fs, std::string dataPath);
+    ~FileSetWriter();  // an uncommitted writer removes its temporary files
+    FileSetWriter(const FileSetWriter&) = delete;
+    FileSetWriter& operator=(const FileSetWriter&) = delete;
+
+    // A file to write that will replace finalPath at commit.
+    FileHandle& create(const std::string& finalPath);
+    // A file that is removed at commit (an index that no longer belongs to the table).
+    void removeAtCommit(const std::string& path);
+    void commit();
+
+    // Completes or rolls back an interrupted commit of the table whose data file is dataPath.
+    static void recover(FileSystem& fs, const std::string& dataPath);
+    static std::string journalPath(const std::string& dataPath);
+
+private:
+    struct Pending {
+        std::string finalPath;
+        std::string tempPath;
+        std::unique_ptr<FileHandle> file;
+    };
+    FileSystem& fs_;
+    std::string dataPath_;
+    std::vector<Pending> files_;
+    std::vector<std::string> removals_;
+    bool committed_ = false;
+};
+
+// Writes through a buffer in large pieces, for writers that emit many small parts.
+class BufferedOutput {
+public:
+    explicit BufferedOutput(FileHandle& file, std::size_t capacity = 1 << 20) : file_(file) { buffer_.reserve(capacity); }
+    ~BufferedOutput() = default;
+    void write(const char* data, std::size_t n);
+    void write(const std::string& s) { write(s.data(), s.size()); }
+    void fill(char c, std::size_t n);
+    void flush();
+    std::uint64_t position() const { return written_ + buffer_.size(); }
+
+private:
+    FileHandle& file_;
+    std::vector<char> buffer_;
+    std::uint64_t written_ = 0;
+};
+
+}  // namespace kimport

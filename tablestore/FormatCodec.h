@@ -1,0 +1,35 @@
+// Reading and writing one field value in a row of a table image, for one file
+// format. Values come and go in the field's natural kind (see naturalKind);
+// the cursor converts other kinds before it writes.
+#pragma once
+
+#include "tablestore/TableImage.h"
+#include "tablestore/Value.h"
+
+#include <cstddef>
+
+namespace kimport {
+
+// The kind a field's value has when read: Text for strings and memos,
+// Integer, Float, Decimal (BCD), Boolean, Date, Time, DateTime, Bytes.
+Value::Kind naturalKind(FieldType type);
+
+class FormatCodec {
+public:
+    virtual ~FormatCodec() = default;
+    // Null when the field holds no value.
+    virtual Value read(const TableImage& table, const FieldDef& field, const char* row) const = 0;
+    // Stores a value of the field's natural kind (or Null). Text is encoded into
+    // the table's code page; characters it cannot hold become "?" and are
+    // added to unmappable; an overlong text keeps its first characters.
+    // Throws TableError when the value cannot be held (a number too wide).
+    virtual void write(TableImage& table, const FieldDef& field, char* row, const Value& value,
+                       std::size_t& unmappable) const = 0;
+    virtual bool isNull(const TableImage& table, const FieldDef& field, const char* row) const = 0;
+};
+
+const FormatCodec& paradoxCodec();
+const FormatCodec& dbaseCodec();
+inline const FormatCodec& codecFor(TableFormat f) { return f == TableFormat::Paradox ? paradoxCodec() : dbaseCodec(); }
+
+}  // namespace kimport

@@ -1,0 +1,564 @@
+#include "tablestore/Table.h"
+
+#include "common/FileSets.h"
+#include "common/Text.h"
+#include "tablestore/FileSetWriter.h"
+#include "tablestore/FormatCodec.h"
+#include "tablestore/KeyOrder.h"
+#include "tablestore/TableFiles.h"
+#include "tablestore/ValueConversion.h"
+
+#include <cstring>
+#include <functional>
+
+namespace kimport {
+
+std::string lockFileOf(const std::string& dataPath) { return directoryOf(dataPath) + "PKIMPORT.LCK"; }
+
+std::uint64_t lockByteOf(const std::string& dataPath) {
+    // One byte per table name; the file itself is replaced on every save, the lock file stays.
+    return std::hash<std::string>{}(foldedUpper(fileNameOf(dataPath))) % (1ULL << 40);
+}
+
+Table::Table(FileSystem& fs) : fs_(fs) {}
+
+Table::~Table() {
+    try {
+        CloseTable();
+    } catch (...) {
+        // The old files are still intact; nothing better can be done in a destructor.
+    }
+}
+
+void Table::setPath(const std::string& path) {
+    DatabaseName = directoryOf(path);
+    TableName = fileNameOf(path);
+}
+
+std::string Table::path() const {
+    if (DatabaseName.empty()) return TableName;
+    return withTrailingSlash(DatabaseName) + TableName;
+}
+
+std::string Table::displayName() const { return TableName.empty() ? path() : TableName; }
+
+TableFormat Table::format() const {
+    requireActive();
+    return image_->format;
+}
+
+const TableImage& Table::image() const {
+    requireActive();
+    return *image_;
+}
+
+void Table::requireActive() const {
+    if (!image_) throw TableError("Die Tabelle " + displayName() + " ist nicht geöffnet.");
+}
+
+void Table::requireEditing() const {
+    requireActive();
+    if (state_ != State::Edit && state_ != State::Insert)
+        throw TableError("Datenmenge nicht im Bearbeitungs- oder Einfügemodus");
+}
+
+void Table::lock(bool exclusive) {
+    std::string dataPath = path();
+    try {
+        lock_.reset();
+        lock_ = fs_.tryLock(lockFileOf(dataPath), lockByteOf(dataPath), exclusive);
+        if (!lock_)
+            throw TableError("Die Tabelle " + displayName() + " wird von einem anderen Benutzer oder Programm " +
+                             (exclusive ? "verwendet" : "exklusiv verwendet") + " und kann nicht geöffnet werden.");
+    } catch (const IoError&) {
+        // A directory we may not write to cannot hold the lock file; its tables cannot be changed anyway.
+        lock_.reset();
+    }
+    lockExclusive_ = exclusive;
+}
+
+void Table::OpenTable() {
+    if (image_) return;
+    std::string given = path();
+    if (TableName.empty()) throw TableError("Es wurde kein Tabellenname angegeben.");
+    std::string dataPath = findIgnoringCase(given, fs_);
+    bool paradox = isParadoxPath(dataPath), dbase = isDBasePath(dataPath);
+    if (!paradox && !dbase) throw TableError("Unbekannter Tabellentyp: " + TableName);
+    lock(Exclusive);
+    try {
+        if (lock_) FileSetWriter::recover(fs_, dataPath);
+        if (!fs_.exists(dataPath) || fs_.isDirectory(dataPath))
+            throw TableError("Die Tabelle " + given + " existiert nicht.");
+        image_ = paradox ? paradox::readTable(dataPath, fs_) : dbase::readTable(dataPath, fs_);
+    } catch (...) {
+        lock_.reset();
+        throw;
+    }
+    if (image_->format == TableFormat::Paradox && image_->keyFieldCount > 0)
+        keyOrder_ = std::make_unique<KeyOrder>(*image_);
+    state_ = State::Browse;
+    dirty_ = false;
+    writableChecked_ = false;
+    unmappable_ = 0;
+    filter_.clear();
+    MoveFirst();
+}
+
+void Table::Flush() {
+    if (!image_) return;
+    if (state_ == State::Edit || state_ == State::Insert) PostRecord();
+    if (!dirty_) return;
+    if (image_->format == TableFormat::Paradox)
+        paradox::writeTable(*image_, fs_);
+    else
+        dbase::writeTable(*image_, fs_);
+    dirty_ = false;
+}
+
+void Table::CloseTable() {
+    if (!image_) return;
+    Flush();
+    image_.reset();
+    keyOrder_.reset();
+    lock_.reset();
+    state_ = State::Inactive;
+    eof_ = bof_ = true;
+    filter_.clear();
+}
+
+int Table::FieldCount() const {
+    requireActive();
+    int n = 0;
+    for (const FieldDef& f : image_->fields) n += f.hidden ? 0 : 1;
+    return n;
+}
+
+const FieldDef& Table::FieldDefAt(int index) const {
+    requireActive();
+    // Hidden system fields (FoxPro _NullFlags) come last and are not counted.
+    if (index < 0 || index >= FieldCount())
+        throw TableError("Feldnummer " + std::to_string(index + 1) + " außerhalb des gültigen Bereichs");
+    return image_->fields[static_cast<std::size_t>(index)];
+}
+
+int Table::DataSize(int index) const {
+    const FieldDef& f = FieldDefAt(index);
+    switch (f.type) {
+    case FieldType::String: return f.size + 1;
+    case FieldType::SmallInt: case FieldType::Word: case FieldType::Boolean: return 2;
+    case FieldType::Integer: case FieldType::AutoInc: case FieldType::Date: case FieldType::Time: return 4;
+    case FieldType::Float: case FieldType::Currency: case FieldType::DateTime: return 8;
+    case FieldType::BCD: return 34;
+    case FieldType::Bytes: return f.size;
+    case FieldType::VarBytes: return f.size + 2;
+    default: return 0;
+    }
+}
+
+bool Table::InPrimaryIndex(int index) const {
+    requireActive();
+    return index >= 0 && index < image_->keyFieldCount;
+}
+
+int Table::KeyFieldCount() const {
+    requireActive();
+    return image_->keyFieldCount;
+}
+
+std::optional<int> Table::LookupField(const std::string& name) const {
+    requireActive();
+    for (int i = 0; i < FieldCount(); ++i)
+        if (equalsIgnoreCase(image_->fields[static_cast<std::size_t>(i)].name, name)) return i;
+    return std::nullopt;
+}
+
+int Table::FieldNamed(const std::string& name) const {
+    if (auto i = LookupField(name)) return *i;
+    throw TableError(formatMessage("%s: Feld '%s' nicht gefunden", {displayName(), name}));
+}
+
+bool Table::visible(std::uint32_t row) const {
+    if (filter_.empty()) return true;
+    const char* r = image_->row(row);
+    const FormatCodec& codec = codecFor(image_->format);
+    for (const Condition& c : filter_) {
+        std::string text = valueToText(codec.read(*image_, image_->fields[static_cast<std::size_t>(c.field)], r), regional);
+        if ((text == c.value) != c.equal) return false;
+    }
+    return true;
+}
+
+void Table::position(std::size_t pos) {
+    pos_ = pos;
+    if (state_ == State::Edit || state_ == State::Insert) CancelRecord();
+}
+
+void Table::MoveFirst() {
+    requireActive();
+    if (state_ != State::Browse) PostRecord();
+    std::size_t n = image_->order.size();
+    std::size_t p = 0;
+    while (p < n && !visible(image_->order.at(p))) ++p;
+    eof_ = p >= n;
+    bof_ = true;
+    pos_ = eof_ ? 0 : p;
+}
+
+void Table::MoveNext() {
+    requireActive();
+    if (state_ != State::Browse) PostRecord();
+    if (eof_) return;
+    std::size_t n = image_->order.size();
+    std::size_t p = pos_ + 1;
+    while (p < n && !visible(image_->order.at(p))) ++p;
+    bof_ = false;
+    if (p >= n) eof_ = true; else pos_ = p;
+}
+
+void Table::MoveLast() {
+    requireActive();
+    if (state_ != State::Browse) PostRecord();
+    std::size_t p = image_->order.size();
+    while (p > 0 && !visible(image_->order.at(p - 1))) --p;
+    eof_ = true;
+    bof_ = p == 0;
+    if (p > 0) pos_ = p - 1;
+}
+
+void Table::MovePrior() {
+    requireActive();
+    if (state_ != State::Browse) PostRecord();
+    std::size_t p = pos_;
+    while (p > 0 && !visible(image_->order.at(p - 1))) --p;
+    if (p == 0 || image_->order.empty()) { bof_ = true; return; }
+    pos_ = p - 1;
+    eof_ = false;
+    bof_ = false;
+}
+
+std::int64_t Table::RecordCount() const {
+    requireActive();
+    if (filter_.empty()) return static_cast<std::int64_t>(image_->order.size());
+    std::int64_t n = 0;
+    image_->order.forEach([&](std::uint32_t r) { n += visible(r) ? 1 : 0; });
+    return n;
+}
+
+std::int64_t Table::RecordNumber() const {
+    requireActive();
+    if (image_->order.empty() || state_ == State::Insert) return 0;
+    if (filter_.empty()) return static_cast<std::int64_t>(pos_) + 1;
+    std::int64_t n = 0;
+    for (std::size_t p = 0; p <= pos_; ++p) n += visible(image_->order.at(p)) ? 1 : 0;
+    return n;
+}
+
+const char* Table::currentRow() const {
+    if (state_ == State::Edit || state_ == State::Insert) return editRow_.data();
+    if (image_->order.empty() || (eof_ && bof_ && RecordCount() == 0)) return nullptr;
+    return image_->row(image_->order.at(pos_));
+}
+
+Value Table::GetValue(int index) const {
+    const FieldDef& f = FieldDefAt(index);
+    const char* row = currentRow();
+    if (!row) return Value::null();
+    return codecFor(image_->format).read(*image_, f, row);
+}
+
+bool Table::IsNull(int index) const {
+    const FieldDef& f = FieldDefAt(index);
+    const char* row = currentRow();
+    return !row || codecFor(image_->format).isNull(*image_, f, row);
+}
+
+std::string Table::AsString(int index, const FormatSettings& fs) const { return valueToText(GetValue(index), fs); }
+
+double Table::AsFloat(int index) const {
+    Value v = GetValue(index);
+    return v.isNull() ? 0.0 : convertValue(v, Value::Kind::Float, regional).number;
+}
+
+std::int64_t Table::AsInteger(int index) const {
+    Value v = GetValue(index);
+    return v.isNull() ? 0 : convertValue(v, Value::Kind::Integer, regional).integer;
+}
+
+bool Table::AsBoolean(int index) const {
+    Value v = GetValue(index);
+    return v.isNull() ? false : convertValue(v, Value::Kind::Boolean, regional).boolean;
+}
+
+void Table::SetValue(int index, const Value& value, const FormatSettings& fs) {
+    requireEditing();
+    const FieldDef& f = FieldDefAt(index);
+    Value natural = value;
+    if (value.kind == Value::Kind::Text && value.text.empty() && naturalKind(f.type) != Value::Kind::Text)
+        natural = Value::null();  // an empty text clears a non-text field
+    else
+        natural = convertValue(value, naturalKind(f.type), fs);
+    codecFor(image_->format).write(*image_, f, editRow_.data(), natural, unmappable_);
+}
+
+void Table::SetAsString(int index, const std::string& text, const FormatSettings& fs) {
+    SetValue(index, Value::ofText(text), fs);
+}
+void Table::SetAsFloat(int index, double value) { SetValue(index, Value::ofFloat(value), regional); }
+void Table::SetAsInteger(int index, std::int64_t value) { SetValue(index, Value::ofInteger(value), regional); }
+void Table::SetAsBoolean(int index, bool value) { SetValue(index, Value::ofBoolean(value), regional); }
+void Table::Clear(int index) { SetValue(index, Value::null(), regional); }
+
+void Table::prepareWrite() {
+    requireActive();
+    if (!writableChecked_) {
+        if (image_->format == TableFormat::Paradox)
+            paradox::checkWritable(*image_, fs_);
+        else
+            dbase::checkWritable(*image_, fs_);
+        // Changes are written as whole files: others must not read the table meanwhile.
+        if (!lockExclusive_) {
+            lock(true);
+            if (!lock_) {
+                // lock() threw for a held lock; here the directory holds no lock file.
+            }
+        }
+        writableChecked_ = true;
+    }
+}
+
+void Table::BeginEdit() {
+    requireActive();
+    if (state_ != State::Browse) PostRecord();
+    prepareWrite();
+    const char* row = currentRow();
+    if (!row) throw TableError("Die Tabelle " + displayName() + " enthält keinen Datensatz zum Bearbeiten.");
+    editRow_.assign(row, row + image_->recordLength);
+    state_ = State::Edit;
+}
+
+void Table::BeginAppend() {
+    requireActive();
+    if (state_ != State::Browse) PostRecord();
+    prepareWrite();
+    std::uint32_t r = image_->newRow();  // a blank row in the format's layout
+    editRow_.assign(image_->row(r), image_->row(r) + image_->recordLength);
+    image_->rows.resize(image_->rows.size() - static_cast<std::size_t>(image_->recordLength));
+    --image_->rowCount;
+    insertHere_ = false;
+    state_ = State::Insert;
+}
+
+void Table::BeginInsert() {
+    bool atRecord = Active() && !image_->order.empty() && !eof_;
+    std::size_t before = pos_;
+    BeginAppend();
+    insertHere_ = atRecord;
+    insertBefore_ = before;
+}
+
+void Table::assignAutoIncrement(char* row) {
+    const FormatCodec& codec = codecFor(image_->format);
+    for (const FieldDef& f : image_->fields) {
+        if (f.type != FieldType::AutoInc) continue;
+        if (codec.isNull(*image_, f, row)) {
+            codec.write(*image_, f, row, Value::ofInteger(image_->lastAutoInc + 1), unmappable_);
+            ++image_->lastAutoInc;
+        } else {
+            std::int64_t v = codec.read(*image_, f, row).integer;
+            if (v > image_->lastAutoInc) image_->lastAutoInc = v;
+        }
+    }
+}
+
+std::size_t Table::insertPosition(const char* row) const {
+    return image_->order.lowerBound(
+        [&](std::uint32_t r) { return keyOrder_->compare(image_->row(r), row) < 0; });
+}
+
+void Table::PostRecord() {
+    requireActive();
+    if (state_ == State::Browse) return;
+    const bool inserting = state_ == State::Insert;
+    if (inserting) assignAutoIncrement(editRow_.data());
+    std::optional<std::size_t> self;
+    if (!inserting) self = pos_;
+    std::size_t target = 0;
+    if (keyOrder_) {
+        target = insertPosition(editRow_.data());
+        auto isDuplicate = [&](std::size_t p) {
+            return p < image_->order.size() && (!self || p != *self) &&
+                   keyOrder_->compare(image_->row(image_->order.at(p)), editRow_.data()) == 0;
+        };
+        if (isDuplicate(target) || isDuplicate(target + 1))
+            throw TableError("Schlüsselverletzung.\r\nTabelle: " + path());
+    }
+    if (inserting) {
+        std::uint32_t r = image_->newRow();
+        std::memcpy(image_->row(r), editRow_.data(), editRow_.size());
+        std::size_t at = keyOrder_ ? target : (insertHere_ ? insertBefore_ : image_->order.size());
+        image_->order.insert(at, r);
+        pos_ = at;
+    } else {
+        std::uint32_t r = image_->order.at(pos_);
+        bool keyChanged = keyOrder_ && keyOrder_->compare(image_->row(r), editRow_.data()) != 0;
+        std::memcpy(image_->row(r), editRow_.data(), editRow_.size());
+        if (keyChanged) {
+            image_->order.erase(pos_);
+            std::size_t at = insertPosition(image_->row(r));
+            image_->order.insert(at, r);
+            pos_ = at;
+        }
+    }
+    state_ = State::Browse;
+    eof_ = bof_ = false;
+    dirty_ = true;
+}
+
+void Table::CancelRecord() {
+    requireActive();
+    if (state_ == State::Browse) return;
+    state_ = State::Browse;
+    editRow_.clear();
+}
+
+void Table::DeleteRecord() {
+    requireActive();
+    if (state_ == State::Insert) {
+        CancelRecord();
+        return;
+    }
+    CancelRecord();
+    if (image_->order.empty() || currentRow() == nullptr)
+        throw TableError("Die Tabelle " + displayName() + " enthält keinen Datensatz zum Löschen.");
+    prepareWrite();
+    std::uint32_t r = image_->order.at(pos_);
+    image_->order.erase(pos_);
+    if (image_->format == TableFormat::DBase) {
+        image_->row(r)[0] = '*';
+        image_->deletedRows.push_back(r);
+    }
+    dirty_ = true;
+    // The cursor moves to the next visible record.
+    std::size_t n = image_->order.size();
+    std::size_t p = pos_;
+    while (p < n && !visible(image_->order.at(p))) ++p;
+    if (p < n) {
+        pos_ = p;
+        eof_ = false;
+    } else {
+        MoveLast();
+    }
+}
+
+bool Table::SeekKey(const std::vector<Value>& values) {
+    requireActive();
+    if (state_ != State::Browse) PostRecord();
+    if (!keyOrder_) throw TableError("Die Tabelle " + displayName() + " hat keinen Primärindex.");
+    if (values.empty() || static_cast<int>(values.size()) > image_->keyFieldCount)
+        throw TableError("Ungültige Anzahl von Schlüsselwerten für " + displayName() + ".");
+    std::vector<char> probe(static_cast<std::size_t>(image_->recordLength), 0);
+    const FormatCodec& codec = codecFor(image_->format);
+    std::size_t ignored = 0;
+    for (std::size_t i = 0; i < values.size(); ++i) {
+        const FieldDef& f = image_->fields[i];
+        Value v = convertValue(values[i], naturalKind(f.type), regional);
+        codec.write(*image_, f, probe.data(), v, ignored);
+    }
+    int n = static_cast<int>(values.size());
+    std::size_t at = image_->order.lowerBound(
+        [&](std::uint32_t r) { return keyOrder_->compare(image_->row(r), probe.data(), n) < 0; });
+    if (at < image_->order.size() && keyOrder_->compare(image_->row(image_->order.at(at)), probe.data(), n) == 0) {
+        pos_ = at;
+        eof_ = bof_ = false;
+        return true;
+    }
+    return false;
+}
+
+void Table::ClearTable() {
+    requireActive();
+    if (!Exclusive) throw TableError("Die Tabelle " + displayName() + " ist nicht exklusiv geöffnet.");
+    CancelRecord();
+    prepareWrite();
+    image_->order.clear();
+    image_->deletedRows.clear();
+    image_->rows.clear();
+    image_->rowCount = 0;
+    image_->blobs.clear();
+    dirty_ = true;
+    eof_ = bof_ = true;
+    pos_ = 0;
+}
+
+void Table::FilterRecords(const std::string& condition) {
+    requireActive();
+    std::vector<Condition> parsed;
+    std::string rest = trim(condition);
+    while (!rest.empty()) {
+        // [Feld]='Wert' or [Feld]<>'Wert'
+        if (rest[0] != '[') throw TableError("Ungültige Filterbedingung: " + condition);
+        auto close = rest.find(']');
+        if (close == std::string::npos) throw TableError("Ungültige Filterbedingung: " + condition);
+        Condition c;
+        c.field = FieldNamed(rest.substr(1, close - 1));
+        std::string after = trim(rest.substr(close + 1));
+        if (startsWith(after, "<>")) { c.equal = false; after = trim(after.substr(2)); }
+        else if (startsWith(after, "=")) { c.equal = true; after = trim(after.substr(1)); }
+        else throw TableError("Ungültige Filterbedingung: " + condition);
+        if (after.empty() || after[0] != '\'') throw TableError("Ungültige Filterbedingung: " + condition);
+        std::size_t i = 1;
+        for (;; ++i) {
+            if (i >= after.size()) throw TableError("Ungültige Filterbedingung: " + condition);
+            if (after[i] == '\'') {
+                if (i + 1 < after.size() && after[i + 1] == '\'') { c.value += '\''; ++i; continue; }
+                break;
+            }
+            c.value += after[i];
+        }
+        parsed.push_back(std::move(c));
+        rest = trim(after.substr(i + 1));
+        if (rest.empty()) break;
+        if (asciiUpper(rest.substr(0, 4)) != "AND ") throw TableError("Ungültige Filterbedingung: " + condition);
+        rest = trim(rest.substr(4));
+    }
+    filter_ = std::move(parsed);
+    MoveFirst();
+}
+
+void MakeTable(const std::string& directory, const std::string& fileName, const std::vector<FieldSpec>& fields,
+               int keyFieldCount, FileSystem& fs) {
+    std::string dataPath = findIgnoringCase(withTrailingSlash(directory) + fileName, fs);
+    if (!fs.isDirectory(directory.empty() ? "." : directory))
+        throw TableError("Das Verzeichnis " + directory + " existiert nicht.");
+    std::unique_ptr<FileLock> held;
+    try {
+        held = fs.tryLock(lockFileOf(dataPath), lockByteOf(dataPath), true);
+        if (!held) throw TableError("Die Tabelle " + fileName + " wird verwendet und kann nicht angelegt werden.");
+    } catch (const IoError& e) {
+        throw TableError(std::string("Die Tabelle ") + fileName + " kann nicht angelegt werden: " + e.what());
+    }
+    if (isParadoxPath(dataPath)) {
+        auto image = paradox::newTable(dataPath, fields, keyFieldCount);
+        paradox::writeTable(*image, fs);
+    } else if (isDBasePath(dataPath)) {
+        if (keyFieldCount > 0) throw TableError("dBASE-Tabellen haben keinen Primärschlüssel.");
+        auto image = dbase::newTable(dataPath, fields);
+        dbase::writeTable(*image, fs);
+    } else {
+        throw TableError("Unbekannter Tabellentyp: " + fileName);
+    }
+}
+
+void CopyRecords(Table& source, Table& destination) {
+    int n = std::min(source.FieldCount(), destination.FieldCount());
+    for (source.MoveFirst(); !source.AtEnd(); source.MoveNext()) {
+        destination.BeginAppend();
+        for (int i = 0; i < n; ++i) {
+            Value v = source.GetValue(i);
+            if (!v.isNull()) destination.SetValue(i, v, source.regional);
+        }
+        destination.PostRecord();
+    }
+}
+
+}  // namespace kimport

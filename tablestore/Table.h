@@ -1,0 +1,154 @@
+// The record cursor over one table: open and close, structure, walking,
+// field values, editing and appending, key lookup, clearing and filtering.
+// The whole table is held in memory while open; changes reach the disk when
+// the table is flushed or closed, all files of the table replaced at once.
+#pragma once
+
+#include "common/FileSystem.h"
+#include "common/FormatSettings.h"
+#include "tablestore/FieldDef.h"
+#include "tablestore/TableError.h"
+#include "tablestore/TableImage.h"
+#include "tablestore/Value.h"
+
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kimport {
+
+class KeyOrder;
+
+class Table {
+public:
+    enum class State { Inactive, Browse, Edit, Insert };
+
+    explicit Table(FileSystem& fs = realFileSystem());
+    ~Table();
+    Table(const Table&) = delete;
+    Table& operator=(const Table&) = delete;
+
+    // Naming: a directory and a file name (".DB" Paradox, ".DBF" dBase).
+    std::string DatabaseName;
+    std::string TableName;
+    bool Exclusive = false;
+    void setPath(const std::string& path);
+    std::string path() const;
+    // The conversions of "general values" and of CopyRecords.
+    FormatSettings regional = FormatSettings::german();
+
+    void OpenTable();
+    void CloseTable();
+    // Writes pending changes to the disk; the table stays open.
+    void Flush();
+    bool Active() const { return image_ != nullptr; }
+    State state() const { return state_; }
+    TableFormat format() const;
+
+    // Structure.
+    int FieldCount() const;
+    const FieldDef& FieldDefAt(int index) const;
+    int DataSize(int index) const;
+    bool InPrimaryIndex(int index) const;
+    int KeyFieldCount() const;
+    // Index of a field by name (letter case ignored); throws "%s: Feld '%s' nicht gefunden".
+    int FieldNamed(const std::string& name) const;
+    std::optional<int> LookupField(const std::string& name) const;
+
+    // Walking in primary-key order (physical order without key).
+    void MoveFirst();
+    void MoveNext();
+    void MoveLast();
+    void MovePrior();
+    bool AtEnd() const { return eof_; }
+    bool AtStart() const { return bof_; }
+    std::int64_t RecordNumber() const;  // from 1; 0 without a current record
+    std::int64_t RecordCount() const;
+    bool IsEmpty() const { return RecordCount() == 0; }
+
+    // Field values of the current record (or of the record being edited).
+    Value GetValue(int index) const;  // in the field's own kind
+    bool IsNull(int index) const;
+    std::string AsString(int index, const FormatSettings& fs) const;
+    double AsFloat(int index) const;
+    std::int64_t AsInteger(int index) const;
+    bool AsBoolean(int index) const;
+    // Writes convert to the field's kind; text with the given settings.
+    void SetValue(int index, const Value& value, const FormatSettings& fs);
+    void SetValue(int index, const Value& value) { SetValue(index, value, regional); }
+    void SetAsString(int index, const std::string& text, const FormatSettings& fs);
+    void SetAsFloat(int index, double value);
+    void SetAsInteger(int index, std::int64_t value);
+    void SetAsBoolean(int index, bool value);
+    void Clear(int index);
+
+    void BeginEdit();
+    void BeginAppend();
+    // A new record before the current one (at the end when there is none).
+    void BeginInsert();
+    void PostRecord();
+    void CancelRecord();
+    void DeleteRecord();
+
+    // Looks up a primary key (the first values.size() key fields); the cursor
+    // moves to the match. Values are converted like SetValue with the regional settings.
+    bool SeekKey(const std::vector<Value>& values);
+
+    void ClearTable();
+
+    // "[Feld]='Wert'" or "[Feld]<>'Wert'", several joined by " AND "; empty clears the filter.
+    void FilterRecords(const std::string& condition);
+
+    // Characters that the table's code page could not hold, written as "?".
+    std::size_t UnmappableCount() const { return unmappable_; }
+    const TableImage& image() const;
+
+private:
+    struct Condition {
+        int field;
+        bool equal;
+        std::string value;
+    };
+
+    void requireActive() const;
+    void requireEditing() const;
+    void prepareWrite();
+    void position(std::size_t pos);
+    bool visible(std::uint32_t row) const;
+    const char* currentRow() const;
+    std::size_t insertPosition(const char* row) const;
+    void assignAutoIncrement(char* row);
+    std::string displayName() const;
+    void lock(bool exclusive);
+
+    FileSystem& fs_;
+    std::unique_ptr<TableImage> image_;
+    std::unique_ptr<KeyOrder> keyOrder_;
+    std::unique_ptr<FileLock> lock_;
+    bool lockExclusive_ = false;
+    State state_ = State::Inactive;
+    std::size_t pos_ = 0;
+    bool eof_ = true, bof_ = true;
+    std::vector<char> editRow_;
+    std::size_t insertBefore_ = 0;
+    bool insertHere_ = false;
+    bool dirty_ = false;
+    bool writableChecked_ = false;
+    std::size_t unmappable_ = 0;
+    std::vector<Condition> filter_;
+};
+
+// Creates (or replaces) a table with these fields; the first keyFieldCount
+// fields form the primary key (Paradox only).
+void MakeTable(const std::string& directory, const std::string& fileName, const std::vector<FieldSpec>& fields,
+               int keyFieldCount = 0, FileSystem& fs = realFileSystem());
+
+// Appends every record of source to destination, fields matched by position.
+void CopyRecords(Table& source, Table& destination);
+
+// The lock file of a directory's tables and the byte that stands for one table.
+std::string lockFileOf(const std::string& dataPath);
+std::uint64_t lockByteOf(const std::string& dataPath);
+
+}  // namespace kimport

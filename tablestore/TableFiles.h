@@ -1,0 +1,38 @@
+// The readers and writers of the two file formats, behind one set of calls.
+// Readers throw TableError with a German message for files they cannot take
+// (damaged, encrypted, memo file missing); they never read past what the
+// file holds and never trust a count without checking it against the size.
+#pragma once
+
+#include "common/FileSystem.h"
+#include "tablestore/TableImage.h"
+
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace kimport {
+
+namespace paradox {
+std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs);
+// Throws TableError when the table must not be written (an index we cannot keep up to date).
+void checkWritable(const TableImage& image, FileSystem& fs);
+// Writes the whole file set through a FileSetWriter (old files replaced at once).
+void writeTable(TableImage& image, FileSystem& fs);
+// A new, empty table image (not yet on disk).
+std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& fields,
+                                     int keyFieldCount);
+}  // namespace paradox
+
+namespace dbase {
+std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs);
+void checkWritable(const TableImage& image, FileSystem& fs);
+void writeTable(TableImage& image, FileSystem& fs);
+std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& fields);
+}  // namespace dbase
+
+// By the data file's extension: ".DB" Paradox, ".DBF" dBase (any letter case).
+bool isParadoxPath(const std::string& path);
+bool isDBasePath(const std::string& path);
+
+}  // namespace kimport

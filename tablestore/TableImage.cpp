@@ -1,0 +1,41 @@
+#include "tablestore/TableImage.h"
+
+#include "tablestore/TableError.h"
+
+namespace kimport {
+
+std::uint32_t TableImage::newRow() {
+    if (rowCount == UINT32_MAX) throw TableError("Die Tabelle " + dataPath + " kann keine weiteren Datensätze aufnehmen");
+    rows.resize(rows.size() + static_cast<std::size_t>(recordLength), format == TableFormat::DBase ? ' ' : '\0');
+    if (format == TableFormat::DBase) {
+        // Binary FoxPro fields and _NullFlags start as zero bytes, not blanks.
+        for (const FieldDef& f : fields)
+            if (f.letter == 'I' || f.letter == 'B' || f.letter == 'Y' || f.letter == 'T' || f.letter == '0' ||
+                f.letter == 'M' || f.letter == 'G' || f.letter == 'P' || f.letter == 'W' || f.letter == '+' ||
+                f.letter == '@' || f.letter == 'O')
+                std::fill_n(row(rowCount) + f.offset, f.length, '\0');
+    }
+    return rowCount++;
+}
+
+void TableImage::compact() {
+    std::vector<char> packed;
+    packed.reserve((order.size() + deletedRows.size()) * static_cast<std::size_t>(recordLength));
+    RecordOrder newOrder;
+    std::uint32_t next = 0;
+    order.forEach([&](std::uint32_t r) {
+        packed.insert(packed.end(), row(r), row(r) + recordLength);
+        newOrder.push_back(next++);
+    });
+    std::vector<std::uint32_t> newDeleted;
+    for (std::uint32_t r : deletedRows) {
+        packed.insert(packed.end(), row(r), row(r) + recordLength);
+        newDeleted.push_back(next++);
+    }
+    rows = std::move(packed);
+    rowCount = next;
+    order = std::move(newOrder);
+    deletedRows = std::move(newDeleted);
+}
+
+}  // namespace kimport

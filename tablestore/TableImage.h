@@ -1,0 +1,51 @@
+// An open table held in memory: its structure, its records as raw rows in the
+// format's own record layout, the order a cursor walks them in, and its memo
+// and blob values. Readers fill it; writers turn it back into files.
+#pragma once
+
+#include "tablestore/BlobStore.h"
+#include "tablestore/FieldDef.h"
+#include "tablestore/RecordOrder.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kimport {
+
+enum class TableFormat { Paradox, DBase };
+
+struct TableImage {
+    TableFormat format = TableFormat::Paradox;
+    std::string dataPath;          // the .DB or .DBF file
+    int version = 0;               // Paradox file version byte (0x03..0x0C) or dBase version byte
+    int codePage = 1252;           // code page of text, memos and field names
+    std::vector<FieldDef> fields;  // including hidden ones (FoxPro _NullFlags)
+    int keyFieldCount = 0;         // leading fields forming the primary key (Paradox)
+    int recordLength = 0;          // bytes per in-memory row
+
+    std::vector<char> rows;        // row r at r * recordLength
+    std::uint32_t rowCount = 0;
+    RecordOrder order;             // live rows in cursor order
+    std::vector<std::uint32_t> deletedRows;  // dBase rows marked deleted, kept as they were
+
+    BlobStore blobs;
+    std::int64_t lastAutoInc = 0;  // last value handed to an auto-increment field
+
+    // Header bytes as read, so that a table is written back with what we do not interpret.
+    std::vector<char> originalHeader;
+    int paradoxBlockSizeKb = 0;    // 0 = choose
+    int paradoxSortOrder = 0;      // sort order byte (0 = ascii)
+    std::string paradoxSortOrderName;
+    int dbfLanguageDriver = 0;
+    bool hasMemoFile = false;
+
+    char* row(std::uint32_t r) { return rows.data() + static_cast<std::size_t>(r) * recordLength; }
+    const char* row(std::uint32_t r) const { return rows.data() + static_cast<std::size_t>(r) * recordLength; }
+    // Appends a zeroed (Paradox) or blank (dBase) row and returns its id; not yet in the order.
+    std::uint32_t newRow();
+    // Leaves out rows no longer in the order (after deletes and edits).
+    void compact();
+};
+
+}  // namespace kimport

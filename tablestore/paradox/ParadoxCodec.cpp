@@ -1,0 +1,210 @@
+// Field values in Paradox records: integers and doubles big-endian with the
+// sign bit inverted (so encoded keys compare with memcmp), all-zero = null.
+#include "common/CodePage.h"
+#include "common/Text.h"
+#include "tablestore/Bytes.h"
+#include "tablestore/FormatCodec.h"
+#include "tablestore/TableError.h"
+#include "tablestore/paradox/ParadoxFormat.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace kimport {
+
+namespace {
+
+using namespace kimport::bytes;
+using namespace kimport::paradox;
+
+std::uint64_t encodeDouble(double d) {
+    std::uint64_t bits;
+    std::memcpy(&bits, &d, 8);
+    if (d == 0) bits = 0;  // -0 and +0 alike
+    return (bits & 0x8000000000000000ULL) ? ~bits : bits | 0x8000000000000000ULL;
+}
+
+double decodeDouble(std::uint64_t raw) {
+    std::uint64_t bits = (raw & 0x8000000000000000ULL) ? raw & 0x7FFFFFFFFFFFFFFFULL : ~raw;
+    double d;
+    std::memcpy(&d, &bits, 8);
+    return d;
+}
+
+// 32 packed digits; the last `decimals` are decimals. Negative values have every digit complemented.
+std::string decodeBcd(const char* p, int decimals) {
+    auto b0 = static_cast<unsigned char>(p[0]);
+    bool positive = b0 & 0x80;
+    int digits[32];
+    bool junk = false;
+    for (int i = 0; i < 32; ++i) {
+        auto byte = static_cast<unsigned char>(p[1 + i / 2]);
+        int nibble = (i % 2 == 0) ? byte >> 4 : byte & 0x0F;
+        if (!positive) nibble = 15 - nibble;
+        if (nibble > 9) junk = true;  // not a digit: it and every later one count as 0
+        digits[i] = junk ? 0 : nibble;
+    }
+    if (decimals < 0 || decimals > 32) decimals = b0 & 0x3F;
+    if (decimals > 32) decimals = 32;
+    std::string intPart;
+    for (int i = 0; i < 32 - decimals; ++i)
+        if (!intPart.empty() || digits[i] != 0) intPart += static_cast<char>('0' + digits[i]);
+    if (intPart.empty()) intPart = "0";
+    std::string out = intPart;
+    if (decimals > 0) {
+        out += '.';
+        for (int i = 32 - decimals; i < 32; ++i) out += static_cast<char>('0' + digits[i]);
+    }
+    return positive ? out : "-" + out;
+}
+
+void encodeBcd(char* p, const std::string& decimalText, int decimals) {
+    // decimalText: optional "-", digits, optional "." digits.
+    bool negative = !decimalText.empty() && decimalText[0] == '-';
+    std::string t = negative ? decimalText.substr(1) : decimalText;
+    std::string intDigits = t, fracDigits;
+    if (auto dot = t.find('.'); dot != std::string::npos) {
+        intDigits = t.substr(0, dot);
+        fracDigits = t.substr(dot + 1);
+    }
+    // Round to the field's decimals, half away from zero.
+    bool roundUp = fracDigits.size() > static_cast<std::size_t>(decimals) &&
+                   fracDigits[static_cast<std::size_t>(decimals)] >= '5';
+    fracDigits.resize(static_cast<std::size_t>(decimals), '0');
+    std::string all = intDigits + fracDigits;
+    if (roundUp) {
+        int i = static_cast<int>(all.size()) - 1;
+        while (i >= 0 && all[static_cast<std::size_t>(i)] == '9') all[static_cast<std::size_t>(i--)] = '0';
+        if (i < 0) all.insert(all.begin(), '1'); else ++all[static_cast<std::size_t>(i)];
+    }
+    std::size_t firstNonZero = all.find_first_not_of('0');
+    if (firstNonZero == std::string::npos) negative = false;
+    std::string significant = firstNonZero == std::string::npos ? "" : all.substr(firstNonZero);
+    if (significant.size() > 32) throw TableError("Der Wert " + decimalText + " hat zu viele Stellen für ein BCD-Feld");
+    std::string digits = std::string(32 - significant.size(), '0') + significant;
+    p[0] = static_cast<char>((negative ? 0x40 : 0xC0) | decimals);
+    for (int i = 0; i < 16; ++i) {
+        int hi = digits[static_cast<std::size_t>(2 * i)] - '0', lo = digits[static_cast<std::size_t>(2 * i + 1)] - '0';
+        if (negative) { hi = 15 - hi; lo = 15 - lo; }
+        p[1 + i] = static_cast<char>((hi << 4) | lo);
+    }
+}
+
+// The graphic value shown to callers is the image without the 8-byte blob prefix.
+constexpr int kGraphicPrefix = 8;
+
+class ParadoxCodec : public FormatCodec {
+public:
+    Value read(const TableImage& t, const FieldDef& f, const char* row) const override {
+        const char* p = row + f.offset;
+        switch (f.physicalType) {
+        case kAlpha: {
+            std::size_t n = 0;
+            while (n < static_cast<std::size_t>(f.length) && p[n]) ++n;
+            if (n == 0) return Value::null();
+            return Value::ofText(decodeCodePage(std::string_view(p, n), t.codePage));
+        }
+        case kShort: {
+            std::uint16_t raw = be16(p);
+            if (raw == 0) return Value::null();
+            return Value::ofInteger(static_cast<std::int16_t>(raw ^ 0x8000));
+        }
+        case kLong: case kAutoInc: case kDate: case kTime: {
+            std::uint32_t raw = be32(p);
+            if (raw == 0) return Value::null();
+            auto v = static_cast<std::int32_t>(raw ^ 0x80000000u);
+            if (f.physicalType == kDate) return Value::ofDate(v);
+            if (f.physicalType == kTime) return Value::ofTime(v);
+            return Value::ofInteger(v);
+        }
+        case kMoney: case kNumber: case kTimestamp: {
+            std::uint64_t raw = be64(p);
+            if (raw == 0) return Value::null();
+            double d = decodeDouble(raw);
+            return f.physicalType == kTimestamp ? Value::ofDateTime(d) : Value::ofFloat(d);
+        }
+        case kLogical:
+            if (p[0] == 0) return Value::null();
+            return Value::ofBoolean((static_cast<unsigned char>(p[0]) & 0x7F) != 0);
+        case kBcd:
+            if (p[0] == 0) return Value::null();
+            return Value::ofDecimal(decodeBcd(p, f.decimals));
+        case kBytes:
+            if (allZero(p, static_cast<std::size_t>(f.length))) return Value::null();
+            return Value::ofBytes(std::string(p, static_cast<std::size_t>(f.length)));
+        case kMemo: case kFmtMemo: case kBlob: case kOle: case kGraphic: {
+            const std::string& data = t.blobs.get(BlobStore::handleAt(p));
+            if (data.empty()) return Value::null();
+            if (f.physicalType == kMemo) return Value::ofText(decodeCodePage(data, t.codePage));
+            return Value::ofBytes(data);
+        }
+        default:
+            return Value::null();
+        }
+    }
+
+    bool isNull(const TableImage& t, const FieldDef& f, const char* row) const override {
+        const char* p = row + f.offset;
+        if (isBlobPhysical(f.physicalType)) return t.blobs.get(BlobStore::handleAt(p)).empty();
+        if (f.physicalType == kBcd || f.physicalType == kLogical) return p[0] == 0;
+        return allZero(p, static_cast<std::size_t>(f.length));
+    }
+
+    void write(TableImage& t, const FieldDef& f, char* row, const Value& v, std::size_t& unmappable) const override {
+        char* p = row + f.offset;
+        std::memset(p, 0, static_cast<std::size_t>(f.length));
+        if (v.isNull()) return;
+        switch (f.physicalType) {
+        case kAlpha: {
+            std::string bytes = encodeCodePage(v.text, t.codePage, &unmappable);
+            std::size_t n = std::min(bytes.size(), static_cast<std::size_t>(f.length));
+            std::memcpy(p, bytes.data(), n);
+            return;
+        }
+        case kShort:
+            if (v.integer < -32767 || v.integer > 32767) throw outOfRange(f, v.integer);
+            putBe16(p, static_cast<std::uint16_t>(v.integer) ^ 0x8000);
+            return;
+        case kLong: case kAutoInc: case kDate: case kTime:
+            if (v.integer < -2147483647LL || v.integer > 2147483647LL) throw outOfRange(f, v.integer);
+            putBe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(v.integer)) ^ 0x80000000u);
+            return;
+        case kMoney: case kNumber: case kTimestamp:
+            if (!std::isfinite(v.number)) throw TableError("Feld " + f.name + ": ungültige Zahl");
+            putBe64(p, encodeDouble(v.number));
+            return;
+        case kLogical:
+            p[0] = static_cast<char>(v.boolean ? 0x81 : 0x80);
+            return;
+        case kBcd:
+            encodeBcd(p, v.text, f.decimals);
+            return;
+        case kBytes: {
+            std::size_t n = std::min(v.text.size(), static_cast<std::size_t>(f.length));
+            std::memcpy(p, v.text.data(), n);
+            return;
+        }
+        case kMemo: case kFmtMemo: case kBlob: case kOle: case kGraphic: {
+            std::string data = f.physicalType == kMemo ? encodeCodePage(v.text, t.codePage, &unmappable) : v.text;
+            BlobStore::storeHandle(p, t.blobs.add(std::move(data)));
+            return;
+        }
+        default:
+            return;
+        }
+    }
+
+private:
+    static TableError outOfRange(const FieldDef& f, std::int64_t v) {
+        return TableError("Der Wert " + std::to_string(v) + " liegt außerhalb des Wertebereichs von Feld " + f.name);
+    }
+};
+
+}  // namespace
+
+const FormatCodec& paradoxCodec() {
+    static ParadoxCodec codec;
+    return codec;
+}
+
+}  // namespace kimport

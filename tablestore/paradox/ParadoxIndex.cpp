@@ -1,0 +1,136 @@
+#include "tablestore/paradox/ParadoxIndex.h"
+
+#include "tablestore/Bytes.h"
+#include "tablestore/TableError.h"
+#include "tablestore/paradox/ParadoxFormat.h"
+
+#include <cstring>
+
+namespace kimport::paradox {
+
+using namespace kimport::bytes;
+
+namespace {
+
+struct Entry {
+    std::vector<char> key;
+    std::uint32_t child;   // data block or index block
+    std::uint32_t count;   // records below
+};
+
+void putEncodedShort(char* p, std::uint32_t v) { putBe16(p, (v & 0xFFFF) ^ 0x8000); }
+
+}  // namespace
+
+std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
+    const std::size_t entrySize = static_cast<std::size_t>(in.keyLength) + 6;
+    // A block must hold at least three entries; larger keys get larger blocks.
+    int kb = 2;
+    while ((static_cast<std::size_t>(kb) * 1024 - 6) / entrySize < 3) {
+        kb *= 2;
+        if (kb > 32) throw TableError("Der Primärschlüssel ist zu lang für einen Paradox-Index.");
+    }
+    const std::size_t blockSize = static_cast<std::size_t>(kb) * 1024;
+    const std::size_t capacity = (blockSize - 6) / entrySize;
+    const std::size_t fill = capacity - 1;  // one slot left free, as bulk builds do
+
+    // Levels from the leaves up; each level is a list of blocks of entries.
+    std::vector<std::vector<std::vector<Entry>>> levels;
+    std::vector<Entry> current;
+    for (std::size_t i = 0; i < in.counts.size(); ++i) {
+        Entry e;
+        e.key.assign(in.firstKeys.begin() + static_cast<std::ptrdiff_t>(i * static_cast<std::size_t>(in.keyLength)),
+                     in.firstKeys.begin() + static_cast<std::ptrdiff_t>((i + 1) * static_cast<std::size_t>(in.keyLength)));
+        e.child = static_cast<std::uint32_t>(i + 1);
+        e.count = in.counts[i];
+        current.push_back(std::move(e));
+    }
+    if (!current.empty()) {
+        for (;;) {
+            std::vector<std::vector<Entry>> blocks;
+            for (std::size_t i = 0; i < current.size(); i += fill)
+                blocks.emplace_back(current.begin() + static_cast<std::ptrdiff_t>(i),
+                                    current.begin() + static_cast<std::ptrdiff_t>(std::min(current.size(), i + fill)));
+            levels.push_back(std::move(blocks));
+            if (levels.back().size() == 1) break;
+            std::vector<Entry> upper;
+            for (const auto& block : levels.back()) {
+                Entry e;
+                e.key = block.front().key;
+                e.child = 0;  // numbered below
+                e.count = 0;
+                for (const Entry& c : block) e.count += c.count;
+                upper.push_back(std::move(e));
+            }
+            current = std::move(upper);
+        }
+    }
+
+    // Number blocks root first, then each lower level, leaves last.
+    std::vector<std::uint32_t> firstNumber(levels.size());
+    std::uint32_t next = 1;
+    for (std::size_t l = levels.size(); l-- > 0;) {
+        firstNumber[l] = next;
+        next += static_cast<std::uint32_t>(levels[l].size());
+    }
+    const std::uint32_t totalBlocks = next - 1;
+    for (std::size_t l = 1; l < levels.size(); ++l) {
+        std::uint32_t child = firstNumber[l - 1];
+        for (auto& block : levels[l])
+            for (Entry& e : block) e.child = child++;
+    }
+    std::size_t totalEntries = 0;
+    for (const auto& level : levels)
+        for (const auto& block : level) totalEntries += block.size();
+
+    const std::size_t headerSize = 0x800;
+    std::vector<char> out(headerSize + totalBlocks * blockSize, 0);
+    char* h = out.data();
+    putLe16(h + 0x00, static_cast<std::uint32_t>(entrySize));
+    putLe16(h + 0x02, static_cast<std::uint32_t>(headerSize));
+    h[0x04] = 1;
+    h[0x05] = static_cast<char>(kb);
+    putLe32(h + 0x06, static_cast<std::uint32_t>(totalEntries));
+    putLe16(h + 0x0A, totalBlocks);
+    putLe16(h + 0x0C, totalBlocks);
+    putLe16(h + 0x0E, totalBlocks ? 1 : 0);
+    putLe16(h + 0x10, totalBlocks);
+    putLe16(h + 0x1E, 1);
+    h[0x20] = static_cast<char>(levels.size());
+    const std::size_t keyFields = in.keyFieldInfo.size() / 2;
+    putLe16(h + 0x21, static_cast<std::uint32_t>(keyFields));
+    h[0x29] = static_cast<char>(in.sortOrder);
+    h[0x2C] = static_cast<char>(in.changeStamp);
+    h[0x39] = static_cast<char>(in.version);
+    putLe16(h + 0x3A, totalBlocks);
+    std::size_t pos = 0x58;
+    std::memcpy(h + pos, in.keyFieldInfo.data(), in.keyFieldInfo.size());
+    pos += in.keyFieldInfo.size() + 4;
+    std::size_t nameLen = static_cast<std::size_t>(tableNameLength(in.version));
+    std::memcpy(h + pos, in.tableName.data(), std::min(in.tableName.size(), nameLen - 1));
+    pos += nameLen;
+    putLe16(h + 0x51, static_cast<std::uint32_t>(pos));
+
+    for (std::size_t l = levels.size(); l-- > 0;) {
+        for (std::size_t b = 0; b < levels[l].size(); ++b) {
+            std::uint32_t number = firstNumber[l] + static_cast<std::uint32_t>(b);
+            char* block = out.data() + headerSize + (number - 1) * blockSize;
+            putLe16(block + 0, number < totalBlocks ? number + 1 : 0);
+            putLe16(block + 2, number > 1 ? number - 1 : 0);
+            const auto& entries = levels[l][b];
+            putLe16(block + 4, static_cast<std::uint32_t>((static_cast<long>(entries.size()) - 1) *
+                                                          static_cast<long>(entrySize)) & 0xFFFF);
+            char* e = block + 6;
+            for (const Entry& entry : entries) {
+                std::memcpy(e, entry.key.data(), entry.key.size());
+                putEncodedShort(e + in.keyLength, entry.child);
+                putEncodedShort(e + in.keyLength + 2, entry.count);
+                putEncodedShort(e + in.keyLength + 4, 0);
+                e += entrySize;
+            }
+        }
+    }
+    return out;
+}
+
+}  // namespace kimport::paradox

@@ -1,0 +1,156 @@
+#include "tablestore/paradox/ParadoxMemo.h"
+
+#include "common/FileSets.h"
+#include "tablestore/Bytes.h"
+#include "tablestore/TableError.h"
+#include "tablestore/paradox/ParadoxFormat.h"
+
+#include <cstring>
+
+namespace kimport::paradox {
+
+using namespace kimport::bytes;
+
+namespace {
+constexpr std::size_t kTail = 10;
+constexpr std::size_t kSlots = 64;
+constexpr std::size_t kFirstDataChunk = 21;  // chunks 0-20 hold the block header and the slot table
+constexpr std::size_t kChunks = kMbUnit / 16;
+constexpr std::size_t kSmallLimit = 2048;
+constexpr char kGraphicPrefix[4] = {1, 0, 0, 1};
+}  // namespace
+
+MemoFile::MemoFile(const std::string& path, FileSystem& fs) : path_(path) {
+    try {
+        data_ = fs.readAll(path);
+    } catch (const IoError& e) {
+        throw TableError(e.what());
+    }
+    if (!data_.empty() && data_[0] != 0)
+        throw TableError("Die Memodatei " + fileNameOf(path) +
+                         " ist verschlüsselt oder beschädigt und kann nicht gelesen werden.");
+}
+
+std::string MemoFile::valueOf(const char* field, int length, int physicalType) const {
+    const std::size_t leader = static_cast<std::size_t>(length) - kTail;
+    const char* tail = field + leader;
+    std::uint32_t pointer = le32(tail);
+    std::uint32_t size = le32(tail + 4);
+    if (size == 0) return {};
+    std::string value;
+    if (size <= leader) {
+        value.assign(field, size);
+    } else {
+        std::size_t offset = pointer & 0xFFFFFF00u;
+        std::size_t index = pointer & 0xFFu;
+        if (offset + 9 > data_.size()) return {};
+        const char* block = data_.data() + offset;
+        if (index == 0xFF) {
+            if (block[0] != 2) return {};
+            std::size_t stored = le32(block + 3);
+            std::size_t n = std::min<std::size_t>(size, stored);
+            if (offset + 9 + n > data_.size()) return {};
+            value.assign(block + 9, n);
+        } else {
+            if (block[0] != 3 || index >= kSlots || offset + kMbUnit > data_.size()) return {};
+            const char* slot = block + 0x0C + 5 * index;
+            std::size_t startChunk = static_cast<unsigned char>(slot[0]);
+            std::size_t chunks = static_cast<unsigned char>(slot[1]);
+            std::size_t last = static_cast<unsigned char>(slot[4]);
+            if (startChunk == 0 || chunks == 0) return {};
+            std::size_t stored = (chunks - 1) * 16 + last;
+            std::size_t n = std::min<std::size_t>(size, stored);
+            if (startChunk * 16 + n > kMbUnit) return {};
+            value.assign(block + startChunk * 16, n);
+        }
+    }
+    if (physicalType == kGraphic && value.size() >= 8) value.erase(0, 8);
+    return value;
+}
+
+MemoWriter::MemoWriter() {
+    file_.assign(kMbUnit, 0);
+    char* h = file_.data();
+    putLe16(h + 0x01, 1);
+    const unsigned char constant[] = {0x82, 0x73, 0x02, 0x00, 0x29, 0x00};
+    std::memcpy(h + 0x05, constant, sizeof constant);
+    putLe16(h + 0x0B, 0x1000);
+    putLe16(h + 0x0D, 0x1000);
+    h[0x10] = 0x10;
+    putLe16(h + 0x11, 0x0040);
+    putLe16(h + 0x13, 0x0800);
+    putLe16(h + 0x29, 0x02A1);
+}
+
+std::uint32_t MemoWriter::addLarge(const std::string& data) {
+    std::size_t units = (data.size() + 9 + kMbUnit - 1) / kMbUnit;
+    if (file_.size() + units * kMbUnit > 0xFFFFFF00u)
+        throw TableError("Die Memodatei wird zu groß (mehr als 4 GB).");
+    std::size_t offset = file_.size();
+    file_.resize(offset + units * kMbUnit, 0);
+    char* b = file_.data() + offset;
+    b[0] = 2;
+    putLe16(b + 1, static_cast<std::uint32_t>(units));
+    putLe32(b + 3, static_cast<std::uint32_t>(data.size()));
+    putLe16(b + 7, modification_);
+    std::memcpy(b + 9, data.data(), data.size());
+    return static_cast<std::uint32_t>(offset) | 0xFFu;
+}
+
+std::uint32_t MemoWriter::addSmall(const std::string& data, std::uint8_t& slotIndex) {
+    std::size_t chunks = (data.size() + 15) / 16;
+    if (openSubBlock_ == 0 || nextSlot_ < 0 || static_cast<std::size_t>(nextChunk_) + chunks > kChunks) {
+        if (file_.size() + kMbUnit > 0xFFFFFF00u) throw TableError("Die Memodatei wird zu groß (mehr als 4 GB).");
+        openSubBlock_ = static_cast<std::uint32_t>(file_.size());
+        file_.resize(file_.size() + kMbUnit, 0);
+        char* b = file_.data() + openSubBlock_;
+        b[0] = 3;
+        putLe16(b + 1, 1);
+        nextChunk_ = static_cast<int>(kFirstDataChunk);
+        nextSlot_ = static_cast<int>(kSlots) - 1;  // slots are used from the top down
+    }
+    char* b = file_.data() + openSubBlock_;
+    slotIndex = static_cast<std::uint8_t>(nextSlot_--);
+    char* slot = b + 0x0C + 5 * slotIndex;
+    slot[0] = static_cast<char>(nextChunk_);
+    slot[1] = static_cast<char>(chunks);
+    putLe16(slot + 2, modification_);
+    slot[4] = static_cast<char>(data.size() - (chunks - 1) * 16);
+    std::memcpy(b + static_cast<std::size_t>(nextChunk_) * 16, data.data(), data.size());
+    nextChunk_ += static_cast<int>(chunks);
+    return openSubBlock_ | slotIndex;
+}
+
+void MemoWriter::store(char* field, int length, int physicalType, const std::string& value) {
+    const std::size_t leader = static_cast<std::size_t>(length) - kTail;
+    std::memset(field, 0, static_cast<std::size_t>(length));
+    if (value.empty()) return;
+    std::string data = value;
+    if (physicalType == kGraphic) {
+        char prefix[8];
+        std::memcpy(prefix, kGraphicPrefix, 4);
+        putLe32(prefix + 4, static_cast<std::uint32_t>(value.size()));
+        data.insert(0, prefix, 8);
+    }
+    if (data.size() > 0xFFFFFFFFu) throw TableError("Ein Memo- oder Blobwert ist zu groß.");
+    std::memcpy(field, data.data(), std::min(leader, data.size()));
+    char* tail = field + leader;
+    putLe32(tail + 4, static_cast<std::uint32_t>(data.size()));
+    if (data.size() <= leader) return;
+    std::uint32_t pointer;
+    if (data.size() <= kSmallLimit) {
+        std::uint8_t slot = 0;
+        pointer = addSmall(data, slot);
+    } else {
+        pointer = addLarge(data);
+    }
+    putLe32(tail, pointer);
+    putLe16(tail + 8, modification_);
+}
+
+void MemoWriter::write(FileHandle& file) {
+    putLe16(file_.data() + 0x03, modification_);
+    file.write(file_.data(), file_.size());
+}
+
+}  // namespace kimport::paradox

@@ -1,0 +1,47 @@
+// The Paradox .MB file: reading blob values a record points to, and writing a
+// fresh file that holds a table's blobs.
+#pragma once
+
+#include "common/FileSystem.h"
+#include "tablestore/FileSetWriter.h"
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace kimport::paradox {
+
+class MemoFile {
+public:
+    MemoFile(const std::string& path, FileSystem& fs);
+    // The value a blob field of `length` bytes points to (leader, 4-byte
+    // pointer, 4-byte size, 2-byte modification number). Graphics lose their
+    // 8-byte prefix. A pointer outside the file gives an empty value.
+    std::string valueOf(const char* field, int length, int physicalType) const;
+
+private:
+    std::string path_;
+    std::vector<char> data_;
+};
+
+// Collects blobs and writes them as a new .MB: small ones share sub-allocated
+// blocks, large ones get blocks of their own.
+class MemoWriter {
+public:
+    MemoWriter();
+    // Stores a value for a blob field and fills the field's 10-byte tail (and leader).
+    void store(char* field, int length, int physicalType, const std::string& value);
+    void write(FileHandle& file);
+
+private:
+    std::uint32_t addSmall(const std::string& data, std::uint8_t& slot);
+    std::uint32_t addLarge(const std::string& data);
+
+    std::vector<char> file_;       // whole .MB content
+    std::uint32_t openSubBlock_ = 0;  // offset of the type-3 block being filled, 0 = none
+    int nextChunk_ = 0;
+    int nextSlot_ = 0;
+    std::uint16_t modification_ = 1;
+};
+
+}  // namespace kimport::paradox

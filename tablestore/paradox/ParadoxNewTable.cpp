@@ -1,0 +1,81 @@
+// A new, empty Paradox table: level 4 unless a field type needs level 5,
+// text in code page 1252, plain byte order for keys.
+#include "common/FileSets.h"
+#include "common/Text.h"
+#include "tablestore/TableError.h"
+#include "tablestore/TableFiles.h"
+#include "tablestore/paradox/ParadoxFormat.h"
+#include "tablestore/paradox/ParadoxHeader.h"
+
+#include <set>
+
+namespace kimport::paradox {
+
+std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& specs,
+                                     int keyFieldCount) {
+    if (specs.empty() || specs.size() > 255)
+        throw TableError("Eine Paradox-Tabelle braucht 1 bis 255 Felder.");
+    if (keyFieldCount < 0 || keyFieldCount > static_cast<int>(specs.size()))
+        throw TableError("Ungültige Anzahl von Schlüsselfeldern.");
+    auto image = std::make_unique<TableImage>();
+    image->format = TableFormat::Paradox;
+    image->dataPath = dataPath;
+    image->codePage = 1252;
+    image->keyFieldCount = keyFieldCount;
+    image->paradoxSortOrder = 0;
+    image->paradoxSortOrderName = "ascii";
+    int version = kLevel4;
+    int offset = 0;
+    std::set<std::string> names;
+    for (std::size_t i = 0; i < specs.size(); ++i) {
+        const FieldSpec& s = specs[i];
+        if (s.name.empty() || charCount(s.name) > 25)
+            throw TableError("Der Feldname \"" + s.name + "\" ist leer oder länger als 25 Zeichen.");
+        if (!names.insert(foldedUpper(s.name)).second)
+            throw TableError("Der Feldname \"" + s.name + "\" kommt doppelt vor.");
+        FieldDef f;
+        f.name = s.name;
+        f.physicalType = physicalFor(s.type);
+        TypeInfo info = typeInfo(f.physicalType);
+        f.letter = info.letter;
+        f.type = info.logical;
+        f.required = s.required;
+        version = std::max(version, info.minLevel);
+        switch (f.physicalType) {
+        case kAlpha: case kBytes:
+            if (s.size < 1 || s.size > 255)
+                throw TableError("Feld " + s.name + ": die Länge muss zwischen 1 und 255 liegen.");
+            f.length = f.size = s.size;
+            break;
+        case kShort: f.length = 2; break;
+        case kLong: case kAutoInc: case kDate: case kTime: f.length = 4; break;
+        case kMoney: case kNumber: case kTimestamp: f.length = 8; break;
+        case kLogical: f.length = 1; break;
+        case kBcd:
+            if (s.size < 0 || s.size > 32) throw TableError("Feld " + s.name + ": höchstens 32 Nachkommastellen.");
+            f.length = static_cast<int>(kBcdLength);
+            f.decimals = f.size = s.size;
+            break;
+        default: {  // blobs: the leader keeps the first bytes in the record
+            int leader = s.size > 0 ? std::min(s.size, 240) : (f.physicalType == kMemo ? 10 : 0);
+            if (f.physicalType == kMemo && leader < 1) leader = 1;
+            f.size = leader;
+            f.length = leader + 10;
+            if (static_cast<int>(i) < keyFieldCount)
+                throw TableError("Feld " + s.name + ": Memo- und Blobfelder können keine Schlüsselfelder sein.");
+        }
+        }
+        f.offset = offset;
+        offset += f.length;
+        image->fields.push_back(std::move(f));
+    }
+    if (offset > 4000) throw TableError("Die Datensätze sind zu lang für eine Paradox-Tabelle.");
+    image->version = version;
+    image->recordLength = offset;
+    image->paradoxBlockSizeKb = offset * 3 + 6 > 2048 ? (offset * 3 + 6 > 4096 ? 16 : 4) : 2;
+    image->originalHeader = newHeader(image->fields, keyFieldCount, version, image->codePage, 0,
+                                      fileNameOf(dataPath));
+    return image;
+}
+
+}  // namespace kimport::paradox
