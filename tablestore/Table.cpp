@@ -108,22 +108,33 @@ void Table::Flush() {
     if (!image_) return;
     if (state_ == State::Edit || state_ == State::Insert) PostRecord();
     if (!dirty_) return;
-    if (image_->format == TableFormat::Paradox)
-        paradox::writeTable(*image_, fs_);
-    else
-        dbase::writeTable(*image_, fs_);
+    try {
+        if (image_->format == TableFormat::Paradox)
+            paradox::writeTable(*image_, fs_);
+        else
+            dbase::writeTable(*image_, fs_);
+    } catch (const IoError& e) {
+        throw TableError("Die Tabelle " + displayName() + " konnte nicht gespeichert werden; sie ist unverändert "
+                         "geblieben.\r\n" + e.what());
+    }
     dirty_ = false;
 }
 
 void Table::CloseTable() {
     if (!image_) return;
+    // A failed save still closes the table: its files are as they were before, and the lock must go.
+    struct Release {
+        Table& t;
+        ~Release() {
+            t.image_.reset();
+            t.keyOrder_.reset();
+            t.lock_.reset();
+            t.state_ = State::Inactive;
+            t.eof_ = t.bof_ = true;
+            t.filter_.clear();
+        }
+    } release{*this};
     Flush();
-    image_.reset();
-    keyOrder_.reset();
-    lock_.reset();
-    state_ = State::Inactive;
-    eof_ = bof_ = true;
-    filter_.clear();
 }
 
 int Table::FieldCount() const {
