@@ -61,6 +61,7 @@ std::string isoTime(std::int64_t ms) {
 }
 
 std::string isoDateTime(double msSinceDayZero) {
+    if (!std::isfinite(msSinceDayZero) || msSinceDayZero < 0 || msSinceDayZero > 1e18) return {};
     double rounded = std::floor(msSinceDayZero + 0.5);
     auto total = static_cast<std::int64_t>(rounded);
     auto day = static_cast<DayNumber>(total / kMsPerDay);

@@ -141,6 +141,7 @@ std::string valueToText(const Value& v, const FormatSettings& fs) {
     case Value::Kind::Date: return formatDate(static_cast<DayNumber>(v.integer), fs);
     case Value::Kind::Time: return formatTime(v.integer, fs);
     case Value::Kind::DateTime: {
+        if (!std::isfinite(v.number) || v.number < 0 || v.number > 1e18) return {};
         auto total = static_cast<std::int64_t>(std::floor(v.number + 0.5));
         auto day = static_cast<DayNumber>(total / kMsPerDay);
         std::int64_t ms = total % kMsPerDay;

@@ -17,6 +17,8 @@ namespace {
 using namespace kimport::bytes;
 using namespace kimport::paradox;
 
+const DayNumber kLastDay = dayNumberFromCivil(9999, 12, 31);
+
 std::uint64_t encodeDouble(double d) {
     std::uint64_t bits;
     std::memcpy(&bits, &d, 8);
@@ -90,9 +92,6 @@ void encodeBcd(char* p, const std::string& decimalText, int decimals) {
     }
 }
 
-// The graphic value shown to callers is the image without the 8-byte blob prefix.
-constexpr int kGraphicPrefix = 8;
-
 class ParadoxCodec : public FormatCodec {
 public:
     Value read(const TableImage& t, const FieldDef& f, const char* row) const override {
@@ -113,15 +112,18 @@ public:
             std::uint32_t raw = be32(p);
             if (raw == 0) return Value::null();
             auto v = static_cast<std::int32_t>(raw ^ 0x80000000u);
-            if (f.physicalType == kDate) return Value::ofDate(v);
-            if (f.physicalType == kTime) return Value::ofTime(v);
+            // Dates and times outside the calendar cannot be read: they count as no value.
+            if (f.physicalType == kDate) return v >= 1 && v <= kLastDay ? Value::ofDate(v) : Value::null();
+            if (f.physicalType == kTime) return v >= 0 && v < kMsPerDay ? Value::ofTime(v) : Value::null();
             return Value::ofInteger(v);
         }
         case kMoney: case kNumber: case kTimestamp: {
             std::uint64_t raw = be64(p);
             if (raw == 0) return Value::null();
             double d = decodeDouble(raw);
-            return f.physicalType == kTimestamp ? Value::ofDateTime(d) : Value::ofFloat(d);
+            if (f.physicalType != kTimestamp) return Value::ofFloat(d);
+            bool inCalendar = std::isfinite(d) && d >= kMsPerDay && d < (kLastDay + 1.0) * kMsPerDay;
+            return inCalendar ? Value::ofDateTime(d) : Value::null();
         }
         case kLogical:
             if (p[0] == 0) return Value::null();
