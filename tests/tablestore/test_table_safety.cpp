@@ -85,7 +85,9 @@ TEST(TableSafety, EveryFailingWriteLeavesTheOldOrTheNewTable) {
         faulty.failAtOperation.reset();
         std::string seen = dumpOf(work.file("Kunden.DB"));  // opening completes an interrupted swap
         EXPECT_TRUE(seen == before || seen == after);
-        if (failed && seen == before) EXPECT_EQ(snapshot(work.path()), beforeFiles);
+        if (failed && seen == before) {
+            EXPECT_EQ(snapshot(work.path()), beforeFiles);
+        }
     }
 }
 
