@@ -1,20 +1,58 @@
 // kelvaro-import: the import wizard.
+#include "app/QtPrompter.h"
+#include "wizard/QtRegistry.h"
 #include "wizard/TfrmImport1.h"
+#include "wizard/TfrmSplashScreen.h"
 
 #include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <QUrl>
+
+#include <cstdlib>
+
+using namespace kimport;
+
+namespace {
+// The directory of the alias "BKDB": the environment first, then the settings.
+std::optional<std::string> bkdbAlias(Registry& registry) {
+    if (const char* env = std::getenv("KIMPORT_BKDB"); env && *env) return std::string(env);
+    return registry.readString("Aliases/BKDB");
+}
+}  // namespace
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral(KIMPORT_VERSION_TEXT));
     // German texts for the standard buttons of message boxes and dialogs.
     QTranslator qtTranslator;
     if (qtTranslator.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
 
-    kimport::TfrmImport1 mainWindow;
+    std::string programDir = QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString() + "/";
+    QtPrompter prompter;
+    QtRegistry registry;
+    ProcessFormats formats;
+    ImportWizard wizard(WizardEnvironment{programDir, prompter, registry, formats, realFileSystem(), bkdbAlias(registry)});
+
+    TfrmImport1 mainWindow(wizard);
+    prompter.setParent(&mainWindow);
+    TfrmSplashScreen splash(&mainWindow);
+    QObject::connect(&mainWindow, &TfrmImport1::aboutRequested, &splash, &TfrmSplashScreen::showAsAbout);
+    QObject::connect(&mainWindow, &TfrmImport1::helpRequested, [&](int context) {
+        QString page = QString::fromStdString(programDir) + QStringLiteral("help/%1.html").arg(context);
+        QDesktopServices::openUrl(QUrl::fromLocalFile(page));
+    });
+
+    std::vector<std::string> parameters;
+    for (int i = 1; i < argc; ++i) parameters.emplace_back(argv[i]);
+    wizard.start(parameters);
+    mainWindow.applyState();
     mainWindow.show();
+    splash.showAtStart();
     return QApplication::exec();
 }

@@ -1,14 +1,96 @@
-// The main window of the wizard.
+// The main window of the wizard: one page of PageControl1 per wizard step.
+// It holds no rule of its own: every event goes to ImportWizard, and the
+// window then shows the wizard's state.
 #pragma once
 
+#include "wizard/ImportWizard.h"
+
 #include <QMainWindow>
+#include <QPointer>
+
+class QButtonGroup;
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPlainTextEdit;
+class QPushButton;
+class QRadioButton;
+class QStackedWidget;
+class QTabWidget;
+class QTableView;
 
 namespace kimport {
 
 class TfrmImport1 : public QMainWindow {
     Q_OBJECT
 public:
-    explicit TfrmImport1(QWidget* parent = nullptr);
+    explicit TfrmImport1(ImportWizard& wizard, QWidget* parent = nullptr);
+
+    ImportWizard& wizard() { return wizard_; }
+    // Shows the wizard's state in the controls.
+    void applyState();
+
+    // Controls, named as the wizard's logic names them (also their object names).
+    QStackedWidget* PageControl1 = nullptr;
+    QWidget *ImportSeite1 = nullptr, *ImportSeite2 = nullptr, *ImportSeite3 = nullptr, *ImportSeite1txt = nullptr,
+            *ImportSeite4 = nullptr, *ImportSeite5 = nullptr, *ImportSeite6 = nullptr;
+    QRadioButton *rbtNeueImport = nullptr, *rbtVorhEinst_oAE = nullptr, *rbtVorhEinst_mAE = nullptr,
+                 *rbtImpEinlesen = nullptr;
+    QGroupBox* gbxAktEinstellung = nullptr;
+    QLineEdit* edtAktEinstellung = nullptr;
+    QLabel* lblWeitere = nullptr;
+    QComboBox* comVorh_Einstellg = nullptr;
+    QPushButton *btnDetails = nullptr, *btnInfoVisible = nullptr;
+    QLineEdit *edtQuelle = nullptr, *edtZiel = nullptr;
+    QComboBox *comQuelle = nullptr, *comZiel = nullptr;
+    QPushButton *btnQBrowse = nullptr, *btnZBrowse = nullptr, *btnInhaltAnz2 = nullptr, *btnInhaltAnz3 = nullptr,
+                *btnInhaltAnz4 = nullptr, *btnQOptionen1 = nullptr, *btnSicherungskopie = nullptr;
+    QCheckBox *cbxSicherungskopie = nullptr, *cbxZielLeeren = nullptr;
+    QLabel* lblZielLeeren = nullptr;
+    QTabWidget* tpcTXT = nullptr;
+    QPlainTextEdit* retQuellDat = nullptr;
+    QRadioButton *rgrFest = nullptr, *rgrVariabel = nullptr;
+    QTableView *dbgStruktQuelle = nullptr, *dbgStruktZiel = nullptr;
+    QLabel* lblQuelldatei = nullptr;
+    QRadioButton *rbtEndeAnhaengen = nullptr, *rbtIgnorieren = nullptr, *rbtUmbenennen = nullptr, *rbtSelfInc = nullptr,
+                 *rbtAktualisieren = nullptr;
+    QLineEdit* edtStartwert = nullptr;
+    QLabel* lblImporteinst = nullptr;
+    QLineEdit* edtImpSpeich = nullptr;
+    QPushButton *btnBemerkung = nullptr, *btnBemerkSpeichern = nullptr, *btnBemerkVerwerfen = nullptr,
+                *btnFertigstellen = nullptr;
+    QPlainTextEdit* edtBemerkung = nullptr;
+    QRadioButton *rbtTabAnz = nullptr, *rbtTabNichtAnz = nullptr;
+
+signals:
+    void helpRequested(int context);
+    void aboutRequested();
+    void contentViewerRequested();
+    void settingsDetailsRequested(bool manager);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void buildPage1();
+    void buildPage2();
+    void buildPage3();
+    void buildTextPages();
+    void buildPage4();
+    void buildPage5();
+    void buildPage6();
+    // The navigation row of a page: Zurück, Weiter (or another), Abbrechen, Hilfe, and the hidden Info button.
+    QWidget* navigationRow(int page, QPushButton** back, QPushButton** next, const QString& nextCaption = {});
+    // Takes the edits' texts into the state, runs a handler, shows the state.
+    void run(const std::function<void()>& handler);
+    void pullEdits();
+    void browse(bool source);
+
+    ImportWizard& wizard_;
+    bool finished_ = false;
 };
 
 }  // namespace kimport

@@ -1,0 +1,129 @@
+// The wizard's logic: start-up, the first page's choices, the page
+// transitions with their checks, the command line, the registry values and
+// the program's end. It works on WizardState and the control tables; the main
+// window shows the state and forwards its controls' events here.
+#pragma once
+
+#include "common/FileSystem.h"
+#include "common/FormatSettings.h"
+#include "common/Prompter.h"
+#include "common/Registry.h"
+#include "tablestore/Table.h"
+#include "wizard/WizardState.h"
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kimport {
+
+struct WizardEnvironment {
+    std::string programDir;                 // with a trailing "/"
+    Prompter& prompter;
+    Registry& registry;
+    ProcessFormats& formats;
+    FileSystem& fs = realFileSystem();
+    std::optional<std::string> bkdbAlias;   // directory of the alias "BKDB", when there is one
+};
+
+// Registry keys of the main window.
+constexpr const char* kRegistryGroup = "1.0/ImportMain/";
+
+class ImportWizard {
+public:
+    explicit ImportWizard(WizardEnvironment env);
+    ~ImportWizard();
+
+    WizardState& state() { return state_; }
+    const WizardEnvironment& environment() const { return env_; }
+
+    // Start-up: table names, alias, registry values, command line, ImpList.
+    void start(const std::vector<std::string>& parameters);
+    // Program end: working tables emptied, registry written, Temp emptied, tables closed.
+    void finish();
+
+    // Page 1
+    void rbtNeueImportClick();
+    void rbtVorhEinst_oAEClick();
+    void rbtVorhEinst_mAEClick();
+    void rbtImpEinlesenClick();
+    void comVorh_EinstellgSelect(const std::string& name);
+    void btnDetailsClick();
+    void btnWeiter1Click();
+    // Pages 2 and 3
+    void comQuelleSelect(const std::string& item);
+    void comZielSelect(const std::string& item);
+    void btnZurueck2Click();
+    void btnWeiter2Click();
+    void btnZurueck3Click();
+    void btnWeiter3Click();
+    // Text layout pages
+    void btnZurueckTxtClick();
+    void btnWeiterTxtClick();
+    // Pages 4 to 6
+    void btnZurueck4Click();
+    void btnWeiter4Click();
+    void btnZurueck5Click();
+    void btnWeiter5Click();
+    void btnZurueck6Click();
+    void btnFertigstellenClick();
+    // "&Abbrechen" on any page
+    void btnAbbrechenClick();
+
+    // The checks of the source and target names; false after their message.
+    bool checkSource();
+    bool checkTarget();
+
+    // Names of the settings in ImpList, in name order (for the list on page 1).
+    std::vector<std::string> settingNames();
+
+    // Called before every page change ("Weiter"/"Zurück"): the window closes its viewers.
+    std::function<void()> onLeavePage;
+
+    Table tblQuelle, tblZiel, tblQStrukt, tblZStrukt, tblImpList, tblTempStrukt, tblZSP;
+
+    // Paths whose structures were last read into QStrukt and ZStrukt.
+    std::string lastSourceRead, lastTargetRead;
+    bool sampleFilesFlag = false;
+    bool storedMappingValid = true;
+    bool startedWithParameters = false;
+
+    // Steps that the later parts of the program fill in (structures, settings, the run).
+    bool loadSettingUnchanged();
+    bool loadSettingForEdit();
+    bool checkStoredMapping(bool textSource);
+    void readSourceStructure();
+    void readTargetStructure();
+    void saveMappingCopy();
+    void carryOverRules();
+    void autoMap();
+    bool layoutChanged();
+    void rememberLayout();
+    bool preRunCheck();
+    bool modeChecks();
+    void makeBackupCopy();
+    void readInSettings();
+    void startRun();
+
+private:
+    void goTo(WizardPage page);
+    void leavePage();
+    bool checkName(bool source);
+    bool isOwnTable(const std::string& path);
+    bool openImpList();
+    std::string currentSettingName();
+    std::string currentImpListText(const std::string& column);
+    void showSavedSettingControls(bool visible);
+    void closeSourceAndTarget(bool clearNames);
+    bool isTablePath(const std::string& path) const;
+    std::string regKey(const std::string& name) const { return std::string(kRegistryGroup) + name; }
+
+    WizardEnvironment env_;
+    WizardState state_;
+};
+
+// Names compared as the program compares paths: letter case does not count.
+bool samePath(const std::string& a, const std::string& b);
+
+}  // namespace kimport

@@ -1,0 +1,58 @@
+#include "wizard/TfrmSplashScreen.h"
+
+#include <QApplication>
+#include <QLabel>
+#include <QPushButton>
+#include <QTimer>
+#include <QVBoxLayout>
+
+namespace kimport {
+
+TfrmSplashScreen::TfrmSplashScreen(QWidget* parent) : QDialog(parent) {
+    setObjectName(QStringLiteral("frmSplashScreen"));
+    setWindowTitle(QStringLiteral("Informationen über " KIMPORT_VERSION_TEXT));
+    auto* v = new QVBoxLayout(this);
+    auto* title = new QLabel(QStringLiteral(KIMPORT_VERSION_TEXT));
+    QFont big = title->font();
+    big.setPointSize(big.pointSize() + 8);
+    big.setBold(true);
+    title->setFont(big);
+    title->setAlignment(Qt::AlignCenter);
+    v->addWidget(title);
+    auto* line = new QLabel(QStringLiteral("Das Daten-Importprogramm für Windows 95/ 98 / NT 4.0"));
+    line->setAlignment(Qt::AlignCenter);
+    v->addWidget(line);
+    btnOK = new QPushButton(QStringLiteral("&OK"));
+    btnOK->setObjectName(QStringLiteral("btnOK"));
+    btnOK->setVisible(false);
+    v->addWidget(btnOK, 0, Qt::AlignCenter);
+    connect(btnOK, &QPushButton::clicked, this, &QDialog::accept);
+    Timer1 = new QTimer(this);
+    Timer1->setObjectName(QStringLiteral("Timer1"));
+    Timer1->setInterval(5000);
+    Timer1->setSingleShot(true);
+    connect(Timer1, &QTimer::timeout, this, [this] {
+        Timer1->stop();
+        close();
+        QApplication::restoreOverrideCursor();
+    });
+}
+
+void TfrmSplashScreen::showAtStart() {
+    setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
+    btnOK->setVisible(false);
+    resize(360, 200);
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    show();
+    Timer1->start();
+}
+
+void TfrmSplashScreen::showAsAbout() {
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    btnOK->setVisible(true);
+    resize(360, 335);
+    show();
+    btnOK->setFocus();
+}
+
+}  // namespace kimport

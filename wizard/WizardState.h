@@ -1,0 +1,62 @@
+// The wizard's presentation model: the state of every control the wizard's
+// logic decides about, as plain values. The main window shows this state and
+// forwards its controls' events to ImportWizard.
+#pragma once
+
+#include <string>
+
+namespace kimport {
+
+struct Toggle {
+    bool checked = false, enabled = true, visible = true;
+};
+
+enum class WizardPage { Seite1, Seite2, Seite3, Seite1txt, Seite4, Seite5, Seite6 };
+
+// The sub-pages of the text layout page.
+enum class TextPage { TXTDatensatzlaenge, TXTFix, TXTVariabel };
+
+// Help context of a page.
+int helpContextOf(WizardPage page, TextPage textPage);
+
+struct WizardState {
+    WizardPage page = WizardPage::Seite1;
+    TextPage textPage = TextPage::TXTDatensatzlaenge;
+
+    // Page 1
+    Toggle rbtNeueImport, rbtVorhEinst_oAE, rbtVorhEinst_mAE, rbtImpEinlesen{false, true, false};
+    bool gbxAktEinstellungVisible = true, lblWeitereVisible = true, comVorh_EinstellgVisible = true,
+         btnDetailsVisible = true;
+    std::string edtAktEinstellung;
+
+    // Pages 2 and 3
+    std::string edtQuelle, edtZiel;
+    bool presetChoicesVisible = true;  // comQuelle/comZiel; without the alias the plain edits take their place
+    Toggle btnSicherungskopie, cbxSicherungskopie{false, true, false}, cbxZielLeeren;
+
+    // Check boxes of the settings manager: the loaded setting's source or target must be chosen again.
+    bool cbxQuelleAusw = false, cbxZielAusw = false;
+
+    // Text layout pages
+    int rgrDatsatzlaenge = 0;  // 0 "Variable Feldlänge", 1 "Feste Feldlänge"
+    std::string retQuellDat;   // preview text
+
+    // Page 5
+    std::string lblQuelldatei;
+    Toggle rbtEndeAnhaengen{true, true, true}, rbtIgnorieren, rbtUmbenennen, rbtSelfInc, rbtAktualisieren;
+    std::string edtStartwert;
+
+    // Page 6
+    std::string edtImpSpeich, edtBemerkung;
+    Toggle rbtTabAnz{true, true, true}, rbtTabNichtAnz;
+    bool page6Enabled = true;
+
+    // Requests to the window
+    bool closeRequested = false;     // the main window should close
+    std::string focusControl;        // control to focus after the last action ("edtQuelle", ...)
+    bool showDetailsSummary = false; // btnDetails: summary dialog / settings manager
+    bool showDetailsManager = false;
+    bool showContentViewer = false;  // after a run with rbtTabAnz
+};
+
+}  // namespace kimport
