@@ -1,0 +1,349 @@
+// The wizard's pages, checks and messages, clicked through the main window
+// on the offscreen platform with a scripted Prompter.
+#include "common/FileSets.h"
+#include "common/ScriptedPrompter.h"
+#include "settings/ControlTables.h"
+#include "support/TestSupport.h"
+#include "tablestore/Table.h"
+#include "wizard/TfrmImport1.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+
+using namespace kimport;
+using kimport::test::TempDir;
+
+namespace {
+
+// A program directory with its control tables, a source and a target table.
+struct World {
+    TempDir dir;
+    std::string source, target, emptySource, text;
+    ScriptedPrompter prompter;
+    MemoryRegistry registry;
+    ProcessFormats formats;
+    std::unique_ptr<ImportWizard> wizard;
+    std::unique_ptr<TfrmImport1> window;
+
+    World() {
+        makeControlTables(dir.path());
+        std::filesystem::create_directory(dir.file("daten"));
+        source = dir.file("daten/Quelle.DB");
+        target = dir.file("daten/Ziel.DB");
+        emptySource = dir.file("daten/Leer.DB");
+        text = dir.file("daten/Preise.txt");
+        for (const std::string& p : {source, target, emptySource})
+            MakeTable(directoryOf(p), fileNameOf(p), {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 20}}, 1);
+        for (const std::string& p : {source, target}) {
+            Table t;
+            t.setPath(p);
+            t.OpenTable();
+            t.BeginAppend();
+            t.SetAsInteger(0, 1);
+            t.PostRecord();
+        }
+        test::writeFile(text, "Nr;Name;Preis\r\n1;Schraube;0,10\r\n");
+        prompter.onFailure = [](const std::string& f) { QFAIL(f.c_str()); };
+    }
+
+    void start(const std::vector<std::string>& parameters = {}) {
+        wizard = std::make_unique<ImportWizard>(
+            WizardEnvironment{dir.path(), prompter, registry, formats, realFileSystem(), std::nullopt});
+        window = std::make_unique<TfrmImport1>(*wizard);
+        wizard->start(parameters);
+        window->applyState();
+        window->show();
+    }
+
+    void click(const char* name) {
+        auto* b = window->findChild<QAbstractButton*>(QString::fromLatin1(name));
+        QVERIFY2(b, name);
+        QVERIFY2(b->isVisible() && b->isEnabled(), name);
+        QTest::mouseClick(b, Qt::LeftButton);
+    }
+    void type(const char* name, const std::string& text) {
+        auto* e = window->findChild<QLineEdit*>(QString::fromLatin1(name));
+        QVERIFY2(e, name);
+        e->setText(QString::fromStdString(text));
+    }
+    QString textOf(const char* name) { return window->findChild<QLineEdit*>(QString::fromLatin1(name))->text(); }
+    QString page() { return window->PageControl1->currentWidget()->objectName(); }
+    bool visible(const char* name) {
+        auto* w = window->findChild<QWidget*>(QString::fromLatin1(name));
+        return w && !w->isHidden();
+    }
+};
+
+void addSetting(const std::string& dir, const std::string& name, const std::string& source, const std::string& target,
+                int mode) {
+    Table t;
+    t.setPath(impListPath(dir));
+    t.OpenTable();
+    t.BeginAppend();
+    FormatSettings fs = FormatSettings::german();
+    t.SetAsString(t.FieldNamed("Bezeichnung"), name, fs);
+    t.SetAsString(t.FieldNamed("Quelldatei"), source, fs);
+    t.SetAsString(t.FieldNamed("Zieldatei"), target, fs);
+    t.SetAsString(t.FieldNamed("Quellformat"), "Paradox", fs);
+    t.SetAsInteger(t.FieldNamed("Importmodus"), mode);
+    t.SetAsBoolean(t.FieldNamed("Eigene"), true);
+    t.PostRecord();
+}
+
+}  // namespace
+
+class TestWizardFlow : public QObject {
+    Q_OBJECT
+private slots:
+    void startsWithOnlyTheNewChoicesWhenNoSettingExists() {
+        World w;
+        w.start();
+        QCOMPARE(w.window->windowTitle(), QStringLiteral("Kelvaro Import 1.0c"));
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite1"));
+        QVERIFY(w.window->rbtNeueImport->isChecked());
+        QVERIFY(w.visible("rbtImpEinlesen"));
+        QVERIFY(!w.visible("rbtVorhEinst_oAE"));
+        QVERIFY(!w.visible("rbtVorhEinst_mAE"));
+        QVERIFY(!w.visible("gbxAktEinstellung"));
+        QVERIFY(!w.visible("comQuelle"));  // no alias: the preset choices are not offered
+        QCOMPARE(w.formats.current.shortDateFormat, std::string("DD/MM/YYYY"));
+        QVERIFY(w.prompter.finished());
+    }
+
+    void sourcePageChecksEveryName() {
+        World w;
+        w.start();
+        w.click("btnWeiter1");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite2"));
+        w.prompter.expectError("Bitte geben Sie den Verzeichnispfad und den Dateinamen der Quelldatei ein.");
+        w.click("btnWeiter2");
+        w.type("edtQuelle", w.dir.file("nirgends/x.db"));
+        w.prompter.expectError("Der von Ihnen eingegebene Verzeichnispfad existiert leider nicht.");
+        w.click("btnWeiter2");
+        w.type("edtQuelle", w.dir.file("daten/fehlt.db"));
+        w.prompter.expectError("Der von Ihnen eingegebene Dateiname existiert leider nicht.");
+        w.click("btnWeiter2");
+        test::writeFile(w.dir.file("daten/Archiv.Zip"), "PK");
+        w.type("edtQuelle", w.dir.file("daten/Archiv.Zip"));
+        w.prompter.expectMessage(MsgKind::Warning, Buttons::YesNo,
+                                 "Die Datei \"Archiv.Zip\" ist vermutlich\r\neine komprimierte Datei, die vor dem "
+                                 "Import entpackt\r\nwerden muß.\r\n\r\nMöchten Sie die Datei wirklich verwenden?",
+                                 Answer::No);
+        w.click("btnWeiter2");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite2"));
+        w.type("edtQuelle", w.dir.file("zstrukt.db"));  // the program's own table, any letter case
+        w.prompter.expectBeep().expectError("Bitte verwenden Sie keine Datenbank, die von diesem Programm benutzt wird.");
+        w.click("btnWeiter2");
+        QCOMPARE(w.textOf("edtQuelle"), QString());
+        w.type("edtQuelle", w.emptySource);
+        w.prompter.expectMessage(MsgKind::Information, Buttons::Ok,
+                                 "Die von Ihnen gewählte Quelldatenbank ist leer.\r\n\r\nBitte wählen Sie eine andere "
+                                 "Quelldatenbank.");
+        w.click("btnWeiter2");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite2"));
+        w.type("edtQuelle", w.source);
+        w.click("btnWeiter2");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite3"));
+        QVERIFY(w.prompter.finished());
+    }
+
+    void targetPageChecksAndBackAgain() {
+        World w;
+        w.start();
+        w.click("btnWeiter1");
+        w.type("edtQuelle", w.source);
+        w.click("btnWeiter2");
+        w.prompter.expectError("Bitte geben Sie den Verzeichnispfad und den Dateinamen der Zieldatenbank ein.");
+        w.click("btnWeiter3");
+        QString upper = QString::fromStdString(w.source).replace(QStringLiteral("Quelle.DB"), QStringLiteral("QUELLE.db"));
+        w.type("edtZiel", upper.toStdString());
+        w.prompter.expectError("Quell- und Zieldatenbank sind identisch!\r\n\r\nBitte korrigieren Sie Ihre Eingaben.");
+        w.click("btnWeiter3");
+        QCOMPARE(w.textOf("edtZiel"), QString());
+        w.type("edtZiel", w.dir.file("ImpList.DB"));
+        w.prompter.expectBeep().expectError("Bitte verwenden Sie keine Datenbank, die von diesem Programm benutzt wird.");
+        w.click("btnWeiter3");
+        QCOMPARE(w.textOf("edtZiel"), QString());
+        // Going back on a new setting unticks the two boxes.
+        w.window->cbxZielLeeren->setChecked(true);
+        w.click("btnZurueck3");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite2"));
+        QVERIFY(!w.window->cbxZielLeeren->isChecked());
+        w.click("btnWeiter2");
+        w.type("edtZiel", w.target);
+        w.click("btnWeiter3");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
+        w.click("btnWeiter4");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite5"));
+        QCOMPARE(w.window->lblQuelldatei->text(), QStringLiteral("QUELLE.DB"));
+        w.click("btnWeiter5");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite6"));
+        w.type("edtImpSpeich", "Test");
+        w.click("btnZurueck6");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite5"));
+        QCOMPARE(w.textOf("edtImpSpeich"), QString());
+        w.click("btnZurueck5");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
+        w.click("btnZurueck4");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite3"));
+        w.click("btnZurueck3");
+        w.click("btnZurueck2");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite1"));
+        QVERIFY(w.prompter.finished());
+    }
+
+    void aTextSourceLeadsToTheLayoutPages() {
+        World w;
+        w.start({w.text, w.target});
+        w.click("btnWeiter1");
+        w.click("btnWeiter2");
+        w.click("btnWeiter3");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite1txt"));
+        QVERIFY(w.window->rgrVariabel->isChecked());  // the first two lines differ in length
+        QVERIFY(w.window->retQuellDat->toPlainText().contains(QStringLiteral("Schraube")));
+        w.click("btnZurueckTxt");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite3"));
+        QVERIFY(w.prompter.finished());
+    }
+
+    void aSavedMappingTableIsRefusedAsSource() {
+        World w;
+        addSetting(w.dir.path(), "Artikel", w.source, w.target, 1);
+        Table t;
+        t.setPath(impListPath(w.dir.path()));
+        t.OpenTable();
+        std::string number = t.AsString(t.FieldNamed("TableName"), FormatSettings::german());
+        t.CloseTable();
+        test::writeFile(w.dir.file(number + ".db"), "x");
+        w.start();
+        w.click("rbtNeueImport");
+        w.click("btnWeiter1");
+        w.type("edtQuelle", w.dir.file(number + ".db"));
+        w.prompter.expectBeep().expectError("Bitte verwenden Sie keine Datenbank, die von diesem Programm benutzt wird.");
+        w.click("btnWeiter2");
+        QVERIFY(w.prompter.finished());
+    }
+
+    void aSavedSettingUnchangedGoesToTheLastPage() {
+        World w;
+        addSetting(w.dir.path(), "Artikel", w.source, w.target, 1);
+        addSetting(w.dir.path(), "Kunden", w.source, w.target, 4);
+        w.registry.writeString("1.0/ImportMain/edtAktEinstellung", "Kunden");
+        w.registry.writeBool("1.0/ImportMain/rbtVorhEinst_oAE", true);
+        w.start();
+        QVERIFY(w.window->rbtVorhEinst_oAE->isChecked());
+        QVERIFY(!w.visible("rbtImpEinlesen"));
+        QCOMPARE(w.textOf("edtAktEinstellung"), QStringLiteral("Kunden"));
+        w.click("btnWeiter1");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite5"));  // mode 4 needs a start value
+        w.click("btnZurueck5");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite1"));
+        w.window->comVorh_Einstellg->setCurrentText(QStringLiteral("Artikel"));
+        emit w.window->comVorh_Einstellg->activated(0);
+        QCOMPARE(w.textOf("edtAktEinstellung"), QStringLiteral("Artikel"));
+        w.click("btnWeiter1");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite6"));
+        w.click("btnZurueck6");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite1"));
+        QVERIFY(w.prompter.finished());
+    }
+
+    void commandLineFillsTheNames() {
+        {
+            World w;
+            w.start({w.source, w.target});
+            QCOMPARE(w.textOf("edtQuelle").toStdString(), w.source);
+            QCOMPARE(w.textOf("edtZiel").toStdString(), w.target);
+            QVERIFY(w.window->rbtNeueImport->isChecked());
+        }
+        {
+            World w;
+            w.start({"/z", w.target});
+            QCOMPARE(w.textOf("edtQuelle"), QString());
+            QCOMPARE(w.textOf("edtZiel").toStdString(), w.target);
+        }
+        {
+            World w;
+            w.prompter.expectError("Die übergebenen Parameter sind ungültig.\r\n\r\nHinweis: Möglicherweise haben "
+                                   "Sie\r\nzu viele Parameter eingegeben.");
+            w.registry.writeString("1.0/ImportMain/edtQuelle", "gespeichert");
+            w.start({"/q", w.source, "/z", w.target, "x"});
+            QCOMPARE(w.textOf("edtQuelle"), QString());
+            QCOMPARE(w.textOf("edtZiel"), QString());
+            QVERIFY(w.prompter.finished());
+        }
+        {
+            World w;  // both given, but the target is the program's own table
+            w.prompter.expectBeep().expectError(
+                "Bitte verwenden Sie keine Datenbank, die von diesem Programm benutzt wird.");
+            w.start({w.source, w.dir.file("ZStrukt.DB")});
+            QCOMPARE(w.textOf("edtQuelle").toStdString(), w.source);
+            QCOMPARE(w.textOf("edtZiel"), QString());
+            QVERIFY(w.prompter.finished());
+        }
+    }
+
+    void cancellingAsksAndTheEndCleansUp() {
+        World w;
+        w.start();
+        w.type("edtQuelle", w.source);
+        w.type("edtZiel", w.target);
+        std::filesystem::create_directory(w.dir.file("Temp"));
+        test::writeFile(w.dir.file("Temp/ZSP.db"), "x");
+        {
+            Table z;
+            z.setPath(zStruktPath(w.dir.path()));
+            z.OpenTable();
+            z.BeginAppend();
+            z.SetAsString(z.FieldNamed("Feldname"), "Rest", FormatSettings::german());
+            z.PostRecord();
+        }
+        w.prompter.expectMessage(MsgKind::Confirmation, Buttons::YesNo, "Möchten Sie die Anwendung wirklich beenden?",
+                                 Answer::No);
+        w.click("btnAbbrechen1");
+        QVERIFY(w.window->isVisible());
+        w.prompter.expectMessage(MsgKind::Confirmation, Buttons::YesNo, "Möchten Sie die Anwendung wirklich beenden?",
+                                 Answer::Yes);
+        w.click("btnAbbrechen1");
+        QVERIFY(!w.window->isVisible());
+        QVERIFY(w.prompter.finished());
+        QCOMPARE(w.registry.values["1.0/ImportMain/edtQuelle"], w.source);
+        QCOMPARE(w.registry.values["1.0/ImportMain/rbtNeueImport"], std::string("true"));
+        QVERIFY(!test::fileExists(w.dir.file("Temp/ZSP.db")));
+        Table z;
+        z.setPath(zStruktPath(w.dir.path()));
+        z.OpenTable();
+        QCOMPARE(z.RecordCount(), 0);
+
+        // The next start takes the names back from the registry.
+        World next;
+        next.registry = w.registry;
+        next.start();
+        QCOMPARE(next.textOf("edtQuelle").toStdString(), w.source);
+        QCOMPARE(next.textOf("edtZiel").toStdString(), w.target);
+    }
+
+    void aMissingControlTableIsReportedAndTheProgramStaysUsable() {
+        World w;
+        std::filesystem::remove(w.dir.file("ImpList.DB"));
+        w.prompter.expectError("Die Tabelle " + w.dir.file("ImpList.DB") + " existiert nicht.");
+        w.start();
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite1"));
+        w.click("btnWeiter1");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite2"));
+        QVERIFY(w.prompter.finished());
+    }
+};
+
+QTEST_MAIN(TestWizardFlow)
+#include "test_wizard_flow.moc"
