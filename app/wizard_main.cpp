@@ -1,5 +1,7 @@
 // kelvaro-import: the import wizard.
 #include "app/QtPrompter.h"
+#include "importrun/GaugeModel.h"
+#include "importrun/TfrmGauge.h"
 #include "wizard/QtRegistry.h"
 #include "wizard/TfrmImport1.h"
 #include "wizard/TfrmSplashScreen.h"
@@ -37,16 +39,23 @@ int main(int argc, char** argv) {
     QtPrompter prompter;
     QtRegistry registry;
     ProcessFormats formats;
-    ImportWizard wizard(WizardEnvironment{programDir, prompter, registry, formats, realFileSystem(), bkdbAlias(registry)});
+    GaugeModel gaugeModel(formats.current);
+    ImportWizard wizard(
+        WizardEnvironment{programDir, prompter, registry, formats, realFileSystem(), bkdbAlias(registry), &gaugeModel});
 
     TfrmImport1 mainWindow(wizard);
     prompter.setParent(&mainWindow);
+    // Without a parent: disabling the wizard window must not disable the progress window too.
+    TfrmGauge gauge(gaugeModel, prompter);
+    gauge.setWizardWindow(&mainWindow);
     TfrmSplashScreen splash(&mainWindow);
     QObject::connect(&mainWindow, &TfrmImport1::aboutRequested, &splash, &TfrmSplashScreen::showAsAbout);
-    QObject::connect(&mainWindow, &TfrmImport1::helpRequested, [&](int context) {
+    auto openHelp = [&](int context) {
         QString page = QString::fromStdString(programDir) + QStringLiteral("help/%1.html").arg(context);
         QDesktopServices::openUrl(QUrl::fromLocalFile(page));
-    });
+    };
+    QObject::connect(&mainWindow, &TfrmImport1::helpRequested, openHelp);
+    QObject::connect(&gauge, &TfrmGauge::helpRequested, openHelp);
 
     std::vector<std::string> parameters;
     for (int i = 1; i < argc; ++i) parameters.emplace_back(argv[i]);

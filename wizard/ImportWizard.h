@@ -18,6 +18,8 @@
 
 namespace kimport {
 
+class ProgressSink;
+
 struct WizardEnvironment {
     std::string programDir;                 // with a trailing "/"
     Prompter& prompter;
@@ -25,6 +27,7 @@ struct WizardEnvironment {
     ProcessFormats& formats;
     FileSystem& fs = realFileSystem();
     std::optional<std::string> bkdbAlias;   // directory of the alias "BKDB", when there is one
+    ProgressSink* progress = nullptr;       // the progress window of long operations
 };
 
 // Registry keys of the main window.
