@@ -3,16 +3,15 @@
 #include "importrun/GaugeModel.h"
 #include "importrun/TfrmGauge.h"
 #include "wizard/QtRegistry.h"
+#include "wizard/TfrmHilfe.h"
 #include "wizard/TfrmImport1.h"
 #include "wizard/TfrmSplashScreen.h"
 
 #include <QApplication>
-#include <QDesktopServices>
 #include <QDir>
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
-#include <QUrl>
 
 #include <cstdlib>
 
@@ -50,10 +49,8 @@ int main(int argc, char** argv) {
     gauge.setWizardWindow(&mainWindow);
     TfrmSplashScreen splash(&mainWindow);
     QObject::connect(&mainWindow, &TfrmImport1::aboutRequested, &splash, &TfrmSplashScreen::showAsAbout);
-    auto openHelp = [&](int context) {
-        QString page = QString::fromStdString(programDir) + QStringLiteral("help/%1.html").arg(context);
-        QDesktopServices::openUrl(QUrl::fromLocalFile(page));
-    };
+    TfrmHilfe help(QString::fromStdString(programDir) + QStringLiteral("help"));
+    auto openHelp = [&](int context) { help.showTopic(context); };
     QObject::connect(&mainWindow, &TfrmImport1::helpRequested, openHelp);
     QObject::connect(&gauge, &TfrmGauge::helpRequested, openHelp);
 

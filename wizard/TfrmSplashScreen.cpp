@@ -1,6 +1,7 @@
 #include "wizard/TfrmSplashScreen.h"
 
 #include <QApplication>
+#include <QFrame>
 #include <QLabel>
 #include <QPushButton>
 #include <QTimer>
@@ -11,7 +12,13 @@ namespace kimport {
 TfrmSplashScreen::TfrmSplashScreen(QWidget* parent) : QDialog(parent) {
     setObjectName(QStringLiteral("frmSplashScreen"));
     setWindowTitle(QStringLiteral("Informationen über " KIMPORT_VERSION_TEXT));
-    auto* v = new QVBoxLayout(this);
+    setAutoFillBackground(true);
+    auto* frame = new QFrame(this);
+    frame->setFrameStyle(QFrame::Box | QFrame::Raised);
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(frame);
+    auto* v = new QVBoxLayout(frame);
     auto* title = new QLabel(QStringLiteral(KIMPORT_VERSION_TEXT));
     QFont big = title->font();
     big.setPointSize(big.pointSize() + 8);
