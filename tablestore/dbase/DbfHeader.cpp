@@ -1,0 +1,243 @@
+#include "tablestore/dbase/DbfHeader.h"
+
+#include "common/CodePage.h"
+#include "tablestore/TableError.h"
+#include "tablestore/dbase/DbfFormat.h"
+#include "tablestore/dbase/DbfLanguageDrivers.h"
+
+namespace kimport::dbase {
+
+namespace {
+
+[[noreturn]] void damaged(const std::string& table, const std::string& what) {
+    throw TableError("Die Tabelle " + table + " ist beschädigt: " + what + ".");
+}
+
+// The length a binary field must have; 0 for fields stored as text.
+int fixedLength(char letter, int version) {
+    switch (letter) {
+        case 'I':
+        case '+':
+            return 4;
+        case 'Y':
+        case 'T':
+        case '@':
+        case 'O':
+            return 8;
+        case 'B':
+            return isVisualFoxPro(version) ? 8 : 0;
+        default:
+            return 0;
+    }
+}
+
+std::string nameFrom(std::string_view raw, int codePage) {
+    std::size_t end = raw.find('\0');
+    return decodeCodePage(raw.substr(0, end), codePage);
+}
+
+// Descriptor geometry of one header flavour.
+struct Geometry {
+    std::size_t start;     // offset of the first descriptor
+    std::size_t size;      // bytes per descriptor
+    std::size_t maxCount;  // descriptors that fit before the terminator must come
+};
+
+FieldDef parseDescriptor(const char* d, int version, int codePage) {
+    FieldDef f;
+    if (isLevel7(version)) {
+        f.name = nameFrom(std::string_view(d, 32), codePage);
+        f.letter = d[0x20];
+        f.length = static_cast<unsigned char>(d[0x21]);
+        f.decimals = static_cast<unsigned char>(d[0x22]);
+    } else if (isDBaseII(version)) {
+        f.name = nameFrom(std::string_view(d, 11), codePage);
+        f.letter = d[11];
+        f.length = static_cast<unsigned char>(d[12]);
+        f.decimals = static_cast<unsigned char>(d[15]);
+    } else {
+        f.name = nameFrom(std::string_view(d, 11), codePage);
+        f.letter = d[11];
+        f.length = static_cast<unsigned char>(d[16]);
+        f.decimals = static_cast<unsigned char>(d[17]);
+        // Elsewhere the flag byte is reserved and may hold anything.
+        if (isVisualFoxPro(version)) f.flags = static_cast<std::uint8_t>(d[18]);
+    }
+    f.physicalType = static_cast<unsigned char>(f.letter);
+    return f;
+}
+
+// FoxPro and Clipper keep the high byte of a long C field in its decimals byte.
+bool widenLongCharacterFields(std::vector<FieldDef>& fields, std::uint32_t recordLength) {
+    std::uint64_t sum = 1;
+    bool any = false;
+    for (const FieldDef& f : fields) {
+        bool wide = f.letter == 'C' && f.decimals > 0;
+        any = any || wide;
+        sum += static_cast<std::uint64_t>(f.length) + (wide ? 256u * static_cast<unsigned>(f.decimals) : 0u);
+    }
+    if (!any || sum != recordLength) return false;
+    for (FieldDef& f : fields)
+        if (f.letter == 'C' && f.decimals > 0) {
+            f.length += 256 * f.decimals;
+            f.decimals = 0;
+        }
+    return true;
+}
+
+// Visual FoxPro: every V/Q field takes a length bit, then every nullable field a null bit.
+void assignNullBits(std::vector<FieldDef>& fields) {
+    int flagBits = 0;
+    for (const FieldDef& f : fields)
+        if (f.letter == '0') flagBits = 8 * f.length;
+    int bit = 0;
+    for (FieldDef& f : fields) {
+        if (f.letter == '0') continue;
+        if (f.letter == 'V' || f.letter == 'Q') ++bit;
+        if (f.flags & 0x02) {
+            f.nullBit = bit < flagBits ? bit : -1;
+            ++bit;
+        }
+    }
+}
+
+}  // namespace
+
+void assignLogicalType(FieldDef& f, int version) {
+    int fixed = fixedLength(f.letter, version);
+    f.size = 0;
+    if (fixed != 0 && f.length != fixed) {
+        f.type = FieldType::Unknown;  // a binary field of a length we cannot read: kept, not shown as a value
+        return;
+    }
+    switch (f.letter) {
+        case 'C':
+        case 'V':
+            f.type = FieldType::String;
+            f.size = f.length;
+            break;
+        case 'Q':
+            f.type = FieldType::VarBytes;
+            f.size = f.length;
+            break;
+        case 'N':
+        case 'F':
+        case 'O':
+            f.type = FieldType::Float;
+            break;
+        case 'L':
+            f.type = FieldType::Boolean;
+            break;
+        case 'D':
+            f.type = FieldType::Date;
+            break;
+        case 'M':
+            f.type = FieldType::Memo;
+            break;
+        case 'B':
+            f.type = f.length == 8 ? FieldType::Float : FieldType::Blob;
+            break;
+        case 'G':
+            f.type = FieldType::DBaseOle;
+            break;
+        case 'P':
+        case 'W':
+            f.type = FieldType::Blob;
+            break;
+        case 'I':
+            f.type = FieldType::Integer;
+            break;
+        case '+':
+            f.type = FieldType::AutoInc;
+            break;
+        case '@':
+        case 'T':
+            f.type = FieldType::DateTime;
+            break;
+        case 'Y':
+            f.type = FieldType::Currency;
+            break;
+        default:
+            f.type = FieldType::Unknown;
+            break;
+    }
+    // A memo pointer needs room for the in-memory handle.
+    if (isMemoField(f) && f.length < 4) f.type = FieldType::Unknown;
+    if (f.letter == 'L' && f.length < 1) f.type = FieldType::Unknown;
+}
+
+DbfLayout parseHeader(std::string_view bytes, std::uint64_t fileSize, const std::string& table) {
+    DbfLayout layout;
+    if (bytes.empty()) damaged(table, "die Datei ist leer");
+    layout.version = static_cast<unsigned char>(bytes[0]);
+    const bool dBaseII = isDBaseII(layout.version);
+    const bool level7 = isLevel7(layout.version);
+    const std::size_t minimum = dBaseII ? 8 : level7 ? 0x44 : 32;
+    if (bytes.size() < minimum) damaged(table, "der Dateikopf ist unvollständig");
+
+    Geometry g{};
+    if (dBaseII) {
+        layout.recordCount = le16(bytes.data() + 1);
+        layout.recordLength = le16(bytes.data() + 6);
+        layout.headerLength = kDBaseIIHeaderLength;
+        g = {8, 16, 32};
+    } else {
+        layout.recordCount = le32(bytes.data() + 4);
+        layout.headerLength = le16(bytes.data() + 8);
+        layout.recordLength = le16(bytes.data() + 10);
+        if (bytes[0x0F] == 1)
+            throw TableError("Die Tabelle " + table + " ist verschlüsselt und kann nicht gelesen werden.");
+        layout.languageDriver = static_cast<unsigned char>(bytes[0x1D]);
+        g = level7 ? Geometry{0x44, 48, 0} : Geometry{32, 32, 0};
+    }
+    if (layout.headerLength < g.start + 1 || layout.headerLength > fileSize || layout.headerLength > bytes.size())
+        damaged(table, "die Kopflänge " + std::to_string(layout.headerLength) + " ist ungültig");
+    if (layout.recordLength == 0) damaged(table, "die Satzlänge ist 0");
+    std::uint64_t needed = layout.headerLength + static_cast<std::uint64_t>(layout.recordCount) * layout.recordLength;
+    if (needed > fileSize)
+        damaged(table, "die Datei ist zu kurz für " + std::to_string(layout.recordCount) + " Datensätze");
+
+    layout.codePage = codePageOfLanguageDriver(layout.languageDriver);
+    if (level7) {
+        std::string_view driverName = bytes.substr(0x20, 32);
+        layout.codePage = codePageOfDriverName(driverName.substr(0, driverName.find('\0')));
+        if (layout.codePage == 0) layout.codePage = codePageOfLanguageDriver(layout.languageDriver);
+    }
+    if (layout.codePage == 0) layout.codePage = kDefaultCodePage;
+
+    // The descriptors run until the 0x0D terminator, which must lie inside the header.
+    std::size_t pos = g.start;
+    while (pos < layout.headerLength && bytes[pos] != 0x0D) {
+        if (pos + g.size > layout.headerLength || (g.maxCount && layout.fields.size() == g.maxCount))
+            damaged(table, "das Ende der Feldliste fehlt");
+        layout.fields.push_back(parseDescriptor(bytes.data() + pos, layout.version, layout.codePage));
+        if (level7) {
+            std::uint32_t next = le32(bytes.data() + pos + 0x28);
+            if (layout.fields.back().letter == '+' && next > 0) layout.lastAutoInc = next - 1;
+        } else if (isVisualFoxPro(layout.version) && (layout.fields.back().flags & 0x08)) {
+            std::uint32_t next = le32(bytes.data() + pos + 0x13);
+            int step = static_cast<unsigned char>(bytes[pos + 0x17]);
+            layout.lastAutoInc = static_cast<std::int64_t>(next) - (step > 0 ? step : 1);
+        }
+        pos += g.size;
+    }
+    if (pos >= layout.headerLength) damaged(table, "das Ende der Feldliste fehlt");
+
+    std::uint64_t sum = 1;
+    for (const FieldDef& f : layout.fields) sum += static_cast<std::uint64_t>(f.length);
+    if (sum != layout.recordLength && !widenLongCharacterFields(layout.fields, layout.recordLength))
+        damaged(table, "die Satzlänge " + std::to_string(layout.recordLength) + " passt nicht zu den Feldern (" +
+                           std::to_string(sum) + ")");
+
+    int offset = 1;
+    for (FieldDef& f : layout.fields) {
+        f.offset = offset;
+        offset += f.length;
+        assignLogicalType(f, layout.version);
+        f.hidden = f.letter == '0';
+    }
+    if (isVisualFoxPro(layout.version)) assignNullBits(layout.fields);
+    return layout;
+}
+
+}  // namespace kimport::dbase

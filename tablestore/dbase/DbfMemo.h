@@ -1,0 +1,59 @@
+// Memo files beside a .DBF: .DBT in the dBase III and IV layouts and the
+// big-endian .FPT of FoxPro. Reading takes the whole file into memory and
+// answers by block number; writing always produces a fresh file that only
+// appends, so no reader ever meets a reused block.
+#pragma once
+
+#include "tablestore/FileSetWriter.h"
+#include "tablestore/dbase/DbfFormat.h"
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace kimport::dbase {
+
+class MemoFileReader {
+public:
+    MemoFileReader(std::vector<char> data, MemoStyle style);
+    // The value that starts at the block; nullopt when the pointer leads outside
+    // the values or the value is longer than maxLength (then *tooLong is set).
+    std::optional<std::string_view> valueAt(std::uint64_t block, std::uint64_t maxLength, bool& tooLong) const;
+    std::uint64_t size() const { return data_.size(); }
+    std::uint32_t blockSize() const { return blockSize_; }
+
+private:
+    std::optional<std::string_view> untilEndMark(std::uint64_t offset, std::uint64_t maxLength, bool& tooLong) const;
+
+    std::vector<char> data_;
+    MemoStyle style_;
+    std::uint32_t blockSize_ = 512;
+};
+
+class MemoFileWriter {
+public:
+    // tableBaseName goes into the dBase IV header.
+    MemoFileWriter(MemoStyle style, std::string tableBaseName);
+    std::uint32_t blockSize() const { return blockSize_; }
+    // Block number of the first value.
+    std::uint64_t firstBlock() const;
+    // Blocks a value of this many bytes takes, block header and end mark included.
+    std::uint64_t blocksFor(std::size_t length) const;
+    // The header block, stating the next free block.
+    std::string header(std::uint64_t nextFree) const;
+    // Writes one value from the start of a block and pads the last block.
+    // fptType: 1 text, 0 picture / binary, 2 OLE object (FoxPro block types).
+    void writeValue(BufferedOutput& out, std::string_view value, std::uint32_t fptType) const;
+
+private:
+    MemoStyle style_;
+    std::string baseName_;
+    std::uint32_t blockSize_;
+};
+
+// The memo block type FoxPro gives a field's values.
+std::uint32_t fptBlockType(const FieldDef& field);
+
+}  // namespace kimport::dbase

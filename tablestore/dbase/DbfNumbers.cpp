@@ -1,0 +1,71 @@
+#include "tablestore/dbase/DbfNumbers.h"
+
+#include <charconv>
+#include <cmath>
+
+namespace kimport::dbase {
+
+std::optional<double> parseFieldNumber(std::string_view text) {
+    const std::string_view blanks(" \0", 2);
+    std::size_t first = text.find_first_not_of(blanks);
+    if (first == std::string_view::npos) return std::nullopt;
+    text = text.substr(first, text.find_last_not_of(blanks) - first + 1);
+
+    std::string clean;
+    clean.reserve(text.size());
+    bool afterSign = false;
+    for (char c : text) {
+        if (c == ' ' && afterSign) continue;  // "-  5" in hand-made files
+        afterSign = false;
+        if (c == '-' && clean.empty()) afterSign = true;
+        if (c == '+' && clean.empty()) continue;  // from_chars takes no plus sign
+        if (c == ',') c = '.';
+        bool allowed = (c >= '0' && c <= '9') || c == '.' || c == '-' || c == '+' || c == 'e' || c == 'E';
+        if (!allowed) return std::nullopt;  // letters, the overflow mark '*', blanks inside
+        clean += c;
+    }
+    double value = 0;
+    auto [end, ec] = std::from_chars(clean.data(), clean.data() + clean.size(), value);
+    if (ec != std::errc() || end != clean.data() + clean.size() || !std::isfinite(value)) return std::nullopt;
+    return value;
+}
+
+std::string formatFixed(double value, int decimals) {
+    if (!std::isfinite(value)) return {};
+    char buf[512];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed);
+    if (ec != std::errc()) return {};
+    return formatFixed(std::string_view(buf, static_cast<std::size_t>(end - buf)), decimals);
+}
+
+std::string formatFixed(std::string_view s, int decimals) {
+    bool negative = !s.empty() && s[0] == '-';
+    if (negative) s.remove_prefix(1);
+    std::size_t dot = s.find('.');
+    std::string digits(s.substr(0, dot));
+    std::string fraction(dot == std::string_view::npos ? std::string_view() : s.substr(dot + 1));
+    auto isDigits = [](const std::string& t) { return t.find_first_not_of("0123456789") == std::string::npos; };
+    if (digits.empty() || !isDigits(digits) || !isDigits(fraction)) return {};
+    const auto keep = static_cast<std::size_t>(decimals < 0 ? 0 : decimals);
+    bool roundUp = fraction.size() > keep && fraction[keep] >= '5';
+    fraction.resize(keep, '0');
+    digits += fraction;
+    if (roundUp) {
+        std::size_t i = digits.size();
+        while (i > 0 && digits[i - 1] == '9') digits[--i] = '0';
+        if (i == 0)
+            digits.insert(digits.begin(), '1');
+        else
+            ++digits[i - 1];
+    }
+    std::size_t lead = digits.find_first_not_of('0');
+    // Leading zeros go, but one digit stays before the point.
+    lead = std::min(lead == std::string::npos ? digits.size() : lead, digits.size() - keep - 1);
+    digits.erase(0, lead);
+    std::string out = digits.substr(0, digits.size() - keep);
+    if (keep > 0) out += "." + digits.substr(digits.size() - keep);
+    if (digits.find_first_not_of('0') == std::string::npos) negative = false;  // no "-0.00"
+    return negative ? "-" + out : out;
+}
+
+}  // namespace kimport::dbase

@@ -1,0 +1,256 @@
+// Writing a TableImage back as .DBF with a fresh memo file, in the table's own
+// version, through a FileSetWriter so the old files stay until all new ones are on disk.
+#include "common/CodePage.h"
+#include "common/FileSets.h"
+#include "common/Text.h"
+#include "tablestore/FileSetWriter.h"
+#include "tablestore/TableError.h"
+#include "tablestore/TableFiles.h"
+#include "tablestore/dbase/DbfHeader.h"
+#include "tablestore/dbase/DbfLanguageDrivers.h"
+#include "tablestore/dbase/DbfMemo.h"
+#include "tablestore/dbase/DbfPaths.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <ctime>
+
+namespace kimport::dbase {
+
+namespace {
+
+bool isWritableVersion(int version) {
+    switch (version) {
+        case 0x03:
+        case 0x83:
+        case 0x05:
+        case 0x8B:  // dBase III, IV and 5
+        case 0xF5:
+        case 0xFB:  // FoxPro 2, FoxBASE
+        case 0x30:
+        case 0x31:
+        case 0x32:  // Visual FoxPro
+            return true;
+        default:
+            return false;
+    }
+}
+
+void requireWritableVersion(const TableImage& image) {
+    if (isWritableVersion(image.version)) return;
+    char hex[8];
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(image.version) & 0xFFu);
+    std::string kind = isLevel7(image.version) ? "dBase-Level-7-Tabellen" : "Tabellen dieser dBase-Version";
+    throw TableError("Die Tabelle " + shownName(image.dataPath) + " hat die Version " + hex + "; " + kind +
+                     " können gelesen, aber nicht geschrieben werden.");
+}
+
+MemoStyle writingStyle(const TableImage& image, FileSystem& fs) {
+    if (isFoxPro(image.version)) return MemoStyle::Fpt;
+    // A dBase-version table that came with a FoxPro memo file (Clipper, FoxBASE) keeps that kind.
+    if (existingMemoPath(image.dataPath, MemoStyle::DbtIII, fs).empty() &&
+        !existingMemoPath(image.dataPath, MemoStyle::Fpt, fs).empty())
+        return MemoStyle::Fpt;
+    return (image.version & 0x08) || image.version == 0x05 ? MemoStyle::DbtIV : MemoStyle::DbtIII;
+}
+
+bool sameStructure(const std::vector<FieldDef>& a, const std::vector<FieldDef>& b) {
+    if (a.size() != b.size()) return false;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        if (a[i].name != b[i].name || a[i].letter != b[i].letter || a[i].length != b[i].length ||
+            a[i].decimals != b[i].decimals || a[i].offset != b[i].offset)
+            return false;
+    return true;
+}
+
+// The header as read, when it still describes the image's fields; it keeps the bytes we do not interpret.
+bool originalHeaderFits(const TableImage& image) {
+    if (image.originalHeader.empty()) return false;
+    try {
+        std::string_view bytes(image.originalHeader.data(), image.originalHeader.size());
+        DbfLayout layout = parseHeader(bytes, UINT64_MAX, shownName(image.dataPath));
+        return layout.headerLength == image.originalHeader.size() &&
+               layout.recordLength == static_cast<std::uint32_t>(image.recordLength) &&
+               sameStructure(layout.fields, image.fields);
+    } catch (const TableError&) {
+        return false;
+    }
+}
+
+std::string freshHeader(const TableImage& image) {
+    const bool vfp = isVisualFoxPro(image.version);
+    std::string h(32 + 32 * image.fields.size() + 1 + (vfp ? 263 : 0), '\0');
+    putLe16(h.data() + 8, static_cast<std::uint32_t>(h.size()));
+    putLe16(h.data() + 10, static_cast<std::uint32_t>(image.recordLength));
+    for (std::size_t i = 0; i < image.fields.size(); ++i) {
+        const FieldDef& f = image.fields[i];
+        char* d = h.data() + 32 + 32 * i;
+        std::string name = encodeCodePage(f.name, image.codePage).substr(0, 10);
+        std::copy(name.begin(), name.end(), d);
+        d[11] = f.letter;
+        if (vfp) {
+            putLe32(d + 12, static_cast<std::uint32_t>(f.offset));
+            d[18] = static_cast<char>(f.flags);
+        }
+        d[16] = static_cast<char>(f.length & 0xFF);
+        // Long C fields keep their high byte where the decimals would be, as FoxPro and Clipper do.
+        d[17] = static_cast<char>(f.letter == 'C' ? f.length >> 8 : f.decimals);
+    }
+    h[32 + 32 * image.fields.size()] = 0x0D;
+    return h;
+}
+
+// Raises the next value of each FoxPro autoincrement field above every value the table holds.
+void updateAutoIncrement(std::string& header, const TableImage& image, const std::vector<std::uint32_t>& rows) {
+    if (!isVisualFoxPro(image.version)) return;
+    for (std::size_t i = 0; i < image.fields.size(); ++i) {
+        const FieldDef& f = image.fields[i];
+        if (f.letter != 'I' || !(f.flags & 0x08) || f.length != 4) continue;
+        char* d = header.data() + 32 + 32 * i;
+        std::int64_t step = static_cast<unsigned char>(d[0x17]);
+        if (step == 0) step = 1;
+        std::int64_t next = std::max<std::int64_t>(le32(d + 0x13), image.lastAutoInc + step);
+        for (std::uint32_t r : rows)
+            next = std::max<std::int64_t>(next, static_cast<std::int32_t>(le32(image.row(r) + f.offset)) + step);
+        putLe32(d + 0x13, static_cast<std::uint32_t>(std::min<std::int64_t>(next, INT32_MAX)));
+        d[0x17] = static_cast<char>(step);
+    }
+}
+
+// The stored driver, unless the image's code page was changed to one it does not name.
+int languageDriverOf(const TableImage& image) {
+    int named = codePageOfLanguageDriver(image.dbfLanguageDriver);
+    if ((named == 0 ? kDefaultCodePage : named) == image.codePage) return image.dbfLanguageDriver;
+    int driver = languageDriverForCodePage(image.codePage);
+    return driver != 0 ? driver : image.dbfLanguageDriver;
+}
+
+std::string buildHeader(const TableImage& image, const std::vector<std::uint32_t>& rows) {
+    std::string h = originalHeaderFits(image) ? std::string(image.originalHeader.begin(), image.originalHeader.end())
+                                              : freshHeader(image);
+    h[0] = static_cast<char>(image.version);
+    std::time_t now = std::time(nullptr);
+    std::tm today{};
+    localtime_r(&now, &today);
+    h[1] = static_cast<char>(today.tm_year);  // years since 1900, as the format counts them
+    h[2] = static_cast<char>(today.tm_mon + 1);
+    h[3] = static_cast<char>(today.tm_mday);
+    putLe32(h.data() + 4, static_cast<std::uint32_t>(rows.size()));
+    h[0x1D] = static_cast<char>(languageDriverOf(image));
+    updateAutoIncrement(h, image, rows);
+    return h;
+}
+
+void putMemoPointer(const TableImage& image, const FieldDef& f, char* field, std::uint64_t block) {
+    if (hasBinaryMemoPointer(f)) {
+        putLe32(field, static_cast<std::uint32_t>(block));
+        return;
+    }
+    std::fill_n(field, f.length, ' ');
+    if (block == 0) return;
+    std::string digits = std::to_string(block);
+    if (digits.size() > static_cast<std::size_t>(f.length))
+        throw TableError("Die Memodatei der Tabelle " + shownName(image.dataPath) + " würde zu groß.");
+    std::copy(digits.begin(), digits.end(), field + f.length - static_cast<int>(digits.size()));
+}
+
+}  // namespace
+
+void checkWritable(const TableImage& image, FileSystem& fs) {
+    requireWritableVersion(image);
+    const std::string table = shownName(image.dataPath);
+    std::vector<std::string> indexes;
+    const bool productionIndex = image.originalHeader.size() > 0x1C && (image.originalHeader[0x1C] & 0x01);
+    if (productionIndex) {
+        for (const char* ext : {".MDX", ".CDX"}) {
+            std::string path = existingCompanion(image.dataPath, ext, fs);
+            if (!path.empty()) indexes.push_back(path);
+        }
+    }
+    for (const char* ext : {".NDX", ".IDX"}) {
+        std::string path = existingCompanion(image.dataPath, ext, fs);
+        if (!path.empty()) indexes.push_back(path);
+    }
+    if (indexes.empty()) return;
+    std::string index = shownName(indexes.front());
+    std::string program =
+        isFoxPro(image.version) || asciiUpper(extensionOf(index)) == ".CDX" || asciiUpper(extensionOf(index)) == ".IDX"
+            ? "FoxPro"
+            : "dBASE";
+    throw TableError("Die Tabelle " + table + " hat die Indexdatei " + index +
+                     ", die beim Schreiben nicht nachgeführt werden kann. Bitte die Indexdatei entfernen oder die "
+                     "Tabelle mit " +
+                     program + " neu indizieren.");
+}
+
+void writeTable(TableImage& image, FileSystem& fs) {
+    requireWritableVersion(image);
+    std::vector<std::uint32_t> rows;
+    rows.reserve(image.order.size() + image.deletedRows.size());
+    image.order.forEach([&](std::uint32_t r) { rows.push_back(r); });
+    const std::size_t liveRows = rows.size();
+    rows.insert(rows.end(), image.deletedRows.begin(), image.deletedRows.end());
+    if (rows.size() > UINT32_MAX)
+        throw TableError("Die Tabelle " + shownName(image.dataPath) + " hat zu viele Datensätze.");
+
+    std::vector<const FieldDef*> memoFields;
+    for (const FieldDef& f : image.fields)
+        if (f.type != FieldType::Unknown && isMemoField(f)) memoFields.push_back(&f);
+    const MemoStyle style = memoFields.empty() ? MemoStyle::None : writingStyle(image, fs);
+    MemoFileWriter memo(style, asciiUpper(baseNameOf(image.dataPath)));
+
+    // Block numbers are handed out in writing order; knowing the total first lets both files stream.
+    std::uint64_t nextFree = memo.firstBlock();
+    for (std::uint32_t r : rows)
+        for (const FieldDef* f : memoFields) {
+            const std::string& value = image.blobs.get(BlobStore::handleAt(image.row(r) + f->offset));
+            if (value.size() > UINT32_MAX - 16)
+                throw TableError("Ein Memowert der Tabelle " + shownName(image.dataPath) + " ist zu groß.");
+            if (!value.empty()) nextFree += memo.blocksFor(value.size());
+        }
+    if (nextFree > UINT32_MAX)
+        throw TableError("Die Memodatei der Tabelle " + shownName(image.dataPath) + " würde zu groß.");
+
+    const std::string header = buildHeader(image, rows);
+    FileSetWriter files(fs, image.dataPath);
+    FileHandle& dataFile = files.create(image.dataPath);
+    BufferedOutput data(dataFile);
+    data.write(header);
+
+    std::unique_ptr<BufferedOutput> memoOut;
+    if (style != MemoStyle::None) {
+        std::string memoPath = existingMemoPath(image.dataPath, style, fs);
+        if (memoPath.empty()) memoPath = memoPathFor(image.dataPath, style);
+        memoOut = std::make_unique<BufferedOutput>(files.create(memoPath));
+        memoOut->write(memo.header(nextFree));
+    }
+
+    std::uint64_t block = memo.firstBlock();
+    std::vector<char> record(static_cast<std::size_t>(image.recordLength));
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+        std::copy_n(image.row(rows[i]), image.recordLength, record.data());
+        record[0] = i < liveRows ? ' ' : '*';
+        for (const FieldDef* f : memoFields) {
+            char* field = record.data() + f->offset;
+            const std::string& value = image.blobs.get(BlobStore::handleAt(field));
+            if (value.empty()) {
+                putMemoPointer(image, *f, field, 0);
+                continue;
+            }
+            putMemoPointer(image, *f, field, block);
+            memo.writeValue(*memoOut, value, fptBlockType(*f));
+            block += memo.blocksFor(value.size());
+        }
+        data.write(record.data(), record.size());
+    }
+    data.write("\x1A", 1);
+    data.flush();
+    if (memoOut) memoOut->flush();
+    files.commit();
+
+    image.originalHeader.assign(header.begin(), header.end());
+    image.dbfLanguageDriver = static_cast<unsigned char>(header[0x1D]);
+    image.hasMemoFile = style != MemoStyle::None;
+}
+
+}  // namespace kimport::dbase
