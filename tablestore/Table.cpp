@@ -393,8 +393,11 @@ void Table::PostRecord() {
     if (inserting) assignAutoIncrement(editRow_.data());
     std::optional<std::size_t> self;
     if (!inserting) self = pos_;
+    // An edit that keeps the key can neither collide nor move.
+    const bool keyMoves = keyOrder_ && (inserting || keyOrder_->compare(image_->row(image_->order.at(pos_)),
+                                                                         editRow_.data()) != 0);
     std::size_t target = 0;
-    if (keyOrder_) {
+    if (keyMoves) {
         target = insertPosition(editRow_.data());
         auto isDuplicate = [&](std::size_t p) {
             return p < image_->order.size() && (!self || p != *self) &&
@@ -411,9 +414,8 @@ void Table::PostRecord() {
         pos_ = at;
     } else {
         std::uint32_t r = image_->order.at(pos_);
-        bool keyChanged = keyOrder_ && keyOrder_->compare(image_->row(r), editRow_.data()) != 0;
         std::memcpy(image_->row(r), editRow_.data(), editRow_.size());
-        if (keyChanged) {
+        if (keyMoves) {
             image_->order.erase(pos_);
             std::size_t at = insertPosition(image_->row(r));
             image_->order.insert(at, r);

@@ -1,0 +1,204 @@
+#include "importrun/FieldTransform.h"
+
+#include "common/Numbers.h"
+#include "common/Text.h"
+#include "tablestore/ValueConversion.h"
+
+#include <cmath>
+#include <functional>
+
+namespace kimport {
+
+namespace {
+
+// A failure of a guarded step: counted, then the next step runs.
+void guarded(TransformContext& ctx, const std::function<void()>& step) {
+    try {
+        step();
+    } catch (const std::exception&) {
+        CountFieldError(ctx.progress);
+    }
+}
+
+class Transform {
+public:
+    Transform(const RunRule& r, TransformContext& c) : rule_(r), opt_(r.rule), ctx_(c) {}
+
+    int target() const {
+        if (!rule_.targetField)
+            throw TableError(ctx_.target.TableName + ": Feld '" + rule_.feldname + "' nicht gefunden");
+        return *rule_.targetField;
+    }
+    Value source() const {
+        if (!rule_.sourceField)
+            throw TableError(ctx_.source.TableName + ": Feld '" + opt_.Zuordnung + "' nicht gefunden");
+        return ctx_.source.GetValue(*rule_.sourceField);
+    }
+    std::string sourceText() const { return valueToText(source(), ctx_.regional); }
+    std::string targetText() const { return ctx_.target.AsString(target(), ctx_.regional); }
+
+    void write(const Value& v) { ctx_.target.SetValue(target(), v, ctx_.regional); }
+    void writeText(const std::string& text) { ctx_.target.SetValue(target(), Value::ofText(text), ctx_.current); }
+    void writeNumber(double d) { ctx_.target.SetValue(target(), Value::ofFloat(d), ctx_.regional); }
+
+    double sourceNumber() const { return convertValue(source(), Value::Kind::Float, ctx_.regional).number; }
+
+    void run() {
+        guarded(ctx_, [&] { write(source()); });
+        if (opt_.Div && *opt_.Div != 0) guarded(ctx_, [&] { scaled(1.0 / *opt_.Div, *opt_.Div, true); });
+        if (opt_.Mul && *opt_.Mul != 0) guarded(ctx_, [&] { scaled(*opt_.Mul, *opt_.Mul, false); });
+        if (!opt_.Vorgabewert_alph.empty()) applyDefault(true);
+        if (opt_.Vorgabewert_num) applyDefault(false);
+        if (!opt_.Formel_alph.empty()) guarded(ctx_, [&] { write(Value::ofText(textFormula())); });
+        if (!opt_.Formel_num.empty()) guarded(ctx_, [&] { writeNumber(numberFormula()); });
+        if (opt_.Ausrichtung_li) guarded(ctx_, [&] { alignLeft(); });
+        if (opt_.Ausrichtung_re) guarded(ctx_, [&] { alignRight(); });
+        guarded(ctx_, [&] { cutLeftAtOverlength(); });
+        cutOut();
+        if (opt_.Runden) guarded(ctx_, [&] { round(); });
+    }
+
+    void runUnassigned() {
+        if (!opt_.Vorgabewert_alph.empty()) guarded(ctx_, [&] { writeText(opt_.Vorgabewert_alph); });
+        if (opt_.Vorgabewert_num) guarded(ctx_, [&] { writeNumber(*opt_.Vorgabewert_num); });
+        if (!opt_.Formel_alph.empty()) guarded(ctx_, [&] { write(Value::ofText(textFormula())); });
+        if (!opt_.Formel_num.empty()) guarded(ctx_, [&] { writeNumber(numberFormula()); });
+    }
+
+private:
+    void scaled(double factor, double by, bool divide) {
+        Value s = source();
+        if (s.isNull()) {
+            write(Value::null());
+            return;
+        }
+        double x = convertValue(s, Value::Kind::Float, ctx_.regional).number;
+        writeNumber(divide ? x / by : x * factor);
+    }
+
+    std::string textFormula() {
+        if (!ctx_.formulas) throw std::runtime_error("Formeln sind nicht verfügbar");
+        return ctx_.formulas->evalText(opt_.Formel_alph, ctx_.source);
+    }
+    double numberFormula() {
+        if (!ctx_.formulas) throw std::runtime_error("Formeln sind nicht verfügbar");
+        return ctx_.formulas->evalNumber(opt_.Formel_num, ctx_.source);
+    }
+
+    // The default D written by one assignment of ApplyDefault.
+    void writeDefault(bool textDefault) {
+        guarded(ctx_, [&] {
+            if (textDefault) writeText(opt_.Vorgabewert_alph);
+            else writeNumber(*opt_.Vorgabewert_num);
+        });
+    }
+
+    // <0, 0, >0 for S against C; a null S is smaller than anything. Not guarded:
+    // a value that cannot be compared ends the run.
+    int compare(const Value& s, const Value& c) const {
+        if (s.isNull()) return -1;
+        auto number = [&](const Value& v) { return comparableNumber(v); };
+        if (s.kind == Value::Kind::Text && c.kind == Value::Kind::Text) return s.text.compare(c.text) < 0 ? -1 : s.text == c.text ? 0 : 1;
+        double a = number(s), b = number(c);
+        return a < b ? -1 : a > b ? 1 : 0;
+    }
+    double comparableNumber(const Value& v) const {
+        switch (v.kind) {
+        case Value::Kind::Text: return parseFloat(v.text, ctx_.regional.decimalSeparator);
+        case Value::Kind::Boolean: return v.boolean ? -1 : 0;
+        // Dates compare as day counts from 30.12.1899, as the platform's date values do.
+        case Value::Kind::Date: return static_cast<double>(v.integer - dayNumberFromCivil(1899, 12, 30));
+        case Value::Kind::DateTime: return v.number / kMsPerDay - dayNumberFromCivil(1899, 12, 30);
+        case Value::Kind::Time: return static_cast<double>(v.integer) / kMsPerDay;
+        default: return convertValue(v, Value::Kind::Float, ctx_.regional).number;
+        }
+    }
+
+    void flagBlocks(const Value& c, bool textDefault) {
+        Value s = source();
+        const bool eq = opt_.BedGleich, lt = opt_.BedKleiner, gt = opt_.BedGroesser;
+        if (eq && compare(s, c) == 0) writeDefault(textDefault);
+        if (lt && compare(s, c) < 0) writeDefault(textDefault);
+        if (gt && compare(s, c) > 0) writeDefault(textDefault);
+        if (eq && lt && compare(s, c) <= 0) writeDefault(textDefault);
+        if (eq && gt && compare(s, c) >= 0) writeDefault(textDefault);
+        if (lt && gt && compare(s, c) != 0) writeDefault(textDefault);
+    }
+
+    void applyDefault(bool textDefault) {
+        const bool noComparison = opt_.Quellwert_alph.empty() && !opt_.Quellwert_num;
+        if (noComparison && rule_.typ != 16 && rule_.typ != 18) {
+            // Reading Laenge is not guarded: only an unnamed type ("-") fails here.
+            if (static_cast<std::int64_t>(charCount(sourceText())) > parseInteger(rule_.laenge)) writeDefault(textDefault);
+        }
+        if (textDefault && !opt_.Quellwert_alph.empty() && sourceText() == opt_.Quellwert_alph)
+            writeDefault(textDefault);
+        if (!textDefault && !opt_.Quellwert_alph.empty()) flagBlocks(Value::ofText(opt_.Quellwert_alph), textDefault);
+        if (opt_.Quellwert_num) flagBlocks(Value::ofFloat(*opt_.Quellwert_num), textDefault);
+    }
+
+    void alignLeft() {
+        std::string trimmed = trim(sourceText());
+        if (IsDigitString(trimmed)) write(Value::ofText(trimmed));
+    }
+
+    void alignRight() {
+        if (!IsDigitString(sourceText()) || !IsDigitString(rule_.laenge)) return;
+        write(Value::ofText(PadLeft(trim(targetText()), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
+    }
+
+    void cutLeftAtOverlength() {
+        if (!opt_.Ueberl_abschneid_li || !IsDigitString(rule_.laenge)) return;
+        if (!rule_.sourceField || !rule_.targetField) source();  // the missing field fails the step
+        if (ctx_.source.DataSize(*rule_.sourceField) <= ctx_.target.DataSize(*rule_.targetField)) return;
+        write(Value::ofText(CutLeft(trim(targetText()), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
+    }
+
+    void cutOut() {
+        if (!opt_.StringAuswahlBeg || !opt_.StringAuswahlEnd || *opt_.StringAuswahlBeg == 0 || *opt_.StringAuswahlEnd == 0)
+            return;
+        guarded(ctx_, [&] { writeText(""); });
+        const int from = *opt_.StringAuswahlBeg, to = *opt_.StringAuswahlEnd;
+        if (to < from) return;
+        for (int pos = from; pos <= to; ++pos) {
+            guarded(ctx_, [&] {
+                std::string text = sourceText();
+                if (pos < 1 || static_cast<std::size_t>(pos) > charCount(text)) return;
+                writeText(targetText() + charSlice(text, static_cast<std::size_t>(pos - 1), 1));
+            });
+        }
+    }
+
+    void round() {
+        Value v = ctx_.target.GetValue(target());
+        if (v.isNull() || (v.kind == Value::Kind::Text && trim(v.text).empty()))
+            throw ConversionError("'' ist kein gültiger Gleitkommawert");
+        double x = convertValue(v, Value::Kind::Float, ctx_.regional).number;
+        writeNumber(RoundDecimals(*opt_.Runden, x, ctx_.current));
+    }
+
+    const RunRule& rule_;
+    const MappingRule& opt_;
+    TransformContext& ctx_;
+};
+
+}  // namespace
+
+void CountFieldError(ProgressSink& progress) { progress.addToCounter(Counter::AnzFehler); }
+
+void TransformField(const RunRule& rule, TransformContext& ctx) { Transform(rule, ctx).run(); }
+
+void ApplyUnassignedRule(const RunRule& rule, TransformContext& ctx) { Transform(rule, ctx).runUnassigned(); }
+
+void fillField(const RunRule& rule, TransformContext& ctx) {
+    if (rule.assigned())
+        TransformField(rule, ctx);
+    else
+        ApplyUnassignedRule(rule, ctx);
+}
+
+void fillFields(const std::vector<RunRule>& rules, TransformContext& ctx) {
+    for (const RunRule& r : rules) fillField(r, ctx);
+}
+
+}  // namespace kimport

@@ -1,0 +1,36 @@
+// Filling one target field from the source's current record by its mapping
+// rule: copy, division, multiplication, defaults under conditions, formulas,
+// alignment, cutting, cut-out and rounding, in that order. Steps that fail
+// count a field error and the next step runs; only the comparisons of the
+// defaults end the run when a value cannot be compared.
+#pragma once
+
+#include "common/FormatSettings.h"
+#include "importrun/FormulaEvaluator.h"
+#include "importrun/ProgressSink.h"
+#include "importrun/RunRule.h"
+#include "tablestore/Table.h"
+
+namespace kimport {
+
+struct TransformContext {
+    Table& source;
+    Table& target;                  // in edit or append state
+    ProgressSink& progress;         // counts field errors
+    const FormatSettings& regional; // conversions of general values
+    const FormatSettings& current;  // writes "as text" and the rounding
+    FormulaEvaluator* formulas = nullptr;
+};
+
+// For a rule with a source field.
+void TransformField(const RunRule& rule, TransformContext& ctx);
+// For a rule without one: its defaults and formulas.
+void ApplyUnassignedRule(const RunRule& rule, TransformContext& ctx);
+void CountFieldError(ProgressSink& progress);
+
+// Fills one field: TransformField with a source field, else ApplyUnassignedRule.
+void fillField(const RunRule& rule, TransformContext& ctx);
+// Fills every field of the target record.
+void fillFields(const std::vector<RunRule>& rules, TransformContext& ctx);
+
+}  // namespace kimport

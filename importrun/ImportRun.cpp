@@ -1,0 +1,305 @@
+#include "importrun/ImportRun.h"
+
+#include "common/Numbers.h"
+#include "common/Text.h"
+#include "tablestore/ValueConversion.h"
+
+#include <climits>
+
+namespace kimport {
+
+std::string NextKeyText(const std::string& s, std::int64_t k) {
+    std::size_t digits = s.size();
+    while (digits > 0 && s[digits - 1] >= '0' && s[digits - 1] <= '9') --digits;
+    std::string prefix = s.substr(0, digits);
+    std::string number = digits < s.size() ? s.substr(digits) : "0";
+    std::int64_t n = 0;
+    for (char c : number) {
+        n = n * 10 + (c - '0');
+        if (n > INT32_MAX) throw ConversionError("'" + number + "' ist kein gültiger Integerwert");
+    }
+    return prefix + std::to_string(n + k);
+}
+
+ImportRun::ImportRun(RunTables tables, ProgressSink& progress, Prompter& prompter, const FormatSettings& regional,
+                     const FormatSettings& current, FormulaEvaluator* formulas)
+    : t_(tables), progress_(progress), prompter_(prompter), regional_(regional), current_(current),
+      ctx_{tables.source, tables.target, progress, regional, current, formulas} {}
+
+void ImportRun::openTables() {
+    for (Table* t : {&t_.source, &t_.target, &t_.zStrukt})
+        if (!t->Active()) t->OpenTable();
+    rules_ = loadRunRules(t_.zStrukt, t_.source, t_.target);
+    sourceCount_ = t_.source.RecordCount();
+    t_.source.MoveFirst();
+}
+
+void ImportRun::prepare(std::string_view status) {
+    openTables();
+    progress_.prepareImportRun(status, static_cast<int>(std::min<std::int64_t>(sourceCount_, INT_MAX)));
+    progress_.show();
+}
+
+// Before each source record: end of source or cancel ends the loop; otherwise
+// pending window messages run and the bar follows the record number.
+bool ImportRun::nextRecord(bool pump) {
+    if (t_.source.AtEnd() || progress_.cancelled()) return false;
+    if (pump) progress_.pump();
+    progress_.setPosition(static_cast<int>(std::min<std::int64_t>(t_.source.RecordNumber(), INT_MAX)));
+    return true;
+}
+
+const RunRule* ImportRun::keyRule() const {
+    for (const RunRule& r : rules_)
+        if (r.isKey()) return &r;
+    return nullptr;
+}
+
+std::string ImportRun::lookupKey(const RunRule& key) {
+    if (!key.sourceField) t_.source.FieldNamed(key.rule.Zuordnung);  // ends the run with the store's message
+    std::string text = valueToText(t_.source.GetValue(*key.sourceField), regional_);
+    if (key.rule.Ausrichtung_re && IsDigitString(text) && IsDigitString(key.laenge))
+        return PadLeft(trim(text), std::stoul(key.laenge));
+    return text;
+}
+
+bool ImportRun::seek(const std::string& key) { return t_.target.SeekKey({Value::ofText(key)}); }
+
+void ImportRun::KeyRuleMissing() {
+    prompter_.error("Sie haben \"Schlüsselwerte ignorieren\" gewählt,\r\njedoch für den Primärschlüssel der Zieltabelle "
+                    "keine\r\nFeldzuordnung aus der Quelltabelle eingetragen.");
+    keyRuleMissing_ = true;
+    progress_.close();
+}
+
+void ImportRun::finishMode() {
+    progress_.appendStatus("fertig.");
+    progress_.finish();
+}
+
+void ImportRun::RunAppend() {
+    prepare(kTextAppend);
+    while (nextRecord()) {
+        progress_.setStatus(kTextAppend);
+        t_.target.BeginAppend();
+        progress_.addToCounter(Counter::AnzHinzu);
+        progress_.addToCounter(Counter::Summe);
+        // The record is written once per rule; the first write creates it.
+        for (const RunRule& r : rules_) {
+            if (t_.target.state() == Table::State::Browse) t_.target.BeginEdit();
+            fillField(r, ctx_);
+            t_.target.PostRecord();
+        }
+        t_.source.MoveNext();
+    }
+    finishMode();
+}
+
+void ImportRun::RunAppendNew(bool targetEmptied) {
+    prepare(targetEmptied ? kTextAppend : kTextAppendNew);
+    const RunRule* key = keyRule();
+    while (nextRecord()) {
+        if (!key) break;  // without a key rule nothing could ever be found
+        if (!key->assigned()) {
+            KeyRuleMissing();
+            return;
+        }
+        // Appended records are looked up again; a second miss (the key rule changes the stored
+        // key) appends once more, and the store refuses the duplicate.
+        for (int pass = 0; pass < 2 && !seek(lookupKey(*key)); ++pass) {
+            t_.target.BeginAppend();
+            progress_.addToCounter(Counter::AnzHinzu);
+            progress_.addToCounter(Counter::Summe);
+            fillFields(rules_, ctx_);
+            t_.target.PostRecord();
+        }
+        t_.source.MoveNext();
+    }
+    std::int64_t added = progress_.count(Counter::AnzHinzu);
+    if (targetEmptied) {
+        progress_.setCount(Counter::AnzFehler, progress_.count(Counter::AnzFehler) + sourceCount_ - added);
+        progress_.setCount(Counter::Summe, progress_.count(Counter::Summe) + progress_.count(Counter::Ignor));
+    } else {
+        progress_.setCount(Counter::Ignor, sourceCount_ - added);
+        progress_.setCount(Counter::Summe, progress_.count(Counter::Summe) + progress_.count(Counter::Ignor));
+        progress_.appendStatus("fertig.");
+    }
+    progress_.finish();
+    progress_.setPosition(static_cast<int>(std::min<std::int64_t>(sourceCount_, INT_MAX)));
+}
+
+void ImportRun::writeKey(const RunRule& key, const Value& value) {
+    if (!key.targetField) t_.target.FieldNamed(key.feldname);
+    t_.target.SetValue(*key.targetField, value, current_);
+}
+
+bool ImportRun::RunRenameExisting(const std::string& startValue) {
+    prepare(kTextRename);
+    progress_.pump();  // once before the loop: this pass does not react to the window while it runs
+    const RunRule* key = keyRule();
+    Value v = Value::ofText(startValue);
+    std::int64_t k = 0;
+    while (nextRecord(false)) {
+        if (!key) break;
+        if (!key->assigned()) {
+            KeyRuleMissing();
+            return false;
+        }
+        bool found = seek(lookupKey(*key));
+        bool keyInIndex = key->targetField && t_.target.InPrimaryIndex(*key->targetField);
+        if (found && keyInIndex) {
+            auto restOfRecord = [&] {
+                t_.target.PostRecord();
+                for (const RunRule& r : rules_) {
+                    if (r.isKey()) continue;
+                    t_.target.BeginEdit();
+                    fillField(r, ctx_);
+                    t_.target.PostRecord();
+                }
+            };
+            // A start value whose number does not fit ends the run: outside the guarded block.
+            std::string text = key->typ == 1 ? NextKeyText(startValue, k) : std::string();
+            try {
+                switch (key->typ) {
+                case 1: {
+                    t_.target.BeginAppend();
+                    if (key->rule.Ausrichtung_re && IsDigitString(text) && IsDigitString(key->laenge))
+                        text = PadLeft(trim(text), std::stoul(key->laenge));
+                    writeKey(*key, Value::ofText(text));
+                    restOfRecord();
+                    ++k;
+                    break;
+                }
+                case 2: case 3: case 6: case 7: case 9: case 10: case 11: {
+                    t_.target.BeginAppend();
+                    writeKey(*key, v);
+                    restOfRecord();
+                    v = advanceKey(v, key->typ);
+                    break;
+                }
+                default:
+                    break;
+                }
+            } catch (const std::exception&) {
+                t_.target.CancelRecord();
+                CountFieldError(progress_);
+            }
+            progress_.addToCounter(Counter::Umben);
+            progress_.addToCounter(Counter::Summe);
+        }
+        t_.source.MoveNext();
+    }
+    return true;
+}
+
+Value ImportRun::advanceKey(const Value& v, int typ) const {
+    // Numbers and dates count up by one (a day), times and timestamps by one second.
+    Value natural = convertValue(v, typ == 9 ? Value::Kind::Date : typ == 10 ? Value::Kind::Time
+                                           : typ == 11 ? Value::Kind::DateTime : Value::Kind::Float, current_);
+    switch (natural.kind) {
+    case Value::Kind::Date: return Value::ofDate(static_cast<DayNumber>(natural.integer + 1));
+    case Value::Kind::Time: return Value::ofTime((natural.integer + 1000) % kMsPerDay);
+    case Value::Kind::DateTime: return Value::ofDateTime(natural.number + 1000);
+    default: return Value::ofFloat(natural.number + 1);
+    }
+}
+
+void ImportRun::RunSelfIncrement(const std::string& startValue) {
+    prepare(kTextUpdate);
+    Value v = Value::ofText(startValue);
+    std::int64_t k = 0;
+    bool begun = false;
+    while (nextRecord(false)) {
+        t_.target.BeginAppend();  // posts the record begun before
+        begun = true;
+        for (const RunRule& r : rules_) {
+            if (!r.isKey()) {
+                fillField(r, ctx_);
+                continue;
+            }
+            switch (r.typ) {
+            case 1: {
+                std::string text = NextKeyText(startValue, k);
+                if (r.rule.Ausrichtung_re && IsDigitString(text) && IsDigitString(r.laenge))
+                    text = PadLeft(trim(text), std::stoul(r.laenge));
+                writeKey(r, Value::ofText(text));
+                break;
+            }
+            case 2: case 3: case 6: case 7: case 9: case 10: case 11:
+                writeKey(r, v);
+                v = advanceKey(v, r.typ);
+                break;
+            case 8:
+                prompter_.message(MsgKind::Information, Buttons::Ok,
+                                  "Die automatische Werterhöhung eines Datenbankfeldes vom Typ\r\n\"" + r.typBezeichnung +
+                                      "\"\r\nist derzeit leider nicht möglich.");
+                t_.target.CancelRecord();
+                stoppedEarly_ = true;
+                return;
+            default:
+                prompter_.message(MsgKind::Information, Buttons::Ok,
+                                  "Die automatische Werterhöhung eines Datenbankfeldes vom Typ\r\n\"" + r.typBezeichnung +
+                                      "\"\r\nist leider nicht möglich.");
+                t_.target.CancelRecord();
+                stoppedEarly_ = true;
+                return;
+            }
+        }
+        ++k;
+        t_.source.MoveNext();
+        progress_.pump();
+        progress_.addToCounter(Counter::AnzHinzu);
+        progress_.addToCounter(Counter::Summe);
+    }
+    if (begun) t_.target.PostRecord();
+    finishMode();
+}
+
+void ImportRun::RunUpdate() {
+    prepare(kTextUpdate);
+    const RunRule* key = keyRule();
+    while (nextRecord()) {
+        if (key && key->assigned() && key->sourceField) {
+            if (seek(lookupKey(*key))) {
+                progress_.addToCounter(Counter::AnzAkt);
+                progress_.addToCounter(Counter::Summe);
+                t_.target.BeginEdit();
+                for (const RunRule& r : rules_) {
+                    if (r.assigned()) {
+                        if (r.rule.FeldAkt) TransformField(r, ctx_);
+                    } else {
+                        ApplyUnassignedRule(r, ctx_);
+                    }
+                }
+                t_.target.PostRecord();
+            } else {
+                t_.target.BeginAppend();
+                progress_.addToCounter(Counter::AnzHinzu);
+                progress_.addToCounter(Counter::Summe);
+                fillFields(rules_, ctx_);
+                t_.target.PostRecord();
+            }
+        } else if (key) {
+            // A key rule without source field: its empty field name is not found.
+            t_.source.FieldNamed(key->rule.Zuordnung);
+        }
+        t_.source.MoveNext();
+    }
+    finishMode();
+}
+
+bool ImportRun::run(ImportMode mode, const std::string& startValue, bool targetEmptied) {
+    switch (mode) {
+    case ImportMode::Append: RunAppend(); break;
+    case ImportMode::AppendNew: RunAppendNew(targetEmptied); break;
+    case ImportMode::RenameExisting:
+        if (!RunRenameExisting(startValue)) return false;
+        if (!progress_.cancelled()) RunAppendNew(targetEmptied);
+        break;
+    case ImportMode::SelfIncrement: RunSelfIncrement(startValue); break;
+    case ImportMode::Update: RunUpdate(); break;
+    }
+    return true;
+}
+
+}  // namespace kimport

@@ -1,0 +1,79 @@
+// The import run: carries the source records into the target by one of the
+// five import modes, filling each target field by its rule and counting in
+// the progress window. Field errors are counted; failures of the table store
+// (a key violation in mode 1, a failing lookup) and of the defaults'
+// comparisons end the run as exceptions for the caller to show.
+#pragma once
+
+#include "common/Prompter.h"
+#include "importrun/FieldTransform.h"
+#include "importrun/RunRule.h"
+#include "settings/TypeCodes.h"
+
+#include <string>
+#include <vector>
+
+namespace kimport {
+
+struct RunTables {
+    Table& source;
+    Table& target;
+    Table& zStrukt;
+};
+
+class ImportRun {
+public:
+    ImportRun(RunTables tables, ProgressSink& progress, Prompter& prompter, const FormatSettings& regional,
+              const FormatSettings& current, FormulaEvaluator* formulas = nullptr);
+
+    void RunAppend();
+    void RunAppendNew(bool targetEmptied);
+    // False when the key rule has no source field.
+    bool RunRenameExisting(const std::string& startValue);
+    void RunSelfIncrement(const std::string& startValue);
+    void RunUpdate();
+
+    // Runs the mode as the start of a run does (mode 3: renaming, then mode 2).
+    // False when mode 3's renaming failed.
+    bool run(ImportMode mode, const std::string& startValue, bool targetEmptied);
+
+    // Set when the key rule had no source field; the wizard then resets the mode page.
+    bool keyRuleMissing() const { return keyRuleMissing_; }
+    // Set when a mode ended early by its own decision (an unsupported key type).
+    bool stoppedEarly() const { return stoppedEarly_; }
+
+private:
+    void prepare(std::string_view status);
+    void openTables();
+    bool nextRecord(bool pump = true);
+    const RunRule* keyRule() const;
+    std::string lookupKey(const RunRule& key);
+    bool seek(const std::string& key);
+    void KeyRuleMissing();
+    void writeKey(const RunRule& key, const Value& value);
+    void finishMode();
+    Value advanceKey(const Value& v, int typ) const;
+
+    RunTables t_;
+    ProgressSink& progress_;
+    Prompter& prompter_;
+    const FormatSettings& regional_;
+    const FormatSettings& current_;
+    TransformContext ctx_;
+    std::vector<RunRule> rules_;
+    std::int64_t sourceCount_ = 0;
+    bool keyRuleMissing_ = false;
+    bool stoppedEarly_ = false;
+};
+
+// The next generated text key: the trailing number of s plus k ("K100", 2 -> "K102").
+// Throws ConversionError when that number does not fit 32 bits.
+std::string NextKeyText(const std::string& s, std::int64_t k);
+
+// The progress texts of the modes.
+constexpr const char* kTextAppend = "Datensätze werden hinzugefügt...";
+constexpr const char* kTextAppendNew = "Datensätze werden hinzugefügt,\r\nvorhandene Datensätze bleiben unberührt...";
+constexpr const char* kTextRename = "Schlüsselwerte vorhandener Datensätze werden umbenannt...";
+constexpr const char* kTextUpdate = "Vorhandene Datensätze werden aktualisiert,\r\nneue Datensätze hinzugefügt...";
+
+}  // namespace kimport
