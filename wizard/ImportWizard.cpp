@@ -1,6 +1,7 @@
 #include "wizard/ImportWizard.h"
 
 #include "common/FileSets.h"
+#include "importrun/GaugeModel.h"
 #include "common/Text.h"
 #include "tablestore/TableFiles.h"
 #include "tablestore/TableRoutines.h"
@@ -46,6 +47,12 @@ ImportWizard::ImportWizard(WizardEnvironment env)
 
 ImportWizard::~ImportWizard() = default;
 
+ProgressSink& ImportWizard::progress() {
+    if (env_.progress) return *env_.progress;
+    if (!ownProgress_) ownProgress_ = std::make_unique<GaugeModel>(env_.formats.current);
+    return *ownProgress_;
+}
+
 bool ImportWizard::isTablePath(const std::string& path) const { return isParadoxPath(path) || isDBasePath(path); }
 
 void ImportWizard::start(const std::vector<std::string>& parameters) {
@@ -58,6 +65,8 @@ void ImportWizard::start(const std::vector<std::string>& parameters) {
     tblImpList.setPath(dir + "ImpList.DB");
     tblTempStrukt.setPath(dir + "Temp/tmp.db");
     tblZSP.setPath(dir + "Temp/ZSP.db");
+    for (Table* t : {&tblQuelle, &tblZiel, &tblQStrukt, &tblZStrukt, &tblImpList, &tblTempStrukt, &tblZSP})
+        t->regional = env_.formats.regional;
 
     // Without the alias the two preset choices are not offered.
     state_.presetChoicesVisible = env_.bkdbAlias && env_.fs.isDirectory(*env_.bkdbAlias);

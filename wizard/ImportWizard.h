@@ -9,16 +9,20 @@
 #include "common/Prompter.h"
 #include "common/Registry.h"
 #include "tablestore/Table.h"
+#include "wizard/StructureMapping.h"
 #include "wizard/WizardState.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kimport {
 
+class FormulaEvaluator;
 class ProgressSink;
+class GaugeModel;
 
 struct WizardEnvironment {
     std::string programDir;                 // with a trailing "/"
@@ -28,6 +32,7 @@ struct WizardEnvironment {
     FileSystem& fs = realFileSystem();
     std::optional<std::string> bkdbAlias;   // directory of the alias "BKDB", when there is one
     ProgressSink* progress = nullptr;       // the progress window of long operations
+    FormulaEvaluator* formulas = nullptr;   // text and number formulas of the rules
 };
 
 // Registry keys of the main window.
@@ -91,6 +96,7 @@ public:
     bool sampleFilesFlag = false;
     bool storedMappingValid = true;
     bool startedWithParameters = false;
+    SourceGridLayout sourceGrid;
 
     // Steps that the later parts of the program fill in (structures, settings, the run).
     bool loadSettingUnchanged();
@@ -109,7 +115,11 @@ public:
     void readInSettings();
     void startRun();
 
+    // The progress window, or one in memory when none was given.
+    ProgressSink& progress();
+
 private:
+    MappingTables mappingTables();
     void goTo(WizardPage page);
     void leavePage();
     bool checkName(bool source);
@@ -124,6 +134,7 @@ private:
 
     WizardEnvironment env_;
     WizardState state_;
+    std::unique_ptr<GaugeModel> ownProgress_;
 };
 
 // Names compared as the program compares paths: letter case does not count.

@@ -41,6 +41,9 @@ struct WizardState {
     int rgrDatsatzlaenge = 0;  // 0 "Variable Feldlänge", 1 "Feste Feldlänge"
     std::string retQuellDat;   // preview text
 
+    // Page 4: "auf&heben" and "a&lle aufheben" once something is assigned
+    bool btnAufhebenEnabled = false;
+
     // Page 5
     std::string lblQuelldatei;
     Toggle rbtEndeAnhaengen{true, true, true}, rbtIgnorieren, rbtUmbenennen, rbtSelfInc, rbtAktualisieren;

@@ -4,11 +4,23 @@
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "tablestore/TableFiles.h"
+#include "importrun/ImportRun.h"
+#include "tablestore/TableRoutines.h"
 #include "wizard/ImportWizard.h"
+#include "wizard/StructureMapping.h"
+
+#include <ctime>
 
 namespace kimport {
 
 namespace {
+DayNumber today() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return dayNumberFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
+
 // Import mode of the current ImpList row, 1 when it has none.
 int storedMode(Table& impList, const FormatSettings& fs) {
     auto field = impList.LookupField("Importmodus");
@@ -47,27 +59,61 @@ bool ImportWizard::loadSettingForEdit() {
     return true;
 }
 
-bool ImportWizard::checkStoredMapping(bool) { return storedMappingValid; }
+MappingTables ImportWizard::mappingTables() {
+    return MappingTables{tblQuelle, tblZiel, tblQStrukt, tblZStrukt, tblTempStrukt, env_.prompter, env_.fs,
+                         env_.programDir, &progress()};
+}
+
+bool ImportWizard::checkStoredMapping(bool textVariant) {
+    try {
+        MappingTables t = mappingTables();
+        if (!tblQuelle.Active() && !state_.edtQuelle.empty()) tblQuelle.setPath(state_.edtQuelle);
+        if (!tblZiel.Active() && !state_.edtZiel.empty()) tblZiel.setPath(state_.edtZiel);
+        return CheckStoredMapping(t, textVariant, state_.edtQuelle, storedMappingValid);
+    } catch (const TableError& e) {
+        env_.prompter.error(e.what());
+        return false;
+    }
+}
 
 void ImportWizard::readSourceStructure() {
     tblQuelle.CloseTable();
     tblQuelle.setPath(state_.edtQuelle);
-    tblQuelle.OpenTable();
-    lastSourceRead = state_.edtQuelle;
+    MappingTables t = mappingTables();
+    sourceGrid = ReadSourceStructure(t);
 }
 
 void ImportWizard::readTargetStructure() {
     tblZiel.CloseTable();
     tblZiel.setPath(state_.edtZiel);
-    tblZiel.OpenTable();
+    MappingTables t = mappingTables();
+    ReadTargetStructure(t);
+}
+
+void ImportWizard::saveMappingCopy() {
+    MappingTables t = mappingTables();
+    SaveMappingCopy(t);
+}
+
+void ImportWizard::carryOverRules() {
+    MappingTables t = mappingTables();
+    CarryOverRules(t);
+}
+
+void ImportWizard::autoMap() {
+    MappingTables t = mappingTables();
+    if (AutoMap(t)) state_.btnAufhebenEnabled = true;
+}
+
+bool ImportWizard::layoutChanged() {
+    return !samePath(state_.edtQuelle, lastSourceRead) || !samePath(state_.edtZiel, lastTargetRead);
+}
+
+void ImportWizard::rememberLayout() {
+    lastSourceRead = state_.edtQuelle;
     lastTargetRead = state_.edtZiel;
 }
 
-void ImportWizard::saveMappingCopy() {}
-void ImportWizard::carryOverRules() {}
-void ImportWizard::autoMap() {}
-bool ImportWizard::layoutChanged() { return true; }
-void ImportWizard::rememberLayout() {}
 bool ImportWizard::preRunCheck() { return true; }
 bool ImportWizard::modeChecks() { return true; }
 
@@ -81,7 +127,61 @@ void ImportWizard::readInSettings() { openImpList(); }
 
 void ImportWizard::startRun() {
     state_.page6Enabled = false;
-    state_.showContentViewer = state_.rbtTabAnz.checked;
+    Prompter& p = env_.prompter;
+    try {
+        // An existing setting records the day of its run.
+        if (!state_.rbtNeueImport.checked && tblImpList.Active() &&
+            tblImpList.SeekKey({Value::ofText(state_.edtAktEinstellung)})) {
+            tblImpList.BeginEdit();
+            tblImpList.SetValue(tblImpList.FieldNamed("LetzterImport"), Value::ofDate(today()), env_.formats.current);
+            tblImpList.PostRecord();
+            tblImpList.CloseTable();
+        }
+        if (state_.cbxZielLeeren.checked) {
+            tblZiel.CloseTable();
+            ClearTableExclusive(tblZiel, env_.prompter);
+            tblZiel.Exclusive = true;
+        }
+        for (Table* t : {&tblQuelle, &tblZiel, &tblZStrukt})
+            if (!t->Active()) t->OpenTable();
+        progress().setCount(Counter::SummeQuelle, tblQuelle.RecordCount());
+
+        ModeButtonFlags buttons{state_.rbtEndeAnhaengen.checked, state_.rbtIgnorieren.checked,
+                                state_.rbtUmbenennen.checked, state_.rbtSelfInc.checked,
+                                state_.rbtAktualisieren.checked};
+        ImportMode mode = importModeFromButtons(buttons).value_or(ImportMode::Append);
+        ImportRun run(RunTables{tblQuelle, tblZiel, tblZStrukt}, progress(), p, env_.formats.regional,
+                      env_.formats.current, env_.formulas);
+        bool renamed = run.run(mode, state_.edtStartwert, state_.cbxZielLeeren.checked);
+        tblZiel.Flush();
+        if (run.keyRuleMissing()) {
+            state_.edtImpSpeich.clear();
+            state_.rbtTabAnz.checked = state_.rbtTabNichtAnz.checked = false;
+            state_.rbtEndeAnhaengen.checked = state_.rbtAktualisieren.checked = false;
+            state_.page6Enabled = true;
+            goTo(WizardPage::Seite4);
+        }
+        if (!renamed) {
+            p.beep();
+            progress().close();
+            p.error("Beim Umbenennen vorhandener Schlüsselwerte sind Fehler\r\naufgetreten. Bitte wählen Sie einen "
+                    "anderen Startwert.");
+            state_.page6Enabled = true;
+            goTo(WizardPage::Seite5);
+            state_.focusControl = "edtStartwert";
+            return;
+        }
+        if (run.keyRuleMissing()) return;
+        state_.showContentViewer = state_.rbtTabAnz.checked;
+        progress().finish();
+    } catch (const std::exception& e) {
+        // Whatever was posted stays; the target is saved as far as the run got.
+        try {
+            tblZiel.Flush();
+        } catch (const std::exception&) {
+        }
+        p.error(e.what());
+    }
 }
 
 }  // namespace kimport

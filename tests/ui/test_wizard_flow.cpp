@@ -5,6 +5,7 @@
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
 #include "tablestore/Table.h"
+#include "wizard/StructureMapping.h"
 #include "wizard/TfrmImport1.h"
 
 #include <QCheckBox>
@@ -98,6 +99,18 @@ void addSetting(const std::string& dir, const std::string& name, const std::stri
     t.SetAsInteger(t.FieldNamed("Importmodus"), mode);
     t.SetAsBoolean(t.FieldNamed("Eigene"), true);
     t.PostRecord();
+}
+
+// ZStrukt describing the world's target, as a loaded setting leaves it.
+void describeTarget(World& w) {
+    Table source, target, q, z, temp;
+    source.setPath(w.source);
+    target.setPath(w.target);
+    z.setPath(zStruktPath(w.dir.path()));
+    q.setPath(qStruktPath(w.dir.path()));
+    ScriptedPrompter quiet;
+    MappingTables t{source, target, q, z, temp, quiet, realFileSystem(), w.dir.path(), nullptr};
+    ReadTargetStructure(t);
 }
 
 }  // namespace
@@ -238,6 +251,7 @@ private slots:
         World w;
         addSetting(w.dir.path(), "Artikel", w.source, w.target, 1);
         addSetting(w.dir.path(), "Kunden", w.source, w.target, 4);
+        describeTarget(w);  // the stored mapping matches the target
         w.registry.writeString("1.0/ImportMain/edtAktEinstellung", "Kunden");
         w.registry.writeBool("1.0/ImportMain/rbtVorhEinst_oAE", true);
         w.start();
