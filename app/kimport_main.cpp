@@ -1,9 +1,11 @@
 // kimport: the headless side of the program, for scripts and tests.
+#include "app/RunCommand.h"
 #include "common/FileSets.h"
 #include "tablestore/Dump.h"
 #include "tablestore/Table.h"
 #include "tablestore/TableFiles.h"
 
+#include <filesystem>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -19,10 +21,23 @@ const char* const kHelp =
     "  schema DATEI         Felder der Tabelle: Name, Typcode, Größe, X für Schlüsselfelder\n"
     "  dump DATEI           Inhalt der Tabelle als CSV (UTF-8)\n"
     "  copy QUELLE ZIEL     neue Tabelle ZIEL (.DB oder .DBF) mit Feldern und Daten von QUELLE\n"
+    "  run --source QUELLE --target ZIEL [--mode 1..5] [--start-value WERT] [--empty-target]\n"
+    "                       Import mit automatischer Zuordnung (gleiche Feldnamen, Schlüsselfelder);\n"
+    "                       Modi: 1 anhängen, 2 vorhandene ignorieren, 3 vorhandene umbenennen,\n"
+    "                       4 Schlüssel selbständig erhöhen, 5 aktualisieren\n"
+    "                       [--program-dir DIR] Verzeichnis der Steuertabellen (sonst das des Programms)\n"
     "  --version            Produktnamen und Version ausgeben\n"
     "  --help               diese Hilfe ausgeben\n"
     "\n"
     "Rückgabewert: 0 bei Erfolg, 1 bei einem Fehler, 2 bei falschen Argumenten.\n";
+
+// The directory of the executable, with a trailing "/".
+std::string programDirectory(const char* argv0) {
+    std::error_code ec;
+    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+    std::string path = ec ? std::filesystem::absolute(argv0).string() : self.string();
+    return directoryOf(path);
+}
 
 int usage(const std::string& message) {
     std::cerr << "kimport: " << message << "\n\n" << kHelp;
@@ -102,6 +117,7 @@ int main(int argc, char** argv) {
             if (args.size() != 2) return usage(command + " erwartet genau eine Datei");
             return command == "schema" ? schema(args[1]) : dump(args[1]);
         }
+        if (command == "run") return runImportCommand(args, programDirectory(argv[0]));
         if (command == "copy") {
             if (args.size() != 3) return usage("copy erwartet QUELLE und ZIEL");
             return copy(args[1], args[2]);

@@ -1,0 +1,146 @@
+#include "app/RunCommand.h"
+
+#include "common/FileSets.h"
+#include "common/Numbers.h"
+#include "importrun/ImportRun.h"
+#include "importrun/TerminalProgress.h"
+#include "settings/ControlTables.h"
+#include "tablestore/TableRoutines.h"
+#include "wizard/StructureMapping.h"
+
+#include <atomic>
+#include <csignal>
+#include <iostream>
+
+namespace kimport {
+
+namespace {
+
+std::atomic<bool> interrupted{false};
+
+extern "C" void onInterrupt(int) { interrupted.store(true); }
+
+// Messages go to standard error; questions are answered Yes, as the one who started the run wants it done.
+class StderrPrompter : public Prompter {
+public:
+    Answer message(MsgKind, Buttons buttons, std::string_view text, int) override {
+        std::string t(text);
+        for (std::size_t at; (at = t.find("\r\n")) != std::string::npos;) t.replace(at, 2, "\n");
+        std::cerr << "\n" << t << "\n";
+        return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes : Answer::Ok;
+    }
+    void beep() override {}
+    std::optional<std::string> inputQuery(std::string_view, std::string_view, std::string_view) override {
+        return std::nullopt;
+    }
+    std::optional<std::string> openFile(const FileDialogSpec&) override { return std::nullopt; }
+    std::optional<std::string> saveFile(const FileDialogSpec&) override { return std::nullopt; }
+};
+
+struct RunOptions {
+    std::string source, target, startValue, programDir;
+    int mode = 1;
+    bool emptyTarget = false;
+};
+
+// Parses the options; an error text for bad arguments.
+std::optional<std::string> parse(const std::vector<std::string>& args, RunOptions& o) {
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        auto value = [&]() -> std::optional<std::string> {
+            if (i + 1 >= args.size()) return std::nullopt;
+            return args[++i];
+        };
+        std::optional<std::string> v;
+        if (a == "--empty-target") {
+            o.emptyTarget = true;
+            continue;
+        }
+        if (a != "--source" && a != "--target" && a != "--mode" && a != "--start-value" && a != "--program-dir")
+            return "unbekannte Option \"" + a + "\"";
+        if (!(v = value())) return "der Option " + a + " fehlt ihr Wert";
+        if (a == "--source") o.source = *v;
+        else if (a == "--target") o.target = *v;
+        else if (a == "--start-value") o.startValue = *v;
+        else if (a == "--program-dir") o.programDir = withTrailingSlash(*v);
+        else if (v->size() == 1 && (*v)[0] >= '1' && (*v)[0] <= '5') o.mode = (*v)[0] - '0';
+        else return "--mode erwartet 1 bis 5";
+    }
+    if (o.source.empty() || o.target.empty()) return "--source und --target müssen angegeben werden";
+    if ((o.mode == 3 || o.mode == 4) && o.startValue.empty()) return "die Modi 3 und 4 brauchen --start-value";
+    return std::nullopt;
+}
+
+}  // namespace
+
+int runImportCommand(const std::vector<std::string>& args, const std::string& programDir) {
+    RunOptions o;
+    o.programDir = programDir;
+    if (auto error = parse(args, o)) {
+        std::cerr << "kimport run: " << *error << "\n";
+        return 2;
+    }
+    std::signal(SIGINT, onInterrupt);
+    ProcessFormats formats;
+    StderrPrompter prompter;
+    TerminalProgress progress(formats.current, std::cerr, interrupted);
+    Table source, target, qStrukt, zStrukt, temp;
+    for (Table* t : {&source, &target, &qStrukt, &zStrukt, &temp}) {
+        t->Exclusive = true;
+        t->regional = formats.regional;
+    }
+    source.Exclusive = false;
+    source.setPath(o.source);
+    target.setPath(o.target);
+    qStrukt.setPath(qStruktPath(o.programDir));
+    zStrukt.setPath(zStruktPath(o.programDir));
+    MappingTables tables{source, target, qStrukt, zStrukt, temp, prompter, realFileSystem(), o.programDir, nullptr};
+    int exitCode = 0;
+    try {
+        // Damaged or locked tables are reported before anything is written.
+        source.OpenTable();
+        target.OpenTable();
+        if (!ClearTableExclusive(qStrukt, prompter) || !ClearTableExclusive(zStrukt, prompter)) return 1;
+        for (Table* t : {&qStrukt, &zStrukt}) t->Exclusive = true;
+        ReadSourceStructure(tables);
+        ReadTargetStructure(tables);
+        AutoMap(tables);
+        if (o.emptyTarget) {
+            target.CloseTable();
+            if (!ClearTableExclusive(target, prompter)) return 1;
+            target.Exclusive = true;
+            target.OpenTable();
+        }
+        progress.setCount(Counter::SummeQuelle, source.RecordCount());
+        ImportRun run(RunTables{source, target, zStrukt}, progress, prompter, formats.regional, formats.current);
+        bool renamed = run.run(static_cast<ImportMode>(o.mode), o.startValue, o.emptyTarget);
+        target.Flush();
+        progress.endLine();
+        if (!renamed) {
+            std::cerr << "Beim Umbenennen vorhandener Schlüsselwerte sind Fehler aufgetreten.\n";
+            exitCode = 1;
+        }
+        if (run.keyRuleMissing() || run.stoppedEarly()) exitCode = 1;
+    } catch (const std::exception& e) {
+        progress.endLine();
+        try {
+            target.Flush();  // what was posted stays
+        } catch (const std::exception&) {
+        }
+        std::cerr << "kimport run: " << e.what() << "\n";
+        exitCode = 1;
+    }
+    for (const CounterRow& row : counterRows()) std::cout << row.caption << '\t' << progress.counterText(row.counter) << '\n';
+    try {
+        target.CloseTable();
+        ClearTableExclusive(zStrukt, prompter);
+        ClearTableExclusive(qStrukt, prompter);
+    } catch (const std::exception& e) {
+        std::cerr << "kimport run: " << e.what() << "\n";
+        exitCode = 1;
+    }
+    if (interrupted.load()) std::cerr << "kimport run: abgebrochen.\n";
+    return exitCode;
+}
+
+}  // namespace kimport

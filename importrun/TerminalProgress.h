@@ -1,0 +1,33 @@
+// The progress window of the command line: the same counters and bar, drawn
+// as one line on standard error; an interrupt (Ctrl-C) cancels without asking.
+#pragma once
+
+#include "importrun/GaugeModel.h"
+
+#include <atomic>
+#include <chrono>
+#include <ostream>
+
+namespace kimport {
+
+class TerminalProgress : public GaugeModel {
+public:
+    TerminalProgress(const FormatSettings& current, std::ostream& out, const std::atomic<bool>& interrupted)
+        : GaugeModel(current), out_(out), interrupted_(interrupted) {}
+
+    bool cancelled() const override { return GaugeModel::cancelled() || interrupted_.load(); }
+    void pump() override;
+    void finish() override;
+    // Ends the bar's line.
+    void endLine();
+
+private:
+    void draw();
+
+    std::ostream& out_;
+    const std::atomic<bool>& interrupted_;
+    std::chrono::steady_clock::time_point lastDraw_{};
+    bool drawn_ = false;
+};
+
+}  // namespace kimport
