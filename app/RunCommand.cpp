@@ -124,7 +124,8 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     } catch (const std::exception& e) {
         progress.endLine();
         try {
-            target.Flush();  // what was posted stays
+            if (target.Active()) target.CancelRecord();  // the record that failed
+            target.Flush();                                // what was posted stays
         } catch (const std::exception&) {
         }
         std::cerr << "kimport run: " << e.what() << "\n";

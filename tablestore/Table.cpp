@@ -247,6 +247,27 @@ void Table::MovePrior() {
     bof_ = false;
 }
 
+bool Table::GoToRecord(std::int64_t number) {
+    requireActive();
+    if (state_ != State::Browse) PostRecord();
+    if (number < 1) return false;
+    if (filter_.empty()) {
+        if (static_cast<std::size_t>(number) > image_->order.size()) return false;
+        pos_ = static_cast<std::size_t>(number - 1);
+        eof_ = bof_ = false;
+        return true;
+    }
+    std::int64_t seen = 0;
+    for (std::size_t p = 0; p < image_->order.size(); ++p) {
+        if (visible(image_->order.at(p)) && ++seen == number) {
+            pos_ = p;
+            eof_ = bof_ = false;
+            return true;
+        }
+    }
+    return false;
+}
+
 std::int64_t Table::RecordCount() const {
     requireActive();
     if (filter_.empty()) return static_cast<std::int64_t>(image_->order.size());

@@ -61,6 +61,8 @@ public:
     void MoveNext();
     void MoveLast();
     void MovePrior();
+    // Moves to the record with this number (from 1, as RecordNumber counts); false when there is none.
+    bool GoToRecord(std::int64_t number);
     bool AtEnd() const { return eof_; }
     bool AtStart() const { return bof_; }
     std::int64_t RecordNumber() const;  // from 1; 0 without a current record

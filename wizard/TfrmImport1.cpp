@@ -1,6 +1,8 @@
 #include "wizard/TfrmImport1.h"
 
 #include "common/FileSets.h"
+#include "wizard/QtTableModel.h"
+#include "wizard/StructureMapping.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -17,6 +19,7 @@
 #include <QStackedWidget>
 #include <QTabWidget>
 #include <QTableView>
+#include <QHeaderView>
 #include <QVBoxLayout>
 
 namespace kimport {
@@ -261,6 +264,20 @@ void TfrmImport1::buildPage4() {
     auto* grids = new QHBoxLayout;
     dbgStruktQuelle = named(new QTableView, "dbgStruktQuelle");
     dbgStruktZiel = named(new QTableView, "dbgStruktZiel");
+    dbgStruktQuelle->setToolTip(QStringLiteral("Struktur der Quelldatenbanktabelle"));
+    dbgStruktZiel->setToolTip(QStringLiteral("Strukturen und Zuordnungen der Zieldatenbanktabelle"));
+    sourceModel_ = new QtTableModel(wizard_.tblQStrukt, {}, this);
+    targetModel_ = new QtTableModel(wizard_.tblZStrukt, {}, this);
+    targetModel_->setHighlighted(QStringLiteral("Zuordnung"));
+    dbgStruktQuelle->setModel(sourceModel_);
+    dbgStruktZiel->setModel(targetModel_);
+    for (QTableView* grid : {dbgStruktQuelle, dbgStruktZiel}) {
+        grid->setSelectionBehavior(QAbstractItemView::SelectRows);
+        grid->setSelectionMode(QAbstractItemView::SingleSelection);
+        grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        grid->verticalHeader()->hide();
+    }
+    dbgStruktZiel->installEventFilter(this);
     grids->addWidget(dbgStruktQuelle);
     grids->addWidget(dbgStruktZiel);
     v->addLayout(grids, 1);
@@ -413,8 +430,46 @@ void TfrmImport1::browse(bool source) {
     applyState();
 }
 
+void TfrmImport1::refreshGrids() {
+    const int ch = fontMetrics().averageCharWidth();
+    const SourceGridLayout& src = wizard_.sourceGrid;
+    QStringList sourceColumns{QStringLiteral("Index"), QStringLiteral("Feldname"), QStringLiteral("Typbezeichnung"),
+                              QStringLiteral("Laenge")};
+    if (!src.indexVisible) sourceColumns.removeFirst();
+    sourceModel_->setColumns(sourceColumns);
+    dbgStruktQuelle->setColumnWidth(src.indexVisible ? 1 : 0, src.feldnameWidth * ch);
+    TargetGridLayout tgt = targetGridLayout(wizard_.tblZStrukt);
+    QStringList targetColumns{QStringLiteral("Index"), QStringLiteral("Feldname"), QStringLiteral("Laenge"),
+                              QStringLiteral("Typbezeichnung"), QStringLiteral("Zuordnung")};
+    if (!tgt.indexVisible) targetColumns.removeFirst();
+    targetModel_->setColumns(targetColumns);
+    dbgStruktZiel->setColumnWidth(tgt.indexVisible ? 1 : 0, tgt.feldnameWidth * ch);
+    dbgStruktZiel->setColumnWidth(targetColumns.size() - 1, tgt.zuordnungWidth * ch);
+}
+
+bool TfrmImport1::eventFilter(QObject* watched, QEvent* event) {
+    // Backspace or Delete in the mapping grid clears the assignment of the current row.
+    if (watched == dbgStruktZiel && event->type() == QEvent::KeyRelease) {
+        int key = static_cast<QKeyEvent*>(event)->key();
+        QModelIndex current = dbgStruktZiel->currentIndex();
+        if ((key == Qt::Key_Backspace || key == Qt::Key_Delete) && current.isValid()) {
+            try {
+                if (wizard_.tblZStrukt.GoToRecord(current.row() + 1)) ClearAssignment(wizard_.tblZStrukt);
+            } catch (const std::exception& e) {
+                wizard_.environment().prompter.error(e.what());
+            }
+            targetModel_->refresh();
+            dbgStruktZiel->setCurrentIndex(targetModel_->index(current.row(), current.column()));
+            return true;
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
+}
+
 void TfrmImport1::applyState() {
     const WizardState& s = wizard_.state();
+    if (s.page == WizardPage::Seite4 && shownPage_ != WizardPage::Seite4) refreshGrids();
+    shownPage_ = s.page;
     QWidget* pages[] = {ImportSeite1, ImportSeite2, ImportSeite3, ImportSeite1txt, ImportSeite4, ImportSeite5,
                         ImportSeite6};
     PageControl1->setCurrentWidget(pages[static_cast<int>(s.page)]);

@@ -23,6 +23,8 @@ class QTableView;
 
 namespace kimport {
 
+class QtTableModel;
+
 class TfrmImport1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -31,6 +33,8 @@ public:
     ImportWizard& wizard() { return wizard_; }
     // Shows the wizard's state in the controls.
     void applyState();
+    // Reads the structure grids again and applies their column rules.
+    void refreshGrids();
 
     // Controls, named as the wizard's logic names them (also their object names).
     QStackedWidget* PageControl1 = nullptr;
@@ -71,6 +75,7 @@ signals:
     void settingsDetailsRequested(bool manager);
 
 protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -91,6 +96,9 @@ private:
 
     ImportWizard& wizard_;
     bool finished_ = false;
+    QtTableModel* sourceModel_ = nullptr;
+    QtTableModel* targetModel_ = nullptr;
+    WizardPage shownPage_ = WizardPage::Seite1;
 };
 
 }  // namespace kimport

@@ -175,8 +175,9 @@ void ImportWizard::startRun() {
         state_.showContentViewer = state_.rbtTabAnz.checked;
         progress().finish();
     } catch (const std::exception& e) {
-        // Whatever was posted stays; the target is saved as far as the run got.
+        // Whatever was posted stays; the record that failed is dropped, the rest saved.
         try {
+            if (tblZiel.Active()) tblZiel.CancelRecord();
             tblZiel.Flush();
         } catch (const std::exception&) {
         }

@@ -70,7 +70,8 @@ struct World {
         auto* b = window->findChild<QAbstractButton*>(QString::fromLatin1(name));
         QVERIFY2(b, name);
         QVERIFY2(b->isVisible() && b->isEnabled(), name);
-        QTest::mouseClick(b, Qt::LeftButton);
+        // Radio buttons react only on their indicator and text, not across their whole width.
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
     }
     void type(const char* name, const std::string& text) {
         auto* e = window->findChild<QLineEdit*>(QString::fromLatin1(name));
