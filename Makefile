@@ -19,6 +19,7 @@ build: deps
 	cmake --build $(BUILD_DIR) -j $(JOBS)
 
 bench: build
+	@sh scripts/install-deps --bench
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target benchmarks
 	@for b in $(BUILD_DIR)/bin/bench_*; do [ -x "$$b" ] && "$$b"; done; true
 

@@ -1,0 +1,147 @@
+// Times `kimport run` on 1,000,000 source records in modes 1 (into an empty
+// target), 2 and 5 (into a keyed target holding half of the keys), and
+// sqlite3 doing the same work from CSV into a table with a primary key.
+// Prints each time, the ratio ours/sqlite3 and the peak memory.
+#include "BenchSupport.h"
+#include "settings/ControlTables.h"
+#include "tablestore/Table.h"
+
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sys/resource.h>
+#include <sys/wait.h>
+
+using namespace kimport;
+
+namespace {
+
+constexpr int kRecords = 1000000;
+
+std::vector<FieldSpec> fields() {
+    return {{"Nr", FieldType::Integer, 0},   {"Name", FieldType::String, 30}, {"Preis", FieldType::Currency, 0},
+            {"Menge", FieldType::SmallInt, 0}, {"Datum", FieldType::Date, 0},  {"Aktiv", FieldType::Boolean, 0}};
+}
+
+void fillTable(const std::string& dir, const std::string& name, int step, bool keyed) {
+    MakeTable(dir, name, fields(), keyed ? 1 : 0);
+    Table t;
+    t.setPath(dir + name);
+    t.Exclusive = true;
+    t.OpenTable();
+    const DayNumber start = dayNumberFromCivil(2010, 1, 1);
+    for (int i = 0; i < kRecords; i += step) {
+        t.BeginAppend();
+        t.SetValue(0, Value::ofInteger(i + 1));
+        t.SetValue(1, Value::ofText("Artikel Nummer " + std::to_string(i)));
+        t.SetValue(2, Value::ofFloat(i % 1000 * 0.25));
+        t.SetValue(3, Value::ofInteger(i % 30000));
+        t.SetValue(4, Value::ofDate(start + i % 4000));
+        t.SetValue(5, Value::ofBoolean(i % 3 == 0));
+        t.PostRecord();
+    }
+}
+
+void writeCsv(const std::string& path, int step) {
+    std::ofstream out(path);
+    for (int i = 0; i < kRecords; i += step) {
+        out << (i + 1) << ",Artikel Nummer " << i << "," << (i % 1000 * 0.25) << "," << (i % 30000) << ","
+            << "2010-01-01," << (i % 3 == 0 ? 1 : 0) << "\n";
+    }
+}
+
+struct Timed {
+    double seconds = 0;
+    long peakKb = 0;
+    int status = 0;
+};
+
+Timed timeCommand(const std::string& command) {
+    auto start = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    Timed t;
+    t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    t.peakKb = usage.ru_maxrss;
+    t.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return t;
+}
+
+void copyFileSet(const std::string& from, const std::string& to) {
+    for (const char* ext : {".DB", ".PX"})
+        std::filesystem::copy_file(from + ext, to + ext, std::filesystem::copy_options::overwrite_existing);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string kimport = argc > 1 ? argv[1] : (std::filesystem::path(argv[0]).parent_path() / "kimport").string();
+    const std::string dir = (std::filesystem::temp_directory_path() / "kimport-bench-import/").string();
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir + "prog");
+    makeControlTables(dir + "prog/");
+    std::printf("import: %d source records (long key + 5 fields); target keyed, half of the keys present\n", kRecords);
+    fillTable(dir, "Quelle.DB", 1, true);
+    fillTable(dir, "Leer.DB", kRecords, true);  // one record, then emptied by mode 1's --empty-target
+    fillTable(dir, "Halb.DB", 2, true);
+    writeCsv(dir + "quelle.csv", 1);
+    writeCsv(dir + "halb.csv", 2);
+
+    const std::string run = kimport + " run --program-dir " + dir + "prog --source " + dir + "Quelle.DB --target ";
+    struct Mode {
+        int mode;
+        const char* target;
+        const char* sqlite;
+    };
+    const std::string schema =
+        "CREATE TABLE t(Nr INTEGER PRIMARY KEY, Name TEXT, Preis REAL, Menge INTEGER, Datum TEXT, Aktiv INTEGER);";
+    const std::string stage = "CREATE TEMP TABLE s(Nr INTEGER, Name TEXT, Preis REAL, Menge INTEGER, Datum TEXT, "
+                              "Aktiv INTEGER);\n.mode csv\n.import " + dir + "quelle.csv s\n";
+    const Mode modes[] = {
+        {1, "Leer", ""},
+        {2, "Halb", "INSERT OR IGNORE INTO t SELECT * FROM s;"},
+        {5, "Halb", "INSERT INTO t SELECT * FROM s WHERE true ON CONFLICT(Nr) DO UPDATE SET Name=excluded.Name, "
+                    "Preis=excluded.Preis, Menge=excluded.Menge, Datum=excluded.Datum, Aktiv=excluded.Aktiv;"},
+    };
+    std::printf("%-6s %10s %10s %8s %12s\n", "mode", "kimport s", "sqlite3 s", "ratio", "peak MB");
+    bool ok = true;
+    for (const Mode& m : modes) {
+        copyFileSet(dir + m.target, dir + "Ziel");
+        std::string ours = run + dir + "Ziel.DB --mode " + std::to_string(m.mode) +
+                           (m.mode == 1 ? " --empty-target" : "") + " >/dev/null 2>&1";
+        Timed a = timeCommand(ours);
+        // sqlite3: the same records from CSV into a table with a primary key.
+        std::string db = dir + "ziel.sqlite";
+        std::filesystem::remove(db);
+        std::ofstream script(dir + "script.sql");
+        script << schema << "\n";
+        if (m.mode == 1) {
+            script << ".mode csv\n.import " << dir << "quelle.csv t\n";
+        } else {
+            script << ".mode csv\n.import " << dir << "halb.csv t\n";
+        }
+        script.close();
+        timeCommand("sqlite3 " + db + " < " + dir + "script.sql");  // prepares the target half
+        std::ofstream work(dir + "work.sql");
+        if (m.mode == 1) {
+            std::filesystem::remove(db);
+            work << schema << "\n.mode csv\n.import " << dir << "quelle.csv t\n";
+        } else {
+            work << stage << m.sqlite << "\n";
+        }
+        work.close();
+        Timed b = timeCommand("sqlite3 " + db + " < " + dir + "work.sql");
+        ok = ok && a.status == 0 && b.status == 0;
+        std::printf("%-6d %10.3f %10.3f %8.2f %12.1f%s\n", m.mode, a.seconds, b.seconds, a.seconds / b.seconds,
+                    static_cast<double>(a.peakKb) / 1024, a.status == 0 ? "" : "  (kimport failed)");
+    }
+    std::filesystem::remove_all(dir);
+    return ok ? 0 : 1;
+}
