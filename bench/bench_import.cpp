@@ -7,6 +7,7 @@
 #include "tablestore/Table.h"
 
 #include <chrono>
+#include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -17,7 +18,7 @@ using namespace kimport;
 
 namespace {
 
-constexpr int kRecords = 1000000;
+const int kRecords = std::getenv("KIMPORT_BENCH_RECORDS") ? std::atoi(std::getenv("KIMPORT_BENCH_RECORDS")) : 1000000;
 
 std::vector<FieldSpec> fields() {
     return {{"Nr", FieldType::Integer, 0},   {"Name", FieldType::String, 30}, {"Preis", FieldType::Currency, 0},

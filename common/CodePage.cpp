@@ -42,6 +42,9 @@ const std::unordered_map<char32_t, unsigned char>& reverseTable(int codePage) {
 bool isSupportedCodePage(int codePage) { return codePage == kLatin1 || highTable(codePage) != nullptr; }
 
 std::string decodeCodePage(std::string_view bytes, int codePage) {
+    bool ascii = true;
+    for (char c : bytes) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) return std::string(bytes);
     std::string out;
     out.reserve(bytes.size() + bytes.size() / 4);
     const char16_t* high = codePage == kLatin1 ? nullptr : tableOrDefault(codePage);
@@ -56,6 +59,9 @@ std::string decodeCodePage(std::string_view bytes, int codePage) {
 }
 
 std::string encodeCodePage(std::string_view text, int codePage, std::size_t* unmappable) {
+    bool ascii = true;
+    for (char c : text) ascii = ascii && static_cast<unsigned char>(c) < 0x80;
+    if (ascii) return std::string(text);
     std::string out;
     out.reserve(text.size());
     const auto* reverse = codePage == kLatin1 ? nullptr : &reverseTable(codePage);

@@ -12,7 +12,8 @@ namespace kimport {
 namespace {
 
 // A failure of a guarded step: counted, then the next step runs.
-void guarded(TransformContext& ctx, const std::function<void()>& step) {
+template <class Step>
+void guarded(TransformContext& ctx, Step&& step) {
     try {
         step();
     } catch (const std::exception&) {
@@ -35,6 +36,11 @@ public:
         return ctx_.source.GetValue(*rule_.sourceField);
     }
     std::string sourceText() const { return valueToText(source(), ctx_.regional); }
+    // Dates, times and logical values never read as a digit string: no need to format them.
+    static bool neverDigits(const Value& v) {
+        return v.kind == Value::Kind::Date || v.kind == Value::Kind::Time || v.kind == Value::Kind::DateTime ||
+               v.kind == Value::Kind::Boolean || v.kind == Value::Kind::Null;
+    }
     std::string targetText() const { return ctx_.target.AsString(target(), ctx_.regional); }
 
     void write(const Value& v) { ctx_.target.SetValue(target(), v, ctx_.regional); }
@@ -138,12 +144,15 @@ private:
     }
 
     void alignLeft() {
-        std::string trimmed = trim(sourceText());
+        Value s = source();
+        if (neverDigits(s)) return;
+        std::string trimmed = trim(valueToText(s, ctx_.regional));
         if (IsDigitString(trimmed)) write(Value::ofText(trimmed));
     }
 
     void alignRight() {
-        if (!IsDigitString(sourceText()) || !IsDigitString(rule_.laenge)) return;
+        Value s = source();
+        if (neverDigits(s) || !IsDigitString(valueToText(s, ctx_.regional)) || !IsDigitString(rule_.laenge)) return;
         write(Value::ofText(PadLeft(trim(targetText()), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
     }
 

@@ -38,7 +38,7 @@ void RecordOrder::insert(std::size_t position, RowId row) {
     } else {
         std::tie(c, o) = locate(position);
     }
-    cacheChunk_ = cacheStart_ = 0;
+    std::size_t start = position - o;
     auto& chunk = chunks_[c];
     chunk.insert(chunk.begin() + static_cast<std::ptrdiff_t>(o), row);
     ++size_;
@@ -47,15 +47,24 @@ void RecordOrder::insert(std::size_t position, RowId row) {
         chunk.resize(kChunk);
         chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(c + 1), std::move(upper));
     }
+    // The chunk just changed is where the next access most likely goes.
+    cacheChunk_ = c;
+    cacheStart_ = start;
 }
 
 void RecordOrder::erase(std::size_t position) {
     if (position >= size_) throw std::out_of_range("RecordOrder::erase");
     auto [c, o] = locate(position);
-    cacheChunk_ = cacheStart_ = 0;
+    std::size_t start = position - o;
     chunks_[c].erase(chunks_[c].begin() + static_cast<std::ptrdiff_t>(o));
     --size_;
-    if (chunks_[c].empty() && chunks_.size() > 1) chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(c));
+    if (chunks_[c].empty() && chunks_.size() > 1) {
+        chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(c));
+        cacheChunk_ = cacheStart_ = 0;
+    } else {
+        cacheChunk_ = c;
+        cacheStart_ = start;
+    }
 }
 
 void RecordOrder::clear() {

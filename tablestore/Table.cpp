@@ -97,6 +97,9 @@ void Table::OpenTable() {
     if (image_->format == TableFormat::Paradox && image_->keyFieldCount > 0)
         keyOrder_ = std::make_unique<KeyOrder>(*image_);
     state_ = State::Browse;
+    visibleFields_ = 0;
+    for (const FieldDef& f : image_->fields) visibleFields_ += f.hidden ? 0 : 1;
+    ++orderVersion_;
     dirty_ = false;
     writableChecked_ = false;
     unmappable_ = 0;
@@ -139,9 +142,7 @@ void Table::CloseTable() {
 
 int Table::FieldCount() const {
     requireActive();
-    int n = 0;
-    for (const FieldDef& f : image_->fields) n += f.hidden ? 0 : 1;
-    return n;
+    return visibleFields_;
 }
 
 const FieldDef& Table::FieldDefAt(int index) const {
@@ -287,8 +288,13 @@ std::int64_t Table::RecordNumber() const {
 
 const char* Table::currentRow() const {
     if (state_ == State::Edit || state_ == State::Insert) return editRow_.data();
-    if (image_->order.empty() || (eof_ && bof_ && RecordCount() == 0)) return nullptr;
-    return image_->row(image_->order.at(pos_));
+    if (image_->order.empty() || (eof_ && bof_)) return nullptr;
+    if (cachedVersion_ != orderVersion_ || cachedPos_ != pos_) {
+        cachedRow_ = image_->order.at(pos_);
+        cachedPos_ = pos_;
+        cachedVersion_ = orderVersion_;
+    }
+    return image_->row(cachedRow_);
 }
 
 Value Table::GetValue(int index) const {
@@ -432,6 +438,7 @@ void Table::PostRecord() {
         std::memcpy(image_->row(r), editRow_.data(), editRow_.size());
         std::size_t at = keyOrder_ ? target : (insertHere_ ? insertBefore_ : image_->order.size());
         image_->order.insert(at, r);
+        ++orderVersion_;
         pos_ = at;
     } else {
         std::uint32_t r = image_->order.at(pos_);
@@ -440,6 +447,7 @@ void Table::PostRecord() {
             image_->order.erase(pos_);
             std::size_t at = insertPosition(image_->row(r));
             image_->order.insert(at, r);
+            ++orderVersion_;
             pos_ = at;
         }
     }
@@ -467,6 +475,7 @@ void Table::DeleteRecord() {
     prepareWrite();
     std::uint32_t r = image_->order.at(pos_);
     image_->order.erase(pos_);
+    ++orderVersion_;
     if (image_->format == TableFormat::DBase) {
         image_->row(r)[0] = '*';
         image_->deletedRows.push_back(r);
@@ -515,6 +524,7 @@ void Table::ClearTable() {
     CancelRecord();
     prepareWrite();
     image_->order.clear();
+    ++orderVersion_;
     image_->deletedRows.clear();
     image_->rows.clear();
     image_->rowCount = 0;

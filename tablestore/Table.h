@@ -139,6 +139,12 @@ private:
     bool writableChecked_ = false;
     std::size_t unmappable_ = 0;
     std::vector<Condition> filter_;
+    int visibleFields_ = 0;
+    // The current row, remembered while neither the position nor the order changes.
+    std::uint64_t orderVersion_ = 0;
+    mutable std::uint64_t cachedVersion_ = ~0ULL;
+    mutable std::size_t cachedPos_ = 0;
+    mutable std::uint32_t cachedRow_ = 0;
 };
 
 // Creates (or replaces) a table with these fields; the first keyFieldCount

@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 
+#include <charconv>
 #include <cmath>
 #include <cstdio>
 
@@ -33,8 +34,10 @@ std::string formatFloat(double value, const FormatSettings& fs) {
     if (std::isnan(value)) return "NAN";
     if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
     char buf[64];
-    std::snprintf(buf, sizeof buf, "%.15G", value);
-    std::string s = buf;
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 15);
+    std::string s(buf, ec == std::errc() ? end : buf);
+    for (char& c : s)
+        if (c == 'e') c = 'E';
     std::string mantissa = s, exponent;
     if (auto e = s.find('E'); e != std::string::npos) {
         mantissa = s.substr(0, e);
