@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <functional>
+#include <optional>
 
 namespace kimport {
 
@@ -43,9 +44,21 @@ public:
     }
     std::string targetText() const { return ctx_.target.AsString(target(), ctx_.regional); }
 
-    void write(const Value& v) { ctx_.target.SetValue(target(), v, ctx_.regional); }
-    void writeText(const std::string& text) { ctx_.target.SetValue(target(), Value::ofText(text), ctx_.current); }
-    void writeNumber(double d) { ctx_.target.SetValue(target(), Value::ofFloat(d), ctx_.regional); }
+    // The last value written, as text before the field cut it to its size:
+    // the left cut at overlength keeps the end of what was written.
+    void remember(const Value& v) { lastWritten_ = valueToText(v, ctx_.regional); }
+    void write(const Value& v) {
+        ctx_.target.SetValue(target(), v, ctx_.regional);
+        remember(v);
+    }
+    void writeText(const std::string& text) {
+        ctx_.target.SetValue(target(), Value::ofText(text), ctx_.current);
+        lastWritten_ = text;
+    }
+    void writeNumber(double d) {
+        ctx_.target.SetValue(target(), Value::ofFloat(d), ctx_.regional);
+        remember(Value::ofFloat(d));
+    }
 
     double sourceNumber() const { return convertValue(source(), Value::Kind::Float, ctx_.regional).number; }
 
@@ -160,7 +173,8 @@ private:
         if (!opt_.Ueberl_abschneid_li || !IsDigitString(rule_.laenge)) return;
         if (!rule_.sourceField || !rule_.targetField) source();  // the missing field fails the step
         if (ctx_.source.DataSize(*rule_.sourceField) <= ctx_.target.DataSize(*rule_.targetField)) return;
-        write(Value::ofText(CutLeft(trim(targetText()), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
+        std::string written = lastWritten_.value_or(targetText());
+        write(Value::ofText(CutLeft(trim(written), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
     }
 
     void cutOut() {
@@ -189,6 +203,7 @@ private:
     const RunRule& rule_;
     const MappingRule& opt_;
     TransformContext& ctx_;
+    std::optional<std::string> lastWritten_;
 };
 
 }  // namespace

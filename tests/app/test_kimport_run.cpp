@@ -1,0 +1,231 @@
+// `kimport run` end to end on Paradox and dBase tables: the counters each mode
+// prints, what lands in the target, and the exit codes and messages for a
+// failing run, a damaged source, a locked target and bad arguments.
+#include "settings/ControlTables.h"
+#include "support/TestSupport.h"
+#include "tablestore/Table.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+using namespace kimport;
+using kimport::test::CommandResult;
+using kimport::test::readFile;
+using kimport::test::runCommand;
+using kimport::test::TempDir;
+
+namespace {
+
+using Fields = std::vector<FieldSpec>;
+using Rows = std::vector<std::vector<std::string>>;
+using Counters = std::vector<std::pair<std::string, std::string>>;
+
+FieldSpec text(const char* name, int size) { return {name, FieldType::String, size}; }
+FieldSpec typed(const char* name, FieldType type, int size = 0) { return {name, type, size}; }
+
+Rows contentsOf(const std::string& path) {
+    Table t;
+    t.setPath(path);
+    t.OpenTable();
+    Rows rows;
+    for (t.MoveFirst(); !t.AtEnd(); t.MoveNext()) {
+        std::vector<std::string> row;
+        for (int i = 0; i < t.FieldCount(); ++i) row.push_back(t.AsString(i, FormatSettings::german()));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+// The seven rows in the order of the progress window.
+Counters counters(const std::string& quelle, const std::string& hinzu, const std::string& ignor,
+                  const std::string& umben, const std::string& akt, const std::string& summe,
+                  const std::string& fehler) {
+    return {{"Anzahl der zu importierenden Datensätze", quelle},
+            {"Anzahl hinzugefügter Datensätze", hinzu},
+            {"Anzahl ignorierter Datensätze", ignor},
+            {"Anzahl umbenannter Datensätze", umben},
+            {"Anzahl aktualisierter Datensätze", akt},
+            {"Summe bearbeiteter Datensätze", summe},
+            {"Anzahl der aufgetretenen Fehler:", fehler}};
+}
+
+// Parses "caption<TAB>value" lines; a line without a tab fails the test.
+Counters printed(const std::string& out) {
+    Counters rows;
+    std::size_t at = 0;
+    while (at < out.size()) {
+        std::size_t end = out.find('\n', at);
+        if (end == std::string::npos) end = out.size();
+        std::string line = out.substr(at, end - at);
+        std::size_t tab = line.find('\t');
+        if (tab == std::string::npos)
+            ADD_FAILURE() << "not a counter row: " << line;
+        else
+            rows.emplace_back(line.substr(0, tab), line.substr(tab + 1));
+        at = end + 1;
+    }
+    return rows;
+}
+
+// A program directory of its own (control tables) and a data directory.
+class Cli {
+public:
+    Cli() { makeControlTables(program.path()); }
+
+    std::string make(const std::string& name, const Fields& fields, int keys, const Rows& rows) {
+        MakeTable(data.path(), name, fields, keys);
+        Table t;
+        t.setPath(data.file(name));
+        t.OpenTable();
+        for (const auto& row : rows) {
+            t.BeginAppend();
+            for (std::size_t i = 0; i < row.size(); ++i)
+                if (!row[i].empty()) t.SetValue(static_cast<int>(i), Value::ofText(row[i]), FormatSettings::german());
+            t.PostRecord();
+        }
+        t.CloseTable();
+        return data.file(name);
+    }
+
+    CommandResult run(const std::string& source, const std::string& target, const std::string& options) {
+        return runCommand("LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' run --source '" + source +
+                          "' --target '" + target + "' --program-dir '" + program.path() + "' " + options);
+    }
+
+    TempDir program, data;
+};
+
+const Fields kNumbered{typed("Nr", FieldType::Integer), text("Name", 10)};
+const Rows kThree{{"1", "Eins"}, {"2", "Zwei"}, {"3", "Drei"}};
+const Fields kKeyed{text("Key", 10), text("Wert", 10)};
+const Fields kDbfKeyed{text("KEY", 10), text("WERT", 10)};
+
+}  // namespace
+
+TEST(KimportRun, EachModePrintsItsCountersAndFillsTheTarget) {
+    struct Case {
+        const char* what;
+        std::string sourceName;
+        Fields sourceFields;
+        Rows sourceRows;
+        std::string targetName;
+        Fields targetFields;
+        int targetKeys;
+        Rows targetRows;
+        std::string options;
+        Counters expected;
+        Rows after;
+    };
+    const std::vector<Case> cases{
+        {"mode 1 into dBase", "Quelle.DB", kNumbered, kThree, "ZIEL.DBF", kNumbered, 0, {}, "--mode 1",
+         counters("3", "3", "0", "0", "0", "3", "0"), kThree},
+        {"mode 1 is the default", "QUELLE.DBF", kNumbered, kThree, "Ziel.DB", kNumbered, 1, {{"9", "Neun"}}, "",
+         counters("3", "3", "0", "0", "0", "3", "0"), {{"1", "Eins"}, {"2", "Zwei"}, {"3", "Drei"}, {"9", "Neun"}}},
+        {"mode 2", "QUELLE.DBF", kDbfKeyed, {{"A", "a1"}, {"B", "b1"}, {"A", "a2"}}, "Ziel.DB", kKeyed, 1,
+         {{"B", "alt"}}, "--mode 2", counters("3", "1", "2", "0", "0", "3", "0"), {{"A", "a1"}, {"B", "alt"}}},
+        {"mode 2 after emptying", "QUELLE.DBF", kDbfKeyed, {{"A", "a1"}, {"A", "a2"}}, "Ziel.DB", kKeyed, 1,
+         {{"B", "alt"}}, "--mode 2 --empty-target", counters("2", "1", "0", "0", "0", "1", "1"), {{"A", "a1"}}},
+        {"mode 4 with a time key", "Quelle.DB", {text("Wert", 10)}, {{"a"}, {"b"}, {"c"}}, "Ziel.DB",
+         {typed("Zeit", FieldType::Time), text("Wert", 10)}, 1, {}, "--mode 4 --start-value 08:00:00",
+         counters("3", "3", "0", "0", "0", "3", "0"), {{"08:00:00", "a"}, {"08:00:01", "b"}, {"08:00:02", "c"}}},
+        {"mode 5", "Quelle.DB", kNumbered, {{"1", "Neu"}, {"2", "Zwei"}}, "Ziel.DB", kNumbered, 1, {{"1", "Alt"}},
+         "--mode 5", counters("2", "1", "0", "0", "1", "2", "0"), {{"1", "Neu"}, {"2", "Zwei"}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        Cli cli;
+        std::string source = cli.make(c.sourceName, c.sourceFields, 0, c.sourceRows);
+        std::string target = cli.make(c.targetName, c.targetFields, c.targetKeys, c.targetRows);
+        CommandResult r = cli.run(source, target, c.options);
+        EXPECT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(printed(r.out), c.expected);
+        EXPECT_EQ(contentsOf(target), c.after);
+    }
+}
+
+TEST(KimportRun, RenameExistingAddsExistingKeysUnderNewKeys) {
+    Cli cli;
+    std::string source = cli.make("QUELLE.DBF", kDbfKeyed, 0, {{"X", "x-neu"}, {"Y", "y-neu"}});
+    std::string target = cli.make("Ziel.DB", kKeyed, 1, {{"Y", "y-alt"}});
+    CommandResult r = cli.run(source, target, "--mode 3 --start-value K100");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    Counters rows = printed(r.out);
+    ASSERT_EQ(rows.size(), 7u);
+    EXPECT_EQ(rows[0].second, "2");
+    EXPECT_EQ(rows[1].second, "1");  // X in the second pass
+    EXPECT_EQ(rows[3].second, "1");  // Y under K100
+    EXPECT_EQ(rows[6].second, "0");
+    EXPECT_EQ(contentsOf(target), (Rows{{"K100", "y-neu"}, {"X", "x-neu"}, {"Y", "y-alt"}}));
+}
+
+TEST(KimportRun, AKeyViolationEndsWithExitOneAndKeepsWhatWasPosted) {
+    Cli cli;
+    std::string source = cli.make("Quelle.DB", kNumbered, 1, kThree);
+    std::string target = cli.make("Ziel.DB", kNumbered, 1, {{"2", "Alt"}});
+    CommandResult r = cli.run(source, target, "--mode 1");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Schlüsselverletzung."), std::string::npos) << r.err;
+    EXPECT_EQ(contentsOf(target), (Rows{{"1", "Eins"}, {"2", "Alt"}}));
+}
+
+TEST(KimportRun, ADamagedSourceIsReportedBeforeAnythingIsWritten) {
+    for (const char* sourceName : {"Quelle.DB", "QUELLE.DBF"}) {
+        SCOPED_TRACE(sourceName);
+        Cli cli;
+        std::string source = cli.make(sourceName, kNumbered, 0, kThree);
+        std::string target = cli.make("Ziel.DB", kNumbered, 1, {{"9", "Neun"}});
+        // Cut the data file inside its first record.
+        std::filesystem::resize_file(source, std::filesystem::file_size(source) / 2);
+        std::string before = readFile(target);
+        CommandResult r = cli.run(source, target, "--mode 1");
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find("kimport run: "), std::string::npos) << r.err;
+        EXPECT_NE(r.err.find(std::filesystem::path(source).filename().string()), std::string::npos) << r.err;
+        EXPECT_EQ(readFile(target), before);
+    }
+}
+
+TEST(KimportRun, ALockedTargetIsReportedAndLeftAlone) {
+    for (const char* targetName : {"Ziel.DB", "ZIEL.DBF"}) {
+        SCOPED_TRACE(targetName);
+        Cli cli;
+        std::string source = cli.make("Quelle.DB", kNumbered, 0, kThree);
+        std::string target = cli.make(targetName, kNumbered, 0, {{"9", "Neun"}});
+        std::string before = readFile(target);
+        Table holder;
+        holder.setPath(target);
+        holder.Exclusive = true;
+        holder.OpenTable();
+        CommandResult r = cli.run(source, target, "--mode 1");
+        holder.CloseTable();
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find("wird von einem anderen Benutzer oder Programm verwendet und kann nicht geöffnet werden."),
+                  std::string::npos)
+            << r.err;
+        EXPECT_EQ(readFile(target), before);
+    }
+}
+
+TEST(KimportRun, BadArgumentsExitWithTwoAndTouchNothing) {
+    Cli cli;
+    std::string source = cli.make("Quelle.DB", kNumbered, 0, kThree);
+    std::string target = cli.make("Ziel.DB", kNumbered, 1, {});
+    std::string before = readFile(target);
+    const std::vector<std::string> bad{"--mode 6", "--mode 12", "--mode", "--mode 3", "--mode 4", "--frei",
+                                       "--start-value"};
+    for (const std::string& options : bad) {
+        SCOPED_TRACE(options);
+        CommandResult r = cli.run(source, target, options);
+        EXPECT_EQ(r.exitCode, 2);
+        EXPECT_EQ(r.err.rfind("kimport run: ", 0), 0u) << r.err;
+        EXPECT_EQ(r.out, "");
+    }
+    CommandResult noTarget = runCommand("LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' run --source '" + source +
+                                        "' --program-dir '" + cli.program.path() + "'");
+    EXPECT_EQ(noTarget.exitCode, 2);
+    EXPECT_EQ(readFile(target), before);
+}
