@@ -7,12 +7,26 @@
 
 #include <filesystem>
 #include <sstream>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
 namespace kimport::test {
 
 inline std::string fixturesDir() { return sourceDir() + "/tests/fixtures/"; }
+
+inline std::string dumpImage(const TableImage& image) {
+    std::ostringstream out;
+    dumpTable(image, out);
+    return out.str();
+}
+
+// A field of a table image by its exact name.
+inline const FieldDef& field(const TableImage& t, const std::string& name) {
+    for (const FieldDef& f : t.fields)
+        if (f.name == name) return f;
+    throw std::runtime_error("no field " + name);
+}
 
 inline std::string dumpOf(const std::string& path, FileSystem& fs = realFileSystem()) {
     Table t(fs);

@@ -22,12 +22,6 @@ namespace {
 
 enum class Outcome { Read, Refused };
 
-std::string dumpImage(const TableImage& image) {
-    std::ostringstream out;
-    dumpTable(image, out);
-    return out.str();
-}
-
 // Reads the table; a table that is read is also dumped and written, which must not fail either.
 Outcome readOrRefuse(const std::string& path, std::string* dump = nullptr) {
     try {

@@ -17,12 +17,6 @@ using namespace kimport::test;
 
 namespace {
 
-std::string dumpImage(const TableImage& image) {
-    std::ostringstream out;
-    dumpTable(image, out);
-    return out.str();
-}
-
 std::string dumpFile(const std::string& path) {
     return dumpImage(*dbase::readTable(path, realFileSystem()));
 }

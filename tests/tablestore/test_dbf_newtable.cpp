@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "common/Text.h"
 #include "support/TestSupport.h"
+#include "tablestore/TableTestSupport.h"
 #include "tablestore/FormatCodec.h"
 #include "tablestore/TableError.h"
 #include "tablestore/TableFiles.h"
@@ -17,12 +18,6 @@ namespace {
 
 const FormatCodec& codec() {
     return dbaseCodec();
-}
-
-const FieldDef& field(const TableImage& t, const std::string& name) {
-    for (const FieldDef& f : t.fields)
-        if (f.name == name) return f;
-    throw std::runtime_error("no field " + name);
 }
 
 void put(TableImage& t, std::uint32_t row, const std::string& name, const Value& v) {

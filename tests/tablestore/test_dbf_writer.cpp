@@ -23,22 +23,10 @@ using namespace kimport::test;
 
 namespace {
 
-std::string dumpImage(const TableImage& image) {
-    std::ostringstream out;
-    dumpTable(image, out);
-    return out.str();
-}
-
 std::map<std::string, std::string> snapshot(const std::string& dir) {
     std::map<std::string, std::string> files;
     for (const std::string& name : listNames(dir)) files[name] = readFile(dir + name);
     return files;
-}
-
-const FieldDef& field(const TableImage& t, const std::string& name) {
-    for (const FieldDef& f : t.fields)
-        if (f.name == name) return f;
-    throw std::runtime_error("no field " + name);
 }
 
 void put(TableImage& t, std::uint32_t row, const std::string& name, const Value& v) {
