@@ -46,14 +46,14 @@ public:
 
     // The last value written, as text before the field cut it to its size:
     // the left cut at overlength keeps the end of what was written.
-    void remember(const Value& v) { lastWritten_ = valueToText(v, ctx_.regional); }
+    void remember(const Value& v) { lastWritten_ = v; }
     void write(const Value& v) {
         ctx_.target.SetValue(target(), v, ctx_.regional);
         remember(v);
     }
     void writeText(const std::string& text) {
         ctx_.target.SetValue(target(), Value::ofText(text), ctx_.current);
-        lastWritten_ = text;
+        lastWritten_ = Value::ofText(text);
     }
     void writeNumber(double d) {
         ctx_.target.SetValue(target(), Value::ofFloat(d), ctx_.regional);
@@ -163,9 +163,28 @@ private:
         if (IsDigitString(trimmed)) write(Value::ofText(trimmed));
     }
 
+    // Whether the value reads as a digit string, without formatting numbers to find out.
+    bool readsAsDigits(const Value& v) const {
+        switch (v.kind) {
+        case Value::Kind::Integer: return v.integer >= 0;
+        // Whole numbers below 10^15 are written without exponent and decimals.
+        case Value::Kind::Float: return std::isfinite(v.number) && v.number >= 0 && v.number == std::floor(v.number) && v.number < 1e15;
+        default: return !neverDigits(v) && IsDigitString(valueToText(v, ctx_.regional));
+        }
+    }
+    static bool isNumberField(FieldType t) {
+        switch (t) {
+        case FieldType::SmallInt: case FieldType::Integer: case FieldType::Word: case FieldType::AutoInc:
+        case FieldType::Float: case FieldType::Currency: case FieldType::BCD: return true;
+        default: return false;
+        }
+    }
+
     void alignRight() {
         Value s = source();
-        if (neverDigits(s) || !IsDigitString(valueToText(s, ctx_.regional)) || !IsDigitString(rule_.laenge)) return;
+        if (!readsAsDigits(s) || !IsDigitString(rule_.laenge)) return;
+        // Blanks in front of a number change nothing in a number field.
+        if (isNumberField(ctx_.target.FieldDefAt(target()).type)) return;
         write(Value::ofText(PadLeft(trim(targetText()), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
     }
 
@@ -173,7 +192,7 @@ private:
         if (!opt_.Ueberl_abschneid_li || !IsDigitString(rule_.laenge)) return;
         if (!rule_.sourceField || !rule_.targetField) source();  // the missing field fails the step
         if (ctx_.source.DataSize(*rule_.sourceField) <= ctx_.target.DataSize(*rule_.targetField)) return;
-        std::string written = lastWritten_.value_or(targetText());
+        std::string written = lastWritten_ ? valueToText(*lastWritten_, ctx_.regional) : targetText();
         write(Value::ofText(CutLeft(trim(written), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
     }
 
@@ -203,7 +222,7 @@ private:
     const RunRule& rule_;
     const MappingRule& opt_;
     TransformContext& ctx_;
-    std::optional<std::string> lastWritten_;
+    std::optional<Value> lastWritten_;
 };
 
 }  // namespace
