@@ -2,6 +2,7 @@
 
 #include "common/FileSets.h"
 #include "common/Numbers.h"
+#include "formula/FieldFormulas.h"
 #include "importrun/ImportRun.h"
 #include "importrun/TerminalProgress.h"
 #include "settings/ControlTables.h"
@@ -112,7 +113,9 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
             target.OpenTable();
         }
         progress.setCount(Counter::SummeQuelle, source.RecordCount());
-        ImportRun run(RunTables{source, target, zStrukt}, progress, prompter, formats.regional, formats.current);
+        FieldFormulas formulas(formats.current);
+        ImportRun run(RunTables{source, target, zStrukt}, progress, prompter, formats.regional, formats.current,
+                      &formulas);
         bool renamed = run.run(static_cast<ImportMode>(o.mode), o.startValue, o.emptyTarget);
         target.Flush();
         progress.endLine();

@@ -1,5 +1,8 @@
 // kelvaro-import: the import wizard.
 #include "app/QtPrompter.h"
+#include "formula/FieldFormulas.h"
+#include "formula/TParser.h"
+#include "formula/TfrmFormelEdt.h"
 #include "importrun/GaugeModel.h"
 #include "importrun/TfrmGauge.h"
 #include "wizard/QtRegistry.h"
@@ -39,8 +42,9 @@ int main(int argc, char** argv) {
     QtRegistry registry;
     ProcessFormats formats;
     GaugeModel gaugeModel(formats.current);
-    ImportWizard wizard(
-        WizardEnvironment{programDir, prompter, registry, formats, realFileSystem(), bkdbAlias(registry), &gaugeModel});
+    FieldFormulas fieldFormulas(formats.current);
+    ImportWizard wizard(WizardEnvironment{programDir, prompter, registry, formats, realFileSystem(), bkdbAlias(registry),
+                                          &gaugeModel, &fieldFormulas});
 
     TfrmImport1 mainWindow(wizard);
     prompter.setParent(&mainWindow);
@@ -53,6 +57,10 @@ int main(int argc, char** argv) {
     auto openHelp = [&](int context) { help.showTopic(context); };
     QObject::connect(&mainWindow, &TfrmImport1::helpRequested, openHelp);
     QObject::connect(&gauge, &TfrmGauge::helpRequested, openHelp);
+    // The expression parser of the main window and the formula editor, created once.
+    TParser Parser1(&prompter);
+    TfrmFormelEdt formulaEditor(Parser1, prompter, &mainWindow);
+    QObject::connect(&formulaEditor, &TfrmFormelEdt::helpRequested, openHelp);
 
     std::vector<std::string> parameters;
     for (int i = 1; i < argc; ++i) parameters.emplace_back(argv[i]);

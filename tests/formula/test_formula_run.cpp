@@ -1,0 +1,103 @@
+// Formulas in an import run: rules without a source field whose text and
+// number formulas fill the target, and a formula that fails on one record
+// counted as a field error while the run goes on.
+#include "common/ScriptedPrompter.h"
+#include "formula/FieldFormulas.h"
+#include "importrun/GaugeModel.h"
+#include "importrun/ImportRun.h"
+#include "settings/ControlTables.h"
+#include "support/TestSupport.h"
+#include "wizard/StructureMapping.h"
+
+#include <gtest/gtest.h>
+
+using namespace kimport;
+using kimport::test::TempDir;
+
+namespace {
+
+using Rows = std::vector<std::vector<std::string>>;
+
+void make(const TempDir& dir, const std::string& name, const std::vector<FieldSpec>& fields, const Rows& rows) {
+    MakeTable(dir.path(), name, fields, 1);
+    Table t;
+    t.setPath(dir.file(name));
+    t.OpenTable();
+    for (const auto& row : rows) {
+        t.BeginAppend();
+        for (std::size_t i = 0; i < row.size(); ++i)
+            if (!row[i].empty()) t.SetAsString(static_cast<int>(i), row[i], FormatSettings::german());
+        t.PostRecord();
+    }
+}
+
+Rows contents(Table& t) {
+    Rows rows;
+    for (t.MoveFirst(); !t.AtEnd(); t.MoveNext()) {
+        std::vector<std::string> row;
+        for (int i = 0; i < t.FieldCount(); ++i) row.push_back(t.AsString(i, FormatSettings::german()));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+void setFormulas(Table& z, const std::string& feldname, const std::string& text, const std::string& number) {
+    for (z.MoveFirst(); !z.AtEnd(); z.MoveNext()) {
+        if (z.AsString(z.FieldNamed("Feldname"), FormatSettings::german()) != feldname) continue;
+        MappingRule r = readMappingRule(z);
+        r.Formel_alph = text;
+        r.Formel_num = number;
+        z.BeginEdit();
+        writeMappingRule(z, r);
+        z.PostRecord();
+        return;
+    }
+    ADD_FAILURE() << "no rule for " << feldname;
+}
+
+}  // namespace
+
+TEST(FormulaRun, TextAndNumberFormulasFillTheirTargets) {
+    TempDir dir;
+    ScriptedPrompter prompter;
+    prompter.onFailure = [](const std::string& f) { ADD_FAILURE() << f; };
+    FormatSettings formats = FormatSettings::german();
+    GaugeModel gauge{formats};
+    Table source, target, q, z, temp;
+
+    makeControlTables(dir.path());
+    make(dir, "Quelle.DB",
+         {{"Nr", FieldType::Integer},
+          {"Anrede", FieldType::String, 10},
+          {"Name", FieldType::String, 20},
+          {"Preis", FieldType::Float},
+          {"Menge", FieldType::String, 10}},
+         {{"1", "Herr", "Meier", "10", "2,5"}, {"2", "Frau", "Schulz", "4", "abc"}});
+    make(dir, "Ziel.DB",
+         {{"Nr", FieldType::Integer},
+          {"Brief", FieldType::String, 40},
+          {"Brutto", FieldType::Float},
+          {"Summe", FieldType::Float}},
+         {});
+    source.setPath(dir.file("Quelle.DB"));
+    target.setPath(dir.file("Ziel.DB"));
+    q.setPath(qStruktPath(dir.path()));
+    z.setPath(zStruktPath(dir.path()));
+    MappingTables tables{source, target, q, z, temp, prompter, realFileSystem(), dir.path(), nullptr};
+    ReadSourceStructure(tables);
+    ReadTargetStructure(tables);
+    AutoMap(tables);  // Nr to Nr; the other target fields have no source field
+    setFormulas(z, "Brief", "\"Sehr geehrter \" + #Anrede + \" \" + #Name", "");
+    setFormulas(z, "Brutto", "", "#Preis * 1.16");
+    setFormulas(z, "Summe", "", "#Menge*#Preis");
+
+    FieldFormulas formulas(formats);
+    ImportRun run(RunTables{source, target, z}, gauge, prompter, formats, formats, &formulas);
+    EXPECT_TRUE(run.run(ImportMode::Append, "", false));
+    EXPECT_EQ(contents(target),
+              (Rows{{"1", "Sehr geehrter Herr Meier", "11,6", "25"}, {"2", "Sehr geehrter Frau Schulz", "4,64", ""}}));
+    // "abc" is no number: one field error, no message box during the run.
+    EXPECT_EQ(gauge.count(Counter::AnzFehler), 1);
+    EXPECT_EQ(gauge.count(Counter::AnzHinzu), 2);
+    EXPECT_TRUE(prompter.finished());
+}
