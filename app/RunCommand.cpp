@@ -42,6 +42,7 @@ struct RunOptions {
     std::string source, target, startValue, programDir;
     int mode = 1;
     bool emptyTarget = false;
+    bool useMapping = false;  // run by the mapping ZStrukt holds instead of a new automatic one
 };
 
 // Parses the options; an error text for bad arguments.
@@ -53,8 +54,8 @@ std::optional<std::string> parse(const std::vector<std::string>& args, RunOption
             return args[++i];
         };
         std::optional<std::string> v;
-        if (a == "--empty-target") {
-            o.emptyTarget = true;
+        if (a == "--empty-target" || a == "--use-mapping") {
+            (a == "--empty-target" ? o.emptyTarget : o.useMapping) = true;
             continue;
         }
         if (a != "--source" && a != "--target" && a != "--mode" && a != "--start-value" && a != "--program-dir")
@@ -101,11 +102,16 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         // Damaged or locked tables are reported before anything is written.
         source.OpenTable();
         target.OpenTable();
-        if (!ClearTableExclusive(qStrukt, prompter) || !ClearTableExclusive(zStrukt, prompter)) return 1;
-        for (Table* t : {&qStrukt, &zStrukt}) t->Exclusive = true;
-        ReadSourceStructure(tables);
-        ReadTargetStructure(tables);
-        AutoMap(tables);
+        if (o.useMapping) {
+            bool valid = true;
+            if (!CheckStoredMapping(tables, false, o.source, valid)) return 1;
+        } else {
+            if (!ClearTableExclusive(qStrukt, prompter) || !ClearTableExclusive(zStrukt, prompter)) return 1;
+            for (Table* t : {&qStrukt, &zStrukt}) t->Exclusive = true;
+            ReadSourceStructure(tables);
+            ReadTargetStructure(tables);
+            AutoMap(tables);
+        }
         if (o.emptyTarget) {
             target.CloseTable();
             if (!ClearTableExclusive(target, prompter)) return 1;
@@ -137,8 +143,12 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     for (const CounterRow& row : counterRows()) std::cout << row.caption << '\t' << progress.counterText(row.counter) << '\n';
     try {
         target.CloseTable();
-        ClearTableExclusive(zStrukt, prompter);
-        ClearTableExclusive(qStrukt, prompter);
+        if (o.useMapping) {
+            zStrukt.CloseTable();
+        } else {
+            ClearTableExclusive(zStrukt, prompter);
+            ClearTableExclusive(qStrukt, prompter);
+        }
     } catch (const std::exception& e) {
         std::cerr << "kimport run: " << e.what() << "\n";
         exitCode = 1;

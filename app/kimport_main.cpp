@@ -26,6 +26,7 @@ const char* const kHelp =
     "                       Modi: 1 anhängen, 2 vorhandene ignorieren, 3 vorhandene umbenennen,\n"
     "                       4 Schlüssel selbständig erhöhen, 5 aktualisieren\n"
     "                       [--program-dir DIR] Verzeichnis der Steuertabellen (sonst das des Programms)\n"
+    "                       [--use-mapping] die Zuordnung aus ZStrukt.DB verwenden statt einer neuen\n"
     "  --version            Produktnamen und Version ausgeben\n"
     "  --help               diese Hilfe ausgeben\n"
     "\n"

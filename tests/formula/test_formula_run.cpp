@@ -101,3 +101,35 @@ TEST(FormulaRun, TextAndNumberFormulasFillTheirTargets) {
     EXPECT_EQ(gauge.count(Counter::AnzHinzu), 2);
     EXPECT_TRUE(prompter.finished());
 }
+
+TEST(FormulaRun, KimportRunUsesAPreparedMappingWithFormulas) {
+    TempDir dir;
+    ScriptedPrompter quiet;
+    makeControlTables(dir.path());
+    make(dir, "Quelle.DB", {{"Nr", FieldType::Integer}, {"Name", FieldType::String, 20}, {"Preis", FieldType::Float}},
+         {{"1", "Meier", "10"}, {"2", "Schulz", "4"}});
+    make(dir, "Ziel.DB", {{"Nr", FieldType::Integer}, {"Brief", FieldType::String, 40}, {"Brutto", FieldType::Float}}, {});
+    {
+        Table source, target, q, z, temp;
+        source.setPath(dir.file("Quelle.DB"));
+        target.setPath(dir.file("Ziel.DB"));
+        q.setPath(qStruktPath(dir.path()));
+        z.setPath(zStruktPath(dir.path()));
+        MappingTables tables{source, target, q, z, temp, quiet, realFileSystem(), dir.path(), nullptr};
+        ReadSourceStructure(tables);
+        ReadTargetStructure(tables);
+        AutoMap(tables);
+        setFormulas(z, "Brief", "\"Kunde \" + #Name", "");
+        setFormulas(z, "Brutto", "", "#Preis * 1.5");
+    }
+    auto r = kimport::test::runCommand(std::string(KIMPORT_KIMPORT_EXE) + " run --use-mapping --program-dir " +
+                                       dir.path() + " --source " + dir.file("Quelle.DB") + " --target " +
+                                       dir.file("Ziel.DB"));
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.out.find("Anzahl hinzugefügter Datensätze\t2\n"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("Anzahl der aufgetretenen Fehler:\t0\n"), std::string::npos) << r.out;
+    Table target;
+    target.setPath(dir.file("Ziel.DB"));
+    target.OpenTable();
+    EXPECT_EQ(contents(target), (Rows{{"1", "Kunde Meier", "15"}, {"2", "Kunde Schulz", "6"}}));
+}
