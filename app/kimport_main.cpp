@@ -63,6 +63,9 @@ int dump(const std::string& file) {
     t.OpenTable();
     dumpTable(t.image(), std::cout);
     std::cout.flush();
+    if (std::size_t n = t.image().unreadableValues)
+        std::cerr << "kimport: Warnung: " << n << (n == 1 ? " Wert konnte" : " Werte konnten")
+                  << " nicht gelesen werden und " << (n == 1 ? "ist" : "sind") << " leer ausgegeben.\n";
     return std::cout ? 0 : 1;
 }
 

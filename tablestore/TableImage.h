@@ -39,6 +39,8 @@ struct TableImage {
     std::string paradoxSortOrderName;
     int dbfLanguageDriver = 0;
     bool hasMemoFile = false;
+    // Values met while reading that could not be read and count as empty (a date "NotAYear").
+    mutable std::size_t unreadableValues = 0;
 
     char* row(std::uint32_t r) { return rows.data() + static_cast<std::size_t>(r) * recordLength; }
     const char* row(std::uint32_t r) const { return rows.data() + static_cast<std::size_t>(r) * recordLength; }

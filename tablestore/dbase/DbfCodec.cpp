@@ -170,8 +170,13 @@ public:
                     default:
                         return Value::null();
                 }
-            case 'D':
-                return readDate(fieldBytes(f, row));
+            case 'D': {
+                std::string_view text = fieldBytes(f, row);
+                Value v = readDate(text);
+                // Blanks and zeros are no date; anything else that is none cannot be read.
+                if (v.isNull() && !allOf(text.data(), text.size(), std::string_view(" 0\0", 3))) ++t.unreadableValues;
+                return v;
+            }
             case 'I':
                 return Value::ofInteger(static_cast<std::int32_t>(le32(p)));
             case 'Y':

@@ -113,8 +113,16 @@ public:
             if (raw == 0) return Value::null();
             auto v = static_cast<std::int32_t>(raw ^ 0x80000000u);
             // Dates and times outside the calendar cannot be read: they count as no value.
-            if (f.physicalType == kDate) return v >= 1 && v <= kLastDay ? Value::ofDate(v) : Value::null();
-            if (f.physicalType == kTime) return v >= 0 && v < kMsPerDay ? Value::ofTime(v) : Value::null();
+            if (f.physicalType == kDate) {
+                if (v >= 1 && v <= kLastDay) return Value::ofDate(v);
+                ++t.unreadableValues;
+                return Value::null();
+            }
+            if (f.physicalType == kTime) {
+                if (v >= 0 && v < kMsPerDay) return Value::ofTime(v);
+                ++t.unreadableValues;
+                return Value::null();
+            }
             return Value::ofInteger(v);
         }
         case kMoney: case kNumber: case kTimestamp: {
@@ -123,7 +131,9 @@ public:
             double d = decodeDouble(raw);
             if (f.physicalType != kTimestamp) return Value::ofFloat(d);
             bool inCalendar = std::isfinite(d) && d >= kMsPerDay && d < (kLastDay + 1.0) * kMsPerDay;
-            return inCalendar ? Value::ofDateTime(d) : Value::null();
+            if (inCalendar) return Value::ofDateTime(d);
+            ++t.unreadableValues;
+            return Value::null();
         }
         case kLogical:
             if (p[0] == 0) return Value::null();

@@ -111,6 +111,9 @@ TEST(ParadoxFixtures, SchemaReportsTypeCodesSizesAndKeys) {
               "CustNo\t14\t0\tX\nFirstName\t1\t51\t\nLastName\t1\t50\t\nEMail\t1\t100\t\nStreet\t1\t30\t\n"
               "City\t1\t15\t\nState/Prov\t1\t20\t\nZip/Postal Code\t1\t10\t\nComments\t16\t100\t\n"
               "DateEntered\t9\t0\t\n");
+    auto warned = runCommand(kimportExe() + " dump '" + fixturesDir() + "dbase/dbfread/invalid_value.dbf'");
+    EXPECT_EQ(warned.exitCode, 0);
+    EXPECT_EQ(warned.err, "kimport: Warnung: 1 Wert konnte nicht gelesen werden und ist leer ausgegeben.\n");
     auto bad = runCommand(kimportExe() + " dump /nonexistent/T.DB");
     EXPECT_EQ(bad.exitCode, 1);
     EXPECT_NE(bad.err.find("existiert nicht"), std::string::npos);
