@@ -61,7 +61,7 @@ std::unique_ptr<FileHandle> FaultyFileSystem::create(const std::string& path) {
 
 void FaultyFileSystem::rename(const std::string& from, const std::string& to) {
     step("Die Datei " + from + " kann nicht umbenannt werden");
-    if (refuseRenames)
+    if (refuseRenames || (refuseRename && refuseRename(from, to)))
         throw IoError("Die Datei " + from + " kann nicht in " + to + " umbenannt werden: " + systemErrorText(EIO));
     inner_.rename(from, to);
 }

@@ -6,6 +6,7 @@
 #include "common/FileSystem.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace kimport {
@@ -20,6 +21,8 @@ public:
     std::optional<int> failAtOperation;
     // Every rename fails, as when the process dies before the swap.
     bool refuseRenames = false;
+    // Renames for which this returns true fail (from, to).
+    std::function<bool(const std::string&, const std::string&)> refuseRename;
 
     int operationCount() const { return operations_; }
     std::uint64_t bytesWritten() const { return written_; }
@@ -36,6 +39,8 @@ public:
     std::unique_ptr<FileLock> tryLock(const std::string& lockFile, std::uint64_t byte, bool exclusive) override {
         return inner_.tryLock(lockFile, byte, exclusive);
     }
+    bool canWriteIn(const std::string& directory) override { return inner_.canWriteIn(directory); }
+    std::string identity(const std::string& path) override { return inner_.identity(path); }
 
     // Counts one operation and throws when it is the one chosen to fail.
     void step(const std::string& what);

@@ -34,6 +34,9 @@ public:
 class FileLock {
 public:
     virtual ~FileLock() = default;
+    // Turns a shared lock into an exclusive one or back, without letting go of
+    // it in between; false (and the lock as it was) when another holds it.
+    virtual bool changeMode(bool exclusive) = 0;
 };
 
 struct DirEntry {
@@ -57,6 +60,10 @@ public:
     // Entries of a directory in the order the system lists them, without "." and "..".
     virtual std::vector<DirEntry> list(const std::string& directory) = 0;
     virtual void makeDirectory(const std::string& path) = 0;
+    // True when files can be created in the directory.
+    virtual bool canWriteIn(const std::string& directory) = 0;
+    // Changes whenever the file is replaced or written (inode, size, time); empty when it does not exist.
+    virtual std::string identity(const std::string& path) = 0;
     // Syncs a directory so that renames in it survive a crash.
     virtual void syncDirectory(const std::string& directory) = 0;
     // Takes a shared or exclusive lock on one byte of a lock file (created when

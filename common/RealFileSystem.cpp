@@ -87,11 +87,22 @@ private:
 // process too, and the system drops them when the process dies.
 class PosixLock : public FileLock {
 public:
-    explicit PosixLock(int fd) : fd_(fd) {}
+    PosixLock(int fd, std::uint64_t byte) : fd_(fd), byte_(byte) {}
     ~PosixLock() override { ::close(fd_); }
+
+    bool changeMode(bool exclusive) override {
+        // On the same open file description the lock changes in place; a refusal leaves it as it was.
+        struct flock fl {};
+        fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = static_cast<off_t>(byte_);
+        fl.l_len = 1;
+        return ::fcntl(fd_, F_OFD_SETLK, &fl) == 0;
+    }
 
 private:
     int fd_;
+    std::uint64_t byte_;
 };
 
 class RealFileSystem : public FileSystem {
@@ -161,14 +172,14 @@ public:
     }
 
     std::unique_ptr<FileLock> tryLock(const std::string& lockFile, std::uint64_t byte, bool exclusive) override {
+        bool existed = exists(lockFile);
+        // Always opened for writing, so that the lock can become exclusive later.
         int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0) fd = ::open(lockFile.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0)
             throw IoError("Die Sperrdatei " + lockFile + " kann nicht geöffnet werden: " + systemErrorText(errno));
-        // Without write access only a read lock can be had; such a table cannot be written anyway.
-        int accessMode = ::fcntl(fd, F_GETFL) & O_ACCMODE;
+        if (!existed) ::fchmod(fd, 0666);  // every user of the directory locks through this file
         struct flock fl {};
-        fl.l_type = (exclusive && accessMode == O_RDWR) ? F_WRLCK : F_RDLCK;
+        fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
         fl.l_whence = SEEK_SET;
         fl.l_start = static_cast<off_t>(byte);
         fl.l_len = 1;
@@ -176,7 +187,18 @@ public:
             ::close(fd);
             return nullptr;
         }
-        return std::make_unique<PosixLock>(fd);
+        return std::make_unique<PosixLock>(fd, byte);
+    }
+
+    bool canWriteIn(const std::string& directory) override {
+        return ::access(directory.empty() ? "." : directory.c_str(), W_OK) == 0;
+    }
+
+    std::string identity(const std::string& path) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0) return {};
+        return std::to_string(st.st_ino) + ":" + std::to_string(st.st_size) + ":" + std::to_string(st.st_mtim.tv_sec) +
+               "." + std::to_string(st.st_mtim.tv_nsec);
     }
 };
 

@@ -4,6 +4,7 @@
 #include "common/Text.h"
 #include "tablestore/ValueConversion.h"
 
+#include <algorithm>
 #include <cmath>
 #include <functional>
 #include <optional>
@@ -172,19 +173,15 @@ private:
         default: return !neverDigits(v) && IsDigitString(valueToText(v, ctx_.regional));
         }
     }
-    static bool isNumberField(FieldType t) {
-        switch (t) {
-        case FieldType::SmallInt: case FieldType::Integer: case FieldType::Word: case FieldType::AutoInc:
-        case FieldType::Float: case FieldType::Currency: case FieldType::BCD: return true;
-        default: return false;
-        }
+    // Whole-number fields read their text back exactly: blanks in front change nothing.
+    static bool isWholeNumberField(FieldType t) {
+        return t == FieldType::SmallInt || t == FieldType::Integer || t == FieldType::Word || t == FieldType::AutoInc;
     }
 
     void alignRight() {
         Value s = source();
         if (!readsAsDigits(s) || !IsDigitString(rule_.laenge)) return;
-        // Blanks in front of a number change nothing in a number field.
-        if (isNumberField(ctx_.target.FieldDefAt(target()).type)) return;
+        if (isWholeNumberField(ctx_.target.FieldDefAt(target()).type) && !ctx_.target.IsNull(target())) return;
         write(Value::ofText(PadLeft(trim(targetText()), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
     }
 
@@ -200,8 +197,11 @@ private:
         if (!opt_.StringAuswahlBeg || !opt_.StringAuswahlEnd || *opt_.StringAuswahlBeg == 0 || *opt_.StringAuswahlEnd == 0)
             return;
         guarded(ctx_, [&] { writeText(""); });
-        const int from = *opt_.StringAuswahlBeg, to = *opt_.StringAuswahlEnd;
+        const int from = *opt_.StringAuswahlBeg;
+        int to = *opt_.StringAuswahlEnd;
         if (to < from) return;
+        // Positions past the end add nothing: the loop need not go beyond the longest text a field holds.
+        to = std::min(to, std::max(from, 0) + 65535);
         for (int pos = from; pos <= to; ++pos) {
             guarded(ctx_, [&] {
                 std::string text = sourceText();

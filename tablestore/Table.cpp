@@ -9,6 +9,7 @@
 #include "tablestore/ValueConversion.h"
 
 #include <cstring>
+#include <exception>
 #include <functional>
 
 namespace kimport {
@@ -63,17 +64,18 @@ void Table::requireEditing() const {
 }
 
 void Table::lock(bool exclusive) {
-    std::string dataPath = path();
+    lock_.reset();
+    lockExclusive_ = false;
     try {
-        lock_.reset();
-        lock_ = fs_.tryLock(lockFileOf(dataPath), lockByteOf(dataPath), exclusive);
-        if (!lock_)
-            throw TableError("Die Tabelle " + displayName() + " wird von einem anderen Benutzer oder Programm " +
-                             (exclusive ? "verwendet" : "exklusiv verwendet") + " und kann nicht geöffnet werden.");
-    } catch (const IoError&) {
-        // A directory we may not write to cannot hold the lock file; its tables cannot be changed anyway.
-        lock_.reset();
+        lock_ = fs_.tryLock(lockFileOf(dataPath_), lockByteOf(dataPath_), exclusive);
+    } catch (const IoError& e) {
+        // Only a directory we may not write to has no lock file; its tables cannot be changed anyway.
+        if (fs_.canWriteIn(directoryOf(dataPath_))) throw TableError(e.what());
+        return;
     }
+    if (!lock_)
+        throw TableError("Die Tabelle " + displayName() + " wird von einem anderen Benutzer oder Programm " +
+                         (exclusive ? "verwendet" : "exklusiv verwendet") + " und kann nicht geöffnet werden.");
     lockExclusive_ = exclusive;
 }
 
@@ -84,9 +86,22 @@ void Table::OpenTable() {
     std::string dataPath = findIgnoringCase(given, fs_);
     bool paradox = isParadoxPath(dataPath), dbase = isDBasePath(dataPath);
     if (!paradox && !dbase) throw TableError("Unbekannter Tabellentyp: " + TableName);
-    lock(Exclusive);
+    dataPath_ = dataPath;
+    // An interrupted save is completed only by one who has the table to itself.
+    bool alone = true;
     try {
-        if (lock_) FileSetWriter::recover(fs_, dataPath);
+        lock(true);
+    } catch (const TableError&) {
+        if (Exclusive) throw;
+        alone = false;
+        lock(false);
+    }
+    try {
+        if (alone && lock_) {
+            FileSetWriter::recover(fs_, dataPath);
+            if (!Exclusive) lockExclusive_ = !lock_->changeMode(false);
+        }
+        openedIdentity_ = fs_.identity(dataPath);
         if (!fs_.exists(dataPath) || fs_.isDirectory(dataPath))
             throw TableError("Die Tabelle " + given + " existiert nicht.");
         image_ = paradox ? paradox::readTable(dataPath, fs_) : dbase::readTable(dataPath, fs_);
@@ -117,9 +132,13 @@ void Table::Flush() {
         else
             dbase::writeTable(*image_, fs_);
     } catch (const IoError& e) {
+        if (fs_.exists(FileSetWriter::journalPath(dataPath_)))
+            throw TableError("Die Tabelle " + displayName() + " konnte nicht vollständig gespeichert werden; das "
+                             "Speichern wird beim nächsten Öffnen abgeschlossen.\r\n" + e.what());
         throw TableError("Die Tabelle " + displayName() + " konnte nicht gespeichert werden; sie ist unverändert "
                          "geblieben.\r\n" + e.what());
     }
+    openedIdentity_ = fs_.identity(dataPath_);
     dirty_ = false;
 }
 
@@ -137,7 +156,18 @@ void Table::CloseTable() {
             t.filter_.clear();
         }
     } release{*this};
+    // A record that cannot be posted is dropped; what was posted before is saved all the same.
+    std::exception_ptr postError;
+    if (state_ == State::Edit || state_ == State::Insert) {
+        try {
+            PostRecord();
+        } catch (...) {
+            postError = std::current_exception();
+            CancelRecord();
+        }
+    }
     Flush();
+    if (postError) std::rethrow_exception(postError);
 }
 
 int Table::FieldCount() const {
@@ -234,7 +264,7 @@ void Table::MoveLast() {
     while (p > 0 && !visible(image_->order.at(p - 1))) --p;
     eof_ = true;
     bof_ = p == 0;
-    if (p > 0) pos_ = p - 1;
+    pos_ = p > 0 ? p - 1 : 0;
 }
 
 void Table::MovePrior() {
@@ -279,7 +309,7 @@ std::int64_t Table::RecordCount() const {
 
 std::int64_t Table::RecordNumber() const {
     requireActive();
-    if (image_->order.empty() || state_ == State::Insert) return 0;
+    if (image_->order.empty() || state_ == State::Insert || (eof_ && bof_)) return 0;
     if (filter_.empty()) return static_cast<std::int64_t>(pos_) + 1;
     std::int64_t n = 0;
     for (std::size_t p = 0; p <= pos_; ++p) n += visible(image_->order.at(p)) ? 1 : 0;
@@ -348,20 +378,25 @@ void Table::Clear(int index) { SetValue(index, Value::null(), regional); }
 
 void Table::prepareWrite() {
     requireActive();
-    if (!writableChecked_) {
-        if (image_->format == TableFormat::Paradox)
-            paradox::checkWritable(*image_, fs_);
-        else
-            dbase::checkWritable(*image_, fs_);
-        // Changes are written as whole files: others must not read the table meanwhile.
-        if (!lockExclusive_) {
-            lock(true);
-            if (!lock_) {
-                // lock() threw for a held lock; here the directory holds no lock file.
-            }
+    if (writableChecked_) return;
+    if (image_->format == TableFormat::Paradox)
+        paradox::checkWritable(*image_, fs_);
+    else
+        dbase::checkWritable(*image_, fs_);
+    // Changes are written as whole files: others must not use the table meanwhile, and
+    // what we hold must still be what is on the disk.
+    if (lock_ && !lockExclusive_) {
+        if (!lock_->changeMode(true))
+            throw TableError("Die Tabelle " + displayName() + " wird von einem anderen Benutzer oder Programm "
+                             "verwendet und kann nicht geändert werden.");
+        lockExclusive_ = true;
+        if (fs_.identity(dataPath_) != openedIdentity_) {
+            lockExclusive_ = !lock_->changeMode(false);
+            throw TableError("Die Tabelle " + displayName() + " ist inzwischen von einem anderen Programm geändert "
+                             "worden. Bitte öffnen Sie sie erneut.");
         }
-        writableChecked_ = true;
     }
+    writableChecked_ = true;
 }
 
 void Table::BeginEdit() {
@@ -387,7 +422,9 @@ void Table::BeginAppend() {
 }
 
 void Table::BeginInsert() {
-    bool atRecord = Active() && !image_->order.empty() && !eof_;
+    requireActive();
+    if (state_ != State::Browse) PostRecord();
+    bool atRecord = !image_->order.empty() && !eof_;
     std::size_t before = pos_;
     BeginAppend();
     insertHere_ = atRecord;

@@ -129,6 +129,8 @@ private:
     std::unique_ptr<KeyOrder> keyOrder_;
     std::unique_ptr<FileLock> lock_;
     bool lockExclusive_ = false;
+    std::string dataPath_;        // the data file as found on open
+    std::string openedIdentity_;  // the data file when it was read, to notice a change by another program
     State state_ = State::Inactive;
     std::size_t pos_ = 0;
     bool eof_ = true, bof_ = true;

@@ -6,6 +6,7 @@
 #include "common/Text.h"
 #include "tablestore/Bytes.h"
 #include "tablestore/FileSetWriter.h"
+#include "tablestore/KeyOrder.h"
 #include "tablestore/TableError.h"
 #include "tablestore/TableFiles.h"
 #include "tablestore/paradox/ParadoxFormat.h"
@@ -39,6 +40,18 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
         if (f.letter == 0)
             throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " enthält das Feld " + f.name +
                              " mit einem unbekannten Feldtyp und kann nicht geschrieben werden.");
+    // Text keys under a language sort order are ordered by an approximation of it: a table whose
+    // records it does not find in order is not written, rather than written in an order Paradox rejects.
+    bool textKey = false;
+    for (int i = 0; i < image.keyFieldCount; ++i) textKey = textKey || image.fields[static_cast<std::size_t>(i)].physicalType == kAlpha;
+    if (textKey && image.paradoxSortOrder != 0 && image.order.size() > 1) {
+        KeyOrder order(image);
+        for (std::size_t p = 1; p < image.order.size(); ++p)
+            if (order.compare(image.row(image.order.at(p - 1)), image.row(image.order.at(p))) > 0)
+                throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " ist nach der Sortierfolge \"" +
+                                 image.paradoxSortOrderName + "\" geordnet, die beim Schreiben nicht nachgebildet "
+                                 "werden kann. Bitte die Tabelle in Paradox auf die Sortierfolge \"ascii\" umstellen.");
+    }
 }
 
 void writeTable(TableImage& image, FileSystem& fs) {
