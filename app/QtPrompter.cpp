@@ -14,9 +14,9 @@ QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static
 // Windows line breaks in the program's texts become plain ones.
 QString messageText(std::string_view text) { return qs(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 
-QString filterText(const FileDialogSpec& spec) {
+QString filterText(const FileDialogSpec& dialog) {
     QStringList parts;
-    for (const FileFilter& f : spec.filters) parts << qs(f.description + " (" + f.pattern + ")");
+    for (const FileFilter& f : dialog.filters) parts << qs(f.description + " (" + f.pattern + ")");
     return parts.join(QStringLiteral(";;"));
 }
 
@@ -57,19 +57,19 @@ std::optional<std::string> QtPrompter::inputQuery(std::string_view caption, std:
     return value.toStdString();
 }
 
-std::optional<std::string> QtPrompter::openFile(const FileDialogSpec& spec) {
-    QString start = qs(spec.initialDir + (spec.initialFile.empty() ? "" : "/" + spec.initialFile));
-    QString file = QFileDialog::getOpenFileName(parent_, qs(spec.title), start, filterText(spec));
+std::optional<std::string> QtPrompter::openFile(const FileDialogSpec& dialog) {
+    QString start = qs(dialog.initialDir + (dialog.initialFile.empty() ? "" : "/" + dialog.initialFile));
+    QString file = QFileDialog::getOpenFileName(parent_, qs(dialog.title), start, filterText(dialog));
     if (file.isEmpty()) return std::nullopt;
     return file.toStdString();
 }
 
-std::optional<std::string> QtPrompter::saveFile(const FileDialogSpec& spec) {
-    QString start = qs(spec.initialDir + (spec.initialFile.empty() ? "" : "/" + spec.initialFile));
-    QString file = QFileDialog::getSaveFileName(parent_, qs(spec.title), start, filterText(spec));
+std::optional<std::string> QtPrompter::saveFile(const FileDialogSpec& dialog) {
+    QString start = qs(dialog.initialDir + (dialog.initialFile.empty() ? "" : "/" + dialog.initialFile));
+    QString file = QFileDialog::getSaveFileName(parent_, qs(dialog.title), start, filterText(dialog));
     if (file.isEmpty()) return std::nullopt;
-    if (!spec.defaultExtension.empty() && QFileInfo(file).suffix().isEmpty())
-        file += QStringLiteral(".") + qs(spec.defaultExtension);
+    if (!dialog.defaultExtension.empty() && QFileInfo(file).suffix().isEmpty())
+        file += QStringLiteral(".") + qs(dialog.defaultExtension);
     return file.toStdString();
 }
 

@@ -16,8 +16,8 @@ public:
     void beep() override;
     std::optional<std::string> inputQuery(std::string_view caption, std::string_view prompt,
                                           std::string_view initial) override;
-    std::optional<std::string> openFile(const FileDialogSpec& spec) override;
-    std::optional<std::string> saveFile(const FileDialogSpec& spec) override;
+    std::optional<std::string> openFile(const FileDialogSpec& dialog) override;
+    std::optional<std::string> saveFile(const FileDialogSpec& dialog) override;
 
 private:
     QWidget* parent_;

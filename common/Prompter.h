@@ -33,8 +33,8 @@ public:
     virtual void beep() = 0;
     virtual std::optional<std::string> inputQuery(std::string_view caption, std::string_view prompt,
                                                   std::string_view initial) = 0;
-    virtual std::optional<std::string> openFile(const FileDialogSpec& spec) = 0;
-    virtual std::optional<std::string> saveFile(const FileDialogSpec& spec) = 0;
+    virtual std::optional<std::string> openFile(const FileDialogSpec& dialog) = 0;
+    virtual std::optional<std::string> saveFile(const FileDialogSpec& dialog) = 0;
 
     // The common routines report their failures as error boxes with an OK button.
     void error(std::string_view text) { message(MsgKind::Error, Buttons::Ok, text); }

@@ -139,15 +139,15 @@ std::optional<std::string> ScriptedPrompter::inputQuery(std::string_view caption
     return s.result;
 }
 
-std::optional<std::string> ScriptedPrompter::openFile(const FileDialogSpec& spec) {
-    lastFileDialog_ = spec;
-    Step s = take(StepKind::OpenFile, "open-file dialog \"" + spec.title + "\"");
+std::optional<std::string> ScriptedPrompter::openFile(const FileDialogSpec& dialog) {
+    lastFileDialog_ = dialog;
+    Step s = take(StepKind::OpenFile, "open-file dialog \"" + dialog.title + "\"");
     return s.kind == StepKind::OpenFile ? s.result : std::nullopt;
 }
 
-std::optional<std::string> ScriptedPrompter::saveFile(const FileDialogSpec& spec) {
-    lastFileDialog_ = spec;
-    Step s = take(StepKind::SaveFile, "save-file dialog \"" + spec.title + "\"");
+std::optional<std::string> ScriptedPrompter::saveFile(const FileDialogSpec& dialog) {
+    lastFileDialog_ = dialog;
+    Step s = take(StepKind::SaveFile, "save-file dialog \"" + dialog.title + "\"");
     return s.kind == StepKind::SaveFile ? s.result : std::nullopt;
 }
 

@@ -46,8 +46,8 @@ public:
     void beep() override;
     std::optional<std::string> inputQuery(std::string_view caption, std::string_view prompt,
                                           std::string_view initial) override;
-    std::optional<std::string> openFile(const FileDialogSpec& spec) override;
-    std::optional<std::string> saveFile(const FileDialogSpec& spec) override;
+    std::optional<std::string> openFile(const FileDialogSpec& dialog) override;
+    std::optional<std::string> saveFile(const FileDialogSpec& dialog) override;
 
     // True when every scripted step was used; otherwise a failure is reported.
     bool finished();

@@ -419,14 +419,14 @@ void TfrmImport1::run(const std::function<void()>& handler) {
 
 void TfrmImport1::browse(bool source) {
     pullEdits();
-    FileDialogSpec spec;
-    spec.title = source ? "Quelldatei auswählen" : "Zieldatei auswählen";
+    FileDialogSpec dialog;
+    dialog.title = source ? "Quelldatei auswählen" : "Zieldatei auswählen";
     const std::string& current = source ? wizard_.state().edtQuelle : wizard_.state().edtZiel;
-    spec.initialDir = directoryOf(current);
-    spec.filters = {{"Paradox-Tabellen", "*.db *.DB"}, {"dBASE-Tabellen", "*.dbf *.DBF"}};
-    if (source) spec.filters.push_back({"Textdateien", "*.txt *.TXT *.csv *.CSV *.asc *.ASC"});
-    spec.filters.push_back({"Alle Dateien", "*"});
-    if (auto file = wizard_.environment().prompter.openFile(spec)) (source ? wizard_.state().edtQuelle : wizard_.state().edtZiel) = *file;
+    dialog.initialDir = directoryOf(current);
+    dialog.filters = {{"Paradox-Tabellen", "*.db *.DB"}, {"dBASE-Tabellen", "*.dbf *.DBF"}};
+    if (source) dialog.filters.push_back({"Textdateien", "*.txt *.TXT *.csv *.CSV *.asc *.ASC"});
+    dialog.filters.push_back({"Alle Dateien", "*"});
+    if (auto file = wizard_.environment().prompter.openFile(dialog)) (source ? wizard_.state().edtQuelle : wizard_.state().edtZiel) = *file;
     applyState();
 }
 
