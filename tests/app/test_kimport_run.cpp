@@ -3,6 +3,7 @@
 // failing run, a damaged source, a locked target and bad arguments.
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
+#include "tablestore/TableTestSupport.h"
 #include "tablestore/Table.h"
 
 #include <gtest/gtest.h>
@@ -21,24 +22,12 @@ using kimport::test::TempDir;
 namespace {
 
 using Fields = std::vector<FieldSpec>;
-using Rows = std::vector<std::vector<std::string>>;
+using kimport::test::contentsOf;
+using kimport::test::Rows;
 using Counters = std::vector<std::pair<std::string, std::string>>;
 
 FieldSpec text(const char* name, int size) { return {name, FieldType::String, size}; }
 FieldSpec typed(const char* name, FieldType type, int size = 0) { return {name, type, size}; }
-
-Rows contentsOf(const std::string& path) {
-    Table t;
-    t.setPath(path);
-    t.OpenTable();
-    Rows rows;
-    for (t.MoveFirst(); !t.AtEnd(); t.MoveNext()) {
-        std::vector<std::string> row;
-        for (int i = 0; i < t.FieldCount(); ++i) row.push_back(t.AsString(i, FormatSettings::german()));
-        rows.push_back(row);
-    }
-    return rows;
-}
 
 // The seven rows in the order of the progress window.
 Counters counters(const std::string& quelle, const std::string& hinzu, const std::string& ignor,
@@ -77,18 +66,7 @@ public:
     Cli() { makeControlTables(program.path()); }
 
     std::string make(const std::string& name, const Fields& fields, int keys, const Rows& rows) {
-        MakeTable(data.path(), name, fields, keys);
-        Table t;
-        t.setPath(data.file(name));
-        t.OpenTable();
-        for (const auto& row : rows) {
-            t.BeginAppend();
-            for (std::size_t i = 0; i < row.size(); ++i)
-                if (!row[i].empty()) t.SetValue(static_cast<int>(i), Value::ofText(row[i]), FormatSettings::german());
-            t.PostRecord();
-        }
-        t.CloseTable();
-        return data.file(name);
+        return kimport::test::makeTableWithRows(data.path(), name, fields, keys, rows);
     }
 
     CommandResult run(const std::string& source, const std::string& target, const std::string& options) {

@@ -7,6 +7,7 @@
 #include "importrun/ImportRun.h"
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
+#include "tablestore/TableTestSupport.h"
 #include "wizard/StructureMapping.h"
 
 #include <gtest/gtest.h>
@@ -16,29 +17,11 @@ using kimport::test::TempDir;
 
 namespace {
 
-using Rows = std::vector<std::vector<std::string>>;
+using kimport::test::contents;
+using kimport::test::Rows;
 
 void make(const TempDir& dir, const std::string& name, const std::vector<FieldSpec>& fields, const Rows& rows) {
-    MakeTable(dir.path(), name, fields, 1);
-    Table t;
-    t.setPath(dir.file(name));
-    t.OpenTable();
-    for (const auto& row : rows) {
-        t.BeginAppend();
-        for (std::size_t i = 0; i < row.size(); ++i)
-            if (!row[i].empty()) t.SetAsString(static_cast<int>(i), row[i], FormatSettings::german());
-        t.PostRecord();
-    }
-}
-
-Rows contents(Table& t) {
-    Rows rows;
-    for (t.MoveFirst(); !t.AtEnd(); t.MoveNext()) {
-        std::vector<std::string> row;
-        for (int i = 0; i < t.FieldCount(); ++i) row.push_back(t.AsString(i, FormatSettings::german()));
-        rows.push_back(row);
-    }
-    return rows;
+    kimport::test::makeTableWithRows(dir.path(), name, fields, 1, rows);
 }
 
 void setFormulas(Table& z, const std::string& feldname, const std::string& text, const std::string& number) {

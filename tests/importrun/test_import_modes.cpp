@@ -8,6 +8,7 @@
 #include "importrun/GaugeModel.h"
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
+#include "tablestore/TableTestSupport.h"
 #include "tablestore/TableRoutines.h"
 #include "wizard/StructureMapping.h"
 
@@ -23,28 +24,12 @@ using kimport::test::TempDir;
 namespace {
 
 using Fields = std::vector<FieldSpec>;
-using Rows = std::vector<std::vector<std::string>>;
+using kimport::test::contents;
+using kimport::test::contentsOf;
+using kimport::test::Rows;
 
 FieldSpec text(const char* name, int size) { return {name, FieldType::String, size}; }
 FieldSpec typed(const char* name, FieldType type, int size = 0) { return {name, type, size}; }
-
-// Every record as texts in table order (keyed tables: key order); empty for null.
-Rows contents(Table& t) {
-    Rows rows;
-    for (t.MoveFirst(); !t.AtEnd(); t.MoveNext()) {
-        std::vector<std::string> row;
-        for (int i = 0; i < t.FieldCount(); ++i) row.push_back(t.AsString(i, FormatSettings::german()));
-        rows.push_back(row);
-    }
-    return rows;
-}
-
-Rows contentsOf(const std::string& path) {
-    Table t;
-    t.setPath(path);
-    t.OpenTable();
-    return contents(t);
-}
 
 const char* const kCancelQuestionText =
     "Die Operation ist nicht vollständig durchgeführt worden.\r\nWenn Sie jetzt abbrechen kann sich das negativ "
@@ -114,17 +99,7 @@ public:
 
 private:
     void make(const std::string& name, const Fields& fields, int keys, const Rows& rows) {
-        MakeTable(dir.path(), name, fields, keys);
-        Table t;
-        t.setPath(dir.file(name));
-        t.OpenTable();
-        for (const auto& row : rows) {
-            t.BeginAppend();
-            for (std::size_t i = 0; i < row.size(); ++i)
-                if (!row[i].empty()) t.SetValue(static_cast<int>(i), Value::ofText(row[i]), FormatSettings::german());
-            t.PostRecord();
-        }
-        t.CloseTable();
+        kimport::test::makeTableWithRows(dir.path(), name, fields, keys, rows);
     }
 };
 

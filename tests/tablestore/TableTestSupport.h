@@ -63,4 +63,41 @@ inline std::string copyFixture(const std::string& relative, const std::string& d
     return directory + src.filename().string();
 }
 
+// Records as texts (German formats) in cursor order; an empty cell is a null value.
+using Rows = std::vector<std::vector<std::string>>;
+
+inline Rows contents(Table& t) {
+    Rows rows;
+    for (t.MoveFirst(); !t.AtEnd(); t.MoveNext()) {
+        std::vector<std::string> row;
+        for (int i = 0; i < t.FieldCount(); ++i) row.push_back(t.AsString(i, FormatSettings::german()));
+        rows.push_back(row);
+    }
+    return rows;
+}
+
+inline Rows contentsOf(const std::string& path) {
+    Table t;
+    t.setPath(path);
+    t.OpenTable();
+    return contents(t);
+}
+
+// Makes a table in the directory and appends the rows; returns its path.
+inline std::string makeTableWithRows(const std::string& directory, const std::string& name,
+                                     const std::vector<FieldSpec>& fields, int keys, const Rows& rows) {
+    MakeTable(directory, name, fields, keys);
+    Table t;
+    t.setPath(directory + name);
+    t.OpenTable();
+    for (const auto& row : rows) {
+        t.BeginAppend();
+        for (std::size_t i = 0; i < row.size(); ++i)
+            if (!row[i].empty()) t.SetValue(static_cast<int>(i), Value::ofText(row[i]), FormatSettings::german());
+        t.PostRecord();
+    }
+    t.CloseTable();
+    return directory + name;
+}
+
 }  // namespace kimport::test
