@@ -95,10 +95,6 @@ int copy(const std::string& sourcePath, const std::string& destPath) {
     dest.OpenTable();
     CopyRecords(source, dest);
     dest.CloseTable();
-    if (dest.UnmappableCount() > 0)
-        std::cerr << "kimport: " << dest.UnmappableCount()
-                  << " Zeichen konnten in der Codeseite des Ziels nicht dargestellt werden und wurden als \"?\" "
-                     "geschrieben.\n";
     return 0;
 }
 

@@ -41,6 +41,11 @@ public:
     }
     bool canWriteIn(const std::string& directory) override { return inner_.canWriteIn(directory); }
     std::string identity(const std::string& path) override { return inner_.identity(path); }
+    bool canWrite(const std::string& path) override { return inner_.canWrite(path); }
+    std::string resolvedPath(const std::string& path) override { return inner_.resolvedPath(path); }
+    void copyOwnerAndMode(const std::string& from, const std::string& to) override {
+        inner_.copyOwnerAndMode(from, to);
+    }
 
     // Counts one operation and throws when it is the one chosen to fail.
     void step(const std::string& what);

@@ -62,6 +62,13 @@ public:
     virtual void makeDirectory(const std::string& path) = 0;
     // True when files can be created in the directory.
     virtual bool canWriteIn(const std::string& directory) = 0;
+    // True when this user may change the file: write permission, and for the
+    // superuser a write bit at all, so that a file made read-only stays so.
+    virtual bool canWrite(const std::string& path) { return exists(path); }
+    // The path with every symbolic link followed (the path itself when it is none or does not exist).
+    virtual std::string resolvedPath(const std::string& path) { return path; }
+    // Gives `to` the permissions, owner and group of `from`, as far as this user may.
+    virtual void copyOwnerAndMode(const std::string& from, const std::string& to) { (void)from, (void)to; }
     // Changes whenever the file is replaced or written (inode, size, time); empty when it does not exist.
     virtual std::string identity(const std::string& path) = 0;
     // Syncs a directory so that renames in it survive a crash.

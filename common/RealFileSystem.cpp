@@ -1,6 +1,7 @@
 #include "common/FileSystem.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
@@ -172,22 +173,56 @@ public:
     }
 
     std::unique_ptr<FileLock> tryLock(const std::string& lockFile, std::uint64_t byte, bool exclusive) override {
-        bool existed = exists(lockFile);
-        // Always opened for writing, so that the lock can become exclusive later.
-        int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-        if (fd < 0)
-            throw IoError("Die Sperrdatei " + lockFile + " kann nicht geöffnet werden: " + systemErrorText(errno));
-        if (!existed) ::fchmod(fd, 0666);  // every user of the directory locks through this file
-        struct flock fl {};
-        fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
-        fl.l_whence = SEEK_SET;
-        fl.l_start = static_cast<off_t>(byte);
-        fl.l_len = 1;
-        if (::fcntl(fd, F_OFD_SETLK, &fl) != 0) {
+        // A lock file deleted (or replaced) by someone while another instance holds its lock would let
+        // us lock a new file beside the old one: only a lock on the file that is there now counts.
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            bool existed = exists(lockFile);
+            // Always opened for writing, so that the lock can become exclusive later.
+            int fd = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
+            if (fd < 0)
+                throw IoError("Die Sperrdatei " + lockFile + " kann nicht geöffnet werden: " + systemErrorText(errno));
+            if (!existed) ::fchmod(fd, 0666);  // every user of the directory locks through this file
+            struct flock fl {};
+            fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
+            fl.l_whence = SEEK_SET;
+            fl.l_start = static_cast<off_t>(byte);
+            fl.l_len = 1;
+            if (::fcntl(fd, F_OFD_SETLK, &fl) != 0) {
+                ::close(fd);
+                return nullptr;
+            }
+            struct stat locked {}, onDisk {};
+            if (::fstat(fd, &locked) == 0 && ::stat(lockFile.c_str(), &onDisk) == 0 &&
+                locked.st_ino == onDisk.st_ino && locked.st_dev == onDisk.st_dev)
+                return std::make_unique<PosixLock>(fd, byte);
             ::close(fd);
-            return nullptr;
         }
-        return std::make_unique<PosixLock>(fd, byte);
+        throw IoError("Die Sperrdatei " + lockFile + " wird fortwährend ersetzt; die Sperre kann nicht gesetzt werden.");
+    }
+
+    bool canWrite(const std::string& path) override {
+        struct stat st {};
+        if (::stat(path.c_str(), &st) != 0 || ::access(path.c_str(), W_OK) != 0) return false;
+        return ::geteuid() != 0 || (st.st_mode & (S_IWUSR | S_IWGRP | S_IWOTH)) != 0;
+    }
+
+    std::string resolvedPath(const std::string& path) override {
+        char* real = ::realpath(path.c_str(), nullptr);
+        if (!real) return path;
+        std::string result = real;
+        std::free(real);
+        return result;
+    }
+
+    void copyOwnerAndMode(const std::string& from, const std::string& to) override {
+        struct stat st {};
+        if (::stat(from.c_str(), &st) != 0) return;
+        ::chmod(to.c_str(), st.st_mode & 07777);
+        // Another user's file keeps at least its group; the new file then belongs to whoever saved it.
+        if (::chown(to.c_str(), st.st_uid, st.st_gid) != 0) {
+            if (::chown(to.c_str(), static_cast<uid_t>(-1), st.st_gid) != 0) return;
+        }
+        ::chmod(to.c_str(), st.st_mode & 07777);  // chown may have dropped set-id bits
     }
 
     bool canWriteIn(const std::string& directory) override {

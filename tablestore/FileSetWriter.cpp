@@ -3,6 +3,7 @@
 #include "common/FileSets.h"
 #include "common/Text.h"
 
+#include <algorithm>
 #include <filesystem>
 
 namespace kimport {
@@ -21,6 +22,13 @@ bool inFamily(const std::string& name, const std::string& dataPath) {
     std::string ext = asciiUpper(extensionOf(name));
     if (asciiUpper(extensionOf(dataPath)) == ".DB") return ext == ".DB" || ext == ".MB" || ext == ".PX";
     return ext == ".DBF" || ext == ".DBT" || ext == ".FPT";
+}
+
+int swapRank(const std::string& path) {
+    std::string ext = asciiUpper(extensionOf(path));
+    if (ext == ".MB" || ext == ".DBT" || ext == ".FPT") return 0;
+    if (ext == ".DB" || ext == ".DBF") return 1;
+    return 2;
 }
 
 }  // namespace
@@ -42,8 +50,9 @@ std::string FileSetWriter::journalPath(const std::string& dataPath) { return dat
 
 FileHandle& FileSetWriter::create(const std::string& finalPath) {
     Pending p;
-    p.finalPath = absolutePath(finalPath);
-    p.tempPath = finalPath + kTempSuffix;
+    // A file reached through a symbolic link is replaced where the link points; the link stays a link.
+    p.finalPath = fs_.resolvedPath(absolutePath(finalPath));
+    p.tempPath = p.finalPath + kTempSuffix;
     p.file = fs_.create(p.tempPath);
     files_.push_back(std::move(p));
     return *files_.back().file;
@@ -52,14 +61,29 @@ FileHandle& FileSetWriter::create(const std::string& finalPath) {
 void FileSetWriter::removeAtCommit(const std::string& path) { removals_.push_back(absolutePath(path)); }
 
 void FileSetWriter::commit() {
+    // New files take the permissions, owner and group of the ones they replace (a new companion those of
+    // the data file), so a save never opens a private table to others.
+    const std::string model = fs_.resolvedPath(dataPath_);
     for (Pending& p : files_) {
         p.file->sync();
         p.file.reset();
+        const std::string& from = fs_.exists(p.finalPath) ? p.finalPath : model;
+        if (fs_.exists(from)) fs_.copyOwnerAndMode(from, p.tempPath);
     }
-    // File names only: the journal lies beside them, whatever the working directory of a later open.
+    // Memo files first, the data file next, indexes last: a reader between two renames then finds an
+    // old data file with a new memo file, which only ever grows, or a new data file with an old
+    // index, which Paradox recognises as out of date by the change counter.
+    std::stable_sort(files_.begin(), files_.end(),
+                     [](const Pending& a, const Pending& b) { return swapRank(a.finalPath) < swapRank(b.finalPath); });
+    // File names where they lie beside the journal, so that a later open from another working
+    // directory finds them; absolute paths for files a link leads elsewhere.
+    const std::string dir = directoryOf(dataPath_);
+    auto journalName = [&](const std::string& path) {
+        return directoryOf(path) == dir ? fileNameOf(path) : path;
+    };
     std::string journal;
-    for (const Pending& p : files_) journal += "R\t" + fileNameOf(p.finalPath) + "\n";
-    for (const std::string& r : removals_) journal += "D\t" + fileNameOf(r) + "\n";
+    for (const Pending& p : files_) journal += "R\t" + journalName(p.finalPath) + "\n";
+    for (const std::string& r : removals_) journal += "D\t" + journalName(r) + "\n";
     journal += "END\n";
     fs_.writeAtomically(journalPath(dataPath_), journal.data(), journal.size());
     // From here on the new table counts; recover() finishes what a crash interrupts.
@@ -79,7 +103,8 @@ void FileSetWriter::recover(FileSystem& fs, const std::string& dataPath) {
         if (endsWith(text, "END\n")) {
             for (const std::string& line : split(text, '\n')) {
                 if (line.size() < 3 || line[1] != '\t') continue;
-                std::string path = dir + fileNameOf(line.substr(2));
+                std::string name = line.substr(2);
+                std::string path = name.front() == '/' ? name : dir + fileNameOf(name);
                 if (line[0] == 'R' && fs.exists(path + kTempSuffix)) fs.rename(path + kTempSuffix, path);
                 if (line[0] == 'D') fs.remove(path);
             }

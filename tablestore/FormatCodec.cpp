@@ -1,7 +1,9 @@
 #include "tablestore/FormatCodec.h"
 
+#include "common/CodePage.h"
 #include "common/FileSets.h"
 #include "common/Text.h"
+#include "tablestore/TableError.h"
 #include "tablestore/TableFiles.h"
 
 namespace kimport {
@@ -18,6 +20,14 @@ Value::Kind naturalKind(FieldType type) {
     case FieldType::Time: return Value::Kind::Time;
     case FieldType::DateTime: return Value::Kind::DateTime;
     default: return Value::Kind::Bytes;
+    }
+}
+
+void requireCodePage(int codePage, const std::string& dataPath) {
+    try {
+        requireSupportedCodePage(codePage, "der Tabelle " + fileNameOf(dataPath));
+    } catch (const CodePageError& e) {
+        throw TableError(e.what());
     }
 }
 

@@ -20,11 +20,11 @@ public:
     // Null when the field holds no value.
     virtual Value read(const TableImage& table, const FieldDef& field, const char* row) const = 0;
     // Stores a value of the field's natural kind (or Null). Text is encoded into
-    // the table's code page; characters it cannot hold become "?" and are
-    // added to unmappable; an overlong text keeps its first characters.
-    // Throws TableError when the value cannot be held (a number too wide).
-    virtual void write(TableImage& table, const FieldDef& field, char* row, const Value& value,
-                       std::size_t& unmappable) const = 0;
+    // the table's code page; an overlong text keeps its first characters.
+    // Throws TableError when the value cannot be held (a number too wide, a
+    // character the code page lacks, a date outside the calendar); the field
+    // then keeps what it held.
+    virtual void write(TableImage& table, const FieldDef& field, char* row, const Value& value) const = 0;
     virtual bool isNull(const TableImage& table, const FieldDef& field, const char* row) const = 0;
 };
 

@@ -79,13 +79,10 @@ void Table::lock(bool exclusive) {
     lockExclusive_ = exclusive;
 }
 
-void Table::OpenTable() {
-    if (image_) return;
-    std::string given = path();
-    if (TableName.empty()) throw TableError("Es wurde kein Tabellenname angegeben.");
+// Locks the table (exclusively when it can) and completes an interrupted save of it.
+void Table::lockAndRecover(const std::string& given) {
     std::string dataPath = findIgnoringCase(given, fs_);
-    bool paradox = isParadoxPath(dataPath), dbase = isDBasePath(dataPath);
-    if (!paradox && !dbase) throw TableError("Unbekannter Tabellentyp: " + TableName);
+    if (!isParadoxPath(dataPath) && !isDBasePath(dataPath)) throw TableError("Unbekannter Tabellentyp: " + TableName);
     dataPath_ = dataPath;
     // An interrupted save is completed only by one who has the table to itself.
     bool alone = true;
@@ -98,34 +95,113 @@ void Table::OpenTable() {
     }
     try {
         if (alone && lock_) {
-            FileSetWriter::recover(fs_, dataPath);
+            FileSetWriter::recover(fs_, dataPath_);
             if (!Exclusive) lockExclusive_ = !lock_->changeMode(false);
         }
-        openedIdentity_ = fs_.identity(dataPath);
-        if (!fs_.exists(dataPath) || fs_.isDirectory(dataPath))
-            throw TableError("Die Tabelle " + given + " existiert nicht.");
-        image_ = paradox ? paradox::readTable(dataPath, fs_) : dbase::readTable(dataPath, fs_);
     } catch (...) {
         lock_.reset();
         throw;
     }
+}
+
+void Table::startBrowsing() {
+    keyOrder_.reset();
     if (image_->format == TableFormat::Paradox && image_->keyFieldCount > 0)
         keyOrder_ = std::make_unique<KeyOrder>(*image_);
     state_ = State::Browse;
     visibleFields_ = 0;
     for (const FieldDef& f : image_->fields) visibleFields_ += f.hidden ? 0 : 1;
     ++orderVersion_;
-    dirty_ = false;
-    writableChecked_ = false;
-    unmappable_ = 0;
     filter_.clear();
     MoveFirst();
+}
+
+void Table::OpenTable() {
+    if (image_) return;
+    std::string given = path();
+    if (TableName.empty()) throw TableError("Es wurde kein Tabellenname angegeben.");
+    lockAndRecover(given);
+    try {
+        openedIdentity_ = fs_.identity(dataPath_);
+        if (!fs_.exists(dataPath_) || fs_.isDirectory(dataPath_))
+            throw TableError("Die Tabelle " + given + " existiert nicht.");
+        image_ = isParadoxPath(dataPath_) ? paradox::readTable(dataPath_, fs_, CodePageIfNone)
+                                          : dbase::readTable(dataPath_, fs_, CodePageIfNone);
+    } catch (...) {
+        lock_.reset();
+        throw;
+    }
+    dirty_ = false;
+    writableChecked_ = false;
+    startBrowsing();
+}
+
+void Table::CreateTable(std::unique_ptr<TableImage> image) {
+    if (image_) throw TableError("Die Tabelle " + displayName() + " ist bereits geöffnet.");
+    if (TableName.empty()) throw TableError("Es wurde kein Tabellenname angegeben.");
+    const std::string directory = DatabaseName.empty() ? "." : DatabaseName;
+    if (!fs_.isDirectory(directory)) throw TableError("Das Verzeichnis " + DatabaseName + " existiert nicht.");
+    Exclusive = true;
+    lockAndRecover(path());
+    image->dataPath = dataPath_;
+    image->newStructure = true;
+    image_ = std::move(image);
+    // What lies there now is what the new table replaces; a change by another program meanwhile is noticed.
+    openedIdentity_ = fs_.identity(dataPath_);
+    try {
+        writableChecked_ = false;
+        prepareWrite();
+    } catch (...) {
+        image_.reset();
+        lock_.reset();
+        throw;
+    }
+    dirty_ = true;
+    startBrowsing();
+}
+
+void Table::requireFilesWritable() const {
+    // The files of the table as they are now; a save replaces them all.
+    const std::string real = fs_.resolvedPath(dataPath_);
+    const std::string directory = directoryOf(real);
+    std::string base = baseNameOf(real);
+    for (const DirEntry& e : fs_.list(directory.empty() ? "." : directory)) {
+        if (e.isDirectory || !equalsIgnoreCase(baseNameOf(e.name), base)) continue;
+        std::string ext = asciiUpper(extensionOf(e.name));
+        bool own = image_->format == TableFormat::Paradox ? (ext == ".DB" || ext == ".MB" || ext == ".PX")
+                                                          : (ext == ".DBF" || ext == ".DBT" || ext == ".FPT");
+        if (own && !fs_.canWrite(directory + e.name))
+            throw TableError("Die Tabelle " + displayName() + " ist schreibgeschützt (Datei " + e.name +
+                             ") und kann nicht geändert werden.");
+    }
+    if (fs_.exists(real) && !fs_.canWrite(real))
+        throw TableError("Die Tabelle " + displayName() + " ist schreibgeschützt und kann nicht geändert werden.");
+    if (!fs_.canWriteIn(directory))
+        throw TableError("Im Verzeichnis " + (directory.empty() ? std::string(".") : directory) +
+                         " dürfen keine Dateien angelegt werden; die Tabelle " + displayName() +
+                         " kann nicht geändert werden.");
+}
+
+void Table::CheckWritable() { prepareWrite(); }
+
+void Table::CheckCapacity(std::uint64_t records) const {
+    requireActive();
+    std::uint64_t most = image_->format == TableFormat::Paradox ? paradox::maxRecords(*image_)
+                                                                : dbase::maxRecords(*image_);
+    if (records > most)
+        throw TableError("Die Tabelle " + displayName() + " kann höchstens " + std::to_string(most) +
+                         " Datensätze aufnehmen; " + std::to_string(records) + " wären zu viele.");
 }
 
 void Table::Flush() {
     if (!image_) return;
     if (state_ == State::Edit || state_ == State::Insert) PostRecord();
     if (!dirty_) return;
+    // What we hold must still be what is on the disk: a table another program changed, replaced or
+    // deleted meanwhile is not overwritten.
+    if (fs_.identity(dataPath_) != openedIdentity_)
+        throw TableError("Die Tabelle " + displayName() + " ist inzwischen von einem anderen Programm geändert "
+                         "worden. Bitte öffnen Sie sie erneut.");
     try {
         if (image_->format == TableFormat::Paradox)
             paradox::writeTable(*image_, fs_);
@@ -139,6 +215,18 @@ void Table::Flush() {
                          "geblieben.\r\n" + e.what());
     }
     openedIdentity_ = fs_.identity(dataPath_);
+    image_->newStructure = false;
+    dirty_ = false;
+}
+
+void Table::CloseDiscarding() {
+    if (!image_) return;
+    image_.reset();
+    keyOrder_.reset();
+    lock_.reset();
+    state_ = State::Inactive;
+    eof_ = bof_ = true;
+    filter_.clear();
     dirty_ = false;
 }
 
@@ -365,7 +453,7 @@ void Table::SetValue(int index, const Value& value, const FormatSettings& fs) {
         natural = Value::null();  // an empty text clears a non-text field
     else
         natural = convertValue(value, naturalKind(f.type), fs);
-    codecFor(image_->format).write(*image_, f, editRow_.data(), natural, unmappable_);
+    codecFor(image_->format).write(*image_, f, editRow_.data(), natural);
 }
 
 void Table::SetAsString(int index, const std::string& text, const FormatSettings& fs) {
@@ -379,6 +467,11 @@ void Table::Clear(int index) { SetValue(index, Value::null(), regional); }
 void Table::prepareWrite() {
     requireActive();
     if (writableChecked_) return;
+    if (image_->missingRecords > 0)
+        throw TableError("Die Tabelle " + displayName() + " ist unvollständig: " +
+                         std::to_string(image_->missingRecords) + " Datensätze fehlen am Dateiende. Sie kann "
+                         "gelesen, aber nicht geändert werden.");
+    requireFilesWritable();
     if (image_->format == TableFormat::Paradox)
         paradox::checkWritable(*image_, fs_);
     else
@@ -436,7 +529,7 @@ void Table::assignAutoIncrement(char* row) {
     for (const FieldDef& f : image_->fields) {
         if (f.type != FieldType::AutoInc) continue;
         if (codec.isNull(*image_, f, row)) {
-            codec.write(*image_, f, row, Value::ofInteger(image_->lastAutoInc + 1), unmappable_);
+            codec.write(*image_, f, row, Value::ofInteger(image_->lastAutoInc + 1));
             ++image_->lastAutoInc;
         } else {
             std::int64_t v = codec.read(*image_, f, row).integer;
@@ -538,11 +631,10 @@ bool Table::SeekKey(const std::vector<Value>& values) {
         throw TableError("Ungültige Anzahl von Schlüsselwerten für " + displayName() + ".");
     std::vector<char> probe(static_cast<std::size_t>(image_->recordLength), 0);
     const FormatCodec& codec = codecFor(image_->format);
-    std::size_t ignored = 0;
     for (std::size_t i = 0; i < values.size(); ++i) {
         const FieldDef& f = image_->fields[i];
         Value v = convertValue(values[i], naturalKind(f.type), regional);
-        codec.write(*image_, f, probe.data(), v, ignored);
+        codec.write(*image_, f, probe.data(), v);
     }
     int n = static_cast<int>(values.size());
     std::size_t at = image_->order.lowerBound(
@@ -569,6 +661,18 @@ void Table::ClearTable() {
     dirty_ = true;
     eof_ = bof_ = true;
     pos_ = 0;
+}
+
+void Table::PackTable() {
+    requireActive();
+    CancelRecord();
+    if (image_->deletedRows.empty()) return;
+    prepareWrite();
+    image_->deletedRows.clear();
+    image_->compact();
+    ++orderVersion_;
+    dirty_ = true;
+    MoveFirst();
 }
 
 void Table::FilterRecords(const std::string& condition) {

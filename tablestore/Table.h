@@ -37,11 +37,24 @@ public:
     std::string path() const;
     // The conversions of "general values" and of CopyRecords.
     FormatSettings regional = FormatSettings::german();
+    // The code page of a table that names none (0: the format's usual one).
+    int CodePageIfNone = 0;
 
     void OpenTable();
+    // Starts a new, empty table under this path, in the shape the image gives
+    // (see newTableImage). Nothing reaches the disk before Flush or CloseTable;
+    // then it replaces a table of that name, with all its files, at once.
+    void CreateTable(std::unique_ptr<TableImage> image);
     void CloseTable();
+    // Closes without saving: every change since the last save is dropped.
+    void CloseDiscarding();
     // Writes pending changes to the disk; the table stays open.
     void Flush();
+    // Throws when this table may not be changed (read-only files or folder, an
+    // index we cannot keep, a damaged file), before any work is done.
+    void CheckWritable();
+    // Throws when the table could not hold this many records in its format.
+    void CheckCapacity(std::uint64_t records) const;
     bool Active() const { return image_ != nullptr; }
     State state() const { return state_; }
     TableFormat format() const;
@@ -98,12 +111,12 @@ public:
     bool SeekKey(const std::vector<Value>& values);
 
     void ClearTable();
+    // Removes the records marked deleted from a dBase table for good (the others move up).
+    void PackTable();
 
     // "[Feld]='Wert'" or "[Feld]<>'Wert'", several joined by " AND "; empty clears the filter.
     void FilterRecords(const std::string& condition);
 
-    // Characters that the table's code page could not hold, written as "?".
-    std::size_t UnmappableCount() const { return unmappable_; }
     const TableImage& image() const;
 
 private:
@@ -123,6 +136,9 @@ private:
     void assignAutoIncrement(char* row);
     std::string displayName() const;
     void lock(bool exclusive);
+    void lockAndRecover(const std::string& given);
+    void startBrowsing();
+    void requireFilesWritable() const;
 
     FileSystem& fs_;
     std::unique_ptr<TableImage> image_;
@@ -139,7 +155,6 @@ private:
     bool insertHere_ = false;
     bool dirty_ = false;
     bool writableChecked_ = false;
-    std::size_t unmappable_ = 0;
     std::vector<Condition> filter_;
     int visibleFields_ = 0;
     // The current row, remembered while neither the position nor the order changes.
@@ -148,6 +163,11 @@ private:
     mutable std::size_t cachedPos_ = 0;
     mutable std::uint32_t cachedRow_ = 0;
 };
+
+// A new, empty table image for this data path (.DB Paradox, .DBF dBase) with
+// these fields; the first keyFieldCount fields form the primary key (Paradox only).
+std::unique_ptr<TableImage> newTableImage(const std::string& dataPath, const std::vector<FieldSpec>& fields,
+                                          int keyFieldCount = 0);
 
 // Creates (or replaces) a table with these fields; the first keyFieldCount
 // fields form the primary key (Paradox only).

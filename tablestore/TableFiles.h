@@ -13,8 +13,12 @@
 
 namespace kimport {
 
+// Refuses a table whose code page cannot be converted, naming both.
+void requireCodePage(int codePage, const std::string& dataPath);
+
+// A table that names no code page is read in codePageIfNone (0: the format's usual one).
 namespace paradox {
-std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs);
+std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone = 0);
 // Throws TableError when the table must not be written (an index we cannot keep up to date).
 void checkWritable(const TableImage& image, FileSystem& fs);
 // Writes the whole file set through a FileSetWriter (old files replaced at once).
@@ -22,13 +26,17 @@ void writeTable(TableImage& image, FileSystem& fs);
 // A new, empty table image (not yet on disk).
 std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& fields,
                                      int keyFieldCount);
+// The most records the table's records fit into (65535 blocks of at most 32 KB).
+std::uint64_t maxRecords(const TableImage& image);
 }  // namespace paradox
 
 namespace dbase {
-std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs);
+std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone = 0);
 void checkWritable(const TableImage& image, FileSystem& fs);
 void writeTable(TableImage& image, FileSystem& fs);
 std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& fields);
+// The most records a .DBF of this record length can hold (a 32-bit count and file size).
+std::uint64_t maxRecords(const TableImage& image);
 }  // namespace dbase
 
 // By the data file's extension: ".DB" Paradox, ".DBF" dBase (any letter case).

@@ -28,6 +28,12 @@ struct TableImage {
     std::uint32_t rowCount = 0;
     RecordOrder order;             // live rows in cursor order
     std::vector<std::uint32_t> deletedRows;  // dBase rows marked deleted, kept as they were
+    // Rows 0 .. rowsFromFile-1 were read in the file's physical order; a save keeps
+    // deleted ones among them where they were.
+    std::uint32_t rowsFromFile = 0;
+    // A table made anew (CreateTable): its save also removes the old table's files that no longer belong.
+    bool newStructure = false;
+    int memoBlockSize = 0;         // dBase/FoxPro memo file block size as read (0 = the variant's usual)
 
     BlobStore blobs;
     std::int64_t lastAutoInc = 0;  // last value handed to an auto-increment field
@@ -39,6 +45,8 @@ struct TableImage {
     std::string paradoxSortOrderName;
     int dbfLanguageDriver = 0;
     bool hasMemoFile = false;
+    // Records the header counts but a file cut short no longer holds; such a table is only read.
+    std::uint32_t missingRecords = 0;
     // Values met while reading that could not be read and count as empty (a date "NotAYear").
     mutable std::size_t unreadableValues = 0;
 

@@ -2,6 +2,7 @@
 // FoxPro binary types with their _NullFlags, level-7 types in the Paradox
 // encodings, and memo handles.
 #include "common/CodePage.h"
+#include "tablestore/FieldText.h"
 #include "tablestore/FormatCodec.h"
 #include "tablestore/TableError.h"
 #include "tablestore/dbase/DbfFormat.h"
@@ -107,8 +108,7 @@ Value readFoxDateTime(const char* p) {
     if (julian == 0) return Value::null();
     std::int64_t day = julian - kJulianDayOffset;
     if (day < 1 || day > dayNumberFromCivil(9999, 12, 31) || ms >= kMsPerDay) return Value::null();
-    // FoxPro stores 08:30:00 as 08:29:59.999; its date-times have whole seconds.
-    ms = (ms + 500) / 1000 * 1000;
+    // Kept to the millisecond, so that a rewrite stores what was read; shown rounded to whole seconds.
     return Value::ofDateTime(static_cast<double>(day * kMsPerDay + ms));
 }
 
@@ -192,14 +192,12 @@ public:
         }
     }
 
-    void write(TableImage& t, const FieldDef& f, char* row, const Value& v, std::size_t& unmappable) const override {
+    void write(TableImage& t, const FieldDef& f, char* row, const Value& v) const override {
         // Work on a copy so that a value that does not fit leaves the record as it was.
         thread_local std::vector<char> scratch;
         scratch.assign(row, row + t.recordLength);
-        std::size_t count = unmappable;
-        writeInto(t, f, scratch.data(), v, count);
+        writeInto(t, f, scratch.data(), v);
         std::copy(scratch.begin(), scratch.end(), row);
-        unmappable = count;
     }
 
     bool isNull(const TableImage& t, const FieldDef& f, const char* row) const override {
@@ -211,14 +209,14 @@ public:
     }
 
 private:
-    static void writeInto(TableImage& t, const FieldDef& f, char* row, const Value& v, std::size_t& unmappable) {
+    static void writeInto(TableImage& t, const FieldDef& f, char* row, const Value& v) {
         char* p = row + f.offset;
         if (f.type == FieldType::Unknown || f.hidden) wrongKind(t, f);
         if (f.nullBit >= 0) setFlagBit(t, row, f.nullBit, v.isNull());
         if (isMemoField(f)) {
             std::string bytes;
             if (v.kind == Value::Kind::Text)
-                bytes = encodeCodePage(v.text, t.codePage, &unmappable);
+                bytes = encodeFieldText(t, f, v.text);
             else if (v.kind == Value::Kind::Bytes)
                 bytes = v.text;
             else if (!v.isNull())
@@ -230,17 +228,17 @@ private:
         if (isLevel7Binary(t, f)) return writeLevel7(t, f, p, v);
         switch (f.letter) {
             case 'C':
-                return writeText(t, f, p, v, unmappable);
+                return writeText(t, f, p, v);
             case 'V':
             case 'Q':
-                return writeVarLength(t, f, row, v, unmappable);
+                return writeVarLength(t, f, row, v);
             case 'N':
             case 'F':
                 return writeNumber(t, f, p, v);
             case 'L':
                 if (!v.isNull() && v.kind != Value::Kind::Boolean) wrongKind(t, f);
-                // FoxPro leaves an empty logical blank, dBase writes '?'.
-                p[0] = v.isNull() ? (isFoxPro(t.version) ? ' ' : '?') : (v.boolean ? 'T' : 'F');
+                // An empty logical is a blank: readers take '?' for false.
+                p[0] = v.isNull() ? ' ' : (v.boolean ? 'T' : 'F');
                 return;
             case 'D':
                 return writeDate(t, f, p, v);
@@ -292,23 +290,24 @@ private:
         }
         if (v.isNull()) return putBe64(p, 0);
         double d = f.letter == '@' ? dateTimeOf(t, f, v) : numberOf(t, f, v);
+        if (f.letter == '@' && (d < kMsPerDay || d >= (dayNumberFromCivil(9999, 12, 31) + 1.0) * kMsPerDay))
+            doesNotFit(t, f, isoDateTime(d));
         putBe64(p, encodeOrderedDouble(d));
     }
 
-    static void writeText(const TableImage& t, const FieldDef& f, char* p, const Value& v, std::size_t& unmappable) {
+    static void writeText(const TableImage& t, const FieldDef& f, char* p, const Value& v) {
         std::fill_n(p, f.length, ' ');
         if (v.isNull()) return;
         if (v.kind != Value::Kind::Text) wrongKind(t, f);
-        std::string bytes = encodeCodePage(v.text, t.codePage, &unmappable);
-        std::copy_n(bytes.data(), std::min<std::size_t>(bytes.size(), static_cast<std::size_t>(f.length)), p);
+        std::string bytes = encodeFieldText(t, f, v.text, static_cast<std::size_t>(f.length));
+        std::copy(bytes.begin(), bytes.end(), p);
     }
 
-    static void writeVarLength(const TableImage& t, const FieldDef& f, char* row, const Value& v,
-                               std::size_t& unmappable) {
+    static void writeVarLength(const TableImage& t, const FieldDef& f, char* row, const Value& v) {
         char* p = row + f.offset;
         std::string bytes;
         if (v.kind == Value::Kind::Text && f.letter == 'V')
-            bytes = encodeCodePage(v.text, t.codePage, &unmappable);
+            bytes = encodeFieldText(t, f, v.text, static_cast<std::size_t>(f.length));
         else if (v.kind == Value::Kind::Bytes && f.letter == 'Q')
             bytes = v.text;
         else if (!v.isNull())
@@ -327,10 +326,20 @@ private:
         std::fill_n(p, f.length, ' ');
         if (v.isNull()) return;
         // Decimal texts keep all their digits; doubles would round the 17th away.
-        std::string text = v.kind == Value::Kind::Decimal ? formatFixed(std::string_view(v.text), f.decimals)
-                                                          : formatFixed(numberOf(t, f, v), f.decimals);
-        if (text.empty() || text.size() > static_cast<std::size_t>(f.length))
-            doesNotFit(t, f, text.empty() ? std::string("(keine Zahl)") : text);
+        auto format = [&](int decimals) {
+            return v.kind == Value::Kind::Decimal ? formatFixed(std::string_view(v.text), decimals)
+                                                  : formatFixed(numberOf(t, f, v), decimals);
+        };
+        std::string text = format(f.decimals);
+        if (text.empty()) doesNotFit(t, f, "(keine Zahl)");
+        // A value too wide for the declared decimals goes in with fewer, as dBase programs write it,
+        // as long as no digit is lost: 780 in an N(3,1) field is "780".
+        for (int d = f.decimals - 1; text.size() > static_cast<std::size_t>(f.length) && d >= 0; --d) {
+            std::string shorter = format(d);
+            if (parseFieldNumber(shorter) != parseFieldNumber(text)) break;
+            text = shorter;
+        }
+        if (text.size() > static_cast<std::size_t>(f.length)) doesNotFit(t, f, text);
         std::copy(text.begin(), text.end(), p + f.length - static_cast<int>(text.size()));
     }
 

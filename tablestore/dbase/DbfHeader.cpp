@@ -166,7 +166,7 @@ void assignLogicalType(FieldDef& f, int version) {
     if (f.letter == 'L' && f.length < 1) f.type = FieldType::Unknown;
 }
 
-DbfLayout parseHeader(std::string_view bytes, std::uint64_t fileSize, const std::string& table) {
+DbfLayout parseHeader(std::string_view bytes, std::uint64_t fileSize, const std::string& table, int codePageIfNone) {
     DbfLayout layout;
     if (bytes.empty()) damaged(table, "die Datei ist leer");
     layout.version = static_cast<unsigned char>(bytes[0]);
@@ -194,8 +194,12 @@ DbfLayout parseHeader(std::string_view bytes, std::uint64_t fileSize, const std:
         damaged(table, "die Kopflänge " + std::to_string(layout.headerLength) + " ist ungültig");
     if (layout.recordLength == 0) damaged(table, "die Satzlänge ist 0");
     std::uint64_t needed = layout.headerLength + static_cast<std::uint64_t>(layout.recordCount) * layout.recordLength;
-    if (needed > fileSize)
-        damaged(table, "die Datei ist zu kurz für " + std::to_string(layout.recordCount) + " Datensätze");
+    if (needed > fileSize) {
+        // Cut short (a copy broken off, a full disk): the complete records are read, the rest is reported.
+        auto complete = static_cast<std::uint32_t>((fileSize - layout.headerLength) / layout.recordLength);
+        layout.missingRecords = layout.recordCount - complete;
+        layout.recordCount = complete;
+    }
 
     layout.codePage = codePageOfLanguageDriver(layout.languageDriver);
     if (level7) {
@@ -203,7 +207,7 @@ DbfLayout parseHeader(std::string_view bytes, std::uint64_t fileSize, const std:
         layout.codePage = codePageOfDriverName(driverName.substr(0, driverName.find('\0')));
         if (layout.codePage == 0) layout.codePage = codePageOfLanguageDriver(layout.languageDriver);
     }
-    if (layout.codePage == 0) layout.codePage = kDefaultCodePage;
+    if (layout.codePage == 0) layout.codePage = codePageIfNone != 0 ? codePageIfNone : usualCodePage(layout.version);
 
     // The descriptors run until the 0x0D terminator, which must lie inside the header.
     std::size_t pos = g.start;

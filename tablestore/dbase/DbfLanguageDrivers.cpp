@@ -27,6 +27,10 @@ constexpr DriverEntry kDrivers[] = {
 
 }  // namespace
 
+int usualCodePage(int version) {
+    return version == 0x30 || version == 0x31 || version == 0x32 ? 1252 : 437;
+}
+
 int codePageOfLanguageDriver(int driver) {
     for (const DriverEntry& e : kDrivers)
         if (e.driver == driver) return e.codePage;

@@ -12,7 +12,8 @@ int codePageOfLanguageDriver(int driver);
 int codePageOfDriverName(std::string_view name);
 // The byte to store for a code page in a table we write; 0 when the code page has none.
 int languageDriverForCodePage(int codePage);
-// Tables that state no code page (byte 0x00 or one we do not know) are DOS tables.
-constexpr int kDefaultCodePage = 437;
+// The code page of a table that states none (byte 0x00 or one we do not know):
+// Visual FoxPro tables are Windows tables (1252), all others DOS tables (437).
+int usualCodePage(int version);
 
 }  // namespace kimport::dbase

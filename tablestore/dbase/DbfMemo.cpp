@@ -72,13 +72,17 @@ std::optional<std::string_view> MemoFileReader::valueAt(std::uint64_t block, std
     return std::nullopt;
 }
 
-MemoFileWriter::MemoFileWriter(MemoStyle style, std::string tableBaseName)
-    : style_(style),
-      baseName_(std::move(tableBaseName)),
-      blockSize_(style == MemoStyle::Fpt ? kFptBlockSize : kDbtBlockSize) {}
+MemoFileWriter::MemoFileWriter(MemoStyle style, std::string tableBaseName, std::uint32_t blockSize)
+    : style_(style), baseName_(std::move(tableBaseName)) {
+    // dBase III files always have 512-byte blocks; the others keep the size they were read with.
+    if (style == MemoStyle::DbtIII || blockSize == 0 || blockSize > 0xFFFF)
+        blockSize = style == MemoStyle::Fpt ? kFptBlockSize : kDbtBlockSize;
+    if (style == MemoStyle::DbtIV && blockSize % 64 != 0) blockSize = kDbtBlockSize;
+    blockSize_ = blockSize;
+}
 
 std::uint64_t MemoFileWriter::firstBlock() const {
-    return style_ == MemoStyle::Fpt ? kFptHeaderBytes / blockSize_ : 1;
+    return style_ == MemoStyle::Fpt ? (kFptHeaderBytes + blockSize_ - 1) / blockSize_ : 1;
 }
 
 std::uint64_t MemoFileWriter::blocksFor(std::size_t length) const {
@@ -87,7 +91,7 @@ std::uint64_t MemoFileWriter::blocksFor(std::size_t length) const {
 }
 
 std::string MemoFileWriter::header(std::uint64_t nextFree) const {
-    std::string h(style_ == MemoStyle::Fpt ? kFptHeaderBytes : kDbtBlockSize, '\0');
+    std::string h(style_ == MemoStyle::Fpt ? firstBlock() * blockSize_ : blockSize_, '\0');
     auto next = static_cast<std::uint32_t>(nextFree);
     if (style_ == MemoStyle::Fpt) {
         putBe32(h.data(), next);
@@ -125,7 +129,10 @@ void MemoFileWriter::writeValue(BufferedOutput& out, std::string_view value, std
         out.write("\x1A\x1A", 2);
         used += 2;
     }
-    out.fill('\0', static_cast<std::size_t>(blocksFor(value.size()) * blockSize_ - used));
+    auto padding = static_cast<std::size_t>(blocksFor(value.size()) * blockSize_ - used);
+    if (style_ != MemoStyle::DbtIV) return out.fill('\0', padding);
+    // dBase IV fills the rest of a value's last block with 1F 20; readers that cut at 0x1F rely on it.
+    for (std::size_t i = 0; i < padding; ++i) out.write(i % 2 == 0 ? "\x1F" : " ", 1);
 }
 
 std::uint32_t fptBlockType(const FieldDef& field) {

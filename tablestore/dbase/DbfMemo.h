@@ -34,8 +34,8 @@ private:
 
 class MemoFileWriter {
 public:
-    // tableBaseName goes into the dBase IV header.
-    MemoFileWriter(MemoStyle style, std::string tableBaseName);
+    // tableBaseName goes into the dBase IV header; blockSize 0 takes the style's usual one.
+    MemoFileWriter(MemoStyle style, std::string tableBaseName, std::uint32_t blockSize = 0);
     std::uint32_t blockSize() const { return blockSize_; }
     // Block number of the first value.
     std::uint64_t firstBlock() const;

@@ -166,7 +166,7 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     }
     if (offset > kMaxRecordLength)
         throw TableError("Die Datensätze der Tabelle " + table + " wären " + std::to_string(offset) +
-                         " Bytes lang; dBase erlaubt höchstens 4000.");
+                         " Bytes lang; dBase erlaubt höchstens " + std::to_string(kMaxRecordLength) + ".");
     image->recordLength = offset;
     image->version = memo ? 0x8B : 0x03;
     image->hasMemoFile = memo;

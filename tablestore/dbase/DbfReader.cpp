@@ -63,6 +63,7 @@ void loadMemos(TableImage& image, const std::vector<const FieldDef*>& memoFields
                          shownName(image.dataPath) + " fehlt; ohne sie können die Memofelder nicht gelesen werden.");
     MemoFileReader memo(fs.readAll(memoPath), style);
     image.hasMemoFile = true;
+    image.memoBlockSize = static_cast<int>(memo.blockSize());
 
     // Shared pointers share one value. Sound files hold each block in one value
     // at most; once the values exceed twice the memo file, it is damaged and
@@ -97,12 +98,13 @@ void loadMemos(TableImage& image, const std::vector<const FieldDef*>& memoFields
 
 }  // namespace
 
-std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs) {
+std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone) {
     std::unique_ptr<FileHandle> file = fs.openRead(dataPath);
     const std::uint64_t fileSize = file->size();
     std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kMaxHeaderBytes)), '\0');
     head.resize(readFully(*file, 0, head.data(), head.size()));
-    DbfLayout layout = parseHeader(head, fileSize, shownName(dataPath));
+    DbfLayout layout = parseHeader(head, fileSize, shownName(dataPath), codePageIfNone);
+    requireCodePage(layout.codePage, dataPath);
 
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::DBase;
@@ -111,6 +113,7 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
     image->codePage = layout.codePage;
     image->dbfLanguageDriver = layout.languageDriver;
     image->lastAutoInc = layout.lastAutoInc;
+    image->missingRecords = layout.missingRecords;
     image->fields = std::move(layout.fields);
     image->recordLength = static_cast<int>(layout.recordLength);
     image->originalHeader.assign(head.begin(), head.begin() + layout.headerLength);
@@ -121,6 +124,7 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
         throw TableError("Die Tabelle " + shownName(dataPath) + " ist beschädigt: die Datensätze sind unvollständig.");
     file.reset();
     image->rowCount = layout.recordCount;
+    image->rowsFromFile = layout.recordCount;
 
     for (std::uint32_t r = 0; r < image->rowCount; ++r) {
         if (image->row(r)[0] == '*')

@@ -48,7 +48,7 @@ void requireWritableVersion(const TableImage& image) {
 MemoStyle writingStyle(const TableImage& image, FileSystem& fs) {
     if (isFoxPro(image.version)) return MemoStyle::Fpt;
     // A dBase-version table that came with a FoxPro memo file (Clipper, FoxBASE) keeps that kind.
-    if (existingMemoPath(image.dataPath, MemoStyle::DbtIII, fs).empty() &&
+    if (!image.newStructure && existingMemoPath(image.dataPath, MemoStyle::DbtIII, fs).empty() &&
         !existingMemoPath(image.dataPath, MemoStyle::Fpt, fs).empty())
         return MemoStyle::Fpt;
     return (image.version & 0x08) || image.version == 0x05 ? MemoStyle::DbtIV : MemoStyle::DbtIII;
@@ -120,7 +120,7 @@ void updateAutoIncrement(std::string& header, const TableImage& image, const std
 // The stored driver, unless the image's code page was changed to one it does not name.
 int languageDriverOf(const TableImage& image) {
     int named = codePageOfLanguageDriver(image.dbfLanguageDriver);
-    if ((named == 0 ? kDefaultCodePage : named) == image.codePage) return image.dbfLanguageDriver;
+    if ((named == 0 ? usualCodePage(image.version) : named) == image.codePage) return image.dbfLanguageDriver;
     int driver = languageDriverForCodePage(image.codePage);
     return driver != 0 ? driver : image.dbfLanguageDriver;
 }
@@ -154,10 +154,41 @@ void putMemoPointer(const TableImage& image, const FieldDef& f, char* field, std
     std::copy(digits.begin(), digits.end(), field + f.length - static_cast<int>(digits.size()));
 }
 
+// Live rows in cursor order, with the deleted rows of the file put back where they were: before the
+// first live row read after them. Rows added since go where the cursor put them.
+std::vector<std::uint32_t> rowsInFileOrder(const TableImage& image) {
+    std::vector<std::uint32_t> deleted = image.deletedRows;
+    std::sort(deleted.begin(), deleted.end());
+    std::vector<std::uint32_t> rows;
+    rows.reserve(image.order.size() + deleted.size());
+    std::size_t next = 0;
+    image.order.forEach([&](std::uint32_t r) {
+        if (r < image.rowsFromFile)
+            while (next < deleted.size() && deleted[next] < r) rows.push_back(deleted[next++]);
+        rows.push_back(r);
+    });
+    rows.insert(rows.end(), deleted.begin() + static_cast<std::ptrdiff_t>(next), deleted.end());
+    return rows;
+}
+
+// A table made anew drops the old table's memo file it no longer needs and its production index.
+void removeStaleCompanions(const TableImage& image, MemoStyle kept, FileSetWriter& files, FileSystem& fs) {
+    for (MemoStyle style : {MemoStyle::DbtIII, MemoStyle::Fpt}) {
+        std::string path = existingMemoPath(image.dataPath, style, fs);
+        bool sameFile = (style == MemoStyle::Fpt) == (kept == MemoStyle::Fpt) && kept != MemoStyle::None;
+        if (!path.empty() && !sameFile) files.removeAtCommit(path);
+    }
+    for (const char* ext : {".MDX", ".CDX"}) {
+        std::string path = existingCompanion(image.dataPath, ext, fs);
+        if (!path.empty()) files.removeAtCommit(path);
+    }
+}
+
 }  // namespace
 
 void checkWritable(const TableImage& image, FileSystem& fs) {
     requireWritableVersion(image);
+    if (image.newStructure) return;  // the old table's indexes go with it
     const std::string table = shownName(image.dataPath);
     std::vector<std::string> indexes;
     const bool productionIndex = image.originalHeader.size() > 0x1C && (image.originalHeader[0x1C] & 0x01);
@@ -183,13 +214,18 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
                      program + " neu indizieren.");
 }
 
+std::uint64_t maxRecords(const TableImage& image) {
+    const std::uint64_t header = 32 + 32 * image.fields.size() + 1 + 263;
+    return std::min<std::uint64_t>(UINT32_MAX, (UINT32_MAX - header) / static_cast<std::uint64_t>(image.recordLength));
+}
+
 void writeTable(TableImage& image, FileSystem& fs) {
     requireWritableVersion(image);
-    std::vector<std::uint32_t> rows;
-    rows.reserve(image.order.size() + image.deletedRows.size());
-    image.order.forEach([&](std::uint32_t r) { rows.push_back(r); });
-    const std::size_t liveRows = rows.size();
-    rows.insert(rows.end(), image.deletedRows.begin(), image.deletedRows.end());
+    if (image.missingRecords > 0)
+        throw TableError("Die Tabelle " + shownName(image.dataPath) + " ist unvollständig und wird nicht geschrieben.");
+    std::vector<std::uint32_t> rows = rowsInFileOrder(image);
+    std::vector<char> isDeleted(image.rowCount, 0);
+    for (std::uint32_t r : image.deletedRows) isDeleted[r] = 1;
     if (rows.size() > UINT32_MAX)
         throw TableError("Die Tabelle " + shownName(image.dataPath) + " hat zu viele Datensätze.");
 
@@ -197,7 +233,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
     for (const FieldDef& f : image.fields)
         if (f.type != FieldType::Unknown && isMemoField(f)) memoFields.push_back(&f);
     const MemoStyle style = memoFields.empty() ? MemoStyle::None : writingStyle(image, fs);
-    MemoFileWriter memo(style, asciiUpper(baseNameOf(image.dataPath)));
+    MemoFileWriter memo(style, asciiUpper(baseNameOf(image.dataPath)), static_cast<std::uint32_t>(image.memoBlockSize));
 
     // Block numbers are handed out in writing order; knowing the total first lets both files stream.
     std::uint64_t nextFree = memo.firstBlock();
@@ -229,7 +265,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
     std::vector<char> record(static_cast<std::size_t>(image.recordLength));
     for (std::size_t i = 0; i < rows.size(); ++i) {
         std::copy_n(image.row(rows[i]), image.recordLength, record.data());
-        record[0] = i < liveRows ? ' ' : '*';
+        record[0] = isDeleted[rows[i]] ? '*' : ' ';
         for (const FieldDef* f : memoFields) {
             char* field = record.data() + f->offset;
             const std::string& value = image.blobs.get(BlobStore::handleAt(field));
@@ -246,6 +282,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
     data.write("\x1A", 1);
     data.flush();
     if (memoOut) memoOut->flush();
+    if (image.newStructure) removeStaleCompanions(image, style, files, fs);
     files.commit();
 
     image.originalHeader.assign(header.begin(), header.end());

@@ -3,6 +3,7 @@
 #include "common/CodePage.h"
 #include "common/Text.h"
 #include "tablestore/Bytes.h"
+#include "tablestore/FieldText.h"
 #include "tablestore/FormatCodec.h"
 #include "tablestore/TableError.h"
 #include "tablestore/paradox/ParadoxFormat.h"
@@ -162,53 +163,71 @@ public:
         return allZero(p, static_cast<std::size_t>(f.length));
     }
 
-    void write(TableImage& t, const FieldDef& f, char* row, const Value& v, std::size_t& unmappable) const override {
-        char* p = row + f.offset;
-        std::memset(p, 0, static_cast<std::size_t>(f.length));
-        if (v.isNull()) return;
+    void write(TableImage& t, const FieldDef& f, char* row, const Value& v) const override {
+        // The new bytes are made apart from the record, so that a value that cannot be held leaves the field as it was.
+        char field[kMaxFieldBytes] = {};
+        const auto length = static_cast<std::size_t>(f.length);
+        if (v.isNull()) {
+            std::memset(row + f.offset, 0, length);
+            return;
+        }
+        char* p = field;
         switch (f.physicalType) {
         case kAlpha: {
-            std::string bytes = encodeCodePage(v.text, t.codePage, &unmappable);
-            std::size_t n = std::min(bytes.size(), static_cast<std::size_t>(f.length));
-            std::memcpy(p, bytes.data(), n);
-            return;
+            std::string bytes = encodeFieldText(t, f, v.text, length);
+            std::memcpy(p, bytes.data(), bytes.size());
+            break;
         }
         case kShort:
-            if (v.integer < -32767 || v.integer > 32767) throw outOfRange(f, v.integer);
+            if (v.integer < -32767 || v.integer > 32767) throw outOfRange(f, std::to_string(v.integer));
             putBe16(p, static_cast<std::uint16_t>(v.integer) ^ 0x8000);
-            return;
-        case kLong: case kAutoInc: case kDate: case kTime:
-            if (v.integer < -2147483647LL || v.integer > 2147483647LL) throw outOfRange(f, v.integer);
+            break;
+        case kDate:
+            if (v.integer < 1 || v.integer > kLastDay) throw outOfRange(f, "(Tag " + std::to_string(v.integer) + ")");
             putBe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(v.integer)) ^ 0x80000000u);
-            return;
-        case kMoney: case kNumber: case kTimestamp:
+            break;
+        case kTime:
+            if (v.integer < 0 || v.integer >= kMsPerDay)
+                throw outOfRange(f, "(" + std::to_string(v.integer) + " ms)");
+            putBe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(v.integer)) ^ 0x80000000u);
+            break;
+        case kLong: case kAutoInc:
+            if (v.integer < -2147483647LL || v.integer > 2147483647LL) throw outOfRange(f, std::to_string(v.integer));
+            putBe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(v.integer)) ^ 0x80000000u);
+            break;
+        case kTimestamp:
+            // Day 1 is 01.01.0001; a time stamp before it or after 9999 is outside the calendar.
+            if (!std::isfinite(v.number) || v.number < kMsPerDay || v.number >= (kLastDay + 1.0) * kMsPerDay)
+                throw outOfRange(f, std::isfinite(v.number) ? isoDateTime(v.number) : std::string("(keine Zahl)"));
+            putBe64(p, encodeDouble(v.number));
+            break;
+        case kMoney: case kNumber:
             if (!std::isfinite(v.number)) throw TableError("Feld " + f.name + ": ungültige Zahl");
             putBe64(p, encodeDouble(v.number));
-            return;
+            break;
         case kLogical:
             p[0] = static_cast<char>(v.boolean ? 0x81 : 0x80);
-            return;
+            break;
         case kBcd:
             encodeBcd(p, v.text, f.decimals);
-            return;
-        case kBytes: {
-            std::size_t n = std::min(v.text.size(), static_cast<std::size_t>(f.length));
-            std::memcpy(p, v.text.data(), n);
-            return;
-        }
+            break;
+        case kBytes:
+            std::memcpy(p, v.text.data(), std::min(v.text.size(), length));
+            break;
         case kMemo: case kFmtMemo: case kBlob: case kOle: case kGraphic: {
-            std::string data = f.physicalType == kMemo ? encodeCodePage(v.text, t.codePage, &unmappable) : v.text;
+            std::string data = f.physicalType == kMemo ? encodeFieldText(t, f, v.text) : v.text;
             BlobStore::storeHandle(p, t.blobs.add(std::move(data)));
-            return;
+            break;
         }
         default:
             return;
         }
+        std::memcpy(row + f.offset, field, length);
     }
 
 private:
-    static TableError outOfRange(const FieldDef& f, std::int64_t v) {
-        return TableError("Der Wert " + std::to_string(v) + " liegt außerhalb des Wertebereichs von Feld " + f.name);
+    static TableError outOfRange(const FieldDef& f, const std::string& v) {
+        return TableError("Der Wert " + v + " liegt außerhalb des Wertebereichs von Feld " + f.name);
     }
 };
 

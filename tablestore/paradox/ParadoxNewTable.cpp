@@ -73,9 +73,9 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     image->version = version;
     image->recordLength = offset;
     image->paradoxBlockSizeKb = offset * 3 + 6 > 2048 ? (offset * 3 + 6 > 4096 ? 16 : 4) : 2;
-    // 16 KB blocks are a level-7 feature.
+    // 16 KB blocks are a level-7 feature; the header says which level the table is.
     if (image->paradoxBlockSizeKb == 16) image->version = kLevel7;
-    image->originalHeader = newHeader(image->fields, keyFieldCount, version, image->codePage, 0,
+    image->originalHeader = newHeader(image->fields, keyFieldCount, image->version, image->codePage, 0,
                                       fileNameOf(dataPath));
     return image;
 }

@@ -30,7 +30,7 @@ struct HeaderFacts {
     int codePage = 0;
 };
 
-HeaderFacts readHeader(const std::vector<char>& d, const std::string& path) {
+HeaderFacts readHeader(const std::vector<char>& d, const std::string& path, int codePageIfNone) {
     if (d.size() < 0x58) damaged(path, "Dateikopf zu kurz");
     HeaderFacts h;
     const char* p = d.data();
@@ -67,21 +67,22 @@ HeaderFacts readHeader(const std::vector<char>& d, const std::string& path) {
         if (d.size() < 0x78) damaged(path, "Dateikopf zu kurz");
         h.codePage = le16(p + 0x6A);
     }
+    if (h.codePage == 0 && codePageIfNone != 0) h.codePage = codePageIfNone;
     if (h.codePage == 0) h.codePage = hasExtension(h.version) ? codePageForSortOrder(h.sortOrder) : 437;
-    if (!isSupportedCodePage(h.codePage)) h.codePage = 1252;
+    requireCodePage(h.codePage, path);
     return h;
 }
 
 }  // namespace
 
-std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs) {
+std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone) {
     std::vector<char> d;
     try {
         d = fs.readAll(dataPath);
     } catch (const IoError& e) {
         throw TableError(e.what());
     }
-    HeaderFacts h = readHeader(d, dataPath);
+    HeaderFacts h = readHeader(d, dataPath, codePageIfNone);
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::Paradox;
     image->dataPath = dataPath;
@@ -148,7 +149,8 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
 
     // Walk the block chain.
     const std::size_t blockSize = static_cast<std::size_t>(h.blockKb) * 1024;
-    const std::size_t blocksInFile = (d.size() - headerEnd) / blockSize;
+    // A last block cut short at the end of the file still counts when the records it uses are complete.
+    const std::size_t blocksInFile = (d.size() - headerEnd + blockSize - 1) / blockSize;
     const std::size_t perBlock = (blockSize - 6) / static_cast<std::size_t>(h.recordSize);
     std::vector<bool> seen(blocksInFile + 1, false);
     image->rows.reserve(std::min<std::size_t>(h.recordCount, blocksInFile * perBlock) *
@@ -158,10 +160,14 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
         if (block > blocksInFile) damaged(dataPath, "Blockverweis außerhalb der Datei");
         if (seen[block]) damaged(dataPath, "Blockkette mit Schleife");
         seen[block] = true;
-        const char* b = d.data() + headerEnd + (block - 1) * blockSize;
+        const std::size_t blockStart = headerEnd + (block - 1) * blockSize;
+        if (blockStart + 6 > d.size()) damaged(dataPath, "Blockverweis außerhalb der Datei");
+        const char* b = d.data() + blockStart;
         auto addDataSize = static_cast<std::int16_t>(le16(b + 4));
         long count = addDataSize < 0 ? 0 : addDataSize / h.recordSize + 1;
         if (static_cast<std::size_t>(count) > perBlock) damaged(dataPath, "Block mit zu vielen Datensätzen");
+        if (blockStart + 6 + static_cast<std::size_t>(count) * static_cast<std::size_t>(h.recordSize) > d.size())
+            damaged(dataPath, "Blockverweis außerhalb der Datei");
         for (long i = 0; i < count; ++i) {
             std::uint32_t r = image->newRow();
             std::memcpy(image->row(r), b + 6 + static_cast<std::size_t>(i) * static_cast<std::size_t>(h.recordSize),

@@ -21,17 +21,21 @@ namespace kimport::paradox {
 
 using namespace kimport::bytes;
 
+static bool isSecondaryIndex(const std::string& ext) {
+    return ext.size() == 4 && (ext[1] == 'X' || ext[1] == 'Y') &&
+           ((std::isdigit(static_cast<unsigned char>(ext[2])) && std::isdigit(static_cast<unsigned char>(ext[3]))) ||
+            (ext[2] == 'G' && std::isxdigit(static_cast<unsigned char>(ext[3]))));
+}
+
 void checkWritable(const TableImage& image, FileSystem& fs) {
-    // Secondary indexes (.Xnn/.Ynn, .XGn/.YGn) would be left disagreeing with the data.
+    // Secondary indexes (.Xnn/.Ynn, .XGn/.YGn) would be left disagreeing with the data;
+    // a table made anew removes the old one's.
     std::string base = baseNameOf(image.dataPath);
     for (const DirEntry& e : fs.list(directoryOf(image.dataPath))) {
+        if (image.newStructure) break;
         if (e.isDirectory || !equalsIgnoreCase(baseNameOf(e.name), base)) continue;
         std::string ext = asciiUpper(extensionOf(e.name));
-        bool secondary = ext.size() == 4 && (ext[1] == 'X' || ext[1] == 'Y') &&
-                         ((std::isdigit(static_cast<unsigned char>(ext[2])) &&
-                           std::isdigit(static_cast<unsigned char>(ext[3]))) ||
-                          (ext[2] == 'G' && std::isxdigit(static_cast<unsigned char>(ext[3]))));
-        if (secondary)
+        if (isSecondaryIndex(ext))
             throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " hat die Sekundärindexdatei " + e.name +
                              ", die beim Schreiben nicht nachgeführt werden kann. Bitte den Sekundärindex in "
                              "Paradox entfernen und nach dem Import neu anlegen.");
@@ -54,22 +58,71 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
     }
 }
 
+namespace {
+
+// Block sizes a table may have, in KB; 16 and 32 are level-7 sizes.
+constexpr int kBlockSizesKb[] = {1, 2, 3, 4, 16, 32};
+constexpr std::size_t kMaxBlocks = 0xFFFF;
+
+std::size_t recordsPerBlock(int kb, std::size_t recordSize) {
+    return (static_cast<std::size_t>(kb) * 1024 - 6) / recordSize;
+}
+
+bool fits(int kb, std::size_t recordSize, std::size_t records) {
+    std::size_t perBlock = recordsPerBlock(kb, recordSize);
+    return perBlock >= 1 && (records + perBlock - 1) / perBlock <= kMaxBlocks;
+}
+
+// Keeps the table's block size while its records fit into 65535 blocks, else takes the smallest
+// larger one that holds them; a table that grows past 4 KB blocks becomes a level-7 table.
+void chooseBlockSize(TableImage& image, std::size_t records) {
+    const auto recordSize = static_cast<std::size_t>(image.recordLength);
+    int kb = image.paradoxBlockSizeKb != 0 ? image.paradoxBlockSizeKb : (recordSize * 3 + 6 > 2048 ? 4 : 2);
+    if (!fits(kb, recordSize, records)) {
+        int chosen = 0;
+        for (int size : kBlockSizesKb)
+            if (size > kb && fits(size, recordSize, records)) {
+                chosen = size;
+                break;
+            }
+        if (chosen == 0)
+            throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " wird zu groß für eine Paradox-Tabelle: " +
+                             std::to_string(records) + " Datensätze passen nicht in 65535 Blöcke zu 32 KB.");
+        kb = chosen;
+    }
+    if (kb > 4 && image.version < kLevel7) {
+        image.version = kLevel7;
+        image.originalHeader = newHeader(image.fields, image.keyFieldCount, kLevel7, image.codePage,
+                                         image.paradoxSortOrder, fileNameOf(image.dataPath));
+    }
+    image.paradoxBlockSizeKb = kb;
+}
+
+// A table made anew drops the old table's files that describe the old structure.
+void removeStaleCompanions(const TableImage& image, bool hasBlobs, FileSetWriter& writer, FileSystem& fs) {
+    std::string base = baseNameOf(image.dataPath);
+    std::string dir = directoryOf(image.dataPath);
+    for (const DirEntry& e : fs.list(dir.empty() ? "." : dir)) {
+        if (e.isDirectory || !equalsIgnoreCase(baseNameOf(e.name), base)) continue;
+        std::string ext = asciiUpper(extensionOf(e.name));
+        if (ext == ".VAL" || isSecondaryIndex(ext) || (ext == ".MB" && !hasBlobs)) writer.removeAtCommit(dir + e.name);
+    }
+}
+
+}  // namespace
+
+std::uint64_t maxRecords(const TableImage& image) {
+    return kMaxBlocks * recordsPerBlock(32, static_cast<std::size_t>(image.recordLength));
+}
+
 void writeTable(TableImage& image, FileSystem& fs) {
     checkWritable(image, fs);
     const std::size_t recordSize = static_cast<std::size_t>(image.recordLength);
-    if (image.paradoxBlockSizeKb == 0) image.paradoxBlockSizeKb = recordSize * 3 + 6 > 2048 ? 4 : 2;
-    std::size_t blockSize = static_cast<std::size_t>(image.paradoxBlockSizeKb) * 1024;
-    while ((blockSize - 6) / recordSize < 1) {
-        if (image.paradoxBlockSizeKb >= 32) throw TableError("Die Datensätze sind zu lang für eine Paradox-Tabelle.");
-        image.paradoxBlockSizeKb *= 2;
-        blockSize *= 2;
-    }
-    const std::size_t perBlock = (blockSize - 6) / recordSize;
     const std::size_t records = image.order.size();
+    chooseBlockSize(image, records);
+    const std::size_t blockSize = static_cast<std::size_t>(image.paradoxBlockSizeKb) * 1024;
+    const std::size_t perBlock = (blockSize - 6) / recordSize;
     const std::size_t blocks = (records + perBlock - 1) / perBlock;
-    if (blocks > 0xFFFF)
-        throw TableError("Die Tabelle " + fileNameOf(image.dataPath) +
-                         " wird zu groß für eine Paradox-Tabelle (mehr als 65535 Blöcke).");
 
     std::int64_t maxAuto = image.lastAutoInc;
     std::vector<const FieldDef*> blobFields;
@@ -152,6 +205,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
     } else if (fs.exists(pxPath)) {
         writer.removeAtCommit(pxPath);
     }
+    if (image.newStructure) removeStaleCompanions(image, !blobFields.empty(), writer, fs);
     writer.commit();
     image.originalHeader = std::move(header);
 }

@@ -30,8 +30,7 @@ std::map<std::string, std::string> snapshot(const std::string& dir) {
 }
 
 void put(TableImage& t, std::uint32_t row, const std::string& name, const Value& v) {
-    std::size_t unmappable = 0;
-    dbaseCodec().write(t, field(t, name), t.row(row), v, unmappable);
+    dbaseCodec().write(t, field(t, name), t.row(row), v);
 }
 
 std::string expectRefusal(const std::function<void()>& f) {
