@@ -2,10 +2,15 @@
 #include "app/RunCommand.h"
 #include "common/FileSets.h"
 #include "tablestore/Dump.h"
+#include "common/CodePage.h"
+#include "common/Text.h"
 #include "tablestore/Table.h"
+#include "tablestore/TableCopy.h"
 #include "tablestore/TableFiles.h"
 
+#include <cstdlib>
 #include <filesystem>
+#include <optional>
 #include <iostream>
 #include <string>
 #include <vector>
@@ -20,7 +25,12 @@ const char* const kHelp =
     "Befehle:\n"
     "  schema DATEI         Felder der Tabelle: Name, Typcode, Größe, X für Schlüsselfelder\n"
     "  dump DATEI           Inhalt der Tabelle als CSV (UTF-8)\n"
-    "  copy QUELLE ZIEL     neue Tabelle ZIEL (.DB oder .DBF) mit Feldern und Daten von QUELLE\n"
+    "  copy QUELLE ZIEL [--format F]\n"
+    "                       neue Tabelle ZIEL (.DB oder .DBF) mit Feldern und Daten von QUELLE; sie ersetzt\n"
+    "                       eine Tabelle ZIEL erst, wenn sie vollständig ist. Jeder Wert kommt genau an,\n"
+    "                       sonst wird nichts kopiert. F: paradox4, paradox5, paradox7, dbase3, dbase4,\n"
+    "                       foxpro, vfp (ohne --format: die Version der Quelle bzw. dBase IV oder Paradox 4)\n"
+    "  schema, dump, copy: [--codepage N] Codeseite einer Quelle, deren Kopf keine nennt\n"
     "  run --source QUELLE --target ZIEL [--mode 1..5] [--start-value WERT] [--empty-target]\n"
     "                       Import mit automatischer Zuordnung (gleiche Feldnamen, Schlüsselfelder);\n"
     "                       Modi: 1 anhängen, 2 vorhandene ignorieren, 3 vorhandene umbenennen,\n"
@@ -45,9 +55,47 @@ int usage(const std::string& message) {
     return 2;
 }
 
-int schema(const std::string& file) {
+// A table's own options: --codepage N for a table that names no code page.
+struct TableOptions {
+    std::vector<std::string> files;
+    int codePage = 0;
+    std::string format;
+};
+
+std::optional<TableOptions> parseTableOptions(const std::vector<std::string>& args, bool withFormat,
+                                              std::string& error) {
+    TableOptions o;
+    for (std::size_t i = 1; i < args.size(); ++i) {
+        const std::string& a = args[i];
+        if (a == "--codepage" || (withFormat && a == "--format")) {
+            if (i + 1 >= args.size()) {
+                error = a + " erwartet einen Wert";
+                return std::nullopt;
+            }
+            const std::string& value = args[++i];
+            if (a == "--format") {
+                o.format = value;
+                continue;
+            }
+            o.codePage = std::atoi(value.c_str());
+            if (o.codePage <= 0 || !isSupportedCodePage(o.codePage)) {
+                error = "unbekannte Codeseite \"" + value + "\"";
+                return std::nullopt;
+            }
+        } else if (startsWith(a, "--")) {
+            error = "unbekannte Option \"" + a + "\"";
+            return std::nullopt;
+        } else {
+            o.files.push_back(a);
+        }
+    }
+    return o;
+}
+
+int schema(const TableOptions& o) {
     Table t;
-    t.setPath(file);
+    t.setPath(o.files[0]);
+    t.CodePageIfNone = o.codePage;
     t.OpenTable();
     for (int i = 0; i < t.FieldCount(); ++i) {
         const FieldDef& f = t.FieldDefAt(i);
@@ -57,44 +105,33 @@ int schema(const std::string& file) {
     return 0;
 }
 
-int dump(const std::string& file) {
+int dump(const TableOptions& o) {
     Table t;
-    t.setPath(file);
+    t.setPath(o.files[0]);
+    t.CodePageIfNone = o.codePage;
     t.OpenTable();
     dumpTable(t.image(), std::cout);
     std::cout.flush();
     if (std::size_t n = t.image().unreadableValues)
         std::cerr << "kimport: Warnung: " << n << (n == 1 ? " Wert konnte" : " Werte konnten")
                   << " nicht gelesen werden und " << (n == 1 ? "ist" : "sind") << " leer ausgegeben.\n";
+    if (std::uint32_t n = t.image().missingRecords)
+        std::cerr << "kimport: Warnung: die Datei ist zu kurz; " << n
+                  << (n == 1 ? " Datensatz fehlt" : " Datensätze fehlen") << " am Ende.\n";
     return std::cout ? 0 : 1;
 }
 
-int copy(const std::string& sourcePath, const std::string& destPath) {
-    Table source;
-    source.setPath(sourcePath);
-    source.OpenTable();
-    std::vector<FieldSpec> specs;
-    for (int i = 0; i < source.FieldCount(); ++i) {
-        const FieldDef& f = source.FieldDefAt(i);
-        FieldSpec s;
-        s.name = f.name;
-        s.type = f.type;
-        s.size = f.size;
-        s.required = f.required;
-        s.decimals = f.decimals;
-        if (source.format() == TableFormat::DBase && (f.letter == 'N' || f.letter == 'F')) s.size = f.length;
-        if (f.type == FieldType::Unknown) s.type = FieldType::Bytes, s.size = f.length;
-        specs.push_back(s);
+int copy(const TableOptions& o) {
+    CopyOptions options;
+    options.sourceCodePage = o.codePage;
+    if (!o.format.empty()) {
+        auto variant = parseTargetVariant(o.format);
+        if (!variant) return usage("unbekanntes Format \"" + o.format + "\"");
+        options.variant = *variant;
     }
-    bool keyed = source.format() == TableFormat::Paradox && isParadoxPath(destPath);
-    MakeTable(directoryOf(destPath).empty() ? "." : directoryOf(destPath), fileNameOf(destPath), specs,
-              keyed ? source.KeyFieldCount() : 0);
-    Table dest;
-    dest.setPath(destPath);
-    dest.Exclusive = true;
-    dest.OpenTable();
-    CopyRecords(source, dest);
-    dest.CloseTable();
+    std::uint64_t n = copyTable(o.files[0], o.files[1], options);
+    std::cerr << "kimport: " << n << (n == 1 ? " Datensatz" : " Datensätze") << " nach " << o.files[1]
+              << " kopiert.\n";
     return 0;
 }
 
@@ -113,15 +150,18 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
-        if (command == "schema" || command == "dump") {
-            if (args.size() != 2) return usage(command + " erwartet genau eine Datei");
-            return command == "schema" ? schema(args[1]) : dump(args[1]);
+        if (command == "schema" || command == "dump" || command == "copy") {
+            std::string error;
+            auto options = parseTableOptions(args, command == "copy", error);
+            if (!options) return usage(error);
+            if (command == "copy") {
+                if (options->files.size() != 2) return usage("copy erwartet QUELLE und ZIEL");
+                return copy(*options);
+            }
+            if (options->files.size() != 1) return usage(command + " erwartet genau eine Datei");
+            return command == "schema" ? schema(*options) : dump(*options);
         }
         if (command == "run") return runImportCommand(args, programDirectory(argv[0]));
-        if (command == "copy") {
-            if (args.size() != 3) return usage("copy erwartet QUELLE und ZIEL");
-            return copy(args[1], args[2]);
-        }
     } catch (const std::exception& e) {
         std::cerr << "kimport: " << e.what() << "\n";
         return 1;

@@ -32,7 +32,9 @@ struct FieldSpec {
     FieldType type = FieldType::String;
     int size = 0;            // text length; BCD decimals; blob leader (Paradox); dBase N width
     bool required = false;
-    int decimals = 0;        // dBase N/F decimals
+    int decimals = -1;       // dBase N/F decimals; -1: none given (the type's usual ones)
+    // dBase only: when set, the field is exactly this letter with `size` bytes and `decimals`.
+    char dbaseLetter = 0;
 };
 
 }  // namespace kimport

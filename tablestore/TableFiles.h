@@ -34,7 +34,9 @@ namespace dbase {
 std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone = 0);
 void checkWritable(const TableImage& image, FileSystem& fs);
 void writeTable(TableImage& image, FileSystem& fs);
-std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& fields);
+// version: 0 or 0x8B dBase IV, 0x83 dBase III, 0xF5 FoxPro 2, 0x30 Visual FoxPro (the memo mark is set as needed).
+std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& fields,
+                                     int version = 0);
 // The most records a .DBF of this record length can hold (a 32-bit count and file size).
 std::uint64_t maxRecords(const TableImage& image);
 }  // namespace dbase

@@ -14,6 +14,13 @@ std::uint32_t TableImage::newRow() {
                 f.letter == 'M' || f.letter == 'G' || f.letter == 'P' || f.letter == 'W' || f.letter == '+' ||
                 f.letter == '@' || f.letter == 'O')
                 std::fill_n(row(rowCount) + f.offset, f.length, '\0');
+        // A nullable field of a blank record holds no value (for binary numbers 0 would be one).
+        const FieldDef* flags = nullptr;
+        for (const FieldDef& f : fields)
+            if (f.letter == '0') flags = &f;
+        for (const FieldDef& f : fields)
+            if (flags && f.nullBit >= 0 && f.nullBit < 8 * flags->length)
+                row(rowCount)[flags->offset + f.nullBit / 8] |= static_cast<char>(1 << (f.nullBit % 8));
     }
     return rowCount++;
 }

@@ -1,13 +1,15 @@
-// A new, empty dBase IV table from the program's field descriptions.
+// A new, empty dBase or FoxPro table from the program's field descriptions.
 //
-// Field types have no exact dBase IV counterpart except text, logical, date
-// and memo, so the others become:
+// A field with an explicit dBase letter is made exactly so. Otherwise the
+// types without a dBase counterpart become (dBase III/IV and FoxPro 2):
 //   SmallInt, Word -> N 6,0     Integer, AutoInc -> N 11,0 (room for the sign)
 //   Float          -> N 20 with the given decimals, 4 when none are given
 //   Currency       -> N 20 with the given decimals, 2 when none are given
 //   BCD            -> N 20 with the given decimals, else its size (its decimals)
-//   Time           -> C 8  ("HH:MM:SS")   DateTime -> C 19 ("YYYY-MM-DDTHH:MM:SS")
-//   Memo, FmtMemo  -> M (text)  blobs, graphics, OLE, Bytes, VarBytes -> M holding the raw bytes
+//   Time           -> C 12 ("HH:MM:SS.mmm")   DateTime -> C 23 ("YYYY-MM-DDTHH:MM:SS.mmm")
+//   Memo, FmtMemo  -> M (text)  blobs, graphics, OLE, Bytes, VarBytes -> P (FoxPro), M in dBase
+// Visual FoxPro has its own: SmallInt, Integer, AutoInc -> I, Float -> B,
+// Currency -> Y, DateTime -> T.
 // Float and Currency take a width from size (1..20) when one is given.
 // Text is Windows-1252 with language driver 0x57, the ANSI driver of dBase and
 // the BDE that dBase-aware readers map to 1252.
@@ -15,6 +17,7 @@
 #include "tablestore/TableError.h"
 #include "tablestore/TableFiles.h"
 #include "tablestore/dbase/DbfFormat.h"
+#include "tablestore/dbase/DbfHeader.h"
 #include "tablestore/dbase/DbfLanguageDrivers.h"
 #include "tablestore/dbase/DbfPaths.h"
 
@@ -30,6 +33,7 @@ constexpr int kMaxCharacterLength = 254;
 constexpr int kMaxNumberWidth = 20;
 constexpr std::size_t kMaxFields = 255;
 constexpr int kMaxRecordLength = 4000;
+constexpr int kMaxVisualFoxProRecordLength = 65500;
 
 // dBase names: A-Z, 0-9 and _, starting with a letter, at most 10 characters.
 std::string dbaseName(const std::string& name) {
@@ -84,7 +88,47 @@ int numberWidth(const FieldSpec& s) {
     return s.size >= 1 && s.size <= kMaxNumberWidth ? s.size : kMaxNumberWidth;
 }
 
-Physical physicalFor(const FieldSpec& s, const std::string& table) {
+Physical visualFoxProPhysical(const FieldSpec& s) {
+    switch (s.type) {
+        case FieldType::SmallInt:
+        case FieldType::Word:
+        case FieldType::Integer:
+        case FieldType::AutoInc:
+            return {'I', 4, 0, FieldType::Integer};
+        case FieldType::Float:
+            return {'B', 8, 0, FieldType::Float};
+        case FieldType::Currency:
+            return {'Y', 8, 4, FieldType::Currency};
+        case FieldType::DateTime:
+            return {'T', 8, 0, FieldType::DateTime};
+        case FieldType::Memo:
+        case FieldType::FmtMemo:
+            return {'M', 4, 0, FieldType::Memo};
+        default:
+            return {0, 0, 0, FieldType::Unknown};
+    }
+}
+
+Physical explicitPhysical(const FieldSpec& s, int version, const std::string& table) {
+    FieldDef probe;
+    probe.letter = s.dbaseLetter;
+    probe.length = s.size;
+    assignLogicalType(probe, version);
+    if (probe.type == FieldType::Unknown || s.size < 1 || s.size > 255 || (s.dbaseLetter != 'C' && s.size > 20 &&
+                                                                           !isMemoField(probe)))
+        throw TableError("Das Feld " + s.name + " der Tabelle " + table + " hat einen Typ (" +
+                         std::string(1, s.dbaseLetter) + " " + std::to_string(s.size) +
+                         "), den diese dBase-Version nicht kennt.");
+    return {s.dbaseLetter, s.size, std::max(0, s.decimals), probe.type};
+}
+
+Physical physicalFor(const FieldSpec& s, int version, const std::string& table) {
+    if (s.dbaseLetter != 0) return explicitPhysical(s, version, table);
+    if (isVisualFoxPro(version)) {
+        Physical p = visualFoxProPhysical(s);
+        if (p.letter != 0) return p;
+    }
+    const bool foxPro = isFoxPro(version);
     switch (s.type) {
         case FieldType::String:
             if (s.size < 1 || s.size > kMaxCharacterLength)
@@ -98,19 +142,19 @@ Physical physicalFor(const FieldSpec& s, const std::string& table) {
         case FieldType::AutoInc:
             return {'N', 11, 0, FieldType::Float};
         case FieldType::Float:
-            return {'N', numberWidth(s), s.decimals > 0 ? s.decimals : 4, FieldType::Float};
+            return {'N', numberWidth(s), s.decimals >= 0 ? s.decimals : 4, FieldType::Float};
         case FieldType::Currency:
-            return {'N', numberWidth(s), s.decimals > 0 ? s.decimals : 2, FieldType::Float};
+            return {'N', numberWidth(s), s.decimals >= 0 ? s.decimals : 2, FieldType::Float};
         case FieldType::BCD:
-            return {'N', kMaxNumberWidth, s.decimals > 0 ? s.decimals : s.size, FieldType::Float};
+            return {'N', kMaxNumberWidth, s.decimals >= 0 ? s.decimals : s.size, FieldType::Float};
         case FieldType::Boolean:
             return {'L', 1, 0, FieldType::Boolean};
         case FieldType::Date:
             return {'D', 8, 0, FieldType::Date};
         case FieldType::Time:
-            return {'C', 8, 0, FieldType::String};
+            return {'C', 12, 0, FieldType::String};
         case FieldType::DateTime:
-            return {'C', 19, 0, FieldType::String};
+            return {'C', 23, 0, FieldType::String};
         case FieldType::Memo:
         case FieldType::FmtMemo:
             return {'M', 10, 0, FieldType::Memo};
@@ -122,16 +166,50 @@ Physical physicalFor(const FieldSpec& s, const std::string& table) {
         case FieldType::TypedBinary:
         case FieldType::Bytes:
         case FieldType::VarBytes:
-            return {'M', 10, 0, FieldType::Blob};
+            // FoxPro keeps binary values as pictures; dBase only has text memos.
+            return foxPro ? Physical{'P', isVisualFoxPro(version) ? 4 : 10, 0, FieldType::Blob}
+                          : Physical{'M', 10, 0, FieldType::Blob};
         default:
             throw TableError("Das Feld " + s.name + " der Tabelle " + table +
                              " hat einen Typ, den eine dBase-Tabelle nicht aufnehmen kann.");
     }
 }
 
+// Visual FoxPro binary numbers have no empty form: a field that may stay empty gets a null bit in the
+// hidden _NullFlags field. Returns the bytes added to the record.
+int addNullFlags(std::vector<FieldDef>& fields, int offset) {
+    int bit = 0;
+    for (FieldDef& f : fields)
+        if (!f.required && (f.letter == 'I' || f.letter == 'B' || f.letter == 'Y')) {
+            f.flags |= 0x02;
+            f.nullBit = bit++;
+        }
+    if (bit == 0) return 0;
+    FieldDef flags;
+    flags.name = "_NullFlags";
+    flags.letter = '0';
+    flags.physicalType = '0';
+    flags.offset = offset;
+    flags.length = (bit + 7) / 8;
+    flags.flags = 0x05;  // system field, binary
+    flags.hidden = true;
+    fields.push_back(flags);
+    return flags.length;
+}
+
+// The version byte of a variant, with the memo mark where the variant has one.
+int withMemoMark(int version, bool memo) {
+    switch (version) {
+        case 0x30: case 0x31: case 0x32: return version;
+        case 0xF5: return memo ? 0xF5 : 0x03;
+        case 0x83: return memo ? 0x83 : 0x03;  // dBase III
+        default: return memo ? 0x8B : 0x03;    // dBase IV
+    }
+}
+
 }  // namespace
 
-std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& described) {
+std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& described, int version) {
     const std::string table = shownName(dataPath);
     if (described.empty()) throw TableError("Die Tabelle " + table + " braucht mindestens ein Feld.");
     if (described.size() > kMaxFields)
@@ -141,19 +219,22 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     image->format = TableFormat::DBase;
     image->dataPath = dataPath;
     image->codePage = 1252;
-    image->dbfLanguageDriver = languageDriverForCodePage(1252);
+    image->dbfLanguageDriver = isFoxPro(version) ? 0x03 : languageDriverForCodePage(1252);
+    const bool vfp = isVisualFoxPro(version);
 
     std::set<std::string> taken;
     int offset = 1;
     bool memo = false;
     for (const FieldSpec& s : described) {
-        Physical p = physicalFor(s, table);
+        Physical p = physicalFor(s, version, table);
         // dBase keeps two places for sign and point: at most width - 2 decimals, and at most 18.
-        if (p.letter == 'N') p.decimals = std::clamp(p.decimals, 0, std::min(18, p.length - 2));
+        if (p.letter == 'N' && s.dbaseLetter == 0) p.decimals = std::clamp(p.decimals, 0, std::min(18, p.length - 2));
+        if (vfp && p.letter == 'M') p.length = 4;  // Visual FoxPro memo pointers are binary
         FieldDef f;
         f.name = uniqueName(dbaseName(s.name), taken);
         f.type = p.type;
         f.size = p.letter == 'C' ? p.length : 0;
+        if (p.letter == 'Y') f.type = FieldType::Currency;
         f.required = s.required;
         f.letter = p.letter;
         f.physicalType = static_cast<unsigned char>(p.letter);
@@ -164,11 +245,13 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
         memo = memo || p.letter == 'M';
         image->fields.push_back(f);
     }
-    if (offset > kMaxRecordLength)
+    if (vfp) offset += addNullFlags(image->fields, offset);
+    const int maxLength = vfp ? kMaxVisualFoxProRecordLength : kMaxRecordLength;
+    if (offset > maxLength)
         throw TableError("Die Datensätze der Tabelle " + table + " wären " + std::to_string(offset) +
-                         " Bytes lang; dBase erlaubt höchstens " + std::to_string(kMaxRecordLength) + ".");
+                         " Bytes lang; diese dBase-Version erlaubt höchstens " + std::to_string(maxLength) + ".");
     image->recordLength = offset;
-    image->version = memo ? 0x8B : 0x03;
+    image->version = withMemoMark(version, memo);
     image->hasMemoFile = memo;
     return image;
 }
