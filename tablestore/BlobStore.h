@@ -3,6 +3,7 @@
 // the table's code page (memos) or as raw bytes (blobs).
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <string>
@@ -13,18 +14,31 @@ namespace kimport {
 class BlobStore {
 public:
     // Adds a value and returns its handle (never 0; an empty value gives 0).
-    std::uint32_t add(std::string bytes) {
+    // origin: where the value lies in the memo file it was read from (0 for a new value).
+    std::uint32_t add(std::string bytes, std::uint64_t origin = 0) {
         if (bytes.empty()) return 0;
         values_.push_back(std::move(bytes));
+        origins_.push_back(origin);
         return static_cast<std::uint32_t>(values_.size());
     }
+    std::uint64_t origin(std::uint32_t handle) const {
+        return handle == 0 || handle > origins_.size() ? 0 : origins_[handle - 1];
+    }
+    void setOrigin(std::uint32_t handle, std::uint64_t origin) {
+        if (handle != 0 && handle <= origins_.size()) origins_[handle - 1] = origin;
+    }
+    // Values count as new from now on (the memo file is written afresh).
+    void forgetOrigins() { std::fill(origins_.begin(), origins_.end(), 0); }
     // The value of a handle; empty for 0 or an unknown handle.
     const std::string& get(std::uint32_t handle) const {
         static const std::string empty;
         return handle == 0 || handle > values_.size() ? empty : values_[handle - 1];
     }
     std::size_t count() const { return values_.size(); }
-    void clear() { values_.clear(); }
+    void clear() {
+        values_.clear();
+        origins_.clear();
+    }
 
     static std::uint32_t handleAt(const char* field) {
         std::uint32_t h;
@@ -35,6 +49,7 @@ public:
 
 private:
     std::vector<std::string> values_;
+    std::vector<std::uint64_t> origins_;
 };
 
 }  // namespace kimport

@@ -666,10 +666,11 @@ void Table::ClearTable() {
 void Table::PackTable() {
     requireActive();
     CancelRecord();
-    if (image_->deletedRows.empty()) return;
+    if (image_->format != TableFormat::DBase) return;
     prepareWrite();
     image_->deletedRows.clear();
     image_->compact();
+    image_->blobs.forgetOrigins();  // the memo file is written afresh, without the values no record uses
     ++orderVersion_;
     dirty_ = true;
     MoveFirst();

@@ -8,6 +8,7 @@
 #include "tablestore/Table.h"
 #include "tablestore/TableFiles.h"
 #include "tablestore/dbase/DbfFormat.h"
+#include "tablestore/dbase/DbfLanguageDrivers.h"
 #include "tablestore/paradox/ParadoxFormat.h"
 #include "tablestore/paradox/ParadoxHeader.h"
 
@@ -241,8 +242,9 @@ std::unique_ptr<TableImage> paradoxLayout(const TableImage& source, const std::s
         if (!f.hidden) specs.push_back(paradoxFieldFor(source, f));
     int keys = source.format == TableFormat::Paradox ? source.keyFieldCount : 0;
     image = paradox::newTable(destPath, specs, keys);
-    if (variant == TargetVariant::Usual || paradoxLevelOf(variant) == image->version) return image;
-    int wanted = paradoxLevelOf(variant);
+    // Text keeps the source's code page, so that every character it has fits.
+    image->codePage = source.codePage;
+    int wanted = variant == TargetVariant::Usual ? image->version : paradoxLevelOf(variant);
     if (wanted < image->version) {
         for (const FieldDef& f : image->fields)
             if (paradox::typeInfo(f.physicalType).minLevel > wanted)
@@ -266,7 +268,13 @@ std::unique_ptr<TableImage> dbaseLayout(const TableImage& source, const std::str
     std::vector<FieldSpec> specs;
     for (std::size_t i = 0; i < source.fields.size(); ++i)
         if (!source.fields[i].hidden) specs.push_back(dbaseFieldFor(source, source.fields[i], facts[i], version));
-    return dbase::newTable(destPath, specs, version);
+    auto image = dbase::newTable(destPath, specs, version);
+    // Text keeps the source's code page where a language driver names it.
+    if (int driver = dbase::languageDriverForCodePage(source.codePage); driver != 0 && !dbase::isFoxPro(version)) {
+        image->codePage = source.codePage;
+        image->dbfLanguageDriver = driver;
+    }
+    return image;
 }
 
 // Two values are the same when they show the same: numbers by their decimal value, text without the

@@ -34,6 +34,8 @@ struct TableImage {
     // A table made anew (CreateTable): its save also removes the old table's files that no longer belong.
     bool newStructure = false;
     int memoBlockSize = 0;         // dBase/FoxPro memo file block size as read (0 = the variant's usual)
+    std::string memoPath;          // the memo file read, and its identity then: a save appends to it
+    std::string memoIdentity;
 
     BlobStore blobs;
     std::int64_t lastAutoInc = 0;  // last value handed to an auto-increment field

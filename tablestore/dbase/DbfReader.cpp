@@ -61,6 +61,8 @@ void loadMemos(TableImage& image, const std::vector<const FieldDef*>& memoFields
     if (memoPath.empty())
         throw TableError("Die Memodatei " + shownName(memoPathFor(image.dataPath, style)) + " zur Tabelle " +
                          shownName(image.dataPath) + " fehlt; ohne sie können die Memofelder nicht gelesen werden.");
+    image.memoIdentity = fs.identity(memoPath);
+    image.memoPath = memoPath;
     MemoFileReader memo(fs.readAll(memoPath), style);
     image.hasMemoFile = true;
     image.memoBlockSize = static_cast<int>(memo.blockSize());
@@ -85,7 +87,7 @@ void loadMemos(TableImage& image, const std::vector<const FieldDef*>& memoFields
                     std::optional<std::string_view> value = memo.valueAt(*block, budget, exhausted);
                     if (value) {
                         budget -= value->size();
-                        handle = image.blobs.add(std::string(*value));
+                        handle = image.blobs.add(std::string(*value), *block);
                     }
                     handleOfBlock.emplace(*block, handle);
                 }

@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <unordered_map>
 
 namespace kimport::dbase {
 
@@ -184,6 +185,20 @@ void removeStaleCompanions(const TableImage& image, MemoStyle kept, FileSetWrite
     }
 }
 
+// The old memo file's values, byte for byte, behind the new header.
+void copyOldValues(FileSystem& fs, const std::string& path, std::uint64_t from, std::uint64_t to,
+                   BufferedOutput& out) {
+    auto file = fs.openRead(path);
+    file->seek(from);
+    std::vector<char> buffer(1 << 20);
+    for (std::uint64_t left = to > from ? to - from : 0; left > 0;) {
+        std::size_t n = file->read(buffer.data(), static_cast<std::size_t>(std::min<std::uint64_t>(left, buffer.size())));
+        if (n == 0) throw IoError("Die Memodatei " + path + " ist kürzer geworden.");
+        out.write(buffer.data(), n);
+        left -= n;
+    }
+}
+
 }  // namespace
 
 void checkWritable(const TableImage& image, FileSystem& fs) {
@@ -235,14 +250,29 @@ void writeTable(TableImage& image, FileSystem& fs) {
     const MemoStyle style = memoFields.empty() ? MemoStyle::None : writingStyle(image, fs);
     MemoFileWriter memo(style, asciiUpper(baseNameOf(image.dataPath)), static_cast<std::uint32_t>(image.memoBlockSize));
 
+    // The memo file only grows: the values read from it keep their blocks, new ones are appended after
+    // them. An old data file read meanwhile then still finds its values in the new memo file.
+    const std::string oldMemo = style == MemoStyle::None ? std::string() : existingMemoPath(image.dataPath, style, fs);
+    const bool append = style != MemoStyle::None && !image.newStructure && !oldMemo.empty() &&
+                        oldMemo == image.memoPath && fs.identity(oldMemo) == image.memoIdentity &&
+                        memo.blockSize() == static_cast<std::uint32_t>(image.memoBlockSize);
+    std::uint64_t oldSize = 0, nextFree = memo.firstBlock();
+    if (append) {
+        oldSize = fs.openRead(oldMemo)->size();
+        nextFree = std::max(nextFree, (oldSize + memo.blockSize() - 1) / memo.blockSize());
+    }
+    const std::uint64_t firstNew = nextFree;
     // Block numbers are handed out in writing order; knowing the total first lets both files stream.
-    std::uint64_t nextFree = memo.firstBlock();
+    std::unordered_map<std::uint32_t, std::uint64_t> placed;
     for (std::uint32_t r : rows)
         for (const FieldDef* f : memoFields) {
-            const std::string& value = image.blobs.get(BlobStore::handleAt(image.row(r) + f->offset));
+            std::uint32_t handle = BlobStore::handleAt(image.row(r) + f->offset);
+            const std::string& value = image.blobs.get(handle);
+            if (value.empty() || (append && image.blobs.origin(handle) != 0) || placed.count(handle)) continue;
             if (value.size() > UINT32_MAX - 16)
                 throw TableError("Ein Memowert der Tabelle " + shownName(image.dataPath) + " ist zu groß.");
-            if (!value.empty()) nextFree += memo.blocksFor(value.size());
+            placed.emplace(handle, nextFree);
+            nextFree += memo.blocksFor(value.size());
         }
     if (nextFree > UINT32_MAX)
         throw TableError("Die Memodatei der Tabelle " + shownName(image.dataPath) + " würde zu groß.");
@@ -254,28 +284,36 @@ void writeTable(TableImage& image, FileSystem& fs) {
     data.write(header);
 
     std::unique_ptr<BufferedOutput> memoOut;
+    std::string memoPath;
     if (style != MemoStyle::None) {
-        std::string memoPath = existingMemoPath(image.dataPath, style, fs);
-        if (memoPath.empty()) memoPath = memoPathFor(image.dataPath, style);
+        memoPath = oldMemo.empty() ? memoPathFor(image.dataPath, style) : oldMemo;
         memoOut = std::make_unique<BufferedOutput>(files.create(memoPath));
-        memoOut->write(memo.header(nextFree));
+        std::string head = memo.header(nextFree);
+        memoOut->write(head);
+        if (append) copyOldValues(fs, oldMemo, head.size(), oldSize, *memoOut);
+        memoOut->fill('\0', static_cast<std::size_t>(firstNew * memo.blockSize() - memoOut->position()));
     }
 
-    std::uint64_t block = memo.firstBlock();
+    std::uint64_t written = firstNew;
     std::vector<char> record(static_cast<std::size_t>(image.recordLength));
     for (std::size_t i = 0; i < rows.size(); ++i) {
         std::copy_n(image.row(rows[i]), image.recordLength, record.data());
         record[0] = isDeleted[rows[i]] ? '*' : ' ';
         for (const FieldDef* f : memoFields) {
             char* field = record.data() + f->offset;
-            const std::string& value = image.blobs.get(BlobStore::handleAt(field));
+            std::uint32_t handle = BlobStore::handleAt(field);
+            const std::string& value = image.blobs.get(handle);
             if (value.empty()) {
                 putMemoPointer(image, *f, field, 0);
                 continue;
             }
+            auto at = placed.find(handle);
+            std::uint64_t block = at == placed.end() ? image.blobs.origin(handle) : at->second;
             putMemoPointer(image, *f, field, block);
-            memo.writeValue(*memoOut, value, fptBlockType(*f));
-            block += memo.blocksFor(value.size());
+            if (block == written) {
+                memo.writeValue(*memoOut, value, fptBlockType(*f));
+                written += memo.blocksFor(value.size());
+            }
         }
         data.write(record.data(), record.size());
     }
@@ -285,6 +323,10 @@ void writeTable(TableImage& image, FileSystem& fs) {
     if (image.newStructure) removeStaleCompanions(image, style, files, fs);
     files.commit();
 
+    for (const auto& [handle, block] : placed) image.blobs.setOrigin(handle, block);
+    image.memoPath = memoPath;
+    image.memoIdentity = memoPath.empty() ? std::string() : fs.identity(memoPath);
+    image.memoBlockSize = static_cast<int>(memo.blockSize());
     image.originalHeader.assign(header.begin(), header.end());
     image.dbfLanguageDriver = static_cast<unsigned char>(header[0x1D]);
     image.hasMemoFile = style != MemoStyle::None;

@@ -83,7 +83,7 @@ TEST(DbfNewTable, GivesEveryFieldTypeADBaseIVField) {
         {'C', 30, 0, FieldType::String}, {'N', 6, 0, FieldType::Float},     {'N', 11, 0, FieldType::Float},
         {'N', 6, 0, FieldType::Float},   {'N', 20, 4, FieldType::Float},    {'N', 20, 2, FieldType::Float},
         {'N', 20, 3, FieldType::Float},  {'L', 1, 0, FieldType::Boolean},   {'D', 8, 0, FieldType::Date},
-        {'C', 8, 0, FieldType::String},  {'C', 19, 0, FieldType::String},   {'M', 10, 0, FieldType::Memo},
+        {'C', 12, 0, FieldType::String}, {'C', 23, 0, FieldType::String},   {'M', 10, 0, FieldType::Memo},
         {'M', 10, 0, FieldType::Memo},   {'M', 10, 0, FieldType::Blob},     {'M', 10, 0, FieldType::Blob},
         {'M', 10, 0, FieldType::Blob},   {'M', 10, 0, FieldType::DBaseOle}, {'M', 10, 0, FieldType::Blob},
         {'M', 10, 0, FieldType::Blob},   {'N', 11, 0, FieldType::Float},    {'N', 12, 3, FieldType::Float},

@@ -107,18 +107,24 @@ TEST(DbfWriter, FoxProMemoFileIsBigEndianWithSmallBlocks) {
         TempDir dir;
         std::string path = copyFixture(table, dir.path());
         auto image = dbase::readTable(path, realFileSystem());
+        std::uint32_t r = image->newRow();
+        image->order.push_back(r);
+        const FieldDef* memoField = nullptr;
+        for (const FieldDef& f : image->fields)
+            if (!memoField && f.type == FieldType::Memo) memoField = &f;
+        ASSERT_NE(memoField, nullptr);
+        put(*image, r, memoField->name, Value::ofText("Ein neues Memo"));
+        const std::string oldMemo = readFile(path.substr(0, path.size() - 4) + ".fpt");
         dbase::writeTable(*image, realFileSystem());
         std::string memo = readFile(path.substr(0, path.size() - 4) + ".fpt");
         EXPECT_EQ(dbase::be32(memo.data()) * 64, memo.size());  // next free block counts from the file start
         EXPECT_EQ(memo.substr(4, 4), std::string("\x00\x00\x00\x40", 4));
-        EXPECT_EQ(dbase::be32(memo.data() + 512), 1u);  // text
-        std::string first;
-        image->order.forEach([&](std::uint32_t r) {
-            for (const FieldDef& f : image->fields)
-                if (first.empty() && f.type == FieldType::Memo)
-                    first = image->blobs.get(BlobStore::handleAt(image->row(r) + f.offset));
-        });
-        EXPECT_EQ(memo.substr(520, dbase::be32(memo.data() + 516)), first);
+        // The old values stay where they were; the new one is appended as a text block.
+        EXPECT_EQ(memo.substr(512, oldMemo.size() - 512), oldMemo.substr(512));
+        std::size_t at = (oldMemo.size() + 63) / 64 * 64;
+        EXPECT_EQ(dbase::be32(memo.data() + at), 1u);
+        EXPECT_EQ(memo.substr(at + 8, dbase::be32(memo.data() + at + 4)), "Ein neues Memo");
+        EXPECT_EQ(dumpImage(*dbase::readTable(path, realFileSystem())), dumpImage(*image));
     }
 }
 
@@ -153,7 +159,8 @@ TEST(DbfWriter, FoxProAutoIncrementNextValueFollowsTheRows) {
     EXPECT_EQ(back->lastAutoInc, 200);
     std::uint32_t last = back->order.at(back->order.size() - 1);
     EXPECT_EQ(dbaseCodec().read(*back, field(*back, "PRODUCTNAM"), back->row(last)), Value::ofText("Lakkalikööri"));
-    EXPECT_TRUE(dbaseCodec().isNull(*back, field(*back, "SUPPLIERID"), back->row(last)) == false);
+    // A nullable field the new record was not given stays empty (0 would be a value).
+    EXPECT_TRUE(dbaseCodec().isNull(*back, field(*back, "SUPPLIERID"), back->row(last)));
 }
 
 TEST(DbfWriter, RefusesTablesWhoseIndexFilesWouldGoStale) {
