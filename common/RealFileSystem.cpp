@@ -1,6 +1,8 @@
 #include "common/FileSystem.h"
 
 #include <cerrno>
+#include <cstdio>
+#include <sys/sysmacros.h>
 #include <cstdlib>
 #include <cstring>
 #include <dirent.h>
@@ -106,6 +108,32 @@ private:
     std::uint64_t byte_;
 };
 
+// Someone who locked this table's byte in an earlier lock file of the directory, deleted since, still
+// uses the table: the system's lock list shows a lock on the same device and byte but another inode.
+bool heldOnAnEarlierFile(const struct stat& current, std::uint64_t byte, bool exclusive) {
+    FILE* locks = std::fopen("/proc/locks", "r");
+    if (!locks) return false;
+    char line[512];
+    bool held = false;
+    while (!held && std::fgets(line, sizeof line, locks)) {
+        if (std::strstr(line, "->")) continue;  // a waiting request, not a lock
+        char kind[16], advisory[16], mode[16], pid[32], where[64], start[32], end[32];
+        if (std::sscanf(line, "%*s %15s %15s %15s %31s %63s %31s %31s", kind, advisory, mode, pid, where, start,
+                        end) != 7)
+            continue;
+        unsigned major = 0, minor = 0;
+        unsigned long long inode = 0;
+        if (std::sscanf(where, "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
+        if (major != major(current.st_dev) || minor != minor(current.st_dev) || inode == current.st_ino) continue;
+        if (std::strtoull(start, nullptr, 10) > byte) continue;
+        if (std::strcmp(end, "EOF") != 0 && std::strtoull(end, nullptr, 10) < byte) continue;
+        // Only our lock files lock single bytes this far out; a shared lock conflicts only with an exclusive one.
+        held = exclusive || std::strcmp(mode, "WRITE") == 0;
+    }
+    std::fclose(locks);
+    return held;
+}
+
 class RealFileSystem : public FileSystem {
 public:
     std::unique_ptr<FileHandle> openRead(const std::string& path) override {
@@ -193,8 +221,11 @@ public:
             }
             struct stat locked {}, onDisk {};
             if (::fstat(fd, &locked) == 0 && ::stat(lockFile.c_str(), &onDisk) == 0 &&
-                locked.st_ino == onDisk.st_ino && locked.st_dev == onDisk.st_dev)
-                return std::make_unique<PosixLock>(fd, byte);
+                locked.st_ino == onDisk.st_ino && locked.st_dev == onDisk.st_dev) {
+                if (!heldOnAnEarlierFile(locked, byte, exclusive)) return std::make_unique<PosixLock>(fd, byte);
+                ::close(fd);
+                return nullptr;
+            }
             ::close(fd);
         }
         throw IoError("Die Sperrdatei " + lockFile + " wird fortwährend ersetzt; die Sperre kann nicht gesetzt werden.");
@@ -207,11 +238,21 @@ public:
     }
 
     std::string resolvedPath(const std::string& path) override {
-        char* real = ::realpath(path.c_str(), nullptr);
-        if (!real) return path;
-        std::string result = real;
-        std::free(real);
-        return result;
+        auto real = [](const std::string& p) -> std::string {
+            char* r = ::realpath(p.empty() ? "." : p.c_str(), nullptr);
+            if (!r) return {};
+            std::string result = r;
+            std::free(r);
+            return result;
+        };
+        std::string whole = real(path);
+        if (!whole.empty()) return whole;
+        // A file that does not exist yet: its directory resolved, its name as given.
+        auto slash = path.find_last_of('/');
+        std::string directory = real(slash == std::string::npos ? std::string(".") : path.substr(0, slash));
+        if (directory.empty()) return path;
+        return (directory == "/" ? std::string() : directory) + "/" +
+               (slash == std::string::npos ? path : path.substr(slash + 1));
     }
 
     void copyOwnerAndMode(const std::string& from, const std::string& to) override {

@@ -17,8 +17,10 @@ namespace kimport {
 std::string lockFileOf(const std::string& dataPath) { return directoryOf(dataPath) + "PKIMPORT.LCK"; }
 
 std::uint64_t lockByteOf(const std::string& dataPath) {
-    // One byte per table name; the file itself is replaced on every save, the lock file stays.
-    return std::hash<std::string>{}(foldedUpper(fileNameOf(dataPath))) % (1ULL << 40);
+    // One byte per table; the file itself is replaced on every save, the lock file stays. The whole
+    // path counts, so that tables of other folders never share a byte, not even in the system's list
+    // of locks (which shows locks on deleted lock files).
+    return std::hash<std::string>{}(foldedUpper(dataPath)) % (1ULL << 40);
 }
 
 Table::Table(FileSystem& fs) : fs_(fs) {}
@@ -83,7 +85,8 @@ void Table::lock(bool exclusive) {
 void Table::lockAndRecover(const std::string& given) {
     std::string dataPath = findIgnoringCase(given, fs_);
     if (!isParadoxPath(dataPath) && !isDBasePath(dataPath)) throw TableError("Unbekannter Tabellentyp: " + TableName);
-    dataPath_ = dataPath;
+    // A table reached through a symbolic link lives, with its companions and its lock, where the link points.
+    dataPath_ = fs_.resolvedPath(dataPath);
     // An interrupted save is completed only by one who has the table to itself.
     bool alone = true;
     try {
@@ -670,7 +673,9 @@ void Table::PackTable() {
     prepareWrite();
     image_->deletedRows.clear();
     image_->compact();
-    image_->blobs.forgetOrigins();  // the memo file is written afresh, without the values no record uses
+    // The memo file is written afresh, without the values no record uses.
+    image_->blobs.forgetOrigins();
+    image_->memoPath.clear();
     ++orderVersion_;
     dirty_ = true;
     MoveFirst();

@@ -40,6 +40,15 @@ bool ClearTableExclusive(Table& table, Prompter& prompter) {
             table.CloseTable();
         } catch (const std::exception&) {
         }
+        // Without the right to write there, deleting lock files would not help.
+        FileSystem& fs = realFileSystem();
+        const std::string path = table.path(), directory = directoryOf(path);
+        if (!fs.canWriteIn(directory.empty() ? "." : directory) || (fs.exists(path) && !fs.canWrite(path))) {
+            prompter.error("Leeren der Datenbank " + table.TableName + " ist fehlgeschlagen.\r\n" +
+                           "Sie haben keine Schreibrechte für die Datenbank oder ihr Verzeichnis " +
+                           (directory.empty() ? std::string(".") : directory) + ".");
+            return false;
+        }
         prompter.error("Leeren der Datenbank " + table.TableName + " ist fehlgeschlagen.\r\n" +
                        "Die Datenbank konnte nicht exclusiv geöffnet werden\r\n\r\n" + "Mögliche Problemlösung:\r\n" +
                        "Löschen Sie die Dateien P*.lck im aktuellen Programmverzeichnis");

@@ -49,3 +49,31 @@ TEST(Utf8, CharacterFunctionsAndCaseFolding) {
     EXPECT_EQ(formatMessage("%s: Feld '%s' nicht gefunden", {"KUNDEN.DB", "Name"}),
               "KUNDEN.DB: Feld 'Name' nicht gefunden");
 }
+
+TEST(CodePages, OtherPagesGoThroughIconvAndUnknownOnesAreRefusedByNumber) {
+    // Greek 1253, Baltic 1257, Mac Roman, DOS Greek 737: none is read as Windows-1252.
+    EXPECT_EQ(decodeCodePage("\xC1\xE8\xDE\xED\xE1", 1253), "Αθήνα");
+    EXPECT_EQ(encodeCodePage("Αθήνα", 1253), "\xC1\xE8\xDE\xED\xE1");
+    EXPECT_EQ(decodeCodePage("\x8A", 10000), "ä");
+    EXPECT_EQ(decodeCodePage("\x80", 737), "Α");
+    EXPECT_EQ(decodeCodePage("\xE0", 1257), "ą");
+    // Japanese: two bytes a character; a cut never splits one.
+    std::string out;
+    EXPECT_TRUE(encodeCodePageExactly("東京", 932, out));
+    EXPECT_EQ(out.size(), 4u);
+    EXPECT_EQ(decodeCodePage(out, 932), "東京");
+    EXPECT_TRUE(encodeCodePageExactly("東京", 932, out, nullptr, 3));
+    EXPECT_EQ(decodeCodePage(out, 932), "東");
+    char32_t bad = 0;
+    EXPECT_FALSE(encodeCodePageExactly("Grüße", 1253, out, &bad));
+    EXPECT_EQ(bad, U'ü');
+    // Kamenický (895) is a code page no converter knows: refused, never guessed.
+    EXPECT_FALSE(isSupportedCodePage(895));
+    try {
+        decodeCodePage("\x80", 895);
+        FAIL() << "decoded";
+    } catch (const CodePageError& e) {
+        EXPECT_NE(std::string(e.what()).find("895"), std::string::npos);
+    }
+    EXPECT_TRUE(isSupportedCodePage(950));
+}
