@@ -31,6 +31,9 @@ void ImportRun::openTables() {
         if (!t->Active()) t->OpenTable();
     rules_ = loadRunRules(t_.zStrukt, t_.source, t_.target);
     sourceCount_ = t_.source.RecordCount();
+    // A target that may not be changed, or could not hold what may come, is refused before the first record.
+    t_.target.CheckWritable();
+    t_.target.CheckCapacity(static_cast<std::uint64_t>(t_.target.RecordCount() + sourceCount_));
     t_.source.MoveFirst();
 }
 

@@ -188,6 +188,23 @@ TEST(KimportRun, ALockedTargetIsReportedAndLeftAlone) {
     }
 }
 
+TEST(KimportRun, AReadOnlyTargetIsRefusedBeforeTheFirstRecord) {
+    for (const char* targetName : {"Ziel.DB", "ZIEL.DBF"}) {
+        SCOPED_TRACE(targetName);
+        Cli cli;
+        std::string source = cli.make("Quelle.DB", kNumbered, 0, kThree);
+        std::string target = cli.make(targetName, kNumbered, 0, {{"9", "Neun"}});
+        std::filesystem::permissions(target, std::filesystem::perms::owner_read | std::filesystem::perms::group_read |
+                                                 std::filesystem::perms::others_read);
+        std::string before = readFile(target);
+        CommandResult r = cli.run(source, target, "--mode 1");
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find("schreibgeschützt"), std::string::npos) << r.err;
+        EXPECT_EQ(r.out.find("hinzugefügter Datensätze\t3"), std::string::npos) << r.out;
+        EXPECT_EQ(readFile(target), before);
+    }
+}
+
 TEST(KimportRun, BadArgumentsExitWithTwoAndTouchNothing) {
     Cli cli;
     std::string source = cli.make("Quelle.DB", kNumbered, 0, kThree);
