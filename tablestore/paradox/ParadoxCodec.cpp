@@ -164,65 +164,64 @@ public:
     }
 
     void write(TableImage& t, const FieldDef& f, char* row, const Value& v) const override {
-        // The new bytes are made apart from the record, so that a value that cannot be held leaves the field as it was.
-        char field[kMaxFieldBytes] = {};
+        // Every check comes before the field is touched: a value that cannot be held leaves it as it was.
+        char* p = row + f.offset;
         const auto length = static_cast<std::size_t>(f.length);
+        auto cleared = [&] {
+            std::memset(p, 0, length);
+            return p;
+        };
         if (v.isNull()) {
-            std::memset(row + f.offset, 0, length);
+            cleared();
             return;
         }
-        char* p = field;
         switch (f.physicalType) {
         case kAlpha: {
             std::string bytes = encodeFieldText(t, f, v.text, length);
-            std::memcpy(p, bytes.data(), bytes.size());
-            break;
+            std::memcpy(cleared(), bytes.data(), bytes.size());
+            return;
         }
         case kShort:
             if (v.integer < -32767 || v.integer > 32767) throw outOfRange(f, std::to_string(v.integer));
-            putBe16(p, static_cast<std::uint16_t>(v.integer) ^ 0x8000);
-            break;
+            return putBe16(cleared(), static_cast<std::uint16_t>(v.integer) ^ 0x8000);
         case kDate:
             if (v.integer < 1 || v.integer > kLastDay) throw outOfRange(f, "(Tag " + std::to_string(v.integer) + ")");
-            putBe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(v.integer)) ^ 0x80000000u);
-            break;
+            return putBe32(cleared(), static_cast<std::uint32_t>(static_cast<std::int32_t>(v.integer)) ^ 0x80000000u);
         case kTime:
             if (v.integer < 0 || v.integer >= kMsPerDay)
                 throw outOfRange(f, "(" + std::to_string(v.integer) + " ms)");
-            putBe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(v.integer)) ^ 0x80000000u);
-            break;
+            return putBe32(cleared(), static_cast<std::uint32_t>(static_cast<std::int32_t>(v.integer)) ^ 0x80000000u);
         case kLong: case kAutoInc:
             if (v.integer < -2147483647LL || v.integer > 2147483647LL) throw outOfRange(f, std::to_string(v.integer));
-            putBe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(v.integer)) ^ 0x80000000u);
-            break;
+            return putBe32(cleared(), static_cast<std::uint32_t>(static_cast<std::int32_t>(v.integer)) ^ 0x80000000u);
         case kTimestamp:
             // Day 1 is 01.01.0001; a time stamp before it or after 9999 is outside the calendar.
             if (!std::isfinite(v.number) || v.number < kMsPerDay || v.number >= (kLastDay + 1.0) * kMsPerDay)
                 throw outOfRange(f, std::isfinite(v.number) ? isoDateTime(v.number) : std::string("(keine Zahl)"));
-            putBe64(p, encodeDouble(v.number));
-            break;
+            return putBe64(cleared(), encodeDouble(v.number));
         case kMoney: case kNumber:
             if (!std::isfinite(v.number)) throw TableError("Feld " + f.name + ": ungültige Zahl");
-            putBe64(p, encodeDouble(v.number));
-            break;
+            return putBe64(cleared(), encodeDouble(v.number));
         case kLogical:
-            p[0] = static_cast<char>(v.boolean ? 0x81 : 0x80);
-            break;
-        case kBcd:
-            encodeBcd(p, v.text, f.decimals);
-            break;
+            cleared()[0] = static_cast<char>(v.boolean ? 0x81 : 0x80);
+            return;
+        case kBcd: {
+            char bcd[kBcdLength];
+            encodeBcd(bcd, v.text, f.decimals);
+            std::memcpy(cleared(), bcd, kBcdLength);
+            return;
+        }
         case kBytes:
-            std::memcpy(p, v.text.data(), std::min(v.text.size(), length));
-            break;
+            std::memcpy(cleared(), v.text.data(), std::min(v.text.size(), length));
+            return;
         case kMemo: case kFmtMemo: case kBlob: case kOle: case kGraphic: {
             std::string data = f.physicalType == kMemo ? encodeFieldText(t, f, v.text) : v.text;
-            BlobStore::storeHandle(p, t.blobs.add(std::move(data)));
-            break;
+            BlobStore::storeHandle(cleared(), t.blobs.add(std::move(data)));
+            return;
         }
         default:
             return;
         }
-        std::memcpy(row + f.offset, field, length);
     }
 
 private:

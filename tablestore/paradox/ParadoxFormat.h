@@ -44,8 +44,6 @@ int codePageForSortOrder(int sortOrder);
 const char* sortOrderName(int sortOrder);
 
 constexpr std::uint32_t kBcdLength = 17;
-// No field of a record is longer (alpha 255, blob leader 240 + 10).
-constexpr std::size_t kMaxFieldBytes = 256;
 constexpr int kMbUnit = 4096;
 
 }  // namespace kimport::paradox
