@@ -1,5 +1,7 @@
 #include "app/RunCommand.h"
 
+#include "common/CodePage.h"
+
 #include "common/FileSets.h"
 #include "common/Numbers.h"
 #include "formula/FieldFormulas.h"
@@ -10,6 +12,7 @@
 #include "wizard/StructureMapping.h"
 
 #include <atomic>
+#include <cstdlib>
 #include <csignal>
 #include <iostream>
 
@@ -41,6 +44,7 @@ public:
 struct RunOptions {
     std::string source, target, startValue, programDir;
     int mode = 1;
+    int codePage = 0;  // of a source or target that names none
     bool emptyTarget = false;
     bool useMapping = false;  // run by the mapping ZStrukt holds instead of a new automatic one
 };
@@ -58,13 +62,18 @@ std::optional<std::string> parse(const std::vector<std::string>& args, RunOption
             (a == "--empty-target" ? o.emptyTarget : o.useMapping) = true;
             continue;
         }
-        if (a != "--source" && a != "--target" && a != "--mode" && a != "--start-value" && a != "--program-dir")
+        if (a != "--source" && a != "--target" && a != "--mode" && a != "--start-value" && a != "--program-dir" &&
+            a != "--codepage")
             return "unbekannte Option \"" + a + "\"";
         if (!(v = value())) return "der Option " + a + " fehlt ihr Wert";
         if (a == "--source") o.source = *v;
         else if (a == "--target") o.target = *v;
         else if (a == "--start-value") o.startValue = *v;
         else if (a == "--program-dir") o.programDir = withTrailingSlash(*v);
+        else if (a == "--codepage") {
+            o.codePage = std::atoi(v->c_str());
+            if (o.codePage <= 0 || !isSupportedCodePage(o.codePage)) return "unbekannte Codeseite \"" + *v + "\"";
+        }
         else if (v->size() == 1 && (*v)[0] >= '1' && (*v)[0] <= '5') o.mode = (*v)[0] - '0';
         else return "--mode erwartet 1 bis 5";
     }
@@ -94,6 +103,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     source.Exclusive = false;
     source.setPath(o.source);
     target.setPath(o.target);
+    source.CodePageIfNone = target.CodePageIfNone = o.codePage;
     qStrukt.setPath(qStruktPath(o.programDir));
     zStrukt.setPath(zStruktPath(o.programDir));
     MappingTables tables{source, target, qStrukt, zStrukt, temp, prompter, realFileSystem(), o.programDir, nullptr};
@@ -102,6 +112,10 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         // Damaged or locked tables are reported before anything is written.
         source.OpenTable();
         target.OpenTable();
+        if (std::uint32_t missing = source.image().missingRecords)
+            std::cerr << "kimport run: Warnung: die Quelle ist zu kurz; " << missing
+                      << (missing == 1 ? " Datensatz fehlt" : " Datensätze fehlen") << " am Dateiende und "
+                      << (missing == 1 ? "wird" : "werden") << " nicht importiert.\n";
         if (o.useMapping) {
             bool valid = true;
             if (!CheckStoredMapping(tables, false, o.source, valid)) return 1;

@@ -28,15 +28,18 @@ const char* const kHelp =
     "  copy QUELLE ZIEL [--format F]\n"
     "                       neue Tabelle ZIEL (.DB oder .DBF) mit Feldern und Daten von QUELLE; sie ersetzt\n"
     "                       eine Tabelle ZIEL erst, wenn sie vollständig ist. Jeder Wert kommt genau an,\n"
-    "                       sonst wird nichts kopiert. F: paradox4, paradox5, paradox7, dbase3, dbase4,\n"
-    "                       foxpro, vfp (ohne --format: die Version der Quelle bzw. dBase IV oder Paradox 4)\n"
-    "  schema, dump, copy: [--codepage N] Codeseite einer Quelle, deren Kopf keine nennt\n"
+    "                       sonst wird nichts kopiert. F: paradox3, paradox4, paradox5, paradox7, dbase3,\n"
+    "                       dbase4, foxpro, vfp (ohne --format: die Version der Quelle bzw. dBase IV oder Paradox 4)\n"
+    "  schema, dump, copy, pack: [--codepage N] Codeseite einer Tabelle, deren Kopf keine nennt\n"
     "  run --source QUELLE --target ZIEL [--mode 1..5] [--start-value WERT] [--empty-target]\n"
     "                       Import mit automatischer Zuordnung (gleiche Feldnamen, Schlüsselfelder);\n"
     "                       Modi: 1 anhängen, 2 vorhandene ignorieren, 3 vorhandene umbenennen,\n"
     "                       4 Schlüssel selbständig erhöhen, 5 aktualisieren\n"
     "                       [--program-dir DIR] Verzeichnis der Steuertabellen (sonst das des Programms)\n"
     "                       [--use-mapping] die Zuordnung aus ZStrukt.DB verwenden statt einer neuen\n"
+    "                       [--codepage N] Codeseite von Quelle oder Ziel, wenn ihr Kopf keine nennt\n"
+    "  pack DATEI           entfernt die als gelöscht markierten Datensätze einer dBase-Tabelle\n"
+    "                       und schreibt ihre Memodatei neu\n"
     "  --version            Produktnamen und Version ausgeben\n"
     "  --help               diese Hilfe ausgeben\n"
     "\n"
@@ -121,6 +124,21 @@ int dump(const TableOptions& o) {
     return std::cout ? 0 : 1;
 }
 
+int pack(const TableOptions& o) {
+    Table t;
+    t.setPath(o.files[0]);
+    t.CodePageIfNone = o.codePage;
+    t.Exclusive = true;
+    t.OpenTable();
+    if (t.format() != TableFormat::DBase) throw TableError("Nur dBase-Tabellen haben gelöschte Datensätze.");
+    std::size_t removed = t.image().deletedRows.size();
+    t.PackTable();
+    t.CloseTable();
+    std::cerr << "kimport: " << removed << (removed == 1 ? " gelöschter Datensatz" : " gelöschte Datensätze")
+              << " entfernt.\n";
+    return 0;
+}
+
 int copy(const TableOptions& o) {
     CopyOptions options;
     options.sourceCodePage = o.codePage;
@@ -150,7 +168,7 @@ int main(int argc, char** argv) {
         return 0;
     }
     try {
-        if (command == "schema" || command == "dump" || command == "copy") {
+        if (command == "schema" || command == "dump" || command == "copy" || command == "pack") {
             std::string error;
             auto options = parseTableOptions(args, command == "copy", error);
             if (!options) return usage(error);
@@ -159,6 +177,7 @@ int main(int argc, char** argv) {
                 return copy(*options);
             }
             if (options->files.size() != 1) return usage(command + " erwartet genau eine Datei");
+            if (command == "pack") return pack(*options);
             return command == "schema" ? schema(*options) : dump(*options);
         }
         if (command == "run") return runImportCommand(args, programDirectory(argv[0]));

@@ -31,6 +31,7 @@ int dbaseVersionOf(TargetVariant v) {
 
 int paradoxLevelOf(TargetVariant v) {
     switch (v) {
+        case TargetVariant::Paradox3: return paradox::kLevel30;
         case TargetVariant::Paradox5: return paradox::kLevel5;
         case TargetVariant::Paradox7: return paradox::kLevel7;
         default: return paradox::kLevel4;
@@ -38,7 +39,8 @@ int paradoxLevelOf(TargetVariant v) {
 }
 
 bool isParadoxVariant(TargetVariant v) {
-    return v == TargetVariant::Paradox4 || v == TargetVariant::Paradox5 || v == TargetVariant::Paradox7;
+    return v == TargetVariant::Paradox3 || v == TargetVariant::Paradox4 || v == TargetVariant::Paradox5 ||
+           v == TargetVariant::Paradox7;
 }
 
 // The variant family a dBase version byte belongs to, for telling "the same variant".
@@ -208,7 +210,7 @@ std::unique_ptr<TableImage> sameParadoxTable(const TableImage& source, const std
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::Paradox;
     image->dataPath = destPath;
-    image->version = source.version < paradox::kLevel4 ? paradox::kLevel4 : source.version;
+    image->version = source.version;
     image->codePage = source.codePage;
     image->keyFieldCount = source.keyFieldCount;
     image->fields = source.fields;
@@ -253,6 +255,8 @@ std::unique_ptr<TableImage> paradoxLayout(const TableImage& source, const std::s
             throw TableError("Die Datensätze der Tabelle " + shown(source) + " brauchen Paradox 7.");
     }
     image->version = wanted;
+    // Level 3 tables name no code page: their text is DOS text.
+    if (wanted == paradox::kLevel30) image->codePage = 437;
     image->originalHeader = paradox::newHeader(image->fields, keys, wanted, image->codePage, 0, fileNameOf(destPath));
     return image;
 }
@@ -306,6 +310,7 @@ Value forTarget(const Value& v, const FieldDef& target) {
 
 std::optional<TargetVariant> parseTargetVariant(const std::string& name) {
     std::string n = asciiLower(name);
+    if (n == "paradox3") return TargetVariant::Paradox3;
     if (n == "paradox4") return TargetVariant::Paradox4;
     if (n == "paradox5") return TargetVariant::Paradox5;
     if (n == "paradox7") return TargetVariant::Paradox7;

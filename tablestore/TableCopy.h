@@ -14,9 +14,9 @@
 
 namespace kimport {
 
-enum class TargetVariant { Usual, Paradox4, Paradox5, Paradox7, DBase3, DBase4, FoxPro, VisualFoxPro };
+enum class TargetVariant { Usual, Paradox3, Paradox4, Paradox5, Paradox7, DBase3, DBase4, FoxPro, VisualFoxPro };
 
-// "paradox4", "paradox5", "paradox7", "dbase3", "dbase4", "foxpro", "vfp"; nullopt for anything else.
+// "paradox3", "paradox4", "paradox5", "paradox7", "dbase3", "dbase4", "foxpro", "vfp"; nullopt for anything else.
 std::optional<TargetVariant> parseTargetVariant(const std::string& name);
 
 struct CopyOptions {

@@ -14,7 +14,10 @@ using namespace kimport::bytes;
 std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCount, int version, int codePage,
                             int sortOrder, const std::string& tableName) {
     const std::size_t n = fields.size();
-    std::vector<char> var;  // the variable part from 0x78
+    // Level 3 headers have no extension: the variable part starts at 0x58 and ends with the field names.
+    const bool extension = hasExtension(version);
+    const std::size_t start = extension ? 0x78 : 0x58;
+    std::vector<char> var;  // the variable part from start
     for (const FieldDef& f : fields) {
         var.push_back(static_cast<char>(f.physicalType));
         var.push_back(static_cast<char>(f.physicalType == kBcd ? f.decimals : f.length));
@@ -28,16 +31,18 @@ std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCou
         var.insert(var.end(), encoded.begin(), encoded.end());
         var.push_back(0);
     }
-    const std::size_t fieldNumbersAt = 0x78 + var.size();
-    for (std::size_t i = 0; i < n; ++i) {
-        char num[2];
-        putLe16(num, static_cast<std::uint32_t>(i + 1));
-        var.insert(var.end(), num, num + 2);
+    const std::size_t fieldNumbersAt = start + var.size();
+    if (version != kLevel30) {
+        for (std::size_t i = 0; i < n; ++i) {
+            char num[2];
+            putLe16(num, static_cast<std::uint32_t>(i + 1));
+            var.insert(var.end(), num, num + 2);
+        }
+        std::string sortName = sortOrderName(sortOrder);
+        var.insert(var.end(), sortName.begin(), sortName.end());
+        var.push_back(0);
     }
-    std::string sortName = sortOrderName(sortOrder);
-    var.insert(var.end(), sortName.begin(), sortName.end());
-    var.push_back(0);
-    const std::size_t realHeaderSize = 0x78 + var.size();
+    const std::size_t realHeaderSize = start + var.size();
     const std::size_t headerSize = (realHeaderSize + 0x7FF) / 0x800 * 0x800;
 
     std::vector<char> h(headerSize, 0);
@@ -58,6 +63,11 @@ std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCou
     h[0x3F] = 0x0F;
     putLe16(h.data() + 0x51, static_cast<std::uint32_t>(realHeaderSize));
     h[0x56] = 0x20;
+    if (!extension) {
+        putLe32(h.data() + 0x25, 0);  // level 3 has no encryption mark: 0 is "not encrypted"
+        std::memcpy(h.data() + start, var.data(), var.size());
+        return h;
+    }
     putLe16(h.data() + 0x58, 0x0100u + static_cast<std::uint32_t>(version));
     putLe16(h.data() + 0x5A, 0x0100u + static_cast<std::uint32_t>(version));
     putLe16(h.data() + 0x64, static_cast<std::uint32_t>(n + 1));
@@ -67,7 +77,7 @@ std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCou
     h[0x6D] = 1;
     putLe16(h.data() + 0x6E, static_cast<std::uint32_t>(realHeaderSize - 0x61));
     putLe16(h.data() + 0x70, 1);
-    std::memcpy(h.data() + 0x78, var.data(), var.size());
+    std::memcpy(h.data() + start, var.data(), var.size());
     return h;
 }
 

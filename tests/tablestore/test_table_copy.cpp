@@ -244,3 +244,42 @@ TEST(TableCopy, ReplacingATableRemovesOnlyItsOwnFilesThatNoLongerBelong) {
     EXPECT_EQ(names, (std::vector<std::string>{"Alt.DB", "Alt.TXT", "Altneu.MB", "Neu.DB", "PKIMPORT.LCK"}));
     EXPECT_EQ(dumpOf(withMemo), "Name\na\n");
 }
+
+TEST(TableCopy, FormatsChooseTheVariantAndPackRemovesDeletedRecords) {
+    TempDir dir;
+    std::string src = makeTableWithRows(dir.path(), "Liste.DB", {{"Name", FieldType::String, 10}, {"Preis", FieldType::Float}},
+                                        0, {{"Äpfel", "1,5"}, {"Birnen", "2"}});
+    for (const char* format : {"paradox3", "paradox4", "paradox5", "paradox7"}) {
+        SCOPED_TRACE(format);
+        std::string dest = dir.file(std::string(format) + ".DB");
+        auto r = runCommand(kimportExe() + " copy '" + src + "' '" + dest + "' --format " + format);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(dumpOf(dest), dumpOf(src));
+        EXPECT_EQ(runCommand(std::string(KIMPORT_PXREAD_EXE) + " '" + dest + "'").exitCode, 0);
+    }
+    EXPECT_EQ(static_cast<unsigned char>(readFile(dir.file("paradox3.DB"))[0x39]), 0x03);
+    EXPECT_EQ(static_cast<unsigned char>(readFile(dir.file("paradox7.DB"))[0x39]), 0x0C);
+    for (const char* format : {"dbase3", "dbase4", "foxpro", "vfp"}) {
+        SCOPED_TRACE(format);
+        std::string dest = dir.file(std::string(format) + ".DBF");
+        auto r = runCommand(kimportExe() + " copy '" + src + "' '" + dest + "' --format " + format);
+        ASSERT_EQ(r.exitCode, 0) << r.err;
+        EXPECT_EQ(contentsOf(dest), contentsOf(src));
+    }
+    EXPECT_EQ(runCommand(kimportExe() + " copy '" + src + "' '" + dir.file("x.DB") + "' --format vfp").exitCode, 1);
+    EXPECT_EQ(runCommand(kimportExe() + " copy '" + src + "' '" + dir.file("x.DB") + "' --format dbase5").exitCode, 2);
+
+    std::string dbf = dir.file("dbase4.DBF");
+    {
+        Table t;
+        t.setPath(dbf);
+        t.OpenTable();
+        t.DeleteRecord();
+        t.CloseTable();
+    }
+    EXPECT_EQ(dbase::readTable(dbf, realFileSystem())->rowCount, 2u);
+    auto r = runCommand(kimportExe() + " pack '" + dbf + "'");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(dbase::readTable(dbf, realFileSystem())->rowCount, 1u);
+    EXPECT_EQ(contentsOf(dbf), (Rows{{"Birnen", "2"}}));
+}
