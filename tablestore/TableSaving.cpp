@@ -1,0 +1,264 @@
+// Opening, locking, saving and closing a table: everything that decides when
+// and whether a table's files are read or replaced.
+#include "common/FileSets.h"
+#include "common/Text.h"
+#include "tablestore/FileSetWriter.h"
+#include "tablestore/FormatCodec.h"
+#include "tablestore/KeyOrder.h"
+#include "tablestore/Table.h"
+#include "tablestore/TableFiles.h"
+
+#include <exception>
+#include <functional>
+
+namespace kimport {
+
+std::string lockFileOf(const std::string& dataPath) { return directoryOf(dataPath) + "PKIMPORT.LCK"; }
+
+std::uint64_t lockByteOf(const std::string& dataPath) {
+    // One byte per table; the file itself is replaced on every save, the lock file stays. The whole
+    // path counts, so that tables of other folders never share a byte, not even in the system's list
+    // of locks (which shows locks on deleted lock files).
+    return std::hash<std::string>{}(foldedUpper(dataPath)) % (1ULL << 40);
+}
+
+void Table::lock(bool exclusive) {
+    lock_.reset();
+    lockExclusive_ = false;
+    try {
+        lock_ = fs_.tryLock(lockFileOf(dataPath_), lockByteOf(dataPath_), exclusive);
+    } catch (const IoError& e) {
+        // Only a directory we may not write to has no lock file; its tables cannot be changed anyway.
+        if (fs_.canWriteIn(directoryOf(dataPath_))) throw TableError(e.what());
+        return;
+    }
+    if (!lock_)
+        throw TableError("Die Tabelle " + displayName() + " wird von einem anderen Benutzer oder Programm " +
+                         (exclusive ? "verwendet" : "exklusiv verwendet") + " und kann nicht geöffnet werden.");
+    lockExclusive_ = exclusive;
+}
+
+// Locks the table (exclusively when it can) and completes an interrupted save of it.
+void Table::lockAndRecover(const std::string& given) {
+    std::string dataPath = findIgnoringCase(given, fs_);
+    if (!isParadoxPath(dataPath) && !isDBasePath(dataPath)) throw TableError("Unbekannter Tabellentyp: " + TableName);
+    // A table reached through a symbolic link lives, with its companions and its lock, where the link points.
+    dataPath_ = fs_.resolvedPath(dataPath);
+    // An interrupted save is completed only by one who has the table to itself.
+    bool alone = true;
+    try {
+        lock(true);
+    } catch (const TableError&) {
+        if (Exclusive) throw;
+        alone = false;
+        lock(false);
+    }
+    try {
+        if (alone && lock_) {
+            FileSetWriter::recover(fs_, dataPath_);
+            if (!Exclusive) lockExclusive_ = !lock_->changeMode(false);
+        }
+    } catch (...) {
+        lock_.reset();
+        throw;
+    }
+}
+
+void Table::startBrowsing() {
+    keyOrder_.reset();
+    if (image_->format == TableFormat::Paradox && image_->keyFieldCount > 0)
+        keyOrder_ = std::make_unique<KeyOrder>(*image_);
+    state_ = State::Browse;
+    visibleFields_ = 0;
+    for (const FieldDef& f : image_->fields) visibleFields_ += f.hidden ? 0 : 1;
+    ++orderVersion_;
+    filter_.clear();
+    MoveFirst();
+}
+
+void Table::OpenTable() {
+    if (image_) return;
+    std::string given = path();
+    if (TableName.empty()) throw TableError("Es wurde kein Tabellenname angegeben.");
+    lockAndRecover(given);
+    try {
+        openedIdentity_ = fs_.identity(dataPath_);
+        if (!fs_.exists(dataPath_) || fs_.isDirectory(dataPath_))
+            throw TableError("Die Tabelle " + given + " existiert nicht.");
+        image_ = isParadoxPath(dataPath_) ? paradox::readTable(dataPath_, fs_, CodePageIfNone)
+                                          : dbase::readTable(dataPath_, fs_, CodePageIfNone);
+    } catch (...) {
+        lock_.reset();
+        throw;
+    }
+    dirty_ = false;
+    writableChecked_ = false;
+    startBrowsing();
+}
+
+void Table::CreateTable(std::unique_ptr<TableImage> image) {
+    if (image_) throw TableError("Die Tabelle " + displayName() + " ist bereits geöffnet.");
+    if (TableName.empty()) throw TableError("Es wurde kein Tabellenname angegeben.");
+    const std::string directory = DatabaseName.empty() ? "." : DatabaseName;
+    if (!fs_.isDirectory(directory)) throw TableError("Das Verzeichnis " + DatabaseName + " existiert nicht.");
+    Exclusive = true;
+    lockAndRecover(path());
+    image->dataPath = dataPath_;
+    image->newStructure = true;
+    image_ = std::move(image);
+    // What lies there now is what the new table replaces; a change by another program meanwhile is noticed.
+    openedIdentity_ = fs_.identity(dataPath_);
+    try {
+        writableChecked_ = false;
+        prepareWrite();
+    } catch (...) {
+        image_.reset();
+        lock_.reset();
+        throw;
+    }
+    dirty_ = true;
+    startBrowsing();
+}
+
+void Table::requireFilesWritable() const {
+    // The files of the table as they are now; a save replaces them all.
+    const std::string real = fs_.resolvedPath(dataPath_);
+    const std::string directory = directoryOf(real);
+    std::string base = baseNameOf(real);
+    for (const DirEntry& e : fs_.list(directory.empty() ? "." : directory)) {
+        if (e.isDirectory || !equalsIgnoreCase(baseNameOf(e.name), base)) continue;
+        std::string ext = asciiUpper(extensionOf(e.name));
+        bool own = image_->format == TableFormat::Paradox ? (ext == ".DB" || ext == ".MB" || ext == ".PX")
+                                                          : (ext == ".DBF" || ext == ".DBT" || ext == ".FPT");
+        if (own && !fs_.canWrite(directory + e.name))
+            throw TableError("Die Tabelle " + displayName() + " ist schreibgeschützt (Datei " + e.name +
+                             ") und kann nicht geändert werden.");
+    }
+    if (fs_.exists(real) && !fs_.canWrite(real))
+        throw TableError("Die Tabelle " + displayName() + " ist schreibgeschützt und kann nicht geändert werden.");
+    if (!fs_.canWriteIn(directory))
+        throw TableError("Im Verzeichnis " + (directory.empty() ? std::string(".") : directory) +
+                         " dürfen keine Dateien angelegt werden; die Tabelle " + displayName() +
+                         " kann nicht geändert werden.");
+}
+
+void Table::CheckWritable() { prepareWrite(); }
+
+void Table::CheckCapacity(std::uint64_t records) const {
+    requireActive();
+    std::uint64_t most = image_->format == TableFormat::Paradox ? paradox::maxRecords(*image_)
+                                                                : dbase::maxRecords(*image_);
+    if (records > most)
+        throw TableError("Die Tabelle " + displayName() + " kann höchstens " + std::to_string(most) +
+                         " Datensätze aufnehmen; " + std::to_string(records) + " wären zu viele.");
+}
+
+void Table::Flush() {
+    if (!image_) return;
+    if (state_ == State::Edit || state_ == State::Insert) PostRecord();
+    if (!dirty_) return;
+    // What we hold must still be what is on the disk: a table another program changed, replaced or
+    // deleted meanwhile is not overwritten.
+    if (fs_.identity(dataPath_) != openedIdentity_)
+        throw TableError("Die Tabelle " + displayName() + " ist inzwischen von einem anderen Programm geändert "
+                         "worden. Bitte öffnen Sie sie erneut.");
+    try {
+        if (image_->format == TableFormat::Paradox)
+            paradox::writeTable(*image_, fs_);
+        else
+            dbase::writeTable(*image_, fs_);
+    } catch (const IoError& e) {
+        if (fs_.exists(FileSetWriter::journalPath(dataPath_)))
+            throw TableError("Die Tabelle " + displayName() + " konnte nicht vollständig gespeichert werden; das "
+                             "Speichern wird beim nächsten Öffnen abgeschlossen.\r\n" + e.what());
+        throw TableError("Die Tabelle " + displayName() + " konnte nicht gespeichert werden; sie ist unverändert "
+                         "geblieben.\r\n" + e.what());
+    }
+    openedIdentity_ = fs_.identity(dataPath_);
+    image_->newStructure = false;
+    dirty_ = false;
+}
+
+void Table::CloseDiscarding() {
+    if (!image_) return;
+    image_.reset();
+    keyOrder_.reset();
+    lock_.reset();
+    state_ = State::Inactive;
+    eof_ = bof_ = true;
+    filter_.clear();
+    dirty_ = false;
+}
+
+void Table::CloseTable() {
+    if (!image_) return;
+    // A failed save still closes the table: its files are as they were before, and the lock must go.
+    struct Release {
+        Table& t;
+        ~Release() {
+            t.image_.reset();
+            t.keyOrder_.reset();
+            t.lock_.reset();
+            t.state_ = State::Inactive;
+            t.eof_ = t.bof_ = true;
+            t.filter_.clear();
+        }
+    } release{*this};
+    // A record that cannot be posted is dropped; what was posted before is saved all the same.
+    std::exception_ptr postError;
+    if (state_ == State::Edit || state_ == State::Insert) {
+        try {
+            PostRecord();
+        } catch (...) {
+            postError = std::current_exception();
+            CancelRecord();
+        }
+    }
+    Flush();
+    if (postError) std::rethrow_exception(postError);
+}
+
+void Table::prepareWrite() {
+    requireActive();
+    if (writableChecked_) return;
+    if (image_->missingRecords > 0)
+        throw TableError("Die Tabelle " + displayName() + " ist unvollständig: " +
+                         std::to_string(image_->missingRecords) + " Datensätze fehlen am Dateiende. Sie kann "
+                         "gelesen, aber nicht geändert werden.");
+    requireFilesWritable();
+    if (image_->format == TableFormat::Paradox)
+        paradox::checkWritable(*image_, fs_);
+    else
+        dbase::checkWritable(*image_, fs_);
+    // Changes are written as whole files: others must not use the table meanwhile, and
+    // what we hold must still be what is on the disk.
+    if (lock_ && !lockExclusive_) {
+        if (!lock_->changeMode(true))
+            throw TableError("Die Tabelle " + displayName() + " wird von einem anderen Benutzer oder Programm "
+                             "verwendet und kann nicht geändert werden.");
+        lockExclusive_ = true;
+        if (fs_.identity(dataPath_) != openedIdentity_) {
+            lockExclusive_ = !lock_->changeMode(false);
+            throw TableError("Die Tabelle " + displayName() + " ist inzwischen von einem anderen Programm geändert "
+                             "worden. Bitte öffnen Sie sie erneut.");
+        }
+    }
+    writableChecked_ = true;
+}
+
+void Table::PackTable() {
+    requireActive();
+    CancelRecord();
+    if (image_->format != TableFormat::DBase) return;
+    prepareWrite();
+    image_->deletedRows.clear();
+    image_->compact();
+    // The memo file is written afresh, without the values no record uses.
+    image_->blobs.forgetOrigins();
+    image_->memoPath.clear();
+    ++orderVersion_;
+    dirty_ = true;
+    MoveFirst();
+}
+
+}  // namespace kimport
