@@ -135,6 +135,23 @@ TEST(ImportRunModes, AppendWritesEveryRecordAndCounts) {
     }
 }
 
+TEST(ImportRunModes, ACharacterTheTargetCannotHoldIsAFieldErrorNotAQuestionMark) {
+    Importing r;
+    r.makeSource("Quelle.DB", kNumbered, 1, {{"1", "5 € ok"}, {"2", "Zwei"}});
+    r.makeTarget("ZIEL.DBF", kNumbered, 0, {});
+    {
+        // The target is a DOS table: "€" is not in code page 437.
+        std::string path = r.dir.file("ZIEL.DBF");
+        std::string bytes = kimport::test::readFile(path);
+        bytes[0x1D] = 0x01;
+        kimport::test::writeFile(path, bytes);
+    }
+    r.map();
+    EXPECT_TRUE(r.runner().run(ImportMode::Append, "", false));
+    EXPECT_EQ(contents(r.target), (Rows{{"1", ""}, {"2", "Zwei"}}));
+    EXPECT_EQ(r.counter(Counter::AnzFehler), "1");
+}
+
 TEST(ImportRunModes, AKeyViolationInAppendEndsTheRunAndKeepsWhatWasPosted) {
     Importing r;
     r.makeSource("Quelle.DB", kNumbered, 1, kThree);
