@@ -147,9 +147,14 @@ int copy(const TableOptions& o) {
         if (!variant) return usage("unbekanntes Format \"" + o.format + "\"");
         options.variant = *variant;
     }
-    std::uint64_t n = copyTable(o.files[0], o.files[1], options);
+    CopyResult result = copyTable(o.files[0], o.files[1], options);
+    std::uint64_t n = result.records;
     std::cerr << "kimport: " << n << (n == 1 ? " Datensatz" : " Datensätze") << " nach " << o.files[1]
               << " kopiert.\n";
+    if (std::uint32_t missing = result.missingAtEnd)
+        std::cerr << "kimport: Warnung: die Quelle ist zu kurz; " << missing
+                  << (missing == 1 ? " Datensatz fehlte" : " Datensätze fehlten") << " am Dateiende und "
+                  << (missing == 1 ? "wurde" : "wurden") << " nicht kopiert.\n";
     return 0;
 }
 

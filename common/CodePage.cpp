@@ -91,7 +91,8 @@ bool isAscii(std::string_view s) {
 
 // Runs one conversion; false at a character the target cannot hold (in) or a byte sequence it cannot read.
 // `consumed` tells how far the input got.
-bool convert(iconv_t cd, std::string_view in, std::string& out, std::size_t& consumed) {
+// A conversion iconv could only make approximately (it counts them) is no exact one either.
+bool convert(iconv_t cd, std::string_view in, std::string& out, std::size_t& consumed, bool* approximate = nullptr) {
     iconv(cd, nullptr, nullptr, nullptr, nullptr);
     char* src = const_cast<char*>(in.data());
     std::size_t left = in.size();
@@ -105,6 +106,7 @@ bool convert(iconv_t cd, std::string_view in, std::string& out, std::size_t& con
             consumed = in.size() - left;
             return false;
         }
+        if (r != static_cast<std::size_t>(-1) && r > 0 && approximate) *approximate = true;
     }
     char* dst = buffer;
     std::size_t room = sizeof buffer;
@@ -143,7 +145,8 @@ bool encodeWithIconv(std::string_view text, int codePage, std::string& out, char
         char32_t cp = nextCodePoint(text, pos);
         std::string piece;
         std::size_t consumed = 0;
-        if (!convert(cd, text.substr(start, pos - start), piece, consumed)) {
+        bool approximate = false;
+        if (!convert(cd, text.substr(start, pos - start), piece, consumed, &approximate) || approximate) {
             if (bad && exact) *bad = cp;
             exact = false;
             if (unmappable) ++*unmappable;

@@ -42,6 +42,7 @@ public:
     bool canWriteIn(const std::string& directory) override { return inner_.canWriteIn(directory); }
     std::string identity(const std::string& path) override { return inner_.identity(path); }
     bool canWrite(const std::string& path) override { return inner_.canWrite(path); }
+    std::uint64_t inodeOf(const std::string& path) override { return inner_.inodeOf(path); }
     std::string resolvedPath(const std::string& path) override { return inner_.resolvedPath(path); }
     void copyOwnerAndMode(const std::string& from, const std::string& to) override {
         inner_.copyOwnerAndMode(from, to);

@@ -69,6 +69,8 @@ public:
     virtual std::string resolvedPath(const std::string& path) { return path; }
     // Gives `to` the permissions, owner and group of `from`, as far as this user may.
     virtual void copyOwnerAndMode(const std::string& from, const std::string& to) { (void)from, (void)to; }
+    // The inode number of a file or directory (0 when unknown): the same for every path that reaches it.
+    virtual std::uint64_t inodeOf(const std::string& path) { (void)path; return 0; }
     // Changes whenever the file is replaced or written (inode, size, time); empty when it does not exist.
     virtual std::string identity(const std::string& path) = 0;
     // Syncs a directory so that renames in it survive a crash.

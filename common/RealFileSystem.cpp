@@ -86,28 +86,6 @@ private:
     std::string path_;
 };
 
-// Open-file-description locks: they conflict between two opens in the same
-// process too, and the system drops them when the process dies.
-class PosixLock : public FileLock {
-public:
-    PosixLock(int fd, std::uint64_t byte) : fd_(fd), byte_(byte) {}
-    ~PosixLock() override { ::close(fd_); }
-
-    bool changeMode(bool exclusive) override {
-        // On the same open file description the lock changes in place; a refusal leaves it as it was.
-        struct flock fl {};
-        fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
-        fl.l_whence = SEEK_SET;
-        fl.l_start = static_cast<off_t>(byte_);
-        fl.l_len = 1;
-        return ::fcntl(fd_, F_OFD_SETLK, &fl) == 0;
-    }
-
-private:
-    int fd_;
-    std::uint64_t byte_;
-};
-
 // Someone who locked this table's byte in an earlier lock file of the directory, deleted since, still
 // uses the table: the system's lock list shows a lock on the same device and byte but another inode.
 bool heldOnAnEarlierFile(const struct stat& current, std::uint64_t byte, bool exclusive) {
@@ -125,14 +103,51 @@ bool heldOnAnEarlierFile(const struct stat& current, std::uint64_t byte, bool ex
         unsigned long long inode = 0;
         if (std::sscanf(where, "%x:%x:%llu", &major, &minor, &inode) != 3) continue;
         if (major != major(current.st_dev) || minor != minor(current.st_dev) || inode == current.st_ino) continue;
-        if (std::strtoull(start, nullptr, 10) > byte) continue;
-        if (std::strcmp(end, "EOF") != 0 && std::strtoull(end, nullptr, 10) < byte) continue;
-        // Only our lock files lock single bytes this far out; a shared lock conflicts only with an exclusive one.
+        // Our lock files hold open-file-description locks on single bytes; anything else (whole-file locks,
+        // flock, leases) belongs to other programs.
+        if (std::strcmp(kind, "OFDLCK") != 0 || std::strcmp(end, "EOF") == 0) continue;
+        if (std::strtoull(start, nullptr, 10) != byte || std::strtoull(end, nullptr, 10) != byte) continue;
+        // A shared lock conflicts only with an exclusive one.
         held = exclusive || std::strcmp(mode, "WRITE") == 0;
     }
     std::fclose(locks);
     return held;
 }
+
+// Open-file-description locks: they conflict between two opens in the same
+// process too, and the system drops them when the process dies.
+class PosixLock : public FileLock {
+public:
+    PosixLock(int fd, std::uint64_t byte) : fd_(fd), byte_(byte) {}
+    ~PosixLock() override { ::close(fd_); }
+
+    bool changeMode(bool exclusive) override {
+        // On the same open file description the lock changes in place; a refusal leaves it as it was.
+        if (!set(exclusive)) return false;
+        struct stat st {};
+        if (exclusive && ::fstat(fd_, &st) == 0 && heldOnAnEarlierFile(st, byte_, true)) {
+            set(false);
+            return false;
+        }
+        return true;
+    }
+
+private:
+    bool set(bool exclusive) {
+        struct flock fl {};
+        fl.l_type = exclusive ? F_WRLCK : F_RDLCK;
+        fl.l_whence = SEEK_SET;
+        fl.l_start = static_cast<off_t>(byte_);
+        fl.l_len = 1;
+        return ::fcntl(fd_, F_OFD_SETLK, &fl) == 0;
+    }
+
+public:
+
+private:
+    int fd_;
+    std::uint64_t byte_;
+};
 
 class RealFileSystem : public FileSystem {
 public:
@@ -268,6 +283,11 @@ public:
 
     bool canWriteIn(const std::string& directory) override {
         return ::access(directory.empty() ? "." : directory.c_str(), W_OK) == 0;
+    }
+
+    std::uint64_t inodeOf(const std::string& path) override {
+        struct stat st {};
+        return ::stat(path.empty() ? "." : path.c_str(), &st) == 0 ? static_cast<std::uint64_t>(st.st_ino) : 0;
     }
 
     std::string identity(const std::string& path) override {

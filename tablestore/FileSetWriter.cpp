@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 namespace kimport {
 
@@ -88,9 +89,14 @@ void FileSetWriter::commit() {
     fs_.writeAtomically(journalPath(dataPath_), journal.data(), journal.size());
     // From here on the new table counts; recover() finishes what a crash interrupts.
     committed_ = true;
-    for (const Pending& p : files_) fs_.rename(p.tempPath, p.finalPath);
+    std::set<std::string> directories{dir};
+    for (const Pending& p : files_) {
+        fs_.rename(p.tempPath, p.finalPath);
+        directories.insert(directoryOf(p.finalPath));
+    }
     for (const std::string& r : removals_) fs_.remove(r);
-    fs_.syncDirectory(directoryOf(dataPath_));
+    // Every folder that had a rename is synced before the journal goes, links into other folders too.
+    for (const std::string& d : directories) fs_.syncDirectory(d);
     fs_.remove(journalPath(dataPath_));
 }
 
@@ -100,18 +106,26 @@ void FileSetWriter::recover(FileSystem& fs, const std::string& dataPath) {
     if (fs.exists(journal)) {
         std::vector<char> bytes = fs.readAll(journal);
         std::string text(bytes.begin(), bytes.end());
-        if (endsWith(text, "END\n")) {
-            for (const std::string& line : split(text, '\n')) {
-                if (line.size() < 3 || line[1] != '\t') continue;
-                std::string name = line.substr(2);
-                std::string path = name.front() == '/' ? name : dir + fileNameOf(name);
-                if (line[0] == 'R' && fs.exists(path + kTempSuffix)) fs.rename(path + kTempSuffix, path);
-                if (line[0] == 'D') fs.remove(path);
+        // A complete journal is carried out; an incomplete one only names temporary files to remove.
+        const bool complete = endsWith(text, "END\n");
+        std::set<std::string> directories{dir};
+        for (const std::string& line : split(text, '\n')) {
+            if (line.size() < 3 || line[1] != '\t') continue;
+            std::string name = line.substr(2);
+            std::string path = name.front() == '/' ? name : dir + fileNameOf(name);
+            directories.insert(directoryOf(path));
+            if (line[0] == 'R' && fs.exists(path + kTempSuffix)) {
+                if (complete)
+                    fs.rename(path + kTempSuffix, path);
+                else
+                    fs.remove(path + kTempSuffix);
             }
-            fs.syncDirectory(dir);
+            if (line[0] == 'D' && complete) fs.remove(path);
         }
+        for (const std::string& d : directories) fs.syncDirectory(d);
         fs.remove(journal);
     }
+    fs.remove(journal + kTempSuffix);  // a journal whose own writing was cut short
     // Temporary files without a journal are the remains of a save that never committed.
     const std::string suffix = kTempSuffix;
     for (const DirEntry& e : fs.list(dir))

@@ -179,6 +179,6 @@ void CopyRecords(Table& source, Table& destination);
 
 // The lock file of a directory's tables and the byte that stands for one table.
 std::string lockFileOf(const std::string& dataPath);
-std::uint64_t lockByteOf(const std::string& dataPath);
+std::uint64_t lockByteOf(const std::string& dataPath, std::uint64_t directoryInode);
 
 }  // namespace kimport

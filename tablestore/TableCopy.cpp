@@ -255,6 +255,7 @@ std::unique_ptr<TableImage> paradoxLayout(const TableImage& source, const std::s
             throw TableError("Die Datensätze der Tabelle " + shown(source) + " brauchen Paradox 7.");
     }
     image->version = wanted;
+    image->paradoxMayRaiseLevel = variant == TargetVariant::Usual;
     // Level 3 tables name no code page: their text is DOS text.
     if (wanted == paradox::kLevel30) image->codePage = 437;
     image->originalHeader = paradox::newHeader(image->fields, keys, wanted, image->codePage, 0, fileNameOf(destPath));
@@ -306,6 +307,29 @@ Value forTarget(const Value& v, const FieldDef& target) {
     return v;
 }
 
+// Reads the written table back and compares it with the source, value by value: what the files hold
+// is what counts, not what the record held before it was written.
+void verifyCopy(Table& source, const std::string& destPath, FileSystem& fs) {
+    Table copy(fs);
+    copy.setPath(destPath);
+    copy.OpenTable();
+    const int n = std::min(source.FieldCount(), copy.FieldCount());
+    std::int64_t number = 0;
+    source.MoveFirst();
+    for (copy.MoveFirst(); !copy.AtEnd() && !source.AtEnd(); copy.MoveNext(), source.MoveNext()) {
+        ++number;
+        for (int i = 0; i < n; ++i)
+            if (comparable(copy.GetValue(i)) != comparable(source.GetValue(i)))
+                throw TableError("Die Kopie " + fileNameOf(destPath) + " weicht von der Quelle ab: Datensatz " +
+                                 std::to_string(number) + ", Feld " + source.FieldDefAt(i).name + ", Wert \"" +
+                                 dumpCell(source.GetValue(i)) + "\", gelesen \"" + dumpCell(copy.GetValue(i)) +
+                                 "\".");
+    }
+    if (copy.RecordCount() != source.RecordCount())
+        throw TableError("Die Kopie " + fileNameOf(destPath) + " enthält " + std::to_string(copy.RecordCount()) +
+                         " statt " + std::to_string(source.RecordCount()) + " Datensätze.");
+}
+
 }  // namespace
 
 std::optional<TargetVariant> parseTargetVariant(const std::string& name) {
@@ -333,8 +357,8 @@ std::unique_ptr<TableImage> copyLayout(const TableImage& source, const std::stri
     return dbaseLayout(source, destPath, variant);
 }
 
-std::uint64_t copyTable(const std::string& sourcePath, const std::string& destPath, const CopyOptions& options,
-                        FileSystem& fs) {
+CopyResult copyTable(const std::string& sourcePath, const std::string& destPath, const CopyOptions& options,
+                     FileSystem& fs) {
     Table source(fs);
     source.setPath(sourcePath);
     source.CodePageIfNone = options.sourceCodePage;
@@ -366,11 +390,12 @@ std::uint64_t copyTable(const std::string& sourcePath, const std::string& destPa
             dest.PostRecord();
         }
         dest.CloseTable();
-        return number;
     } catch (...) {
         dest.CloseDiscarding();
         throw;
     }
+    verifyCopy(source, destPath, fs);
+    return {static_cast<std::uint64_t>(source.RecordCount()), source.image().missingRecords};
 }
 
 }  // namespace kimport

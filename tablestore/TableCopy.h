@@ -30,8 +30,13 @@ struct CopyOptions {
 // value when the target variant cannot hold a value exactly.
 std::unique_ptr<TableImage> copyLayout(const TableImage& source, const std::string& destPath, TargetVariant variant);
 
-// Copies every record; returns the number copied.
-std::uint64_t copyTable(const std::string& sourcePath, const std::string& destPath, const CopyOptions& options,
-                        FileSystem& fs = realFileSystem());
+struct CopyResult {
+    std::uint64_t records = 0;        // copied
+    std::uint32_t missingAtEnd = 0;   // records a source cut short no longer holds (not copied)
+};
+
+// Copies every record.
+CopyResult copyTable(const std::string& sourcePath, const std::string& destPath, const CopyOptions& options,
+                     FileSystem& fs = realFileSystem());
 
 }  // namespace kimport

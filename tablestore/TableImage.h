@@ -43,6 +43,9 @@ struct TableImage {
     // Header bytes as read, so that a table is written back with what we do not interpret.
     std::vector<char> originalHeader;
     int paradoxBlockSizeKb = 0;    // 0 = choose
+    // A new table whose level we chose: it may become a level-7 table when it needs blocks above 4 KB.
+    // A table read from disk, or made at a level asked for, keeps its level.
+    bool paradoxMayRaiseLevel = false;
     int paradoxSortOrder = 0;      // sort order byte (0 = ascii)
     std::string paradoxSortOrderName;
     int dbfLanguageDriver = 0;

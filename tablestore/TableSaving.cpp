@@ -15,18 +15,21 @@ namespace kimport {
 
 std::string lockFileOf(const std::string& dataPath) { return directoryOf(dataPath) + "PKIMPORT.LCK"; }
 
-std::uint64_t lockByteOf(const std::string& dataPath) {
-    // One byte per table; the file itself is replaced on every save, the lock file stays. The whole
-    // path counts, so that tables of other folders never share a byte, not even in the system's list
-    // of locks (which shows locks on deleted lock files).
-    return std::hash<std::string>{}(foldedUpper(dataPath)) % (1ULL << 40);
+std::uint64_t lockByteOf(const std::string& dataPath, std::uint64_t directoryInode) {
+    // One byte per table; the file itself is replaced on every save, the lock file stays. The folder's
+    // inode counts too, the same however the folder is reached, so that tables of other folders never
+    // share a byte, not even in the system's list of locks (which shows locks on deleted lock files).
+    return std::hash<std::string>{}(std::to_string(directoryInode) + "/" + foldedUpper(fileNameOf(dataPath))) %
+           (1ULL << 40);
 }
 
 void Table::lock(bool exclusive) {
     lock_.reset();
     lockExclusive_ = false;
     try {
-        lock_ = fs_.tryLock(lockFileOf(dataPath_), lockByteOf(dataPath_), exclusive);
+        const std::string directory = directoryOf(dataPath_);
+        lock_ = fs_.tryLock(lockFileOf(dataPath_), lockByteOf(dataPath_, fs_.inodeOf(directory.empty() ? "." : directory)),
+                            exclusive);
     } catch (const IoError& e) {
         // Only a directory we may not write to has no lock file; its tables cannot be changed anyway.
         if (fs_.canWriteIn(directoryOf(dataPath_))) throw TableError(e.what());
@@ -54,6 +57,11 @@ void Table::lockAndRecover(const std::string& given) {
         lock(false);
     }
     try {
+        // A save of another user in progress, or one interrupted while others use the table: its files may
+        // be half renamed, so the table is not read until the one who has it alone completes the save.
+        if (!alone && fs_.exists(FileSetWriter::journalPath(dataPath_)))
+            throw TableError("Die Tabelle " + displayName() + " wird gerade gespeichert oder ihr Speichern wurde "
+                             "unterbrochen; sie kann erst geöffnet werden, wenn kein anderer sie verwendet.");
         if (alone && lock_) {
             FileSetWriter::recover(fs_, dataPath_);
             if (!Exclusive) lockExclusive_ = !lock_->changeMode(false);

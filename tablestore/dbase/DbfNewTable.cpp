@@ -242,7 +242,7 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
         f.length = p.length;
         f.decimals = p.decimals;
         offset += p.length;
-        memo = memo || p.letter == 'M';
+        memo = memo || isMemoField(f);
         image->fields.push_back(f);
     }
     if (vfp) offset += addNullFlags(image->fields, offset);

@@ -86,7 +86,11 @@ std::string freshHeader(const TableImage& image) {
     for (std::size_t i = 0; i < image.fields.size(); ++i) {
         const FieldDef& f = image.fields[i];
         char* d = h.data() + 32 + 32 * i;
-        std::string name = encodeCodePage(f.name, image.codePage).substr(0, 10);
+        std::string name;
+        if (!encodeCodePageExactly(f.name, image.codePage, name, nullptr, 10))
+            throw TableError("Der Feldname \"" + f.name + "\" kann in der Codeseite " +
+                             std::to_string(image.codePage) + " der Tabelle " + shownName(image.dataPath) +
+                             " nicht gespeichert werden.");
         std::copy(name.begin(), name.end(), d);
         d[11] = f.letter;
         if (vfp) {
@@ -164,8 +168,9 @@ std::vector<std::uint32_t> rowsInFileOrder(const TableImage& image) {
     rows.reserve(image.order.size() + deleted.size());
     std::size_t next = 0;
     image.order.forEach([&](std::uint32_t r) {
-        if (r < image.rowsFromFile)
-            while (next < deleted.size() && deleted[next] < r) rows.push_back(deleted[next++]);
+        // Before a row added since reading come all deleted rows of the file, the last ones too.
+        const std::uint32_t before = r < image.rowsFromFile ? r : image.rowsFromFile;
+        while (next < deleted.size() && deleted[next] < before) rows.push_back(deleted[next++]);
         rows.push_back(r);
     });
     rows.insert(rows.end(), deleted.begin() + static_cast<std::ptrdiff_t>(next), deleted.end());

@@ -2,6 +2,7 @@
 
 #include "common/CodePage.h"
 #include "tablestore/Bytes.h"
+#include "tablestore/TableError.h"
 #include "tablestore/paradox/ParadoxFormat.h"
 
 #include <cstring>
@@ -27,7 +28,10 @@ std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCou
     std::memcpy(name.data(), tableName.data(), std::min(tableName.size(), name.size() - 1));
     var.insert(var.end(), name.begin(), name.end());
     for (const FieldDef& f : fields) {
-        std::string encoded = encodeCodePage(f.name, codePage);
+        std::string encoded;
+        if (!encodeCodePageExactly(f.name, codePage, encoded))
+            throw TableError("Der Feldname \"" + f.name + "\" kann in der Codeseite " + std::to_string(codePage) +
+                             " der Tabelle " + tableName + " nicht gespeichert werden.");
         var.insert(var.end(), encoded.begin(), encoded.end());
         var.push_back(0);
     }
@@ -43,7 +47,8 @@ std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCou
         var.push_back(0);
     }
     const std::size_t realHeaderSize = start + var.size();
-    const std::size_t headerSize = (realHeaderSize + 0x7FF) / 0x800 * 0x800;
+    // Level 3.0 headers end right after the field names; the others fill whole 2 KB units.
+    const std::size_t headerSize = version == kLevel30 ? realHeaderSize : (realHeaderSize + 0x7FF) / 0x800 * 0x800;
 
     std::vector<char> h(headerSize, 0);
     int recordSize = 0;

@@ -72,6 +72,7 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     if (offset > 4000) throw TableError("Die Datensätze sind zu lang für eine Paradox-Tabelle.");
     image->version = version;
     image->recordLength = offset;
+    image->paradoxMayRaiseLevel = true;
     image->paradoxBlockSizeKb = offset * 3 + 6 > 2048 ? (offset * 3 + 6 > 4096 ? 16 : 4) : 2;
     // 16 KB blocks are a level-7 feature; the header says which level the table is.
     if (image->paradoxBlockSizeKb == 16) image->version = kLevel7;

@@ -73,6 +73,11 @@ bool fits(int kb, std::size_t recordSize, std::size_t records) {
     return perBlock >= 1 && (records + perBlock - 1) / perBlock <= kMaxBlocks;
 }
 
+// Blocks above 4 KB are a level-7 feature: other levels keep their level and stay at 4 KB.
+int largestBlockKb(const TableImage& image) {
+    return image.version >= kLevel7 || image.paradoxMayRaiseLevel ? 32 : 4;
+}
+
 // Keeps the table's block size while its records fit into 65535 blocks, else takes the smallest
 // larger one that holds them; a table that grows past 4 KB blocks becomes a level-7 table.
 void chooseBlockSize(TableImage& image, std::size_t records) {
@@ -81,13 +86,14 @@ void chooseBlockSize(TableImage& image, std::size_t records) {
     if (!fits(kb, recordSize, records)) {
         int chosen = 0;
         for (int size : kBlockSizesKb)
-            if (size > kb && fits(size, recordSize, records)) {
+            if (size > kb && size <= largestBlockKb(image) && fits(size, recordSize, records)) {
                 chosen = size;
                 break;
             }
         if (chosen == 0)
             throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " wird zu groß für eine Paradox-Tabelle: " +
-                             std::to_string(records) + " Datensätze passen nicht in 65535 Blöcke zu 32 KB.");
+                             std::to_string(records) + " Datensätze passen nicht in 65535 Blöcke zu " +
+                             std::to_string(largestBlockKb(image)) + " KB.");
         kb = chosen;
     }
     if (kb > 4 && image.version < kLevel7) {
@@ -112,7 +118,7 @@ void removeStaleCompanions(const TableImage& image, bool hasBlobs, FileSetWriter
 }  // namespace
 
 std::uint64_t maxRecords(const TableImage& image) {
-    return kMaxBlocks * recordsPerBlock(32, static_cast<std::size_t>(image.recordLength));
+    return kMaxBlocks * recordsPerBlock(largestBlockKb(image), static_cast<std::size_t>(image.recordLength));
 }
 
 void writeTable(TableImage& image, FileSystem& fs) {

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <filesystem>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -131,6 +133,55 @@ TEST(RealWorldFiles, ADeletedLockFileLetsNoSecondOpenIn) {
     EXPECT_THROW(reader.OpenTable(), TableError);
     first.CloseTable();
     EXPECT_NO_THROW(second.OpenTable());
+    second.CloseTable();
+
+    // Whole-file locks of other programs on other files of the folder are none of ours.
+    writeFile(dir.file("andere.lock"), "");
+    int fd = ::open(dir.file("andere.lock").c_str(), O_RDWR);
+    ASSERT_GE(fd, 0);
+    ASSERT_EQ(::flock(fd, LOCK_EX), 0);
+    struct flock whole {};
+    whole.l_type = F_WRLCK;
+    whole.l_whence = SEEK_SET;
+    ASSERT_EQ(::fcntl(fd, F_OFD_SETLK, &whole), 0);
+    Table third;
+    third.setPath(path);
+    third.Exclusive = true;
+    EXPECT_NO_THROW(third.OpenTable());
+    ::close(fd);
+}
+
+TEST(RealWorldFiles, ATableWithAnUnfinishedSaveIsNotReadWhileOthersUseIt) {
+    TempDir dir;
+    std::string path = makeTableWithRows(dir.path(), "Offen.DB", {{"Name", FieldType::String, 5}}, 0, {{"a"}});
+    Table holder;
+    holder.setPath(path);
+    holder.OpenTable();
+    // Another user's save is between its journal and its renames.
+    writeFile(path + ".kimp-tmp", readFile(path));
+    writeFile(path + ".journal.kimp-tmp", "R\tOffen.DB\nEND\n");
+    Table reader;
+    reader.setPath(path);
+    try {
+        reader.OpenTable();
+        FAIL() << "opened";
+    } catch (const TableError& e) {
+        EXPECT_NE(std::string(e.what()).find("Speichern"), std::string::npos) << e.what();
+    }
+    holder.CloseTable();
+    EXPECT_NO_THROW(reader.OpenTable());  // alone now: the save is completed first
+    EXPECT_FALSE(std::filesystem::exists(path + ".journal.kimp-tmp"));
+}
+
+TEST(RealWorldFiles, CopyingASourceCutShortWarnsOfTheMissingRecords) {
+    TempDir dir;
+    std::string src = makeTableWithRows(dir.path(), "KURZ.DBF", {{"NAME", FieldType::String, 10}}, 0,
+                                        {{"eins"}, {"zwei"}, {"drei"}});
+    std::filesystem::resize_file(src, std::filesystem::file_size(src) - 12);
+    auto r = runCommand(std::string(KIMPORT_KIMPORT_EXE) + " copy '" + src + "' '" + dir.file("Lang.DB") + "'");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("Warnung: die Quelle ist zu kurz; 1 Datensatz fehlte"), std::string::npos) << r.err;
+    EXPECT_EQ(contentsOf(dir.file("Lang.DB")), (Rows{{"eins"}, {"zwei"}}));
 }
 
 TEST(RealWorldFiles, ReadingWorksInAFolderTheUserCannotWriteAndWritingIsRefusedClearly) {

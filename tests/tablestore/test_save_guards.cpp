@@ -204,6 +204,23 @@ TEST(SaveGuards, DeletedDBaseRecordsStayWhereTheyWereUntilTheTableIsPacked) {
     }
     EXPECT_EQ(flags, " *   ");
     EXPECT_EQ(names, "r1   |r2   |r3   |r4neu|r5   |");
+    // A deleted last record stays before records appended later.
+    {
+        Table t;
+        t.setPath(path);
+        t.OpenTable();
+        t.GoToRecord(4);  // r5
+        t.DeleteRecord();
+        t.CloseTable();
+        t.OpenTable();
+        t.BeginAppend();
+        t.SetAsString(0, "r6", kDe);
+        t.CloseTable();
+    }
+    image = dbase::readTable(path, realFileSystem());
+    flags.clear();
+    for (std::uint32_t r = 0; r < image->rowCount; ++r) flags += image->row(r)[0];
+    EXPECT_EQ(flags, " *  * ");
     {
         Table t;
         t.setPath(path);
@@ -212,7 +229,7 @@ TEST(SaveGuards, DeletedDBaseRecordsStayWhereTheyWereUntilTheTableIsPacked) {
         t.CloseTable();
     }
     EXPECT_EQ(dbase::readTable(path, realFileSystem())->rowCount, 4u);
-    EXPECT_EQ(contentsOf(path), (Rows{{"r1"}, {"r3"}, {"r4neu"}, {"r5"}}));
+    EXPECT_EQ(contentsOf(path), (Rows{{"r1"}, {"r3"}, {"r4neu"}, {"r6"}}));
 }
 
 TEST(SaveGuards, NewParadoxTablesWith16KBlocksAreLevel7AndTheBlockSizeGrowsWithTheRecords) {
@@ -240,12 +257,12 @@ TEST(SaveGuards, NewParadoxTablesWith16KBlocksAreLevel7AndTheBlockSizeGrowsWithT
     EXPECT_EQ(static_cast<unsigned char>(bytes[0x05]), 2);
     EXPECT_EQ(paradox::readTable(dir.file("Viele.DB"), realFileSystem())->order.size(), 65536u);
 
-    // What cannot fit even in 32 KB blocks is refused before any work.
+    // A level-4 table keeps its level: at most 4 KB blocks, and what cannot fit is refused before any work.
     Table t;
     t.setPath(dir.file("Viele.DB"));
     t.OpenTable();
-    EXPECT_NO_THROW(t.CheckCapacity(65535ull * 32));
-    EXPECT_THROW(t.CheckCapacity(65535ull * 33), TableError);
+    EXPECT_NO_THROW(t.CheckCapacity(65535ull * 4));
+    EXPECT_THROW(t.CheckCapacity(65535ull * 4 + 1), TableError);
 }
 
 TEST(SaveGuards, DBaseIVMemosArePaddedAsDBasePadsThem) {

@@ -118,7 +118,7 @@ TEST(TableCopy, DBaseNumbersKeepTheirWidthAndDecimalsAndTheVariantStays) {
         t.SetAsFloat(1, 12.5);
         t.CloseTable();
     }
-    EXPECT_EQ(copyTable(dir.file("ZAHLEN.DBF"), dir.file("KOPIE.DBF"), {}), 1u);
+    EXPECT_EQ(copyTable(dir.file("ZAHLEN.DBF"), dir.file("KOPIE.DBF"), {}).records, 1u);
     auto image = dbase::readTable(dir.file("KOPIE.DBF"), realFileSystem());
     EXPECT_EQ(field(*image, "GANZ").length, 18);
     EXPECT_EQ(field(*image, "GANZ").decimals, 0);  // 0 decimals are decimals given, not "none"
@@ -257,7 +257,24 @@ TEST(TableCopy, FormatsChooseTheVariantAndPackRemovesDeletedRecords) {
         EXPECT_EQ(dumpOf(dest), dumpOf(src));
         EXPECT_EQ(runCommand(std::string(KIMPORT_PXREAD_EXE) + " '" + dest + "'").exitCode, 0);
     }
-    EXPECT_EQ(static_cast<unsigned char>(readFile(dir.file("paradox3.DB"))[0x39]), 0x03);
+    const std::string level3 = readFile(dir.file("paradox3.DB"));
+    EXPECT_EQ(static_cast<unsigned char>(level3[0x39]), 0x03);
+    EXPECT_LT(static_cast<unsigned char>(level3[2]) | static_cast<unsigned char>(level3[3]) << 8, 0x800);  // exact
+
+    // Binary values into FoxPro 2: a picture field in an .FPT, every byte kept (0x1A too).
+    auto image = paradox::newTable(dir.file("Bilder.DB"), {{"Bild", FieldType::Blob, 0}}, 0);
+    {
+        Table t;
+        t.setPath(dir.file("Bilder.DB"));
+        t.CreateTable(std::move(image));
+        t.BeginAppend();
+        t.SetValue(0, Value::ofBytes(std::string("A\x1A\x1A\x00" "B", 5)));
+        t.CloseTable();
+    }
+    auto fox = runCommand(kimportExe() + " copy '" + dir.file("Bilder.DB") + "' '" + dir.file("fox.DBF") + "' --format foxpro");
+    ASSERT_EQ(fox.exitCode, 0) << fox.err;
+    EXPECT_EQ(dbase::readTable(dir.file("fox.DBF"), realFileSystem())->version, 0xF5);
+    EXPECT_EQ(dumpOf(dir.file("fox.DBF")), "BILD\n0x411a1a0042\n");
     EXPECT_EQ(static_cast<unsigned char>(readFile(dir.file("paradox7.DB"))[0x39]), 0x0C);
     for (const char* format : {"dbase3", "dbase4", "foxpro", "vfp"}) {
         SCOPED_TRACE(format);
