@@ -44,6 +44,32 @@ std::string trimmedFormula(std::string_view formula) {
     return f;
 }
 
+// Where the field reference starting with the "#" at `at` ends. Field names may hold "#" (a field
+// "Nr#"): the longest name that exists is taken, and "#" ends a name only where no field has the
+// longer name, so that #PLZ#Ort still joins two fields.
+std::size_t referenceEnd(const std::string& f, std::size_t at, const Table& source) {
+    std::size_t end = f.find_first_of(" \"+", at + 1);
+    if (end == std::string::npos) end = f.size();
+    for (std::size_t candidate = end; candidate > at + 1;) {
+        if (source.LookupField(trim(std::string_view(f).substr(at + 1, candidate - at - 1)))) return candidate;
+        std::size_t hash = f.rfind('#', candidate - 1);
+        if (hash == std::string::npos || hash <= at) break;
+        candidate = hash;
+    }
+    std::size_t hash = f.find('#', at + 1);
+    return hash != std::string::npos && hash < end ? hash : end;
+}
+
+// A number as the formula reads it: the shortest text that reads back to the same double, and a
+// negative number in brackets, so that #Neg^2 squares the number and -#Neg negates it.
+// It is written with the regional decimal separator, as field texts are, until the formula is complete.
+std::string numberInFormula(double value, const FormatSettings& formats) {
+    std::string text = shortestDecimal(value);
+    for (char& c : text)
+        if (c == '.') c = formats.decimalSeparator;
+    return value < 0 ? "(" + text + ")" : text;
+}
+
 }  // namespace
 
 std::string missingFieldMessage(std::string_view name) {
@@ -71,9 +97,7 @@ std::string EvalTextFormulaOrThrow(std::string_view formula, const Table& source
             result.append(f, i + 1, close - i - 1);
             i = close + 1;
         } else if (f[i] == '#') {
-            // "#" ends a name too, so that #PLZ#Ort joins two fields.
-            std::size_t end = f.find_first_of(" \"+#", i + 1);
-            if (end == std::string::npos) end = f.size();
+            std::size_t end = referenceEnd(f, i, source);
             const std::string name = trim(std::string_view(f).substr(i + 1, end - i - 1));
             result += source.AsString(fieldOf(source, name), formats);
             i = end;
@@ -108,7 +132,7 @@ std::string PrepareNumberFormulaOrThrow(std::string_view formula, const Table& s
         const std::string name = trim(std::string_view(f).substr(i + 1, end - i - 1));
         const int field = fieldOf(source, name);
         if (isNumberType(source.FieldDefAt(field).type)) {
-            if (!source.IsNull(field)) out += source.AsString(field, formats);
+            if (!source.IsNull(field)) out += numberInFormula(source.AsFloat(field), formats);
         } else {
             const std::string text = source.AsString(field, formats);
             double value = 0;
@@ -117,7 +141,7 @@ std::string PrepareNumberFormulaOrThrow(std::string_view formula, const Table& s
             } catch (const ConversionError&) {
                 throw FieldFormulaError(notNumericMessage(name, text), out);
             }
-            out += shortestDecimal(value);
+            out += numberInFormula(value, formats);
         }
         i = end;
     }

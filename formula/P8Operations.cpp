@@ -119,9 +119,9 @@ Ext compute(OpCode code, Ext x, Ext y) {
             if (x < 0) return std::atan(y / x) + kPi;
             return y > 0 ? kPi / 2 : -kPi / 2;
         case OpCode::Sinh:
-            return (std::exp(x) - std::exp(-x)) / 2;
+            return std::sinh(x);  // the difference of two exponentials loses every digit near 0
         case OpCode::Cosh:
-            return (std::exp(x) + std::exp(-x)) / 2;
+            return std::cosh(x);
         case OpCode::R:
             return std::sqrt(x * x + y * y);
         case OpCode::Rm:

@@ -125,11 +125,7 @@ private:
     double comparableNumber(const Value& v) const {
         switch (v.kind) {
         case Value::Kind::Text: return parseFloat(v.text, ctx_.regional.decimalSeparator);
-        case Value::Kind::Boolean: return v.boolean ? -1 : 0;
-        // Dates compare as day counts from 30.12.1899, as the platform's date values do.
-        case Value::Kind::Date: return static_cast<double>(v.integer - dayNumberFromCivil(1899, 12, 30));
-        case Value::Kind::DateTime: return v.number / kMsPerDay - dayNumberFromCivil(1899, 12, 30);
-        case Value::Kind::Time: return static_cast<double>(v.integer) / kMsPerDay;
+        // Dates, times and logical values compare as the numbers they are written as.
         default: return convertValue(v, Value::Kind::Float, ctx_.regional).number;
         }
     }

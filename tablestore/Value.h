@@ -10,6 +10,9 @@ namespace kimport {
 // Day number of a date: 1 = 0001-01-01 (proleptic Gregorian), as Paradox stores it.
 using DayNumber = std::int32_t;
 constexpr DayNumber kUnixEpochDay = 719163;  // 1970-01-01
+// Day 0 of dates read as numbers: 30.12.1899, as the users of these tables count (24.12.1998 is 36153).
+// Every conversion between a date and a number, and every comparison, counts from it.
+constexpr DayNumber kDayZero = 693594;
 constexpr std::int64_t kMsPerDay = 86400000;
 
 struct CivilDate {

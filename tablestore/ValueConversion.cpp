@@ -156,6 +156,12 @@ std::string valueToText(const Value& v, const FormatSettings& fs) {
     return {};
 }
 
+// The day a number of days since 30.12.1899 stands for (its whole part).
+static DayNumber dayFromNumber(double days, const Value& v, const FormatSettings& fs) {
+    if (!std::isfinite(days) || std::fabs(days) > 4e6) fail(valueToText(v, fs), "Datumswert");
+    return static_cast<DayNumber>(std::floor(days)) + kDayZero;
+}
+
 Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs) {
     using K = Value::Kind;
     if (v.kind == target || v.kind == K::Null) return v;
@@ -181,7 +187,8 @@ Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs)
                 return Value::ofInteger(static_cast<std::int64_t>(d));
             }
         }
-        case K::Date: case K::Time: return Value::ofInteger(v.integer);
+        case K::Date: return Value::ofInteger(v.integer - kDayZero);
+        case K::Time: return Value::ofInteger(v.integer);
         default: fail(valueToText(v, fs), "Integerwert");
         }
     case K::Float:
@@ -190,8 +197,9 @@ Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs)
         case K::Decimal: return Value::ofFloat(parseFloat(v.text, '.'));
         case K::Boolean: return Value::ofFloat(v.boolean ? 1 : 0);
         case K::Text: return Value::ofFloat(parseFloat(v.text, fs.decimalSeparator));
-        case K::Date: return Value::ofFloat(static_cast<double>(v.integer));
-        case K::DateTime: return Value::ofFloat(v.number / kMsPerDay);
+        case K::Date: return Value::ofFloat(static_cast<double>(v.integer - kDayZero));
+        case K::DateTime: return Value::ofFloat(v.number / kMsPerDay - kDayZero);
+        case K::Time: return Value::ofFloat(static_cast<double>(v.integer) / kMsPerDay);
         default: fail(valueToText(v, fs), "Gleitkommawert");
         }
     case K::Decimal: {
@@ -221,8 +229,8 @@ Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs)
         switch (v.kind) {
         case K::Text: return Value::ofDate(parseDate(v.text, fs));
         case K::DateTime: return Value::ofDate(static_cast<DayNumber>(std::floor(v.number / kMsPerDay)));
-        case K::Integer: return Value::ofDate(static_cast<DayNumber>(v.integer));
-        case K::Float: return Value::ofDate(static_cast<DayNumber>(v.number));
+        case K::Integer: return Value::ofDate(dayFromNumber(static_cast<double>(v.integer), v, fs));
+        case K::Float: return Value::ofDate(dayFromNumber(v.number, v, fs));
         default: fail(valueToText(v, fs), "Datumswert");
         }
     case K::Time:
@@ -239,7 +247,11 @@ Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs)
         case K::Text: return Value::ofDateTime(parseDateTime(v.text, fs));
         case K::Date: return Value::ofDateTime(static_cast<double>(v.integer) * kMsPerDay);
         case K::Time: return Value::ofDateTime(static_cast<double>(v.integer));
-        case K::Float: return Value::ofDateTime(v.number * kMsPerDay);
+        case K::Float: case K::Integer: {
+            double days = v.kind == K::Float ? v.number : static_cast<double>(v.integer);
+            if (!std::isfinite(days) || std::fabs(days) > 4e6) fail(valueToText(v, fs), "Datums- und Zeitwert");
+            return Value::ofDateTime((days + kDayZero) * kMsPerDay);
+        }
         default: fail(valueToText(v, fs), "Datums- und Zeitwert");
         }
     }

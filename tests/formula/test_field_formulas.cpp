@@ -177,3 +177,33 @@ TEST(NumberFormula, TheRunsRoutinesThrowInsteadOfShowing) {
     EXPECT_EQ(formulas.evalText("#Preis", s.table), "2.5");
     EXPECT_EQ(formulas.evalNumber("#Preis * 4", s.table), 10);
 }
+
+TEST(NumberFormula, AFieldReferenceStandsForItsNumberWhateverItsSign) {
+    SourceRecord s({typedField("Neg", FieldType::Float, "-3"), typedField("Gross", FieldType::Float, "1000000000000001"),
+                    typedField("Klein", FieldType::Float, "1000000000000000"), textField("Text", "-2,5")});
+    const Table& t = s.table;
+    EXPECT_EQ(number(t, "#Neg^2"), 9);
+    EXPECT_EQ(number(t, "-#Neg"), 3);
+    EXPECT_EQ(number(t, "2*#Neg^2"), 18);
+    EXPECT_EQ(number(t, "2^#Neg"), 0.125);
+    EXPECT_EQ(number(t, "#Text*2"), -5);
+    // Every digit of a double counts, not only 15 of them.
+    EXPECT_EQ(number(t, "#Gross-#Klein"), 1);
+}
+
+TEST(NumberFormula, HyperbolicSineKeepsItsPrecisionNearZero) {
+    TParser parser;
+    parser.SetExpression("SINH(1E-15)");
+    EXPECT_DOUBLE_EQ(parser.Value(), 1e-15);
+    parser.SetExpression("SINH(1E-20)");
+    EXPECT_DOUBLE_EQ(parser.Value(), 1e-20);
+}
+
+TEST(TextFormula, FieldNamesWithHashTakeTheLongestNameThatExists) {
+    SourceRecord s({textField("Nr#", "A-7"), textField("Nr", "falsch"), textField("PLZ", "12345"),
+                    textField("Ort", "Berlin")});
+    const Table& t = s.table;
+    EXPECT_EQ(text(t, "#Nr#"), "A-7");
+    EXPECT_EQ(text(t, "#Nr# \"/\" #Nr"), "A-7/falsch");
+    EXPECT_EQ(text(t, "#PLZ#Ort"), "12345Berlin");  // no field "PLZ#Ort": "#" joins two fields
+}
