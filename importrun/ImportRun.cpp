@@ -2,6 +2,7 @@
 
 #include "common/Numbers.h"
 #include "common/Text.h"
+#include "tablestore/FormatCodec.h"
 #include "tablestore/ValueConversion.h"
 
 #include <climits>
@@ -26,7 +27,7 @@ ImportRun::ImportRun(RunTables tables, ProgressSink& progress, Prompter& prompte
     : t_(tables), progress_(progress), prompter_(prompter), regional_(regional), current_(current),
       ctx_{tables.source, tables.target, progress, regional, current, formulas} {}
 
-void ImportRun::openTables() {
+void ImportRun::openTables(bool looksUpKeys) {
     for (Table* t : {&t_.source, &t_.target, &t_.zStrukt})
         if (!t->Active()) t->OpenTable();
     rules_ = loadRunRules(t_.zStrukt, t_.source, t_.target);
@@ -34,11 +35,37 @@ void ImportRun::openTables() {
     // A target that may not be changed, or could not hold what may come, is refused before the first record.
     t_.target.CheckWritable();
     t_.target.CheckCapacity(static_cast<std::uint64_t>(t_.target.RecordCount() + sourceCount_));
+    lookupRules_.clear();
+    keyErrors_ = 0;
+    for (const RunRule& r : rules_) {
+        if (!r.isKey()) continue;
+        if (!r.assigned()) break;
+        lookupRules_.push_back(&r);
+    }
+    if (looksUpKeys) requireUsableKey();
     t_.source.MoveFirst();
 }
 
-void ImportRun::prepare(std::string_view status) {
-    openTables();
+// The modes that look records up need a primary key, and can only match on its leading fields.
+void ImportRun::requireUsableKey() const {
+    if (t_.target.KeyFieldCount() == 0)
+        throw TableError("Die Zieltabelle " + t_.target.TableName + " hat keinen Primärschlüssel. Vorhandene "
+                         "Datensätze werden über ihn gesucht; ohne ihn kann nur an das Ende angehängt werden.");
+    // Without the first key field the mode's own message (KeyRuleMissing) follows.
+    if (lookupRules_.empty()) return;
+    const RunRule* gap = nullptr;
+    for (const RunRule& r : rules_) {
+        if (!r.isKey()) continue;
+        if (!r.assigned() && !gap) gap = &r;
+        if (r.assigned() && gap)
+            throw TableError("Das Schlüsselfeld " + r.feldname + " der Zieltabelle ist zugeordnet, das Schlüsselfeld " +
+                             gap->feldname + " vor ihm nicht. Vorhandene Datensätze werden über die ersten "
+                             "Schlüsselfelder gesucht: bitte ordnen Sie auch " + gap->feldname + " zu.");
+    }
+}
+
+void ImportRun::prepare(std::string_view status, bool looksUpKeys) {
+    openTables(looksUpKeys);
     progress_.prepareImportRun(status, static_cast<int>(std::min<std::int64_t>(sourceCount_, INT_MAX)));
     progress_.show();
 }
@@ -58,15 +85,42 @@ const RunRule* ImportRun::keyRule() const {
     return nullptr;
 }
 
-std::string ImportRun::lookupKey(const RunRule& key) {
-    if (!key.sourceField) t_.source.FieldNamed(key.rule.Zuordnung);  // ends the run with the store's message
-    std::string text = valueToText(t_.source.GetValue(*key.sourceField), regional_);
-    if (key.rule.Ausrichtung_re && IsDigitString(text) && IsDigitString(key.laenge))
-        return PadLeft(trim(text), std::stoul(key.laenge));
-    return text;
+std::optional<std::vector<Value>> ImportRun::lookupKey() {
+    std::vector<Value> values;
+    for (const RunRule* key : lookupRules_) {
+        if (!key->sourceField) t_.source.FieldNamed(key->rule.Zuordnung);  // ends the run with the store's message
+        Value v = t_.source.GetValue(*key->sourceField);
+        const bool textKey = key->targetField &&
+                             naturalKind(t_.target.FieldDefAt(*key->targetField).type) == Value::Kind::Text;
+        if (textKey) {
+            std::string text = valueToText(v, regional_);
+            if (key->rule.Ausrichtung_re && IsDigitString(text) && IsDigitString(key->laenge))
+                text = PadLeft(trim(text), std::stoul(key->laenge));
+            values.push_back(Value::ofText(text));
+            continue;
+        }
+        // Other keys are looked up by the value itself, converted exactly to the field's type: a text
+        // could not tell 0.30000000000000004 from 0.3, nor 12:00:00.250 from 12:00:00.
+        bool usable = !v.isNull() && !(v.kind == Value::Kind::Text && trim(v.text).empty());
+        if (usable && key->targetField) {
+            try {
+                convertValue(v, naturalKind(t_.target.FieldDefAt(*key->targetField).type), regional_);
+            } catch (const ConversionError&) {
+                usable = false;
+            }
+        }
+        if (!usable) {
+            // A record whose key is empty or no value of the key's type can be neither found nor added.
+            CountFieldError(progress_);
+            ++keyErrors_;
+            return std::nullopt;
+        }
+        values.push_back(v);
+    }
+    return values;
 }
 
-bool ImportRun::seek(const std::string& key) { return t_.target.SeekKey({Value::ofText(key)}); }
+bool ImportRun::seek(const std::vector<Value>& key) { return t_.target.SeekKey(key); }
 
 void ImportRun::KeyRuleMissing() {
     prompter_.error("Sie haben \"Schlüsselwerte ignorieren\" gewählt,\r\njedoch für den Primärschlüssel der Zieltabelle "
@@ -99,7 +153,7 @@ void ImportRun::RunAppend() {
 }
 
 void ImportRun::RunAppendNew(bool targetEmptied) {
-    prepare(targetEmptied ? kTextAppend : kTextAppendNew);
+    prepare(targetEmptied ? kTextAppend : kTextAppendNew, true);
     const RunRule* key = keyRule();
     while (nextRecord()) {
         if (!key) break;  // without a key rule nothing could ever be found
@@ -107,9 +161,14 @@ void ImportRun::RunAppendNew(bool targetEmptied) {
             KeyRuleMissing();
             return;
         }
+        std::optional<std::vector<Value>> lookup = lookupKey();
+        if (!lookup) {
+            t_.source.MoveNext();
+            continue;
+        }
         // Appended records are looked up again; a second miss (the key rule changes the stored
         // key) appends once more, and the store refuses the duplicate.
-        for (int pass = 0; pass < 2 && !seek(lookupKey(*key)); ++pass) {
+        for (int pass = 0; pass < 2 && !seek(*lookup); ++pass) {
             t_.target.BeginAppend();
             progress_.addToCounter(Counter::AnzHinzu);
             progress_.addToCounter(Counter::Summe);
@@ -118,7 +177,8 @@ void ImportRun::RunAppendNew(bool targetEmptied) {
         }
         t_.source.MoveNext();
     }
-    std::int64_t added = progress_.count(Counter::AnzHinzu);
+    // Records whose key could not be looked up are counted as errors already, not as ignored ones.
+    std::int64_t added = progress_.count(Counter::AnzHinzu) + keyErrors_;
     if (targetEmptied) {
         progress_.setCount(Counter::AnzFehler, progress_.count(Counter::AnzFehler) + sourceCount_ - added);
         progress_.setCount(Counter::Summe, progress_.count(Counter::Summe) + progress_.count(Counter::Ignor));
@@ -137,7 +197,7 @@ void ImportRun::writeKey(const RunRule& key, const Value& value) {
 }
 
 bool ImportRun::RunRenameExisting(const std::string& startValue) {
-    prepare(kTextRename);
+    prepare(kTextRename, true);
     progress_.pump();  // once before the loop: this pass does not react to the window while it runs
     const RunRule* key = keyRule();
     Value v = Value::ofText(startValue);
@@ -148,7 +208,12 @@ bool ImportRun::RunRenameExisting(const std::string& startValue) {
             KeyRuleMissing();
             return false;
         }
-        bool found = seek(lookupKey(*key));
+        std::optional<std::vector<Value>> lookup = lookupKey();
+        if (!lookup) {
+            t_.source.MoveNext();
+            continue;
+        }
+        bool found = seek(*lookup);
         bool keyInIndex = key->targetField && t_.target.InPrimaryIndex(*key->targetField);
         if (found && keyInIndex) {
             auto restOfRecord = [&] {
@@ -259,11 +324,16 @@ void ImportRun::RunSelfIncrement(const std::string& startValue) {
 }
 
 void ImportRun::RunUpdate() {
-    prepare(kTextUpdate);
+    prepare(kTextUpdate, true);
     const RunRule* key = keyRule();
     while (nextRecord()) {
         if (key && key->assigned() && key->sourceField) {
-            if (seek(lookupKey(*key))) {
+            std::optional<std::vector<Value>> lookup = lookupKey();
+            if (!lookup) {
+                t_.source.MoveNext();
+                continue;
+            }
+            if (seek(*lookup)) {
                 progress_.addToCounter(Counter::AnzAkt);
                 progress_.addToCounter(Counter::Summe);
                 t_.target.BeginEdit();

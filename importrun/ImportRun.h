@@ -10,6 +10,7 @@
 #include "importrun/RunRule.h"
 #include "settings/TypeCodes.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -43,12 +44,13 @@ public:
     bool stoppedEarly() const { return stoppedEarly_; }
 
 private:
-    void prepare(std::string_view status);
-    void openTables();
+    void prepare(std::string_view status, bool looksUpKeys = false);
+    void openTables(bool looksUpKeys);
+    void requireUsableKey() const;
     bool nextRecord(bool pump = true);
     const RunRule* keyRule() const;
-    std::string lookupKey(const RunRule& key);
-    bool seek(const std::string& key);
+    std::optional<std::vector<Value>> lookupKey();
+    bool seek(const std::vector<Value>& key);
     void KeyRuleMissing();
     void writeKey(const RunRule& key, const Value& value);
     void finishMode();
@@ -62,6 +64,9 @@ private:
     TransformContext ctx_;
     std::vector<RunRule> rules_;
     std::int64_t sourceCount_ = 0;
+    // The target's key fields a lookup matches on: the leading ones that are assigned.
+    std::vector<const RunRule*> lookupRules_;
+    std::int64_t keyErrors_ = 0;  // source records skipped because their key could not be a key
     bool keyRuleMissing_ = false;
     bool stoppedEarly_ = false;
 };

@@ -1,16 +1,10 @@
 // The import run in each of its five modes on real Paradox and dBase tables:
 // what lands in the target, the counters of the progress window, the key
 // lookup, generated keys, cancelling, and the failures that end a run.
-#include "importrun/ImportRun.h"
+#include "importrun/Importing.h"
 
 #include "common/Numbers.h"
-#include "common/ScriptedPrompter.h"
-#include "importrun/GaugeModel.h"
-#include "settings/ControlTables.h"
-#include "support/TestSupport.h"
-#include "tablestore/TableTestSupport.h"
 #include "tablestore/TableRoutines.h"
-#include "wizard/StructureMapping.h"
 
 #include <gtest/gtest.h>
 
@@ -19,102 +13,7 @@
 #include <vector>
 
 using namespace kimport;
-using kimport::test::TempDir;
-
-namespace {
-
-using Fields = std::vector<FieldSpec>;
-using kimport::test::contents;
-using kimport::test::contentsOf;
-using kimport::test::Rows;
-
-FieldSpec text(const char* name, int size) { return {name, FieldType::String, size}; }
-FieldSpec typed(const char* name, FieldType type, int size = 0) { return {name, type, size}; }
-
-const char* const kCancelQuestionText =
-    "Die Operation ist nicht vollständig durchgeführt worden.\r\nWenn Sie jetzt abbrechen kann sich das negativ "
-    "auf den \r\nweiteren Ablauf des Programmes auswirken.\r\n\r\nMöchten Sie wirklich abbrechen?";
-
-const char* const kKeyRuleMissing =
-    "Sie haben \"Schlüsselwerte ignorieren\" gewählt,\r\njedoch für den Primärschlüssel der Zieltabelle "
-    "keine\r\nFeldzuordnung aus der Quelltabelle eingetragen.";
-
-// A program directory with control tables, a source and a target; the mapping
-// is proposed as for a new import setting.
-class Importing {
-public:
-    Importing() {
-        prompter.onFailure = [](const std::string& f) { ADD_FAILURE() << f; };
-        makeControlTables(dir.path());
-        q.setPath(qStruktPath(dir.path()));
-        z.setPath(zStruktPath(dir.path()));
-    }
-
-    void makeSource(const std::string& name, const Fields& fields, int keys, const Rows& rows) {
-        make(name, fields, keys, rows);
-        source.setPath(dir.file(name));
-    }
-    void makeTarget(const std::string& name, const Fields& fields, int keys, const Rows& rows) {
-        make(name, fields, keys, rows);
-        target.setPath(dir.file(name));
-    }
-
-    void map() {
-        MappingTables tables{source, target, q, z, temp, prompter, realFileSystem(), dir.path(), nullptr};
-        ReadSourceStructure(tables);
-        ReadTargetStructure(tables);
-        AutoMap(tables);
-    }
-
-    void changeRule(const std::string& feldname, void (*change)(MappingRule&)) {
-        for (z.MoveFirst(); !z.AtEnd(); z.MoveNext()) {
-            if (z.AsString(z.FieldNamed("Feldname"), FormatSettings::german()) != feldname) continue;
-            MappingRule r = readMappingRule(z);
-            change(r);
-            z.BeginEdit();
-            writeMappingRule(z, r);
-            z.PostRecord();
-            return;
-        }
-        ADD_FAILURE() << "no rule for " << feldname;
-    }
-
-    ImportRun runner() {
-        return ImportRun(RunTables{source, target, z}, gauge, prompter, formats, formats);
-    }
-
-    // The seven counters as the progress window shows them.
-    std::map<std::string, std::string> counters() const {
-        std::map<std::string, std::string> out;
-        for (const CounterRow& row : counterRows()) out[row.labelName] = gauge.counterText(row.counter);
-        return out;
-    }
-    std::string counter(Counter c) const { return gauge.counterText(c); }
-
-    TempDir dir;
-    ScriptedPrompter prompter;
-    FormatSettings formats = FormatSettings::german();
-    GaugeModel gauge{formats};
-    Table source, target, q, z, temp;
-
-private:
-    void make(const std::string& name, const Fields& fields, int keys, const Rows& rows) {
-        kimport::test::makeTableWithRows(dir.path(), name, fields, keys, rows);
-    }
-};
-
-// Counters not named are "0"; SummeQuelle is set by the caller of the run.
-std::map<std::string, std::string> expectedCounters(std::map<std::string, std::string> named) {
-    std::map<std::string, std::string> all;
-    for (const CounterRow& row : counterRows()) all[row.labelName] = "0";
-    for (auto& [k, v] : named) all[k] = v;
-    return all;
-}
-
-const Fields kNumbered{typed("Nr", FieldType::Integer), text("Name", 10)};
-const Rows kThree{{"1", "Eins"}, {"2", "Zwei"}, {"3", "Drei"}};
-
-}  // namespace
+using namespace kimport::test;
 
 // --- mode 1 ------------------------------------------------------------------------
 
