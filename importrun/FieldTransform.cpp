@@ -16,11 +16,7 @@ namespace {
 // A failure of a guarded step: counted, then the next step runs.
 template <class Step>
 void guarded(TransformContext& ctx, Step&& step) {
-    try {
-        step();
-    } catch (const std::exception&) {
-        CountFieldError(ctx.progress);
-    }
+    guardedFieldStep(ctx.progress, std::forward<Step>(step));
 }
 
 class Transform {
@@ -97,11 +93,11 @@ private:
     }
 
     std::string textFormula() {
-        if (!ctx_.formulas) throw std::runtime_error("Formeln sind nicht verfügbar");
+        if (!ctx_.formulas) throw FormulaError("Formeln sind nicht verfügbar");
         return ctx_.formulas->evalText(opt_.Formel_alph, ctx_.source);
     }
     double numberFormula() {
-        if (!ctx_.formulas) throw std::runtime_error("Formeln sind nicht verfügbar");
+        if (!ctx_.formulas) throw FormulaError("Formeln sind nicht verfügbar");
         return ctx_.formulas->evalNumber(opt_.Formel_num, ctx_.source);
     }
 

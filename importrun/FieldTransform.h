@@ -6,6 +6,8 @@
 #pragma once
 
 #include "common/FormatSettings.h"
+#include "common/Numbers.h"
+#include "formula/FormulaErrors.h"
 #include "importrun/FormulaEvaluator.h"
 #include "importrun/ProgressSink.h"
 #include "importrun/RunRule.h"
@@ -27,6 +29,21 @@ void TransformField(const RunRule& rule, TransformContext& ctx);
 // For a rule without one: its defaults and formulas.
 void ApplyUnassignedRule(const RunRule& rule, TransformContext& ctx);
 void CountFieldError(ProgressSink& progress);
+
+// Runs one guarded step: the failures a field can cause (the table store's, a conversion's, a
+// formula's) are counted; anything else is a fault of the program and ends the run.
+template <class Step>
+void guardedFieldStep(ProgressSink& progress, Step&& step) {
+    try {
+        step();
+    } catch (const TableError&) {
+        CountFieldError(progress);
+    } catch (const ConversionError&) {
+        CountFieldError(progress);
+    } catch (const FormulaError&) {
+        CountFieldError(progress);
+    }
+}
 
 // Fills one field: TransformField with a source field, else ApplyUnassignedRule.
 void fillField(const RunRule& rule, TransformContext& ctx);

@@ -227,7 +227,8 @@ bool ImportRun::RunRenameExisting(const std::string& startValue) {
             };
             // A start value whose number does not fit ends the run: outside the guarded block.
             std::string text = key->typ == 1 ? NextKeyText(startValue, k) : std::string();
-            try {
+            bool written = false;
+            guardedFieldStep(progress_, [&] {
                 switch (key->typ) {
                 case 1: {
                     t_.target.BeginAppend();
@@ -248,10 +249,10 @@ bool ImportRun::RunRenameExisting(const std::string& startValue) {
                 default:
                     break;
                 }
-            } catch (const std::exception&) {
-                t_.target.CancelRecord();
-                CountFieldError(progress_);
-            }
+                written = true;
+            });
+            // A failed record is dropped; the next one gets the same key.
+            if (!written) t_.target.CancelRecord();
             progress_.addToCounter(Counter::Umben);
             progress_.addToCounter(Counter::Summe);
         }

@@ -16,7 +16,8 @@ std::string encodeFieldText(const TableImage& table, const FieldDef& field, std:
     appendUtf8(character, bad);
     throw TableError("Das Zeichen \"" + character + "\" im Wert \"" + std::string(text) + "\" kann im Feld " +
                      field.name + " der Tabelle " + fileNameOf(table.dataPath) + " nicht gespeichert werden: die " +
-                     "Codeseite " + std::to_string(table.codePage) + " der Tabelle enthält es nicht.");
+                     "Codeseite " + std::to_string(table.codePage) + " der Tabelle enthält es nicht.",
+                     TableError::Kind::Value, table.dataPath);
 }
 
 }  // namespace kimport

@@ -327,7 +327,7 @@ void Table::PostRecord() {
                    keyOrder_->compare(image_->row(image_->order.at(p)), editRow_.data()) == 0;
         };
         if (isDuplicate(target) || isDuplicate(target + 1))
-            throw TableError("Schlüsselverletzung.\r\nTabelle: " + path());
+            throw TableError("Schlüsselverletzung.\r\nTabelle: " + path(), TableError::Kind::KeyViolation, path());
     }
     if (inserting) {
         std::uint32_t r = image_->newRow();

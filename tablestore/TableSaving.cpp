@@ -32,12 +32,13 @@ void Table::lock(bool exclusive) {
                             exclusive);
     } catch (const IoError& e) {
         // Only a directory we may not write to has no lock file; its tables cannot be changed anyway.
-        if (fs_.canWriteIn(directoryOf(dataPath_))) throw TableError(e.what());
+        if (fs_.canWriteIn(directoryOf(dataPath_))) throw TableError(e.what(), TableError::Kind::Io, dataPath_);
         return;
     }
     if (!lock_)
         throw TableError("Die Tabelle " + displayName() + " wird von einem anderen Benutzer oder Programm " +
-                         (exclusive ? "verwendet" : "exklusiv verwendet") + " und kann nicht geöffnet werden.");
+                         (exclusive ? "verwendet" : "exklusiv verwendet") + " und kann nicht geöffnet werden.",
+                         TableError::Kind::Locked, dataPath_);
     lockExclusive_ = exclusive;
 }
 
@@ -61,7 +62,8 @@ void Table::lockAndRecover(const std::string& given) {
         // be half renamed, so the table is not read until the one who has it alone completes the save.
         if (!alone && fs_.exists(FileSetWriter::journalPath(dataPath_)))
             throw TableError("Die Tabelle " + displayName() + " wird gerade gespeichert oder ihr Speichern wurde "
-                             "unterbrochen; sie kann erst geöffnet werden, wenn kein anderer sie verwendet.");
+                             "unterbrochen; sie kann erst geöffnet werden, wenn kein anderer sie verwendet.",
+                             TableError::Kind::Locked, dataPath_);
         if (alone && lock_) {
             FileSetWriter::recover(fs_, dataPath_);
             if (!Exclusive) lockExclusive_ = !lock_->changeMode(false);
@@ -95,6 +97,10 @@ void Table::OpenTable() {
             throw TableError("Die Tabelle " + given + " existiert nicht.");
         image_ = isParadoxPath(dataPath_) ? paradox::readTable(dataPath_, fs_, CodePageIfNone)
                                           : dbase::readTable(dataPath_, fs_, CodePageIfNone);
+    } catch (const IoError& e) {
+        // Both readers report a file they cannot read the same way.
+        lock_.reset();
+        throw TableError(e.what(), TableError::Kind::Io, dataPath_);
     } catch (...) {
         lock_.reset();
         throw;
@@ -140,14 +146,15 @@ void Table::requireFilesWritable() const {
                                                           : (ext == ".DBF" || ext == ".DBT" || ext == ".FPT");
         if (own && !fs_.canWrite(directory + e.name))
             throw TableError("Die Tabelle " + displayName() + " ist schreibgeschützt (Datei " + e.name +
-                             ") und kann nicht geändert werden.");
+                             ") und kann nicht geändert werden.", TableError::Kind::ReadOnly, dataPath_);
     }
     if (fs_.exists(real) && !fs_.canWrite(real))
-        throw TableError("Die Tabelle " + displayName() + " ist schreibgeschützt und kann nicht geändert werden.");
+        throw TableError("Die Tabelle " + displayName() + " ist schreibgeschützt und kann nicht geändert werden.",
+                         TableError::Kind::ReadOnly, dataPath_);
     if (!fs_.canWriteIn(directory))
         throw TableError("Im Verzeichnis " + (directory.empty() ? std::string(".") : directory) +
                          " dürfen keine Dateien angelegt werden; die Tabelle " + displayName() +
-                         " kann nicht geändert werden.");
+                         " kann nicht geändert werden.", TableError::Kind::ReadOnly, dataPath_);
 }
 
 void Table::CheckWritable() { prepareWrite(); }
@@ -169,7 +176,7 @@ void Table::Flush() {
     // deleted meanwhile is not overwritten.
     if (fs_.identity(dataPath_) != openedIdentity_)
         throw TableError("Die Tabelle " + displayName() + " ist inzwischen von einem anderen Programm geändert "
-                         "worden. Bitte öffnen Sie sie erneut.");
+                         "worden. Bitte öffnen Sie sie erneut.", TableError::Kind::Changed, dataPath_);
     try {
         if (image_->format == TableFormat::Paradox)
             paradox::writeTable(*image_, fs_);
@@ -178,9 +185,10 @@ void Table::Flush() {
     } catch (const IoError& e) {
         if (fs_.exists(FileSetWriter::journalPath(dataPath_)))
             throw TableError("Die Tabelle " + displayName() + " konnte nicht vollständig gespeichert werden; das "
-                             "Speichern wird beim nächsten Öffnen abgeschlossen.\r\n" + e.what());
+                             "Speichern wird beim nächsten Öffnen abgeschlossen.\r\n" + e.what(),
+                             TableError::Kind::Unfinished, dataPath_);
         throw TableError("Die Tabelle " + displayName() + " konnte nicht gespeichert werden; sie ist unverändert "
-                         "geblieben.\r\n" + e.what());
+                         "geblieben.\r\n" + e.what(), TableError::Kind::Io, dataPath_);
     }
     openedIdentity_ = fs_.identity(dataPath_);
     image_->newStructure = false;
@@ -243,12 +251,12 @@ void Table::prepareWrite() {
     if (lock_ && !lockExclusive_) {
         if (!lock_->changeMode(true))
             throw TableError("Die Tabelle " + displayName() + " wird von einem anderen Benutzer oder Programm "
-                             "verwendet und kann nicht geändert werden.");
+                             "verwendet und kann nicht geändert werden.", TableError::Kind::Locked, dataPath_);
         lockExclusive_ = true;
         if (fs_.identity(dataPath_) != openedIdentity_) {
             lockExclusive_ = !lock_->changeMode(false);
             throw TableError("Die Tabelle " + displayName() + " ist inzwischen von einem anderen Programm geändert "
-                             "worden. Bitte öffnen Sie sie erneut.");
+                             "worden. Bitte öffnen Sie sie erneut.", TableError::Kind::Changed, dataPath_);
         }
     }
     writableChecked_ = true;

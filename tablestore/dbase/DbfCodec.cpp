@@ -85,12 +85,12 @@ std::string tableName(const TableImage& t) {
 [[noreturn]] void doesNotFit(const TableImage& t, const FieldDef& f, const std::string& value) {
     throw TableError("Der Wert " + value + " passt nicht in das Feld " + f.name + " (" + std::string(1, f.letter) +
                      " " + std::to_string(f.length) + "," + std::to_string(f.decimals) + ") der Tabelle " +
-                     tableName(t) + ".");
+                     tableName(t) + ".", TableError::Kind::Value, t.dataPath);
 }
 
 [[noreturn]] void wrongKind(const TableImage& t, const FieldDef& f) {
     throw TableError("Das Feld " + f.name + " der Tabelle " + tableName(t) +
-                     " kann einen Wert dieser Art nicht aufnehmen.");
+                     " kann einen Wert dieser Art nicht aufnehmen.", TableError::Kind::Value, t.dataPath);
 }
 
 Value readDate(std::string_view text) {

@@ -10,7 +10,7 @@ namespace kimport::dbase {
 namespace {
 
 [[noreturn]] void damaged(const std::string& table, const std::string& what) {
-    throw TableError("Die Tabelle " + table + " ist beschädigt: " + what + ".");
+    throw TableError("Die Tabelle " + table + " ist beschädigt: " + what + ".", TableError::Kind::Damaged, table);
 }
 
 // The length a binary field must have; 0 for fields stored as text.

@@ -83,7 +83,8 @@ void encodeBcd(char* p, const std::string& decimalText, int decimals) {
     std::size_t firstNonZero = all.find_first_not_of('0');
     if (firstNonZero == std::string::npos) negative = false;
     std::string significant = firstNonZero == std::string::npos ? "" : all.substr(firstNonZero);
-    if (significant.size() > 32) throw TableError("Der Wert " + decimalText + " hat zu viele Stellen für ein BCD-Feld");
+    if (significant.size() > 32)
+        throw TableError("Der Wert " + decimalText + " hat zu viele Stellen für ein BCD-Feld", TableError::Kind::Value);
     std::string digits = std::string(32 - significant.size(), '0') + significant;
     p[0] = static_cast<char>((negative ? 0x40 : 0xC0) | decimals);
     for (int i = 0; i < 16; ++i) {
@@ -200,7 +201,7 @@ public:
                 throw outOfRange(f, std::isfinite(v.number) ? isoDateTime(v.number) : std::string("(keine Zahl)"));
             return putBe64(cleared(), encodeDouble(v.number));
         case kMoney: case kNumber:
-            if (!std::isfinite(v.number)) throw TableError("Feld " + f.name + ": ungültige Zahl");
+            if (!std::isfinite(v.number)) throw TableError("Feld " + f.name + ": ungültige Zahl", TableError::Kind::Value);
             return putBe64(cleared(), encodeDouble(v.number));
         case kLogical:
             cleared()[0] = static_cast<char>(v.boolean ? 0x81 : 0x80);
@@ -226,7 +227,8 @@ public:
 
 private:
     static TableError outOfRange(const FieldDef& f, const std::string& v) {
-        return TableError("Der Wert " + v + " liegt außerhalb des Wertebereichs von Feld " + f.name);
+        return TableError("Der Wert " + v + " liegt außerhalb des Wertebereichs von Feld " + f.name,
+                          TableError::Kind::Value);
     }
 };
 

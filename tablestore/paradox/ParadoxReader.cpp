@@ -19,7 +19,8 @@ namespace {
 using namespace kimport::bytes;
 
 [[noreturn]] void damaged(const std::string& path, const std::string& detail) {
-    throw TableError("Die Tabelle " + fileNameOf(path) + " ist beschädigt (" + detail + ").");
+    throw TableError("Die Tabelle " + fileNameOf(path) + " ist beschädigt (" + detail + ").", TableError::Kind::Damaged,
+                     path);
 }
 
 struct HeaderFacts {
@@ -80,7 +81,7 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
     try {
         d = fs.readAll(dataPath);
     } catch (const IoError& e) {
-        throw TableError(e.what());
+        throw TableError(e.what(), TableError::Kind::Io, dataPath);
     }
     HeaderFacts h = readHeader(d, dataPath, codePageIfNone);
     auto image = std::make_unique<TableImage>();
