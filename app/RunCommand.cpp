@@ -89,7 +89,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     o.programDir = programDir;
     if (auto error = parse(args, o)) {
         std::cerr << "kimport run: " << *error << "\n";
-        return 2;
+        return kExitBadArguments;
     }
     std::signal(SIGINT, onInterrupt);
     ProcessFormats formats;
@@ -107,7 +107,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     qStrukt.setPath(qStruktPath(o.programDir));
     zStrukt.setPath(zStruktPath(o.programDir));
     MappingTables tables{source, target, qStrukt, zStrukt, temp, prompter, realFileSystem(), o.programDir, nullptr};
-    int exitCode = 0;
+    bool failed = false, notSaved = false;
     try {
         // Damaged or locked tables are reported before anything is written.
         source.OpenTable();
@@ -122,8 +122,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         } else {
             if (!ClearTableExclusive(qStrukt, prompter) || !ClearTableExclusive(zStrukt, prompter)) return 1;
             for (Table* t : {&qStrukt, &zStrukt}) t->Exclusive = true;
-            ReadSourceStructure(tables);
-            ReadTargetStructure(tables);
+            if (!ReadSourceStructure(tables) || !ReadTargetStructure(tables)) return 1;
             AutoMap(tables);
         }
         if (o.emptyTarget) {
@@ -137,26 +136,23 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         ImportRun run(RunTables{source, target, zStrukt}, progress, prompter, formats.regional, formats.current,
                       &formulas);
         bool renamed = run.run(static_cast<ImportMode>(o.mode), o.startValue, o.emptyTarget);
-        target.Flush();
         progress.endLine();
         if (!renamed) {
             std::cerr << "Beim Umbenennen vorhandener Schlüsselwerte sind Fehler aufgetreten.\n";
-            exitCode = 1;
+            failed = true;
         }
-        if (run.keyRuleMissing() || run.stoppedEarly()) exitCode = 1;
+        if (run.keyRuleMissing() || run.stoppedEarly()) failed = true;
     } catch (const std::exception& e) {
         progress.endLine();
-        try {
-            if (target.Active()) target.CancelRecord();  // the record that failed
-            target.Flush();                                // what was posted stays
-        } catch (const std::exception&) {
-        }
         std::cerr << "kimport run: " << e.what() << "\n";
-        exitCode = 1;
+        failed = true;
+        // The run saved what was posted before the failure, unless the save itself failed.
+        auto* error = dynamic_cast<const TableError*>(&e);
+        notSaved = target.Active() && target.HasUnsavedChanges() && !(error && error->kind() == TableError::Kind::Unfinished);
     }
     for (const CounterRow& row : counterRows()) std::cout << row.caption << '\t' << progress.counterText(row.counter) << '\n';
     try {
-        target.CloseTable();
+        target.CloseDiscarding();  // saved already, or not to be saved
         if (o.useMapping) {
             zStrukt.CloseTable();
         } else {
@@ -165,10 +161,27 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         }
     } catch (const std::exception& e) {
         std::cerr << "kimport run: " << e.what() << "\n";
-        exitCode = 1;
+        failed = true;
     }
-    if (interrupted.load()) std::cerr << "kimport run: abgebrochen.\n";
-    return exitCode;
+    // What happened, in one line, and the exit code that says the same.
+    const std::int64_t errors = progress.count(Counter::AnzFehler);
+    if (notSaved) {
+        std::cerr << "kimport run: nichts gespeichert; die Zieltabelle ist unverändert.\n";
+        return kExitFailure;
+    }
+    if (interrupted.load()) {
+        std::cerr << "kimport run: abgebrochen; die bis dahin importierten Datensätze sind gespeichert.\n";
+        return kExitCancelled;
+    }
+    if (failed) {
+        std::cerr << "kimport run: abgebrochen nach einem Fehler; was davor importiert wurde, ist gespeichert.\n";
+        return kExitFailure;
+    }
+    if (errors > 0) {
+        std::cerr << "kimport run: gespeichert, aber mit " << errors << (errors == 1 ? " Fehler.\n" : " Fehlern.\n");
+        return kExitFailure;
+    }
+    return 0;
 }
 
 }  // namespace kimport

@@ -43,7 +43,9 @@ const char* const kHelp =
     "  --version            Produktnamen und Version ausgeben\n"
     "  --help               diese Hilfe ausgeben\n"
     "\n"
-    "Rückgabewert: 0 bei Erfolg, 1 bei einem Fehler, 2 bei falschen Argumenten.\n";
+    "Rückgabewert: 0 bei Erfolg (bei run: alles gespeichert, ohne Fehler), 1 bei einem Fehler (bei run sagt\n"
+    "die letzte Zeile, ob nichts gespeichert wurde oder gespeichert mit Fehlern), 2 bei falschen Argumenten,\n"
+    "3 wenn run abgebrochen wurde (Strg+C; das bis dahin Importierte ist gespeichert).\n";
 
 // The directory of the executable, with a trailing "/".
 std::string programDirectory(const char* argv0) {

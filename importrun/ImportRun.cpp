@@ -42,8 +42,21 @@ void ImportRun::openTables(bool looksUpKeys) {
         if (!r.assigned()) break;
         lookupRules_.push_back(&r);
     }
+    requireSomethingToFill();
     if (looksUpKeys) requireUsableKey();
     t_.source.MoveFirst();
+}
+
+// A mapping that fills no field would write empty records into the user's table.
+void ImportRun::requireSomethingToFill() const {
+    for (const RunRule& r : rules_) {
+        const MappingRule& m = r.rule;
+        if (r.assigned() || !m.Formel_alph.empty() || !m.Formel_num.empty() || !m.Vorgabewert_alph.empty() ||
+            m.Vorgabewert_num)
+            return;
+    }
+    throw TableError("Der Import wird nicht gestartet: kein Feld der Zieltabelle " + t_.target.TableName +
+                     " hat eine Zuordnung, eine Formel oder einen Vorgabewert.");
 }
 
 // The modes that look records up need a primary key, and can only match on its leading fields.
@@ -129,9 +142,34 @@ void ImportRun::KeyRuleMissing() {
     progress_.close();
 }
 
+// The end of a mode comes after the save: "fertig." only for a target that has its records.
 void ImportRun::finishMode() {
+    saveTried_ = true;
+    SaveTarget(t_.target, progress_);
     progress_.appendStatus("fertig.");
     progress_.finish();
+}
+
+void SaveTarget(Table& target, ProgressSink& progress) {
+    try {
+        target.Flush();
+    } catch (const TableError& e) {
+        if (e.kind() == TableError::Kind::Unfinished) {
+            progress.appendStatus(" Das Speichern wird beim nächsten Öffnen der Zieltabelle abgeschlossen.");
+        } else {
+            progress.appendStatus(" nicht gespeichert; die Zieltabelle ist unverändert.");
+            for (Counter c : {Counter::AnzHinzu, Counter::Ignor, Counter::Umben, Counter::AnzAkt, Counter::Summe})
+                progress.setCount(c, 0);
+        }
+        progress.finish();
+        throw;
+    }
+}
+
+void SavePostedRecords(Table& target, ProgressSink& progress) {
+    if (!target.Active()) return;
+    target.CancelRecord();
+    SaveTarget(target, progress);
 }
 
 void ImportRun::RunAppend() {
@@ -177,6 +215,8 @@ void ImportRun::RunAppendNew(bool targetEmptied) {
         }
         t_.source.MoveNext();
     }
+    saveTried_ = true;
+    SaveTarget(t_.target, progress_);
     // Records whose key could not be looked up are counted as errors already, not as ignored ones.
     std::int64_t added = progress_.count(Counter::AnzHinzu) + keyErrors_;
     if (targetEmptied) {
@@ -363,17 +403,32 @@ void ImportRun::RunUpdate() {
 }
 
 bool ImportRun::run(ImportMode mode, const std::string& startValue, bool targetEmptied) {
-    switch (mode) {
-    case ImportMode::Append: RunAppend(); break;
-    case ImportMode::AppendNew: RunAppendNew(targetEmptied); break;
-    case ImportMode::RenameExisting:
-        if (!RunRenameExisting(startValue)) return false;
-        if (!progress_.cancelled()) RunAppendNew(targetEmptied);
-        break;
-    case ImportMode::SelfIncrement: RunSelfIncrement(startValue); break;
-    case ImportMode::Update: RunUpdate(); break;
+    saveTried_ = false;
+    bool renamed = true;
+    try {
+        switch (mode) {
+        case ImportMode::Append: RunAppend(); break;
+        case ImportMode::AppendNew: RunAppendNew(targetEmptied); break;
+        case ImportMode::RenameExisting:
+            renamed = RunRenameExisting(startValue);
+            if (renamed && !progress_.cancelled()) RunAppendNew(targetEmptied);
+            break;
+        case ImportMode::SelfIncrement: RunSelfIncrement(startValue); break;
+        case ImportMode::Update: RunUpdate(); break;
+        }
+    } catch (...) {
+        // A run that fails on a record keeps what was posted before it; a failed save says so itself.
+        if (!saveTried_) {
+            try {
+                SavePostedRecords(t_.target, progress_);
+            } catch (const std::exception&) {
+            }
+        }
+        throw;
     }
-    return true;
+    // A mode that ended early (cancelled, a key rule missing, a key type it cannot count) saves here.
+    if (!saveTried_) SaveTarget(t_.target, progress_);
+    return renamed;
 }
 
 }  // namespace kimport

@@ -34,8 +34,9 @@ public:
     void RunSelfIncrement(const std::string& startValue);
     void RunUpdate();
 
-    // Runs the mode as the start of a run does (mode 3: renaming, then mode 2).
-    // False when mode 3's renaming failed.
+    // Runs the mode as the start of a run does (mode 3: renaming, then mode 2), and saves the
+    // target: a run that fails on a record keeps what was posted before it. False when mode 3's
+    // renaming failed.
     bool run(ImportMode mode, const std::string& startValue, bool targetEmptied);
 
     // Set when the key rule had no source field; the wizard then resets the mode page.
@@ -54,6 +55,7 @@ private:
     void KeyRuleMissing();
     void writeKey(const RunRule& key, const Value& value);
     void finishMode();
+    void requireSomethingToFill() const;
     Value advanceKey(const Value& v, int typ) const;
 
     RunTables t_;
@@ -68,8 +70,15 @@ private:
     std::vector<const RunRule*> lookupRules_;
     std::int64_t keyErrors_ = 0;  // source records skipped because their key could not be a key
     bool keyRuleMissing_ = false;
+    bool saveTried_ = false;  // the mode's end saved the target (or tried to)
     bool stoppedEarly_ = false;
 };
+
+// Saves the target when a run ends. A failed save is shown in the progress window: its status says
+// that nothing was saved and the counters claim no record; then the error goes on to the caller.
+void SaveTarget(Table& target, ProgressSink& progress);
+// After a run that failed on a record: drops that record and saves what was posted before.
+void SavePostedRecords(Table& target, ProgressSink& progress);
 
 // The next generated text key: the trailing number of s plus k ("K100", 2 -> "K102").
 // Throws ConversionError when that number does not fit 32 bits.

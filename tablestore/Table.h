@@ -56,6 +56,8 @@ public:
     // Throws when the table could not hold this many records in its format.
     void CheckCapacity(std::uint64_t records) const;
     bool Active() const { return image_ != nullptr; }
+    // True while changes (or a record being edited) have not reached the disk.
+    bool HasUnsavedChanges() const { return image_ && (dirty_ || state_ == State::Edit || state_ == State::Insert); }
     State state() const { return state_; }
     TableFormat format() const;
 

@@ -328,7 +328,7 @@ void ImportWizard::btnWeiter3Click() {
     try {
         if (!samePath(source, lastSourceRead)) {
             ClearTableExclusive(tblQStrukt, env_.prompter);
-            if (tableSource) readSourceStructure();
+            if (tableSource && !readSourceStructure()) return;
         }
         bool skip = false;
         if (sampleFilesFlag) {
@@ -343,7 +343,7 @@ void ImportWizard::btnWeiter3Click() {
             if (!samePath(state_.edtZiel, lastTargetRead)) {
                 saveMappingCopy();
                 ClearTableExclusive(tblZStrukt, env_.prompter);
-                readTargetStructure();
+                if (!readTargetStructure()) return;
             }
             if (tableSource && layoutChanged()) {
                 rememberLayout();

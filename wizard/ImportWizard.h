@@ -102,8 +102,8 @@ public:
     bool loadSettingUnchanged();
     bool loadSettingForEdit();
     bool checkStoredMapping(bool textSource);
-    void readSourceStructure();
-    void readTargetStructure();
+    bool readSourceStructure();
+    bool readTargetStructure();
     void saveMappingCopy();
     void carryOverRules();
     void autoMap();

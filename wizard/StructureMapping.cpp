@@ -50,22 +50,26 @@ void readStructure(Table& from, Table& into, bool target, SourceGridLayout* layo
 
 }  // namespace
 
-SourceGridLayout ReadSourceStructure(MappingTables& t) {
-    SourceGridLayout layout;
+bool ReadSourceStructure(MappingTables& t, SourceGridLayout* layout) {
+    SourceGridLayout read;
     try {
-        readStructure(t.source, t.qStrukt, false, &layout);
+        readStructure(t.source, t.qStrukt, false, &read);
     } catch (const std::exception&) {
         t.prompter.error("Einlesen der Strukturen der Quelltabelle\r\n" + t.qStrukt.path() + " ist fehlgeschlagen.");
+        return false;
     }
-    return layout;
+    if (layout) *layout = read;
+    return true;
 }
 
-void ReadTargetStructure(MappingTables& t) {
+bool ReadTargetStructure(MappingTables& t) {
     try {
         readStructure(t.target, t.zStrukt, true, nullptr);
     } catch (const std::exception&) {
         t.prompter.error("Einlesen der Strukturen der Zieltabelle\r\n" + t.zStrukt.path() + " ist fehlgeschlagen.");
+        return false;
     }
+    return true;
 }
 
 void ResetRule(Table& zStrukt) {

@@ -40,8 +40,9 @@ struct TargetGridLayout {
 };
 
 // Fill the emptied tables; failures show their message and end the reading.
-SourceGridLayout ReadSourceStructure(MappingTables& t);
-void ReadTargetStructure(MappingTables& t);
+// Both return false after their message when the structure could not be read.
+bool ReadSourceStructure(MappingTables& t, SourceGridLayout* layout = nullptr);
+bool ReadTargetStructure(MappingTables& t);
 
 // Proposes assignments by key fields and equal names; true when it assigned anything.
 bool AutoMap(MappingTables& t);

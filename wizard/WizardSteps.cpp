@@ -76,18 +76,23 @@ bool ImportWizard::checkStoredMapping(bool textVariant) {
     }
 }
 
-void ImportWizard::readSourceStructure() {
+// A structure that could not be read is not remembered as read: the next attempt reads it again.
+bool ImportWizard::readSourceStructure() {
     tblQuelle.CloseTable();
     tblQuelle.setPath(state_.edtQuelle);
     MappingTables t = mappingTables();
-    sourceGrid = ReadSourceStructure(t);
+    if (ReadSourceStructure(t, &sourceGrid)) return true;
+    lastSourceRead.clear();
+    return false;
 }
 
-void ImportWizard::readTargetStructure() {
+bool ImportWizard::readTargetStructure() {
     tblZiel.CloseTable();
     tblZiel.setPath(state_.edtZiel);
     MappingTables t = mappingTables();
-    ReadTargetStructure(t);
+    if (ReadTargetStructure(t)) return true;
+    lastTargetRead.clear();
+    return false;
 }
 
 void ImportWizard::saveMappingCopy() {
@@ -175,12 +180,7 @@ void ImportWizard::startRun() {
         state_.showContentViewer = state_.rbtTabAnz.checked;
         progress().finish();
     } catch (const std::exception& e) {
-        // Whatever was posted stays; the record that failed is dropped, the rest saved.
-        try {
-            if (tblZiel.Active()) tblZiel.CancelRecord();
-            tblZiel.Flush();
-        } catch (const std::exception&) {
-        }
+        // The run has saved what was posted, or said in the progress window that it could not.
         p.error(e.what());
     }
 }

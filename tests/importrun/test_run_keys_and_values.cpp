@@ -3,6 +3,7 @@
 // be looked up in, and one meaning for dates and logical values as numbers.
 #include "importrun/Importing.h"
 
+#include "common/FaultyFileSystem.h"
 #include "tablestore/ValueConversion.h"
 
 using namespace kimport;
@@ -121,4 +122,42 @@ TEST(RunValues, DatesAndLogicalValuesMeanTheSameNumberEverywhere) {
     });
     EXPECT_TRUE(r.runner().run(ImportMode::Append, "", false));
     EXPECT_EQ(contents(r.target), (Rows{{"36153", "7"}}));
+}
+
+TEST(RunOutcome, ASaveThatFailsIsShownAsFailureAndTheCountersClaimNothing) {
+    Importing r;
+    r.makeSource("Quelle.DB", kNumbered, 1, kThree);
+    r.makeTarget("Ziel.DB", kNumbered, 1, {{"9", "Neun"}});
+    r.map();
+    r.target.CloseTable();
+    const std::string before = readFile(r.dir.file("Ziel.DB"));
+    FaultyFileSystem full(realFileSystem());
+    Table target(full);
+    target.setPath(r.dir.file("Ziel.DB"));
+    target.Exclusive = true;
+    target.OpenTable();
+    full.spaceLeft = full.bytesWritten() + 100;  // the save at the end runs out of space
+    ImportRun run(RunTables{r.source, target, r.z}, r.gauge, r.prompter, r.formats, r.formats);
+    EXPECT_THROW(run.run(ImportMode::Append, "", false), TableError);
+    EXPECT_EQ(r.gauge.status(), "Datensätze werden hinzugefügt... nicht gespeichert; die Zieltabelle ist unverändert.");
+    EXPECT_EQ(r.counter(Counter::AnzHinzu), "0");
+    EXPECT_EQ(r.counter(Counter::Summe), "0");
+    EXPECT_EQ(r.gauge.cancelCaption(), "&Schließen");
+    target.CloseDiscarding();
+    EXPECT_EQ(readFile(r.dir.file("Ziel.DB")), before);
+}
+
+TEST(RunOutcome, AMappingThatFillsNoFieldNeverStarts) {
+    Importing r;
+    r.makeSource("Quelle.DB", {text("Anders", 5)}, 0, {{"x"}});
+    r.makeTarget("Ziel.DB", kNumbered, 1, {});
+    r.map();
+    try {
+        r.runner().run(ImportMode::Append, "", false);
+        FAIL() << "ran";
+    } catch (const TableError& e) {
+        EXPECT_NE(std::string(e.what()).find("Der Import wird nicht gestartet"), std::string::npos) << e.what();
+    }
+    EXPECT_FALSE(r.gauge.visible());
+    EXPECT_EQ(contents(r.target), Rows{});
 }

@@ -72,7 +72,8 @@ public:
     }
 
     SourceGridLayout readBoth() {
-        SourceGridLayout layout = ReadSourceStructure(tables);
+        SourceGridLayout layout;
+        ReadSourceStructure(tables, &layout);
         ReadTargetStructure(tables);
         return layout;
     }
