@@ -1,6 +1,7 @@
 // `kimport run` end to end on Paradox and dBase tables: the counters each mode
 // prints, what lands in the target, and the exit codes and messages for a
 // failing run, a damaged source, a locked target and bad arguments.
+#include "common/Numbers.h"
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
 #include "tablestore/TableTestSupport.h"
@@ -228,4 +229,42 @@ TEST(KimportRun, BadArgumentsExitWithTwoAndTouchNothing) {
                                         "' --program-dir '" + cli.program.path() + "'");
     EXPECT_EQ(noTarget.exitCode, 2);
     EXPECT_EQ(readFile(target), before);
+}
+
+TEST(KimportRun, CtrlCEndsWithExitThreeAndKeepsWhatWasImported) {
+    Cli cli;
+    Rows many;
+    for (int i = 1; i <= 200000; ++i) many.push_back({std::to_string(i), "Satz"});
+    std::string source = cli.make("Quelle.DB", kNumbered, 1, many);
+    std::string target = cli.make("Ziel.DB", kNumbered, 1, {});
+    // Interrupted as soon as its progress bar shows: whatever it imported up to then is saved.
+    std::string err = cli.data.file("err.txt");
+    CommandResult r = runCommand("LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' run --source '" + source +
+                                 "' --target '" + target + "' --program-dir '" + cli.program.path() +
+                                 "' 2>'" + err + "' & pid=$!; while ! grep -q '%' '" + err +
+                                 "' 2>/dev/null; do sleep 0.01; done; kill -INT $pid; wait $pid; echo rc=$?");
+    EXPECT_NE(r.out.find("rc=3"), std::string::npos) << r.out << readFile(err);
+    std::string messages = readFile(err);
+    EXPECT_NE(messages.find("abgebrochen; die bis dahin importierten Datensätze sind gespeichert."), std::string::npos)
+        << messages;
+    std::size_t saved = contentsOf(target).size();
+    EXPECT_LT(saved, many.size());
+    EXPECT_NE(r.out.find("Anzahl hinzugefügter Datensätze\t" + FormatCount(static_cast<std::int64_t>(saved),
+                                                                             FormatSettings::german())),
+              std::string::npos)
+        << r.out;
+}
+
+TEST(KimportRun, ModesThatLookUpAreRefusedForATargetWithoutKey) {
+    for (const char* mode : {"--mode 2", "--mode 3 --start-value 100", "--mode 5"}) {
+        SCOPED_TRACE(mode);
+        Cli cli;
+        std::string source = cli.make("Quelle.DB", kNumbered, 1, kThree);
+        std::string target = cli.make("ZIEL.DBF", kNumbered, 0, {{"9", "Neun"}});
+        std::string before = readFile(target);
+        CommandResult r = cli.run(source, target, mode);
+        EXPECT_EQ(r.exitCode, 1);
+        EXPECT_NE(r.err.find("keinen Primärschlüssel"), std::string::npos) << r.err;
+        EXPECT_EQ(readFile(target), before);
+    }
 }
