@@ -21,6 +21,26 @@
 using namespace kimport;
 
 namespace {
+
+// The last guard behind the windows' own: a failure in any handler is shown, never passed on to the
+// event loop, where it would end the program.
+class GuardedApplication : public QApplication {
+public:
+    using QApplication::QApplication;
+    Prompter* prompter = nullptr;
+
+    bool notify(QObject* receiver, QEvent* event) override {
+        try {
+            return QApplication::notify(receiver, event);
+        } catch (const std::exception& e) {
+            if (prompter) prompter->error(e.what());
+        } catch (...) {
+            if (prompter) prompter->error("Ein unerwarteter Fehler ist aufgetreten.");
+        }
+        return false;
+    }
+};
+
 // The directory of the alias "BKDB": the environment first, then the settings.
 std::optional<std::string> bkdbAlias(Registry& registry) {
     if (const char* env = std::getenv("KIMPORT_BKDB"); env && *env) return std::string(env);
@@ -29,7 +49,7 @@ std::optional<std::string> bkdbAlias(Registry& registry) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    QApplication app(argc, argv);
+    GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral(KIMPORT_VERSION_TEXT));
     // German texts for the standard buttons of message boxes and dialogs.
     QTranslator qtTranslator;
@@ -39,6 +59,7 @@ int main(int argc, char** argv) {
 
     std::string programDir = QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString() + "/";
     QtPrompter prompter;
+    app.prompter = &prompter;
     QtRegistry registry;
     ProcessFormats formats;
     GaugeModel gaugeModel(formats.current);

@@ -166,9 +166,9 @@ void TfrmImport1::buildPage2() {
     v->addLayout(row);
     connect(btnQBrowse, &QPushButton::clicked, this, [this] { browse(true); });
     connect(btnInhaltAnz2, &QPushButton::clicked, this, [this] {
-        pullEdits();
-        if (wizard_.checkSource()) emit contentViewerRequested();
-        applyState();
+        run([this] {
+            if (wizard_.checkSource()) emit contentViewerRequested();
+        });
     });
     v->addStretch();
     QPushButton *back = nullptr, *next = nullptr;
@@ -200,14 +200,14 @@ void TfrmImport1::buildPage3() {
     v->addLayout(row);
     connect(btnZBrowse, &QPushButton::clicked, this, [this] { browse(false); });
     connect(btnInhaltAnz3, &QPushButton::clicked, this, [this] {
-        pullEdits();
-        if (wizard_.checkTarget()) emit contentViewerRequested();
-        applyState();
+        run([this] {
+            if (wizard_.checkTarget()) emit contentViewerRequested();
+        });
     });
     connect(btnSicherungskopie, &QPushButton::clicked, this, [this] {
-        pullEdits();
-        if (wizard_.checkTarget()) wizard_.makeBackupCopy();
-        applyState();
+        run([this] {
+            if (wizard_.checkTarget()) wizard_.makeBackupCopy();
+        });
     });
     cbxSicherungskopie = named(new QCheckBox(QStringLiteral("&Sicherungskopie anlegen:")), "cbxSicherungskopie");
     cbxZielLeeren = named(new QCheckBox(QStringLiteral("Zieldatei &leeren:")), "cbxZielLeeren");
@@ -412,9 +412,22 @@ void TfrmImport1::pullEdits() {
 void TfrmImport1::run(const std::function<void()>& handler) {
     pullEdits();
     wizard_.state().focusControl.clear();
-    handler();
+    guarded(handler);
     applyState();
     if (wizard_.state().closeRequested) close();
+}
+
+// Every handler runs through here: no failure reaches the event loop. It is shown, and the wizard
+// stays where it was.
+void TfrmImport1::guarded(const std::function<void()>& handler) {
+    Prompter& prompter = wizard_.environment().prompter;
+    try {
+        handler();
+    } catch (const std::exception& e) {
+        prompter.error(e.what());
+    } catch (...) {
+        prompter.error("Ein unerwarteter Fehler ist aufgetreten.");
+    }
 }
 
 void TfrmImport1::browse(bool source) {
@@ -426,7 +439,10 @@ void TfrmImport1::browse(bool source) {
     dialog.filters = {{"Paradox-Tabellen", "*.db *.DB"}, {"dBASE-Tabellen", "*.dbf *.DBF"}};
     if (source) dialog.filters.push_back({"Textdateien", "*.txt *.TXT *.csv *.CSV *.asc *.ASC"});
     dialog.filters.push_back({"Alle Dateien", "*"});
-    if (auto file = wizard_.environment().prompter.openFile(dialog)) (source ? wizard_.state().edtQuelle : wizard_.state().edtZiel) = *file;
+    guarded([&] {
+        if (auto file = wizard_.environment().prompter.openFile(dialog))
+            (source ? wizard_.state().edtQuelle : wizard_.state().edtZiel) = *file;
+    });
     applyState();
 }
 

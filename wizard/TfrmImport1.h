@@ -91,6 +91,7 @@ private:
     QWidget* navigationRow(int page, QPushButton** back, QPushButton** next, const QString& nextCaption = {});
     // Takes the edits' texts into the state, runs a handler, shows the state.
     void run(const std::function<void()>& handler);
+    void guarded(const std::function<void()>& handler);
     void pullEdits();
     void browse(bool source);
 
