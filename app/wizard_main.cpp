@@ -86,6 +86,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> parameters;
     for (int i = 1; i < argc; ++i) parameters.emplace_back(argv[i]);
     wizard.start(parameters);
+    if (!wizard.ownsControlTables()) return 1;  // another instance runs; it was said once
     mainWindow.applyState();
     mainWindow.show();
     splash.showAtStart();

@@ -68,6 +68,12 @@ void ImportWizard::start(const std::vector<std::string>& parameters) {
     for (Table* t : {&tblQuelle, &tblZiel, &tblQStrukt, &tblZStrukt, &tblImpList, &tblTempStrukt, &tblZSP})
         t->regional = env_.formats.regional;
 
+    // One instance at a time works with the control tables: a second one says so once and ends.
+    if (!takeControlTables()) {
+        state_.closeRequested = true;
+        return;
+    }
+
     // Without the alias the two preset choices are not offered.
     state_.presetChoicesVisible = env_.bkdbAlias && env_.fs.isDirectory(*env_.bkdbAlias);
 
@@ -113,6 +119,29 @@ void ImportWizard::start(const std::vector<std::string>& parameters) {
     if (!state_.rbtNeueImport.checked && !state_.rbtVorhEinst_mAE.checked && !state_.rbtVorhEinst_oAE.checked)
         state_.rbtNeueImport.checked = true;
     if (state_.rbtNeueImport.checked) rbtNeueImportClick();
+}
+
+bool ImportWizard::takeControlTables() {
+    ownsControlTables_ = false;
+    bool heldElsewhere = false;
+    // A control table that is missing or damaged is reported where it is used; one that another
+    // instance holds ends this one.
+    for (Table* t : {&tblImpList, &tblZStrukt, &tblQStrukt}) {
+        try {
+            t->OpenTable();
+        } catch (const TableError& e) {
+            heldElsewhere = heldElsewhere || e.kind() == TableError::Kind::Locked;
+        }
+    }
+    if (heldElsewhere) {
+        for (Table* t : {&tblImpList, &tblZStrukt, &tblQStrukt}) t->CloseDiscarding();
+        env_.prompter.error("Kelvaro Import wird bereits in einem anderen Fenster ausgeführt: die Steuertabellen "
+                            "im Programmverzeichnis\r\n" + env_.programDir + "\r\nwerden dort verwendet. "
+                            "Dieses Fenster wird geschlossen; bitte arbeiten Sie im anderen weiter.");
+        return false;
+    }
+    ownsControlTables_ = true;
+    return true;
 }
 
 bool ImportWizard::openImpList() {
@@ -516,6 +545,8 @@ bool ImportWizard::checkTarget() { return checkName(false); }
 // --- Program end ---------------------------------------------------------------------
 
 void ImportWizard::finish() {
+    // An instance that never had the control tables leaves every shared file as it is.
+    if (!ownsControlTables_) return;
     try {
         ClearTableExclusive(tblZStrukt, env_.prompter);
         ClearTableExclusive(tblQStrukt, env_.prompter);
@@ -530,7 +561,10 @@ void ImportWizard::finish() {
         closeSourceAndTarget(false);
         tblTempStrukt.CloseTable();
         tblZSP.CloseTable();
-        if (env_.fs.isDirectory(env_.programDir + "Temp")) DeleteFileSet(env_.programDir + "Temp/*.*", env_.prompter, env_.fs);
+        // Only the working files this instance made: another program may keep its own in Temp.
+        if (env_.fs.isDirectory(env_.programDir + "Temp"))
+            for (const std::string& base : ownTempFiles_)
+                DeleteFileSet(env_.programDir + "Temp/" + base + ".*", env_.prompter, env_.fs);
     } catch (const std::exception& e) {
         env_.prompter.error(e.what());
     }

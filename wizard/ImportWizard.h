@@ -97,6 +97,8 @@ public:
     bool storedMappingValid = true;
     bool startedWithParameters = false;
     SourceGridLayout sourceGrid;
+    // False when another instance has the control tables: this one then ends without touching them.
+    bool ownsControlTables() const { return ownsControlTables_; }
 
     // Steps that the later parts of the program fill in (structures, settings, the run).
     bool loadSettingUnchanged();
@@ -119,6 +121,11 @@ public:
     ProgressSink& progress();
 
 private:
+    bool ownsControlTables_ = false;
+    // Base names of the working files in Temp that this instance makes; only these go at program end.
+    std::vector<std::string> ownTempFiles_{"tmp", "ZSP"};
+
+    bool takeControlTables();
     MappingTables mappingTables();
     void goTo(WizardPage page);
     void leavePage();

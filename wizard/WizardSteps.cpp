@@ -182,6 +182,7 @@ void ImportWizard::startRun() {
     } catch (const std::exception& e) {
         // The run has saved what was posted, or said in the progress window that it could not.
         p.error(e.what());
+        state_.page6Enabled = true;  // the user may change the setting and start again
     }
 }
 

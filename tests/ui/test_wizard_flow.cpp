@@ -2,6 +2,7 @@
 // on the offscreen platform with a scripted Prompter.
 #include "common/FileSets.h"
 #include "common/ScriptedPrompter.h"
+#include "importrun/GaugeModel.h"
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
 #include "tablestore/Table.h"
@@ -20,6 +21,7 @@
 
 #include <filesystem>
 #include <memory>
+#include <unistd.h>
 
 using namespace kimport;
 using kimport::test::TempDir;
@@ -316,9 +318,8 @@ private slots:
         std::filesystem::create_directory(w.dir.file("Temp"));
         test::writeFile(w.dir.file("Temp/ZSP.db"), "x");
         {
-            Table z;
-            z.setPath(zStruktPath(w.dir.path()));
-            z.OpenTable();
+            // The wizard holds its control tables for as long as it runs: a rule through its own cursor.
+            Table& z = w.wizard->tblZStrukt;
             z.BeginAppend();
             z.SetAsString(z.FieldNamed("Feldname"), "Rest", FormatSettings::german());
             z.PostRecord();
@@ -356,6 +357,111 @@ private slots:
         QCOMPARE(w.page(), QStringLiteral("ImportSeite1"));
         w.click("btnWeiter1");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite2"));
+        QVERIFY(w.prompter.finished());
+    }
+
+    void anUnreadableDBaseSourceIsReportedAndTheWizardStays() {
+        World w;
+        // A table file the user may not read: the reader fails on the file, not on a table.
+        std::string dbf = w.dir.file("daten/KAPUTT.DBF");
+        MakeTable(directoryOf(dbf), fileNameOf(dbf), {{"NAME", FieldType::String, 10}});
+        std::filesystem::permissions(dbf, std::filesystem::perms::none);
+        std::filesystem::permissions(w.dir.path(), std::filesystem::perms::all);
+        w.start();
+        w.click("btnWeiter1");
+        w.type("edtQuelle", dbf);
+        w.prompter.expectError("Die Datei " + dbf + " kann nicht geöffnet werden: Zugriff verweigert");
+        // Root may read anything: the click is made as "nobody", for whom the file is unreadable.
+        const bool root = ::geteuid() == 0;
+        if (root) QVERIFY(::seteuid(65534) == 0);
+        w.click("btnWeiter2");
+        if (root) QVERIFY(::seteuid(0) == 0);
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite2"));
+        QVERIFY(w.prompter.finished());
+    }
+
+    void aLockedTargetIsReadAgainOnceItIsFree() {
+        World w;
+        w.start();
+        w.click("btnWeiter1");
+        w.type("edtQuelle", w.source);
+        w.click("btnWeiter2");
+        w.type("edtZiel", w.target);
+        {
+            Table holder;  // another program has the target
+            holder.setPath(w.target);
+            holder.Exclusive = true;
+            holder.OpenTable();
+            w.prompter.expectError("Einlesen der Strukturen der Zieltabelle\r\n" + zStruktPath(w.dir.path()) +
+                                   " ist fehlgeschlagen.");
+            w.click("btnWeiter3");
+            QCOMPARE(w.page(), QStringLiteral("ImportSeite3"));
+        }
+        w.click("btnWeiter3");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
+        Table& z = w.wizard->tblZStrukt;
+        QCOMPARE(z.RecordCount(), 2);  // the target's two fields, not an empty grid
+        QVERIFY(w.prompter.finished());
+    }
+
+    void aReadOnlyTargetIsRefusedAndNothingClaimsSuccess() {
+        World w;
+        std::filesystem::permissions(w.target, std::filesystem::perms::owner_read | std::filesystem::perms::group_read);
+        const std::string before = test::readFile(w.target);
+        GaugeModel gauge(w.formats.current);
+        w.wizard = std::make_unique<ImportWizard>(WizardEnvironment{w.dir.path(), w.prompter, w.registry, w.formats,
+                                                                    realFileSystem(), std::nullopt, &gauge});
+        w.window = std::make_unique<TfrmImport1>(*w.wizard);
+        w.wizard->start({});
+        w.window->applyState();
+        w.window->show();
+        w.click("btnWeiter1");
+        w.type("edtQuelle", w.source);
+        w.click("btnWeiter2");
+        w.type("edtZiel", w.target);
+        w.click("btnWeiter3");
+        w.click("btnWeiter4");
+        w.click("btnWeiter5");
+        w.prompter.expectError("Die Tabelle Ziel.DB ist schreibgeschützt (Datei Ziel.DB) und kann nicht geändert "
+                               "werden.");
+        w.click("btnFertigstellen");
+        QVERIFY(!gauge.visible());  // refused before the run: no window that could claim anything
+        QCOMPARE(gauge.counterText(Counter::AnzHinzu), std::string("0"));
+        QCOMPARE(test::readFile(w.target), before);
+        QVERIFY(w.window->btnFertigstellen->isEnabled());
+        QVERIFY(w.prompter.finished());
+    }
+
+    void aSecondInstanceSaysSoOnceAndLeavesTheFirstOnesFilesAlone() {
+        World w;
+        w.start();
+        w.click("btnWeiter1");
+        w.type("edtQuelle", w.source);
+        w.click("btnWeiter2");
+        w.type("edtZiel", w.target);
+        w.click("btnWeiter3");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
+        std::filesystem::create_directory(w.dir.file("Temp"));
+        test::writeFile(w.dir.file("Temp/Preise.db"), "the first instance's staging table");
+
+        ScriptedPrompter second;
+        second.onFailure = [](const std::string& f) { QFAIL(f.c_str()); };
+        second.expectError("Kelvaro Import wird bereits in einem anderen Fenster ausgeführt: die Steuertabellen im "
+                           "Programmverzeichnis\r\n" + w.dir.path() + "\r\nwerden dort verwendet. Dieses Fenster "
+                           "wird geschlossen; bitte arbeiten Sie im anderen weiter.");
+        {
+            ImportWizard other(WizardEnvironment{w.dir.path(), second, w.registry, w.formats, realFileSystem(),
+                                                 std::nullopt});
+            other.start({});
+            QVERIFY(!other.ownsControlTables());
+            QVERIFY(other.state().closeRequested);
+            other.finish();
+        }
+        QVERIFY(second.finished());
+        QVERIFY(test::fileExists(w.dir.file("Temp/Preise.db")));
+        QCOMPARE(w.wizard->tblZStrukt.RecordCount(), 2);
+        w.click("btnWeiter4");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite5"));
         QVERIFY(w.prompter.finished());
     }
 };
