@@ -179,8 +179,9 @@ private:
 
     void cutLeftAtOverlength() {
         if (!opt_.Ueberl_abschneid_li || !IsDigitString(rule_.laenge)) return;
-        if (!rule_.sourceField || !rule_.targetField) source();  // the missing field fails the step
-        if (ctx_.source.DataSize(*rule_.sourceField) <= ctx_.target.DataSize(*rule_.targetField)) return;
+        // A missing field fails the step with the store's message.
+        const int from = rule_.sourceField ? *rule_.sourceField : (source(), 0);
+        if (ctx_.source.DataSize(from) <= ctx_.target.DataSize(target())) return;
         std::string written = lastWritten_ ? valueToText(*lastWritten_, ctx_.regional) : targetText();
         write(Value::ofText(CutLeft(trim(written), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
     }

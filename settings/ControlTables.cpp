@@ -56,7 +56,7 @@ const TableLayout& zStruktLayout() {
     static const TableLayout layout{{
                                         text("Index", 1),
                                         text("Feldname", 255),
-                                        text("Laenge", 3),
+                                        text("Laenge", 5),  // dBase text fields reach 4 digits; older tables have 3
                                         text("Typbezeichnung", 18),
                                         text("Zuordnung", 255),
                                         shortInt("Typ"),
@@ -91,7 +91,7 @@ const TableLayout& qStruktLayout() {
                                         text("Feldname", 255),
                                         text("Typbezeichnung", 18),
                                         shortInt("Typ"),
-                                        text("Laenge", 3),
+                                        text("Laenge", 5),  // dBase text fields reach 4 digits; older tables have 3
                                         shortInt("NKommaStellen"),
                                     },
                                     0};

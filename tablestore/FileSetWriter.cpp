@@ -125,7 +125,7 @@ void FileSetWriter::recover(FileSystem& fs, const std::string& dataPath) {
         for (const std::string& d : directories) fs.syncDirectory(d);
         fs.remove(journal);
     }
-    fs.remove(journal + kTempSuffix);  // a journal whose own writing was cut short
+    if (fs.exists(journal + kTempSuffix)) fs.remove(journal + kTempSuffix);  // a journal cut short while written
     // Temporary files without a journal are the remains of a save that never committed.
     const std::string suffix = kTempSuffix;
     for (const DirEntry& e : fs.list(dir))

@@ -41,7 +41,15 @@ void readStructure(Table& from, Table& into, bool target, SourceGridLayout* layo
         into.SetAsInteger(into.FieldNamed("Typ"), code);
         setText(into, "Typbezeichnung", std::string(target ? targetTypeName(code) : sourceTypeName(code)));
         int size = f.type == FieldType::String ? f.size : from.DataSize(i);
-        setText(into, "Laenge", laengeText(code, size));
+        const std::string laenge = laengeText(code, size);
+        // Control tables of earlier versions hold 3 characters: a length they would cut is refused.
+        const int column = into.FieldNamed("Laenge");
+        if (charCount(laenge) > static_cast<std::size_t>(into.FieldDefAt(column).size))
+            throw TableError("Das Feld " + f.name + " ist " + laenge + " Zeichen lang; die Steuertabelle " +
+                                 into.TableName + " kann diese Länge nicht aufnehmen. Bitte legen Sie die "
+                                 "Steuertabellen neu an.",
+                             TableError::Kind::Value, into.path());
+        setText(into, "Laenge", laenge);
         if (target) writeMappingRule(into, defaultRule());
         into.PostRecord();
         into.MoveFirst();
@@ -65,6 +73,10 @@ bool ReadSourceStructure(MappingTables& t, SourceGridLayout* layout) {
 bool ReadTargetStructure(MappingTables& t) {
     try {
         readStructure(t.target, t.zStrukt, true, nullptr);
+    } catch (const TableError& e) {
+        if (e.kind() == TableError::Kind::Value) t.prompter.error(e.what());
+        t.prompter.error("Einlesen der Strukturen der Zieltabelle\r\n" + t.zStrukt.path() + " ist fehlgeschlagen.");
+        return false;
     } catch (const std::exception&) {
         t.prompter.error("Einlesen der Strukturen der Zieltabelle\r\n" + t.zStrukt.path() + " ist fehlgeschlagen.");
         return false;

@@ -48,10 +48,11 @@ HeaderFacts readHeader(const std::vector<char>& d, const std::string& path, int 
     h.version = static_cast<unsigned char>(p[0x39]);
     h.autoInc = le32(p + 0x49);
     if (h.fileType != 0 && h.fileType != 2)
-        throw TableError("Die Datei " + fileNameOf(path) + " ist keine Paradox-Tabelle.");
+        throw TableError("Die Datei " + fileNameOf(path) + " ist keine Paradox-Tabelle.", TableError::Kind::Damaged, path);
     if (h.version < kLevel30 || h.version > kLevel7)
         throw TableError("Die Tabelle " + fileNameOf(path) + " hat eine unbekannte Paradox-Version (" +
-                         std::to_string(h.version) + ").");
+                         std::to_string(h.version) + ").",
+                         TableError::Kind::Damaged, path);
     std::uint32_t enc1 = le32(p + 0x25);
     bool encrypted = hasExtension(h.version)
                          ? (d.size() >= 0x60 && le32(p + 0x5C) != 0) || (enc1 != 0 && enc1 != 0xFF00FF00u)

@@ -161,3 +161,21 @@ TEST(RunOutcome, AMappingThatFillsNoFieldNeverStarts) {
     EXPECT_FALSE(r.gauge.visible());
     EXPECT_EQ(contents(r.target), Rows{});
 }
+
+TEST(RunValues, FieldNamesAreMatchedAsTheMappingMatchesThem) {
+    // "GRöSSE" and "GRÖSSE" are two fields: only a-z count without letter case.
+    auto twoFields = [](const std::string& path) {
+        std::string bytes = readFile(path);
+        bytes[32 + 2] = '\xF6';  // ö in the table's code page 1252
+        bytes[64 + 2] = '\xD6';  // Ö
+        writeFile(path, bytes);
+    };
+    Importing r;
+    r.makeSource("QUELLE.DBF", {text("GRXSSE", 5), text("GRYSSE", 5)}, 0, {{"klein", "GROSS"}});
+    r.makeTarget("ZIEL.DBF", {text("GRXSSE", 5), text("GRYSSE", 5)}, 0, {});
+    twoFields(r.dir.file("QUELLE.DBF"));
+    twoFields(r.dir.file("ZIEL.DBF"));
+    r.map();
+    EXPECT_TRUE(r.runner().run(ImportMode::Append, "", false));
+    EXPECT_EQ(contents(r.target), (Rows{{"klein", "GROSS"}}));
+}

@@ -89,7 +89,7 @@ TEST(ControlTables, AreMadeWithTheColumnsTypesSizesAndKeysCallersRelyOn) {
     expectColumns(zStruktPath(dir.path()),
                   {{"Index", FieldType::String, 1},
                    {"Feldname", FieldType::String, 255},
-                   {"Laenge", FieldType::String, 3},
+                   {"Laenge", FieldType::String, 5},
                    {"Typbezeichnung", FieldType::String, 18},
                    {"Zuordnung", FieldType::String, 255},
                    {"Typ", FieldType::SmallInt, 0},
@@ -108,7 +108,7 @@ TEST(ControlTables, AreMadeWithTheColumnsTypesSizesAndKeysCallersRelyOn) {
                    {"Feldname", FieldType::String, 255},
                    {"Typbezeichnung", FieldType::String, 18},
                    {"Typ", FieldType::SmallInt, 0},
-                   {"Laenge", FieldType::String, 3},
+                   {"Laenge", FieldType::String, 5},
                    {"NKommaStellen", FieldType::SmallInt, 0}},
                   6, 0);
     // The main window names it "QStrukt.DB"; the store must find it all the same.

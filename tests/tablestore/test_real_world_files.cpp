@@ -1,6 +1,7 @@
 // Files as they come from elsewhere: tables naming code pages we convert by
 // iconv or not at all, tables naming none, and writes that must not damage a
 // field; and the lock file a table leaves beside it.
+#include "common/FaultyFileSystem.h"
 #include "tablestore/TableFiles.h"
 #include "tablestore/TableRoutines.h"
 #include "tablestore/TableTestSupport.h"
@@ -9,6 +10,7 @@
 
 #include <fcntl.h>
 #include <filesystem>
+#include <functional>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -203,4 +205,48 @@ TEST(RealWorldFiles, ReadingWorksInAFolderTheUserCannotWriteAndWritingIsRefusedC
     EXPECT_EQ(copy.exitCode, 1);
     EXPECT_NE(copy.err.find("dürfen keine Dateien angelegt werden"), std::string::npos) << copy.err;
     ::chmod(sub.c_str(), 0755);
+}
+
+TEST(RealWorldFiles, ErrorsSayWhatKindTheyAreAndWhichFile) {
+    TempDir dir;
+    std::string path = makeTableWithRows(dir.path(), "Art.DB", {{"Nr", FieldType::Integer}}, 1, {{"1"}});
+    auto kindOf = [](const std::function<void()>& f) {
+        try {
+            f();
+        } catch (const TableError& e) {
+            return e.kind();
+        }
+        return TableError::Kind::Usage;
+    };
+    Table holder;
+    holder.setPath(path);
+    holder.Exclusive = true;
+    holder.OpenTable();
+    Table other;
+    other.setPath(path);
+    EXPECT_EQ(kindOf([&] { other.OpenTable(); }), TableError::Kind::Locked);
+    holder.BeginAppend();
+    holder.SetAsInteger(0, 1);
+    EXPECT_EQ(kindOf([&] { holder.PostRecord(); }), TableError::Kind::KeyViolation);
+    holder.CancelRecord();
+    holder.CloseTable();
+
+    writeFile(dir.file("Kaputt.DB"), std::string(100, 'x'));
+    Table damaged;
+    damaged.setPath(dir.file("Kaputt.DB"));
+    EXPECT_EQ(kindOf([&] { damaged.OpenTable(); }), TableError::Kind::Damaged);
+    // Both readers report a file they cannot read alike: an I/O failure of the table store.
+    for (const char* name : {"Weg.DB", "WEG.DBF"}) {
+        FaultyFileSystem faulty(realFileSystem());
+        std::string p = makeTableWithRows(dir.path(), name, {{"NR", FieldType::String, 3}}, 0, {{"1"}});
+        Table t(faulty);
+        t.setPath(p);
+        faulty.failAtOperation = faulty.operationCount() + 1;
+        try {
+            t.OpenTable();
+            ADD_FAILURE() << name << " opened";
+        } catch (const TableError& e) {
+            EXPECT_EQ(e.kind(), TableError::Kind::Io) << name << ": " << e.what();
+        }
+    }
 }

@@ -504,3 +504,29 @@ TEST(ClearAssignment, ClearsOnlyTheAssignmentOfTheCurrentRow) {
     EXPECT_EQ(m.ruleOf("Name"), withoutAssignment(customRule("Name")));
     EXPECT_EQ(m.assignments(), (Pairs{{"Nr", "Nr"}, {"Name", ""}, {"Ort", "Ort"}}));
 }
+
+TEST(StructureReading, TextLengthsOfFourDigitsAreKeptOrRefusedNeverCut) {
+    TempDir dir;
+    makeControlTables(dir.path());
+    MakeTable(dir.path(), "LANG.DBF", {{"TEXT", FieldType::String, 200}});
+    // A dBase text field of 1000 characters (FoxPro writes the high byte into the decimals).
+    {
+        std::string path = dir.file("LANG.DBF");
+        std::string bytes = test::readFile(path);
+        bytes[32 + 16] = static_cast<char>(1000 & 0xFF);
+        bytes[32 + 17] = static_cast<char>(1000 >> 8);
+        bytes[10] = static_cast<char>((1000 + 1) & 0xFF);
+        bytes[11] = static_cast<char>((1000 + 1) >> 8);
+        test::writeFile(path, bytes);
+    }
+    Table source, target, q, z, temp;
+    target.setPath(dir.file("LANG.DBF"));
+    z.setPath(zStruktPath(dir.path()));
+    q.setPath(qStruktPath(dir.path()));
+    for (Table* t : {&q, &z}) t->Exclusive = true;
+    ScriptedPrompter quiet;
+    MappingTables tables{source, target, q, z, temp, quiet, realFileSystem(), dir.path(), nullptr};
+    ASSERT_TRUE(ReadTargetStructure(tables));
+    z.MoveFirst();
+    EXPECT_EQ(z.AsString(z.FieldNamed("Laenge"), FormatSettings::german()), "1000");
+}
