@@ -125,6 +125,10 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
             if (!ReadSourceStructure(tables) || !ReadTargetStructure(tables)) return 1;
             AutoMap(tables);
         }
+        FieldFormulas formulas(formats.current);
+        ImportRun run(RunTables{source, target, zStrukt}, progress, prompter, formats.regional, formats.current,
+                      &formulas);
+        run.check(static_cast<ImportMode>(o.mode));  // before the target is emptied
         if (o.emptyTarget) {
             target.CloseTable();
             if (!ClearTableExclusive(target, prompter)) return 1;
@@ -132,9 +136,6 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
             target.OpenTable();
         }
         progress.setCount(Counter::SummeQuelle, source.RecordCount());
-        FieldFormulas formulas(formats.current);
-        ImportRun run(RunTables{source, target, zStrukt}, progress, prompter, formats.regional, formats.current,
-                      &formulas);
         bool renamed = run.run(static_cast<ImportMode>(o.mode), o.startValue, o.emptyTarget);
         progress.endLine();
         if (!renamed) {

@@ -35,12 +35,15 @@ void ImportRun::openTables(bool looksUpKeys) {
     // A target that may not be changed, or could not hold what may come, is refused before the first record.
     t_.target.CheckWritable();
     t_.target.CheckCapacity(static_cast<std::uint64_t>(t_.target.RecordCount() + sourceCount_));
+    // The key fields in the target's key order (the mapping's rows may be in another), as far as assigned.
+    std::vector<const RunRule*> byField(static_cast<std::size_t>(t_.target.KeyFieldCount()), nullptr);
+    for (const RunRule& r : rules_)
+        if (r.isKey() && r.targetField && *r.targetField < static_cast<int>(byField.size()))
+            byField[static_cast<std::size_t>(*r.targetField)] = &r;
     lookupRules_.clear();
-    keyErrors_ = 0;
-    for (const RunRule& r : rules_) {
-        if (!r.isKey()) continue;
-        if (!r.assigned()) break;
-        lookupRules_.push_back(&r);
+    for (const RunRule* r : byField) {
+        if (!r || !r->assigned()) break;
+        lookupRules_.push_back(r);
     }
     requireSomethingToFill();
     if (looksUpKeys) requireUsableKey();
@@ -98,7 +101,7 @@ const RunRule* ImportRun::keyRule() const {
     return nullptr;
 }
 
-std::optional<std::vector<Value>> ImportRun::lookupKey() {
+std::optional<std::vector<Value>> ImportRun::lookupKey(bool countErrors) {
     std::vector<Value> values;
     for (const RunRule* key : lookupRules_) {
         if (!key->sourceField) t_.source.FieldNamed(key->rule.Zuordnung);  // ends the run with the store's message
@@ -124,8 +127,10 @@ std::optional<std::vector<Value>> ImportRun::lookupKey() {
         }
         if (!usable) {
             // A record whose key is empty or no value of the key's type can be neither found nor added.
-            CountFieldError(progress_);
-            ++keyErrors_;
+            if (countErrors) {
+                CountFieldError(progress_);
+                ++keyErrors_;
+            }
             return std::nullopt;
         }
         values.push_back(v);
@@ -248,7 +253,8 @@ bool ImportRun::RunRenameExisting(const std::string& startValue) {
             KeyRuleMissing();
             return false;
         }
-        std::optional<std::vector<Value>> lookup = lookupKey();
+        // A key that cannot be looked up is counted once, by the second pass.
+        std::optional<std::vector<Value>> lookup = lookupKey(false);
         if (!lookup) {
             t_.source.MoveNext();
             continue;
@@ -402,8 +408,14 @@ void ImportRun::RunUpdate() {
     finishMode();
 }
 
+void ImportRun::check(ImportMode mode) {
+    const bool looksUp = mode == ImportMode::AppendNew || mode == ImportMode::RenameExisting || mode == ImportMode::Update;
+    openTables(looksUp);
+}
+
 bool ImportRun::run(ImportMode mode, const std::string& startValue, bool targetEmptied) {
     saveTried_ = false;
+    keyErrors_ = 0;
     bool renamed = true;
     try {
         switch (mode) {

@@ -34,6 +34,10 @@ public:
     void RunSelfIncrement(const std::string& startValue);
     void RunUpdate();
 
+    // Throws what would refuse the run (a target that may not be written, a mapping that fills nothing,
+    // a key the mode cannot look up), before anything is changed.
+    void check(ImportMode mode);
+
     // Runs the mode as the start of a run does (mode 3: renaming, then mode 2), and saves the
     // target: a run that fails on a record keeps what was posted before it. False when mode 3's
     // renaming failed.
@@ -50,7 +54,7 @@ private:
     void requireUsableKey() const;
     bool nextRecord(bool pump = true);
     const RunRule* keyRule() const;
-    std::optional<std::vector<Value>> lookupKey();
+    std::optional<std::vector<Value>> lookupKey(bool countErrors = true);
     bool seek(const std::vector<Value>& key);
     void KeyRuleMissing();
     void writeKey(const RunRule& key, const Value& value);

@@ -68,6 +68,9 @@ void Table::lockAndRecover(const std::string& given) {
             FileSetWriter::recover(fs_, dataPath_);
             if (!Exclusive) lockExclusive_ = !lock_->changeMode(false);
         }
+    } catch (const IoError& e) {
+        lock_.reset();
+        throw TableError(e.what(), TableError::Kind::Io, dataPath_);
     } catch (...) {
         lock_.reset();
         throw;

@@ -131,6 +131,8 @@ bool ImportWizard::takeControlTables() {
             t->OpenTable();
         } catch (const TableError& e) {
             heldElsewhere = heldElsewhere || e.kind() == TableError::Kind::Locked;
+        } catch (const std::exception&) {
+            // Reported where the table is used.
         }
     }
     if (heldElsewhere) {
@@ -548,6 +550,14 @@ void ImportWizard::finish() {
     // An instance that never had the control tables leaves every shared file as it is.
     if (!ownsControlTables_) return;
     try {
+        // While this instance still holds the control tables: its working files, then the tables.
+        closeSourceAndTarget(false);
+        tblTempStrukt.CloseTable();
+        tblZSP.CloseTable();
+        // Only the working files this instance made: another program may keep its own in Temp.
+        if (env_.fs.isDirectory(env_.programDir + "Temp"))
+            for (const std::string& base : ownTempFiles_)
+                DeleteFileSet(env_.programDir + "Temp/" + base + ".*", env_.prompter, env_.fs);
         ClearTableExclusive(tblZStrukt, env_.prompter);
         ClearTableExclusive(tblQStrukt, env_.prompter);
         Registry& r = env_.registry;
@@ -558,13 +568,6 @@ void ImportWizard::finish() {
         r.writeString(regKey("edtQuelle"), state_.edtQuelle);
         r.writeString(regKey("edtZiel"), state_.edtZiel);
         r.flush();
-        closeSourceAndTarget(false);
-        tblTempStrukt.CloseTable();
-        tblZSP.CloseTable();
-        // Only the working files this instance made: another program may keep its own in Temp.
-        if (env_.fs.isDirectory(env_.programDir + "Temp"))
-            for (const std::string& base : ownTempFiles_)
-                DeleteFileSet(env_.programDir + "Temp/" + base + ".*", env_.prompter, env_.fs);
     } catch (const std::exception& e) {
         env_.prompter.error(e.what());
     }

@@ -140,8 +140,16 @@ void ImportWizard::startRun() {
             tblImpList.BeginEdit();
             tblImpList.SetValue(tblImpList.FieldNamed("LetzterImport"), Value::ofDate(today()), env_.formats.current);
             tblImpList.PostRecord();
-            tblImpList.CloseTable();
+            tblImpList.Flush();  // on the disk now; the table stays held by this instance
         }
+        ModeButtonFlags buttons{state_.rbtEndeAnhaengen.checked, state_.rbtIgnorieren.checked,
+                                state_.rbtUmbenennen.checked, state_.rbtSelfInc.checked,
+                                state_.rbtAktualisieren.checked};
+        ImportMode mode = importModeFromButtons(buttons).value_or(ImportMode::Append);
+        ImportRun run(RunTables{tblQuelle, tblZiel, tblZStrukt}, progress(), p, env_.formats.regional,
+                      env_.formats.current, env_.formulas);
+        // What would refuse the run refuses it before the target is emptied.
+        run.check(mode);
         if (state_.cbxZielLeeren.checked) {
             tblZiel.CloseTable();
             ClearTableExclusive(tblZiel, env_.prompter);
@@ -150,13 +158,6 @@ void ImportWizard::startRun() {
         for (Table* t : {&tblQuelle, &tblZiel, &tblZStrukt})
             if (!t->Active()) t->OpenTable();
         progress().setCount(Counter::SummeQuelle, tblQuelle.RecordCount());
-
-        ModeButtonFlags buttons{state_.rbtEndeAnhaengen.checked, state_.rbtIgnorieren.checked,
-                                state_.rbtUmbenennen.checked, state_.rbtSelfInc.checked,
-                                state_.rbtAktualisieren.checked};
-        ImportMode mode = importModeFromButtons(buttons).value_or(ImportMode::Append);
-        ImportRun run(RunTables{tblQuelle, tblZiel, tblZStrukt}, progress(), p, env_.formats.regional,
-                      env_.formats.current, env_.formulas);
         bool renamed = run.run(mode, state_.edtStartwert, state_.cbxZielLeeren.checked);
         tblZiel.Flush();
         if (run.keyRuleMissing()) {
@@ -180,7 +181,9 @@ void ImportWizard::startRun() {
         state_.showContentViewer = state_.rbtTabAnz.checked;
         progress().finish();
     } catch (const std::exception& e) {
-        // The run has saved what was posted, or said in the progress window that it could not.
+        // The run has saved what was posted, or said in the progress window that it could not; what
+        // could not be saved is dropped, so that no later save writes it after all.
+        if (tblZiel.HasUnsavedChanges()) tblZiel.CloseDiscarding();
         p.error(e.what());
         state_.page6Enabled = true;  // the user may change the setting and start again
     }

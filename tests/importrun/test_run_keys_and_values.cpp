@@ -179,3 +179,13 @@ TEST(RunValues, FieldNamesAreMatchedAsTheMappingMatchesThem) {
     EXPECT_TRUE(r.runner().run(ImportMode::Append, "", false));
     EXPECT_EQ(contents(r.target), (Rows{{"klein", "GROSS"}}));
 }
+
+TEST(RunKeys, AnUnusableKeyCountsOnceAlsoInTheTwoPassesOfRenaming) {
+    Importing r;
+    r.makeSource("Quelle.DB", {text("Nr", 5), text("Name", 10)}, 0, {{"", "Leer"}, {"1", "Eins neu"}, {"2", "Zwei"}});
+    r.makeTarget("Ziel.DB", kNumbered, 1, {{"1", "Eins"}});
+    r.map();
+    EXPECT_TRUE(r.runner().run(ImportMode::RenameExisting, "100", false));
+    EXPECT_EQ(contents(r.target), (Rows{{"1", "Eins"}, {"2", "Zwei"}, {"100", "Eins neu"}}));
+    EXPECT_EQ(r.counter(Counter::AnzFehler), "1");
+}
