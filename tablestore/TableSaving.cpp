@@ -13,6 +13,25 @@
 
 namespace kimport {
 
+namespace {
+
+// One step of opening a table: a failure lets go of the lock, and a file that cannot be read is
+// reported as the table store's I/O error, whichever reader met it.
+template <class Step>
+void openingStep(std::unique_ptr<FileLock>& lock, const std::string& dataPath, Step&& step) {
+    try {
+        step();
+    } catch (const IoError& e) {
+        lock.reset();
+        throw TableError(e.what(), TableError::Kind::Io, dataPath);
+    } catch (...) {
+        lock.reset();
+        throw;
+    }
+}
+
+}  // namespace
+
 std::string lockFileOf(const std::string& dataPath) { return directoryOf(dataPath) + "PKIMPORT.LCK"; }
 
 std::uint64_t lockByteOf(const std::string& dataPath, std::uint64_t directoryInode) {
@@ -57,7 +76,7 @@ void Table::lockAndRecover(const std::string& given) {
         alone = false;
         lock(false);
     }
-    try {
+    openingStep(lock_, dataPath_, [&] {
         // A save of another user in progress, or one interrupted while others use the table: its files may
         // be half renamed, so the table is not read until the one who has it alone completes the save.
         if (!alone && fs_.exists(FileSetWriter::journalPath(dataPath_)))
@@ -68,13 +87,7 @@ void Table::lockAndRecover(const std::string& given) {
             FileSetWriter::recover(fs_, dataPath_);
             if (!Exclusive) lockExclusive_ = !lock_->changeMode(false);
         }
-    } catch (const IoError& e) {
-        lock_.reset();
-        throw TableError(e.what(), TableError::Kind::Io, dataPath_);
-    } catch (...) {
-        lock_.reset();
-        throw;
-    }
+    });
 }
 
 void Table::startBrowsing() {
@@ -94,20 +107,13 @@ void Table::OpenTable() {
     std::string given = path();
     if (TableName.empty()) throw TableError("Es wurde kein Tabellenname angegeben.");
     lockAndRecover(given);
-    try {
+    openingStep(lock_, dataPath_, [&] {
         openedIdentity_ = fs_.identity(dataPath_);
         if (!fs_.exists(dataPath_) || fs_.isDirectory(dataPath_))
             throw TableError("Die Tabelle " + given + " existiert nicht.");
         image_ = isParadoxPath(dataPath_) ? paradox::readTable(dataPath_, fs_, CodePageIfNone)
                                           : dbase::readTable(dataPath_, fs_, CodePageIfNone);
-    } catch (const IoError& e) {
-        // Both readers report a file they cannot read the same way.
-        lock_.reset();
-        throw TableError(e.what(), TableError::Kind::Io, dataPath_);
-    } catch (...) {
-        lock_.reset();
-        throw;
-    }
+    });
     dirty_ = false;
     writableChecked_ = false;
     startBrowsing();

@@ -68,6 +68,14 @@ struct World {
         window->show();
     }
 
+    // A new setting through pages 1 to 3, with the world's source and target.
+    void throughPage3() {
+        click("btnWeiter1");
+        type("edtQuelle", source);
+        click("btnWeiter2");
+        type("edtZiel", target);
+    }
+
     void click(const char* name) {
         auto* b = window->findChild<QAbstractButton*>(QString::fromLatin1(name));
         QVERIFY2(b, name);
@@ -383,10 +391,7 @@ private slots:
     void aLockedTargetIsReadAgainOnceItIsFree() {
         World w;
         w.start();
-        w.click("btnWeiter1");
-        w.type("edtQuelle", w.source);
-        w.click("btnWeiter2");
-        w.type("edtZiel", w.target);
+        w.throughPage3();
         {
             Table holder;  // another program has the target
             holder.setPath(w.target);
@@ -415,10 +420,7 @@ private slots:
         w.wizard->start({});
         w.window->applyState();
         w.window->show();
-        w.click("btnWeiter1");
-        w.type("edtQuelle", w.source);
-        w.click("btnWeiter2");
-        w.type("edtZiel", w.target);
+        w.throughPage3();
         w.click("btnWeiter3");
         w.click("btnWeiter4");
         w.click("btnWeiter5");
@@ -435,10 +437,7 @@ private slots:
     void aSecondInstanceSaysSoOnceAndLeavesTheFirstOnesFilesAlone() {
         World w;
         w.start();
-        w.click("btnWeiter1");
-        w.type("edtQuelle", w.source);
-        w.click("btnWeiter2");
-        w.type("edtZiel", w.target);
+        w.throughPage3();
         w.click("btnWeiter3");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
         std::filesystem::create_directory(w.dir.file("Temp"));
