@@ -1,9 +1,13 @@
 #include "app/RunCommand.h"
 
+#include "app/TextSourceOptions.h"
+#include "textsource/StagingTable.h"
+
 #include "common/CodePage.h"
 
 #include "common/FileSets.h"
 #include "common/Numbers.h"
+#include "common/Text.h"
 #include "formula/FieldFormulas.h"
 #include "importrun/ImportRun.h"
 #include "importrun/TerminalProgress.h"
@@ -47,6 +51,7 @@ struct RunOptions {
     int codePage = 0;  // of a source or target that names none
     bool emptyTarget = false;
     bool useMapping = false;  // run by the mapping ZStrukt holds instead of a new automatic one
+    TextSourceOptions text;   // for a source that is no table
 };
 
 // Parses the options; an error text for bad arguments.
@@ -60,6 +65,11 @@ std::optional<std::string> parse(const std::vector<std::string>& args, RunOption
         std::optional<std::string> v;
         if (a == "--empty-target" || a == "--use-mapping") {
             (a == "--empty-target" ? o.emptyTarget : o.useMapping) = true;
+            continue;
+        }
+        std::string error;
+        if (takeTextOption(args, i, o.text, error)) {
+            if (!error.empty()) return error;
             continue;
         }
         if (a != "--source" && a != "--target" && a != "--mode" && a != "--start-value" && a != "--program-dir" &&
@@ -82,6 +92,35 @@ std::optional<std::string> parse(const std::vector<std::string>& args, RunOption
     return std::nullopt;
 }
 
+bool isTablePath(const std::string& path) {
+    const std::string ext = asciiUpper(extensionOf(path));
+    return ext == ".DB" || ext == ".DBF";
+}
+
+// Builds the staging table of a text source in Temp of the program directory and makes it the source.
+bool readTextSource(RunOptions& o, TerminalProgress& progress, Table& source, std::int64_t& errors) {
+    completeLayout(o.source, o.text);
+    TextPreview preview = BuildPreview(o.source, o.text.layout);
+    StagingResult staged =
+        BuildStagingTable(o.source, o.text.layout, preview.names, o.programDir + "Temp/", progress);
+    progress.endLine();
+    if (staged.surplusLines > 0) {
+        std::cerr << "kimport run: " << staged.surplusLines
+                  << (staged.surplusLines == 1 ? " Zeile hat" : " Zeilen haben")
+                  << " mehr Werte als die erste Zeile (Zeile";
+        for (std::size_t k = 0; k < staged.firstSurplus.size(); ++k)
+            std::cerr << (k ? ", " : " ") << staged.firstSurplus[k];
+        std::cerr << (staged.surplusLines > static_cast<std::int64_t>(staged.firstSurplus.size()) ? ", ..." : "")
+                  << "); ihre übrigen Werte sind nicht importiert.\n";
+    }
+    if (staged.unclosedQuotes > 0)
+        std::cerr << "kimport run: ein Wert in Anführungszeichen ist am Dateiende nicht geschlossen.\n";
+    if (staged.cancelled) return false;
+    errors = staged.surplusLines + staged.unclosedQuotes;
+    source.setPath(staged.path);
+    return true;
+}
+
 }  // namespace
 
 int runImportCommand(const std::vector<std::string>& args, const std::string& programDir) {
@@ -93,6 +132,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     }
     std::signal(SIGINT, onInterrupt);
     ProcessFormats formats;
+    applyTextFormats(o.text, formats);
     StderrPrompter prompter;
     TerminalProgress progress(formats.current, std::cerr, interrupted);
     Table source, target, qStrukt, zStrukt, temp;
@@ -108,7 +148,13 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     zStrukt.setPath(zStruktPath(o.programDir));
     MappingTables tables{source, target, qStrukt, zStrukt, temp, prompter, realFileSystem(), o.programDir, nullptr};
     bool failed = false, notSaved = false;
+    std::int64_t textErrors = 0;  // lines of a text source that could not be read whole
     try {
+        // A text source is read into its staging table first; the run reads that table.
+        if (!isTablePath(o.source)) {
+            if (!readTextSource(o, progress, source, textErrors)) return 1;
+            source.CodePageIfNone = 0;
+        }
         // Damaged or locked tables are reported before anything is written.
         source.OpenTable();
         target.OpenTable();
@@ -138,6 +184,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         progress.setCount(Counter::SummeQuelle, source.RecordCount());
         bool renamed = run.run(static_cast<ImportMode>(o.mode), o.startValue, o.emptyTarget);
         progress.endLine();
+        progress.addToCounter(Counter::AnzFehler, textErrors);
         if (!renamed) {
             std::cerr << "Beim Umbenennen vorhandener Schlüsselwerte sind Fehler aufgetreten.\n";
             failed = true;

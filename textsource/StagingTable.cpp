@@ -1,0 +1,238 @@
+#include "textsource/StagingTable.h"
+
+#include "common/CodePage.h"
+#include "common/FileSets.h"
+#include "common/Text.h"
+#include "tablestore/Table.h"
+#include "textsource/TextFile.h"
+#include "textsource/TextSplit.h"
+
+#include <algorithm>
+#include <filesystem>
+
+namespace kimport {
+
+namespace {
+
+constexpr std::size_t kPreviewLines = 20;
+constexpr std::size_t kMaxAlpha = 255;
+constexpr int kMaxRecordBytes = 4000;
+constexpr int kMemoBytes = 20;  // a memo field with a 10-character leader
+
+bool isAscii(std::string_view s) {
+    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// The values of all records, kept together: one text and the start of every value.
+struct Cells {
+    std::string text;
+    std::vector<std::uint64_t> starts;
+    void add(std::string_view v) {
+        starts.push_back(text.size());
+        text.append(v);
+    }
+    std::string_view at(std::size_t i) const {
+        std::uint64_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
+        return std::string_view(text).substr(starts[i], end - starts[i]);
+    }
+};
+
+std::string upperName(const std::string& raw) {
+    std::string out;
+    for (std::size_t pos = 0; pos < raw.size();) {
+        std::size_t start = pos;
+        char32_t c = nextCodePoint(raw, pos);
+        // Brackets, braces and quotes are not allowed in Paradox field names.
+        if (c == '[' || c == ']' || c == '{' || c == '}' || c == '(' || c == ')' || c == '"' || c < 32) {
+            out += '_';
+            continue;
+        }
+        out += foldedUpper(raw.substr(start, pos - start));
+    }
+    return trim(out);
+}
+
+// The six one-character values of a variable layout, as one text to compare.
+std::string separatorKey(const TextLayout& layout) {
+    return std::string(layout.comma ? "," : "") + (layout.tab ? "\t" : "") + (layout.space ? " " : "") +
+           (layout.semicolon ? ";" : "") + "|" + (layout.other ? layout.otherChar : "") + "|" +
+           std::string(1, layout.activeQuote());
+}
+
+}  // namespace
+
+std::string validColumnName(const std::string& raw, int column, std::set<std::string>& taken) {
+    std::string name = upperName(raw);
+    if (charCount(name) > 25) name = firstChars(name, 25);
+    if (name.empty()) name = "FELD_" + std::to_string(column + 1);
+    std::string unique = name;
+    for (int n = 2; taken.count(foldedUpper(unique)); ++n) {
+        std::string suffix = "_" + std::to_string(n);
+        unique = firstChars(name, 25 - suffix.size()) + suffix;
+    }
+    taken.insert(foldedUpper(unique));
+    return unique;
+}
+
+std::vector<std::string> columnNamesFor(const std::vector<std::string>& firstValues, const TextLayout& layout) {
+    std::vector<std::string> names;
+    std::set<std::string> taken;
+    for (std::size_t i = 0; i < firstValues.size(); ++i) {
+        std::string raw;
+        if (layout.namesInFirstLine)
+            raw = firstValues[i];
+        else if (i < layout.columnNames.size())
+            raw = layout.columnNames[i];
+        names.push_back(validColumnName(raw, static_cast<int>(i), taken));
+    }
+    return names;
+}
+
+TextPreview BuildPreview(const std::string& path, const TextLayout& layout) {
+    TextPreview preview;
+    TextFileReader reader(path, detectEncoding(path, layout.encoding, layout.dos));
+    std::string record;
+    std::size_t columns = 0;
+    for (std::size_t line = 0; line < kPreviewLines && reader.nextRecord(record, layout); ++line) {
+        std::vector<std::string> values = splitLine(record, layout);
+        if (line == 0) {
+            columns = values.size();
+            preview.names = columnNamesFor(values, layout);
+            if (layout.namesInFirstLine) continue;
+        }
+        values.resize(columns);
+        preview.rows.push_back(std::move(values));
+    }
+    return preview;
+}
+
+std::string stagingTablePath(const std::string& textPath, const std::string& tempDir) {
+    std::string name = fileNameOf(textPath);
+    auto dot = name.find_last_of('.');
+    return withTrailingSlash(tempDir) + (dot == std::string::npos ? name : name.substr(0, dot)) + ".db";
+}
+
+StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& layout,
+                                const std::vector<std::string>& names, const std::string& tempDir,
+                                ProgressSink& progress) {
+    StagingResult result;
+    if (names.empty()) throw TableError("Die Textdatei " + fileNameOf(textPath) + " hat keine Spalten.");
+    std::filesystem::create_directories(tempDir);
+    const std::size_t columns = names.size();
+    TextFileReader reader(textPath, detectEncoding(textPath, layout.encoding, layout.dos));
+    std::error_code ec;
+    const auto fileSize = std::filesystem::file_size(textPath, ec);
+    progress.prepareTextRead("Textdatei wird eingelesen...", static_cast<int>(std::min<std::uintmax_t>(
+                                                                  ec ? 0 : fileSize / 1024 + 1, INT32_MAX)));
+    progress.show();
+
+    // One pass keeps every value compactly and the longest value of each column.
+    Cells cells;
+    std::vector<std::size_t> longest(columns, 1), longestBytes(columns, 1);
+    bool windowsText = true;  // every value fits Windows-1252
+    std::string record;
+    bool unclosed = false;
+    if (layout.namesInFirstLine) reader.nextRecord(record, layout);
+    while (!progress.cancelled() && reader.nextRecord(record, layout, &unclosed)) {
+        std::vector<std::string> values = splitLine(record, layout);
+        if (values.size() > columns) {
+            ++result.surplusLines;
+            if (result.firstSurplus.size() < 10) result.firstSurplus.push_back(reader.lineNumber());
+            progress.addToCounter(Counter::AnzFehler);
+        }
+        if (unclosed) {
+            ++result.unclosedQuotes;
+            progress.addToCounter(Counter::AnzFehler);
+        }
+        values.resize(columns);
+        for (std::size_t j = 0; j < columns; ++j) {
+            const std::string& v = values[j];
+            if (!isAscii(v)) {
+                std::string ignored;
+                windowsText = windowsText && encodeCodePageExactly(v, 1252, ignored);
+            }
+            longest[j] = std::max(longest[j], charCount(v));
+            longestBytes[j] = std::max(longestBytes[j], v.size());
+            cells.add(v);
+        }
+        ++result.records;
+        progress.addToCounter(Counter::AnzGeles2);
+        progress.pump();
+    }
+    result.cancelled = progress.cancelled();
+
+    // Text that Windows-1252 cannot hold is kept as UTF-8: the staging table is read only by this program.
+    const int codePage = windowsText ? 1252 : 65001;
+    std::vector<FieldSpec> fields;
+    int recordBytes = 0;
+    for (std::size_t j = 0; j < columns; ++j) {
+        std::size_t size = windowsText ? longest[j] : longestBytes[j];
+        FieldSpec f{names[j], FieldType::String, static_cast<int>(std::min(size, kMaxAlpha))};
+        if (size > kMaxAlpha) f = FieldSpec{names[j], FieldType::Memo, 10};
+        recordBytes += f.type == FieldType::Memo ? kMemoBytes : f.size;
+        fields.push_back(f);
+    }
+    // Records too long for a Paradox table keep their widest columns in memo fields.
+    while (recordBytes > kMaxRecordBytes) {
+        auto widest = std::max_element(fields.begin(), fields.end(), [](const FieldSpec& a, const FieldSpec& b) {
+            return (a.type == FieldType::String ? a.size : 0) < (b.type == FieldType::String ? b.size : 0);
+        });
+        recordBytes += kMemoBytes - widest->size;
+        *widest = FieldSpec{widest->name, FieldType::Memo, 10};
+    }
+    for (const FieldSpec& f : fields)
+        if (f.type == FieldType::Memo) result.memoColumns.push_back(f.name);
+
+    progress.setStatus("Feldgrößen werden definiert...");
+    result.path = stagingTablePath(textPath, tempDir);
+    auto image = newTableImage(result.path, fields);
+    image->codePage = codePage;
+    Table table;
+    table.setPath(result.path);
+    table.CreateTable(std::move(image));
+    const FormatSettings& any = table.regional;
+    for (std::int64_t r = 0; r < result.records; ++r) {
+        table.BeginAppend();
+        for (std::size_t j = 0; j < columns; ++j) {
+            std::string_view v = cells.at(static_cast<std::size_t>(r) * columns + j);
+            if (!v.empty()) table.SetValue(static_cast<int>(j), Value::ofText(std::string(v)), any);
+        }
+        table.PostRecord();
+    }
+    table.CloseTable();
+    progress.appendStatus("fertig.");
+    progress.endTextRead();
+    progress.close();
+    return result;
+}
+
+bool LayoutMemory::LayoutChanged(const std::string& source, const std::string& target, const TextLayout& layout,
+                                 const std::vector<std::string>& names) const {
+    if (!remembered_) return true;
+    if (foldedUpper(source) != source_ || foldedUpper(target) != target_) return true;
+    if (layout.kind == LayoutKind::Fixed) {
+        if (layout.breaks != breaks_) return true;
+    } else {
+        if (separatorKey(layout) != separators_) return true;
+    }
+    if (layout.namesInFirstLine != namesInFirstLine_) return true;
+    std::size_t n = std::min<std::size_t>(100, names.size());
+    for (std::size_t i = 0; i < n; ++i)
+        if (i >= names_.size() || names[i] != names_[i]) return true;
+    return false;
+}
+
+void LayoutMemory::RememberLayout(const std::string& source, const std::string& target, const TextLayout& layout,
+                                  const std::vector<std::string>& names) {
+    remembered_ = true;
+    source_ = foldedUpper(source);
+    target_ = foldedUpper(target);
+    if (layout.kind == LayoutKind::Fixed)
+        breaks_ = layout.breaks;
+    else
+        separators_ = separatorKey(layout);
+    namesInFirstLine_ = layout.namesInFirstLine;
+    names_.assign(names.begin(), names.begin() + static_cast<std::ptrdiff_t>(std::min<std::size_t>(100, names.size())));
+}
+
+}  // namespace kimport

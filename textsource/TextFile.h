@@ -1,0 +1,49 @@
+// Reading a text source: its bytes decided as UTF-8, Windows-1252 or DOS 850
+// text, and its lines. CR, CR LF and LF each end a line; 0x1A ends the file.
+// A record is a line, or, while a quoted section is open, several lines
+// joined with CR LF (values exported from spreadsheets hold line breaks).
+#pragma once
+
+#include "textsource/TextLayout.h"
+
+#include <cstdint>
+#include <fstream>
+#include <optional>
+#include <string>
+
+namespace kimport {
+
+// The encoding a file is read in, from its first bytes when `chosen` is Auto.
+TextEncoding detectEncoding(const std::string& path, TextEncoding chosen, bool dos);
+
+class TextFileReader {
+public:
+    // Throws TableError (German, naming the file) when the file cannot be opened.
+    TextFileReader(const std::string& path, TextEncoding encoding);
+    TextFileReader(const TextFileReader&) = delete;
+    TextFileReader& operator=(const TextFileReader&) = delete;
+
+    // The next line as UTF-8 text, without its line end; false at the end of the file.
+    bool nextLine(std::string& line);
+    // The next record: a line, continued over line breaks inside an open quoted section when the
+    // layout has an active quote character. `unclosed` tells a quoted section still open at the end.
+    bool nextRecord(std::string& record, const TextLayout& layout, bool* unclosed = nullptr);
+    // The number of the line the last record started on (from 1).
+    std::int64_t lineNumber() const { return recordStart_; }
+    TextEncoding encoding() const { return encoding_; }
+
+private:
+    bool rawLine(std::string& bytes);
+    std::string decode(const std::string& bytes) const;
+
+    std::ifstream in_;
+    std::string path_;
+    TextEncoding encoding_;
+    bool ended_ = false;
+    std::int64_t lines_ = 0, recordStart_ = 0;
+};
+
+// Reads the first `count` lines (fewer at the end of the file), for previews and detection.
+std::vector<std::string> firstLines(const std::string& path, TextEncoding encoding, std::size_t count);
+
+}  // namespace kimport

@@ -1,0 +1,124 @@
+#include "textsource/TextSplit.h"
+
+#include "common/Text.h"
+
+#include <algorithm>
+
+namespace kimport {
+
+std::vector<int> TextLayout::sortedBreaks() const {
+    std::vector<int> out;
+    for (int b : breaks)
+        if (b > 0) out.push_back(b);
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+    return out;
+}
+
+void DetectQuoteCharacter(std::string_view firstLine, TextLayout& layout) {
+    int doubles = 0, apostrophes = 0;
+    for (char c : firstLine) {
+        if (c == '"' && ++doubles == 2) {
+            layout.quoteIndex = 1;
+            return;
+        }
+        if (c == '\'' && ++apostrophes == 2) {
+            layout.quoteIndex = 2;
+            return;
+        }
+    }
+}
+
+void DetectSeparators(std::string_view firstLine, TextLayout& layout) {
+    auto s = std::count(firstLine.begin(), firstLine.end(), ';');
+    auto c = std::count(firstLine.begin(), firstLine.end(), ',');
+    if (c == 0) layout.comma = false;
+    if (s > 0) layout.semicolon = false;
+    if (c > s) {
+        layout.comma = true;
+        layout.semicolon = false;
+    }
+    if (c < s) {
+        layout.semicolon = true;
+        layout.comma = false;
+    }
+}
+
+std::vector<std::string> SplitDelimitedLine(std::string_view line, const TextLayout& layout, bool* open) {
+    // Separators and quotes are ASCII: in UTF-8 text they never occur inside another character.
+    const char quote = layout.activeQuote();
+    std::vector<std::string> values;
+    std::string v;
+    bool afterClose = false;
+    if (open) *open = false;
+    std::size_t i = 0;
+    while (i < line.size()) {
+        const char c = line[i];
+        if (quote != 0 && c == quote && !afterClose) {
+            bool closed = false;
+            for (++i; i < line.size(); ++i) {
+                if (line[i] != quote) {
+                    v += line[i];
+                    continue;
+                }
+                if (i + 1 < line.size() && line[i + 1] == quote) {  // a doubled quote stands for one
+                    v += quote;
+                    ++i;
+                    continue;
+                }
+                closed = true;
+                ++i;
+                break;
+            }
+            if (!closed && open) *open = true;
+            // The character after a closing quote is never an opening quote.
+            afterClose = closed;
+            continue;
+        }
+        if (layout.isSeparator(c)) {
+            values.push_back(std::move(v));
+            v.clear();
+        } else if (c != '\r' && c != '\n') {
+            v += c;
+        }
+        afterClose = false;
+        ++i;
+    }
+    values.push_back(std::move(v));
+    return values;
+}
+
+bool quoteOpenAtEnd(std::string_view line, const TextLayout& layout) {
+    bool open = false;
+    SplitDelimitedLine(line, layout, &open);
+    return open;
+}
+
+std::string trimControl(std::string_view text) {
+    std::size_t a = 0, b = text.size();
+    while (a < b && static_cast<unsigned char>(text[a]) <= 32) ++a;
+    while (b > a && static_cast<unsigned char>(text[b - 1]) <= 32) --b;
+    return std::string(text.substr(a, b - a));
+}
+
+std::vector<std::string> SplitFixedLine(std::string_view line, const std::vector<int>& breaks) {
+    // Positions count characters, so that a value is never cut inside one.
+    std::vector<std::string> values;
+    std::size_t from = 0;
+    const std::size_t length = charCount(line);
+    for (int b : breaks) {
+        auto to = static_cast<std::size_t>(b);
+        values.push_back(from < length ? trimControl(charSlice(line, from, std::min(to, length) - from)) : std::string());
+        from = to;
+    }
+    values.push_back(from < length ? trimControl(charSlice(line, from, length - from)) : std::string());
+    return values;
+}
+
+std::vector<std::string> splitLine(std::string_view line, const TextLayout& layout) {
+    if (layout.splitsDelimited()) return SplitDelimitedLine(line, layout);
+    if (layout.splitsFixed()) return SplitFixedLine(line, layout.sortedBreaks());
+    return {std::string(line)};
+}
+
+}  // namespace kimport
