@@ -28,6 +28,8 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
                                      int keyFieldCount);
 // The most records the table's records fit into (65535 blocks of at most 32 KB).
 std::uint64_t maxRecords(const TableImage& image);
+// Gives a new table another code page (its header names it).
+void setCodePage(TableImage& image, int codePage);
 }  // namespace paradox
 
 namespace dbase {

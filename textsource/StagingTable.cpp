@@ -4,6 +4,7 @@
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "tablestore/Table.h"
+#include "tablestore/TableFiles.h"
 #include "textsource/TextFile.h"
 #include "textsource/TextSplit.h"
 
@@ -186,7 +187,7 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
     progress.setStatus("Feldgrößen werden definiert...");
     result.path = stagingTablePath(textPath, tempDir);
     auto image = newTableImage(result.path, fields);
-    image->codePage = codePage;
+    paradox::setCodePage(*image, codePage);
     Table table;
     table.setPath(result.path);
     table.CreateTable(std::move(image));

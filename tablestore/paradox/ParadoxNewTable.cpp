@@ -81,4 +81,10 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     return image;
 }
 
+void setCodePage(TableImage& image, int codePage) {
+    image.codePage = codePage;
+    image.originalHeader = newHeader(image.fields, image.keyFieldCount, image.version, codePage,
+                                     image.paradoxSortOrder, fileNameOf(image.dataPath));
+}
+
 }  // namespace kimport::paradox
