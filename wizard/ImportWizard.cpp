@@ -394,35 +394,10 @@ void ImportWizard::btnWeiter3Click() {
         goTo(WizardPage::Seite4);
         return;
     }
-    // A text source: equal first two lines (trimmed) suggest fixed width.
-    std::vector<char> bytes;
-    try {
-        bytes = env_.fs.readAll(findIgnoringCase(source, env_.fs));
-    } catch (const IoError& e) {
-        env_.prompter.error(e.what());
-        return;
-    }
-    std::string text(bytes.begin(), bytes.end());
-    std::vector<std::string> lines = split(text, '\n');
-    auto line = [&](std::size_t i) { return i < lines.size() ? trim(lines[i]) : std::string(); };
-    state_.rgrDatsatzlaenge = lines.size() >= 2 && line(0).size() == line(1).size() ? 1 : 0;
-    state_.retQuellDat = text;
-    goTo(WizardPage::Seite1txt);
+    loadTextSource();
 }
 
 // --- Text pages, pages 4 to 6 ------------------------------------------------------
-
-void ImportWizard::btnZurueckTxtClick() {
-    leavePage();
-    if (state_.rbtNeueImport.checked || state_.cbxZielAusw) goTo(WizardPage::Seite3);
-    else if (state_.cbxQuelleAusw) goTo(WizardPage::Seite2);
-    else goTo(WizardPage::Seite1);
-}
-
-void ImportWizard::btnWeiterTxtClick() {
-    leavePage();
-    goTo(WizardPage::Seite4);
-}
 
 void ImportWizard::btnZurueck4Click() {
     leavePage();

@@ -68,6 +68,8 @@ public:
     void btnWeiter3Click();
     // Text layout pages
     void btnZurueckTxtClick();
+    // A separator, the quote, the first-line flag or edtAndere changed on TXTVariabel: the preview follows.
+    void textLayoutChanged();
     void btnWeiterTxtClick();
     // Pages 4 to 6
     void btnZurueck4Click();
@@ -126,6 +128,10 @@ private:
     std::vector<std::string> ownTempFiles_{"tmp", "ZSP"};
 
     bool takeControlTables();
+    void loadTextSource();
+    void buildTextPreview();
+    bool buildTextStagingTable();
+    LayoutMemory textLayoutMemory_;
     MappingTables mappingTables();
     void goTo(WizardPage page);
     void leavePage();

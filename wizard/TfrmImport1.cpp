@@ -1,5 +1,7 @@
 #include "wizard/TfrmImport1.h"
 
+#include "wizard/TfrmTextVariabel.h"
+
 #include "common/FileSets.h"
 #include "wizard/QtTableModel.h"
 #include "wizard/StructureMapping.h"
@@ -244,9 +246,12 @@ void TfrmImport1::buildTextPages() {
     retQuellDat->setLineWrapMode(QPlainTextEdit::NoWrap);
     fv->addWidget(retQuellDat);
     connect(rgrFest, &QRadioButton::toggled, this, [this](bool on) { wizard_.state().rgrDatsatzlaenge = on ? 1 : 0; });
+    connect(rgrVariabel, &QRadioButton::toggled, this, [this](bool on) { wizard_.state().rgrDatsatzlaenge = on ? 0 : 1; });
     tpcTXT->addTab(first, QStringLiteral("Datensatzlänge"));
     tpcTXT->addTab(named(new QWidget, "TXTFix"), QStringLiteral("Feste Feldlänge"));
-    tpcTXT->addTab(named(new QWidget, "TXTVariabel"), QStringLiteral("Variable Feldlänge"));
+    txtVariabel = new TfrmTextVariabel(wizard_.state());
+    connect(txtVariabel, &TfrmTextVariabel::layoutEdited, this, [this] { run([this] { wizard_.textLayoutChanged(); }); });
+    tpcTXT->addTab(txtVariabel, QStringLiteral("Variable Feldlänge"));
     v->addWidget(tpcTXT);
     QPushButton *back = nullptr, *next = nullptr;
     QWidget* nav = navigationRow(0, &back, &next);
@@ -515,6 +520,7 @@ void TfrmImport1::applyState() {
     applyToggle(cbxZielLeeren, s.cbxZielLeeren);
     (s.rgrDatsatzlaenge == 1 ? rgrFest : rgrVariabel)->setChecked(true);
     if (retQuellDat->toPlainText() != qs(s.retQuellDat)) retQuellDat->setPlainText(qs(s.retQuellDat));
+    if (s.page == WizardPage::Seite1txt && s.textPage == TextPage::TXTVariabel) txtVariabel->applyState();
     lblQuelldatei->setText(qs(s.lblQuelldatei));
     applyToggle(rbtEndeAnhaengen, s.rbtEndeAnhaengen);
     applyToggle(rbtIgnorieren, s.rbtIgnorieren);

@@ -54,6 +54,7 @@ public:
     QCheckBox *cbxSicherungskopie = nullptr, *cbxZielLeeren = nullptr;
     QLabel* lblZielLeeren = nullptr;
     QTabWidget* tpcTXT = nullptr;
+    class TfrmTextVariabel* txtVariabel = nullptr;
     QPlainTextEdit* retQuellDat = nullptr;
     QRadioButton *rgrFest = nullptr, *rgrVariabel = nullptr;
     QTableView *dbgStruktQuelle = nullptr, *dbgStruktZiel = nullptr;

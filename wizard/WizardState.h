@@ -3,6 +3,9 @@
 // forwards its controls' events to ImportWizard.
 #pragma once
 
+#include "textsource/StagingTable.h"
+#include "textsource/TextLayout.h"
+
 #include <string>
 
 namespace kimport {
@@ -40,6 +43,8 @@ struct WizardState {
     // Text layout pages
     int rgrDatsatzlaenge = 0;  // 0 "Variable Feldlänge", 1 "Feste Feldlänge"
     std::string retQuellDat;   // preview text
+    TextLayout textLayout;     // separators, quote, breaks, first-line flag (the switches of TXTVariabel)
+    TextPreview textPreview;   // stgQuellDatVar: the column names and at most 20 lines
 
     // Page 4: "auf&heben" and "a&lle aufheben" once something is assigned
     bool btnAufhebenEnabled = false;

@@ -17,6 +17,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QTableWidget>
 #include <QtTest>
 
 #include <filesystem>
@@ -237,6 +238,43 @@ private slots:
         QVERIFY(w.window->retQuellDat->toPlainText().contains(QStringLiteral("Schraube")));
         w.click("btnZurueckTxt");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite3"));
+        QVERIFY(w.prompter.finished());
+    }
+
+    void aCsvIsPreviewedReadIntoItsStagingTableAndImported() {
+        World w;
+        test::writeFile(w.text, "Nr;Name;Preis\r\n7;Mutter M4;0,10\r\n8;\"Dübel \"\"S6\"\"\";0,05\r\n");
+        w.start({w.text, w.target});
+        w.click("btnWeiter1");
+        w.click("btnWeiter2");
+        w.click("btnWeiter3");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite1txt"));
+        w.click("btnWeiterTxt");
+        // The semicolon and the double quote are found in the first line; the preview follows every switch.
+        auto* grid = w.window->findChild<QTableWidget*>(QStringLiteral("stgQuellDatVar"));
+        QVERIFY(grid);
+        QVERIFY(w.window->findChild<QCheckBox*>(QStringLiteral("cbxSemic"))->isChecked());
+        QCOMPARE(grid->columnCount(), 3);
+        QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("FELD_1"));
+        w.click("cbxErsteZeile");
+        QCOMPARE(grid->horizontalHeaderItem(0)->text(), QStringLiteral("NR"));
+        QCOMPARE(grid->rowCount(), 2);
+        // The header line shows no quote: the user chooses the double quote, and the preview follows.
+        w.window->findChild<QComboBox*>(QStringLiteral("comDelimiter"))->setCurrentIndex(1);
+        QCOMPARE(grid->item(1, 1)->text(), QStringLiteral("Dübel \"S6\""));
+        w.click("btnWeiterTxt");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
+        QVERIFY(test::fileExists(w.dir.file("Temp/Preise.db")));
+        QCOMPARE(w.wizard->tblQStrukt.RecordCount(), 3);
+        w.click("btnWeiter4");
+        w.click("btnWeiter5");
+        w.click("btnFertigstellen");
+        w.wizard->tblZiel.CloseTable();
+        Table t;
+        t.setPath(w.target);
+        t.OpenTable();
+        QCOMPARE(t.RecordCount(), 3);  // the one record before and the two of the file
+        t.CloseTable();
         QVERIFY(w.prompter.finished());
     }
 

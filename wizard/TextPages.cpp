@@ -1,0 +1,137 @@
+// The three tabs of the text page: the layout kind, the fixed breaks and the
+// separated values with their preview; leaving them reads the text file into
+// its staging table, which is then the source of the mapping and the run.
+#include "common/FileSets.h"
+#include "common/Text.h"
+#include "tablestore/TableRoutines.h"
+#include "textsource/StagingTable.h"
+#include "textsource/TextFile.h"
+#include "textsource/TextSplit.h"
+#include "wizard/ImportWizard.h"
+
+namespace kimport {
+
+namespace {
+
+// The text box shows the start of the file: enough to choose the layout, fast for any size.
+constexpr std::size_t kShownLines = 500;
+
+const char* const kNoLayoutKind =
+    "Bitte wählen Sie, ob die Länge der zu importierenden\r\nZeichenketten fest, oder variabel sein soll.\r\n\r\n"
+    "Hinweis:\r\nWählen Sie \"Variable Datensatzlänge\", wenn die\r\nZeichenketten durch ein bestimmtes Zeichen,\r\n"
+    "(Semikolon, Komma...) getrennt werden sollen.";
+
+}  // namespace
+
+// Leaving the target page with a text source: the first two lines (trimmed) of equal length
+// suggest a fixed layout; the text box shows the file.
+void ImportWizard::loadTextSource() {
+    const std::string path = findIgnoringCase(state_.edtQuelle, env_.fs);
+    TextLayout& layout = state_.textLayout;
+    std::vector<std::string> lines;
+    try {
+        lines = firstLines(path, detectEncoding(path, layout.encoding, layout.dos), kShownLines);
+    } catch (const TableError& e) {
+        env_.prompter.error(e.what());
+        return;
+    }
+    auto trimmed = [&](std::size_t i) { return i < lines.size() ? trimControl(lines[i]) : std::string(); };
+    state_.rgrDatsatzlaenge = lines.size() >= 2 && charCount(trimmed(0)) == charCount(trimmed(1)) ? 1 : 0;
+    state_.retQuellDat.clear();
+    for (const std::string& l : lines) state_.retQuellDat += l + "\n";
+    goTo(WizardPage::Seite1txt);
+}
+
+void ImportWizard::buildTextPreview() {
+    TextLayout& layout = state_.textLayout;
+    layout.kind = state_.rgrDatsatzlaenge == 1 ? LayoutKind::Fixed : LayoutKind::Variable;
+    state_.textPreview = BuildPreview(findIgnoringCase(state_.edtQuelle, env_.fs), layout);
+}
+
+void ImportWizard::textLayoutChanged() {
+    if (state_.page != WizardPage::Seite1txt || state_.textPage != TextPage::TXTVariabel) return;
+    buildTextPreview();
+}
+
+// Reads the text file into its staging table when the layout changed, and makes that table the source
+// of the mapping. False (after the message) when the file or the table failed.
+bool ImportWizard::buildTextStagingTable() {
+    const TextLayout& layout = state_.textLayout;
+    const std::vector<std::string>& names = state_.textPreview.names;
+    if (!textLayoutMemory_.LayoutChanged(state_.edtQuelle, state_.edtZiel, layout, names)) return true;
+    const std::string path = findIgnoringCase(state_.edtQuelle, env_.fs);
+    StagingResult staged;
+    tblQuelle.CloseTable();
+    staged = BuildStagingTable(path, layout, names, env_.programDir + "Temp/", progress());
+    ownTempFiles_.push_back(baseNameOf(staged.path));
+    tblQuelle.setPath(staged.path);
+    ClearTableExclusive(tblQStrukt, env_.prompter);
+    MappingTables t = mappingTables();
+    if (!ReadSourceStructure(t, &sourceGrid)) return false;
+    if (sampleFilesFlag || !state_.rbtNeueImport.checked)
+        CarryOverRules(t);
+    else if (AutoMap(t))
+        state_.btnAufhebenEnabled = true;
+    textLayoutMemory_.RememberLayout(state_.edtQuelle, state_.edtZiel, layout, names);
+    return true;
+}
+
+void ImportWizard::btnZurueckTxtClick() {
+    leavePage();
+    switch (state_.textPage) {
+        case TextPage::TXTDatensatzlaenge:
+            if (state_.rbtNeueImport.checked || state_.cbxZielAusw) goTo(WizardPage::Seite3);
+            else if (state_.cbxQuelleAusw) goTo(WizardPage::Seite2);
+            else goTo(WizardPage::Seite1);
+            return;
+        case TextPage::TXTFix:
+            state_.textPage = TextPage::TXTDatensatzlaenge;
+            return;
+        case TextPage::TXTVariabel:
+            // Stepping back to the breaks frees the slots the sorting left at 0.
+            if (state_.rgrDatsatzlaenge == 1) {
+                for (int& b : state_.textLayout.breaks)
+                    if (b == 0) b = -1;
+                state_.textPage = TextPage::TXTFix;
+            } else {
+                state_.textPage = TextPage::TXTDatensatzlaenge;
+            }
+            return;
+    }
+}
+
+void ImportWizard::btnWeiterTxtClick() {
+    leavePage();
+    switch (state_.textPage) {
+        case TextPage::TXTDatensatzlaenge: {
+            if (state_.rgrDatsatzlaenge != 0 && state_.rgrDatsatzlaenge != 1) {
+                env_.prompter.message(MsgKind::Information, Buttons::Ok, kNoLayoutKind);
+                return;
+            }
+            if (state_.rgrDatsatzlaenge == 1) {
+                state_.textPage = TextPage::TXTFix;
+                return;
+            }
+            const std::string path = findIgnoringCase(state_.edtQuelle, env_.fs);
+            std::vector<std::string> first =
+                firstLines(path, detectEncoding(path, state_.textLayout.encoding, state_.textLayout.dos), 1);
+            if (!first.empty()) {
+                DetectQuoteCharacter(first[0], state_.textLayout);
+                DetectSeparators(first[0], state_.textLayout);
+            }
+            buildTextPreview();
+            state_.textPage = TextPage::TXTVariabel;
+            return;
+        }
+        case TextPage::TXTFix:
+            buildTextPreview();
+            state_.textPage = TextPage::TXTVariabel;
+            return;
+        case TextPage::TXTVariabel:
+            if (!buildTextStagingTable()) return;
+            goTo(WizardPage::Seite4);
+            return;
+    }
+}
+
+}  // namespace kimport

@@ -1,0 +1,108 @@
+#include "wizard/TfrmTextVariabel.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLineEdit>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace kimport {
+
+namespace {
+template <class W>
+W* named(W* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+QString qs(const std::string& s) { return QString::fromStdString(s); }
+}  // namespace
+
+TfrmTextVariabel::TfrmTextVariabel(WizardState& state, QWidget* parent) : QWidget(parent), state_(state) {
+    setObjectName(QStringLiteral("TXTVariabel"));
+    auto* v = new QVBoxLayout(this);
+    stgQuellDatVar = named(new QTableWidget, "stgQuellDatVar");
+    stgQuellDatVar->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    stgQuellDatVar->verticalHeader()->hide();
+    v->addWidget(stgQuellDatVar, 1);
+
+    auto* row = new QHBoxLayout;
+    auto* gbxSeparator = named(new QGroupBox(QStringLiteral("Feldtrennzeichen")), "gbxSeparator");
+    auto* sv = new QHBoxLayout(gbxSeparator);
+    cbxSemic = named(new QCheckBox(QStringLiteral("&Semikolon")), "cbxSemic");
+    cbxKomma = named(new QCheckBox(QStringLiteral("&Komma")), "cbxKomma");
+    cbxTab = named(new QCheckBox(QStringLiteral("&Tabstopp")), "cbxTab");
+    cbxSpace = named(new QCheckBox(QStringLiteral("&Leerzeichen")), "cbxSpace");
+    cbxAndere = named(new QCheckBox(QStringLiteral("&Andere:")), "cbxAndere");
+    edtAndere = named(new QLineEdit, "edtAndere");
+    edtAndere->setMaxLength(1);
+    edtAndere->setFixedWidth(30);
+    for (QWidget* w : std::initializer_list<QWidget*>{cbxSemic, cbxKomma, cbxTab, cbxSpace, cbxAndere, edtAndere})
+        sv->addWidget(w);
+    row->addWidget(gbxSeparator);
+    auto* gbxDelimiter = named(new QGroupBox(QStringLiteral("Textqualifizierer")), "gbxDelimiter");
+    auto* dv = new QHBoxLayout(gbxDelimiter);
+    comDelimiter = named(new QComboBox, "comDelimiter");
+    comDelimiter->addItems({QStringLiteral("(keine)"), QStringLiteral("\""), QStringLiteral("'")});
+    dv->addWidget(comDelimiter);
+    row->addWidget(gbxDelimiter);
+    v->addLayout(row);
+    auto* gbxErsteZeile = named(new QGroupBox, "gbxErsteZeile");
+    auto* ev = new QHBoxLayout(gbxErsteZeile);
+    cbxErsteZeile = named(new QCheckBox(QStringLiteral("Erste Zeile enthält Feldnamen")), "cbxErsteZeile");
+    ev->addWidget(cbxErsteZeile);
+    v->addWidget(gbxErsteZeile);
+
+    for (QCheckBox* c : {cbxSemic, cbxKomma, cbxTab, cbxSpace, cbxAndere, cbxErsteZeile})
+        connect(c, &QCheckBox::toggled, this, [this] { pull(); });
+    connect(edtAndere, &QLineEdit::textEdited, this, [this] { pull(); });
+    connect(comDelimiter, &QComboBox::currentIndexChanged, this, [this] { pull(); });
+}
+
+void TfrmTextVariabel::pull() {
+    if (applying_) return;
+    TextLayout& l = state_.textLayout;
+    l.semicolon = cbxSemic->isChecked();
+    l.comma = cbxKomma->isChecked();
+    l.tab = cbxTab->isChecked();
+    l.space = cbxSpace->isChecked();
+    l.other = cbxAndere->isChecked();
+    l.otherChar = edtAndere->text().toStdString();
+    l.quoteIndex = comDelimiter->currentIndex();
+    l.namesInFirstLine = cbxErsteZeile->isChecked();
+    emit layoutEdited();
+}
+
+void TfrmTextVariabel::applyState() {
+    applying_ = true;
+    const TextLayout& l = state_.textLayout;
+    cbxSemic->setChecked(l.semicolon);
+    cbxKomma->setChecked(l.comma);
+    cbxTab->setChecked(l.tab);
+    cbxSpace->setChecked(l.space);
+    cbxAndere->setChecked(l.other);
+    if (edtAndere->text() != qs(l.otherChar)) edtAndere->setText(qs(l.otherChar));
+    comDelimiter->setCurrentIndex(l.quoteIndex);
+    cbxErsteZeile->setChecked(l.namesInFirstLine);
+    // The separators only matter for the variable layout.
+    const bool variable = state_.rgrDatsatzlaenge == 0;
+    findChild<QGroupBox*>(QStringLiteral("gbxSeparator"))->setVisible(variable);
+    findChild<QGroupBox*>(QStringLiteral("gbxDelimiter"))->setVisible(variable);
+
+    const TextPreview& p = state_.textPreview;
+    stgQuellDatVar->clear();
+    stgQuellDatVar->setColumnCount(static_cast<int>(p.names.size()));
+    stgQuellDatVar->setRowCount(static_cast<int>(p.rows.size()));
+    QStringList headers;
+    for (const std::string& n : p.names) headers << qs(n);
+    stgQuellDatVar->setHorizontalHeaderLabels(headers);
+    for (std::size_t r = 0; r < p.rows.size(); ++r)
+        for (std::size_t c = 0; c < p.rows[r].size() && c < p.names.size(); ++c)
+            stgQuellDatVar->setItem(static_cast<int>(r), static_cast<int>(c), new QTableWidgetItem(qs(p.rows[r][c])));
+    stgQuellDatVar->resizeColumnsToContents();
+    applying_ = false;
+}
+
+}  // namespace kimport
