@@ -52,6 +52,8 @@ public:
     int current() const { return current_; }
     // After a preview: column 0 is current.
     void reset() { current_ = 0; }
+    // Makes a column current without storing anything (the state the window shows).
+    void setCurrent(int column) { current_ = column; }
     // Checks the name typed for the current column and stores it in upper case; false after the message.
     bool storeName(const std::string& typed);
     // The navigation buttons; each stores the typed name first and does nothing when that fails.

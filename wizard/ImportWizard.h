@@ -70,6 +70,18 @@ public:
     void btnZurueckTxtClick();
     // A separator, the quote, the first-line flag or edtAndere changed on TXTVariabel: the preview follows.
     void textLayoutChanged();
+    // The mouse on the character grid of TXTFix (the column under it).
+    void stgQuellDatFixClick(int column);
+    bool stgQuellDatFixMouseDown(int column);
+    void stgQuellDatFixDragOver(int column);
+    void stgQuellDatFixDragDrop();
+    void stgQuellDatFixDblClick(int column);
+    // The renaming of columns on TXTVariabel.
+    void btnErsteClick();
+    void btnLinksClick();
+    void btnRechtsClick();
+    void btnLetzteClick();
+    void stgQuellDatVarSelect(int column);
     void btnWeiterTxtClick();
     // Pages 4 to 6
     void btnZurueck4Click();
@@ -132,6 +144,7 @@ private:
     void buildTextPreview();
     bool buildTextStagingTable();
     LayoutMemory textLayoutMemory_;
+    int fixDragged_ = -1;  // the slot of the marker being dragged
     MappingTables mappingTables();
     void goTo(WizardPage page);
     void leavePage();

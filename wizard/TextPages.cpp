@@ -4,10 +4,13 @@
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "tablestore/TableRoutines.h"
+#include "textsource/ColumnLayout.h"
 #include "textsource/StagingTable.h"
 #include "textsource/TextFile.h"
 #include "textsource/TextSplit.h"
 #include "wizard/ImportWizard.h"
+
+#include <algorithm>
 
 namespace kimport {
 
@@ -46,6 +49,76 @@ void ImportWizard::buildTextPreview() {
     TextLayout& layout = state_.textLayout;
     layout.kind = state_.rgrDatsatzlaenge == 1 ? LayoutKind::Fixed : LayoutKind::Variable;
     state_.textPreview = BuildPreview(findIgnoringCase(state_.edtQuelle, env_.fs), layout);
+    // Renaming starts again at the first column.
+    state_.renameColumn = 0;
+    state_.edtRenCols = state_.textPreview.names.empty() ? std::string() : state_.textPreview.names[0];
+}
+
+// --- The character grid of TXTFix ---------------------------------------------------
+
+void ImportWizard::stgQuellDatFixClick(int column) { BreakMarkers(state_.textLayout.breaks).set(column); }
+
+bool ImportWizard::stgQuellDatFixMouseDown(int column) {
+    fixDragged_ = -1;
+    BreakMarkers m(state_.textLayout.breaks);
+    if (!m.press(column)) return false;
+    fixDragged_ = m.dragged();
+    return true;
+}
+
+void ImportWizard::stgQuellDatFixDragOver(int column) {
+    if (fixDragged_ < 0 || column < 1) return;
+    state_.textLayout.breaks[static_cast<std::size_t>(fixDragged_)] = column;
+}
+
+void ImportWizard::stgQuellDatFixDragDrop() {
+    if (fixDragged_ < 0) return;
+    BreakMarkers m(state_.textLayout.breaks);
+    m.press(state_.textLayout.breaks[static_cast<std::size_t>(fixDragged_)]);
+    // press() finds the first slot of that position; the drop frees every other one.
+    m.drop();
+    fixDragged_ = -1;
+}
+
+void ImportWizard::stgQuellDatFixDblClick(int column) { BreakMarkers(state_.textLayout.breaks).remove(column); }
+
+// --- Renaming columns ----------------------------------------------------------------
+
+namespace {
+template <class Move>
+void renameMove(WizardState& s, Prompter& prompter, Move move) {
+    ColumnRenaming r(s.textPreview.names, prompter);
+    r.setCurrent(s.renameColumn);
+    if (!move(r)) {
+        s.focusControl = "edtRenCols";
+        return;
+    }
+    s.renameColumn = r.current();
+    s.edtRenCols = s.textPreview.names.empty() ? std::string() : s.textPreview.names[static_cast<std::size_t>(r.current())];
+    s.focusControl = "edtRenCols";
+}
+}  // namespace
+
+void ImportWizard::btnErsteClick() {
+    renameMove(state_, env_.prompter, [&](ColumnRenaming& r) { return r.first(state_.edtRenCols); });
+}
+void ImportWizard::btnLinksClick() {
+    renameMove(state_, env_.prompter, [&](ColumnRenaming& r) { return r.previous(state_.edtRenCols); });
+}
+void ImportWizard::btnRechtsClick() {
+    renameMove(state_, env_.prompter, [&](ColumnRenaming& r) { return r.next(state_.edtRenCols); });
+}
+void ImportWizard::btnLetzteClick() {
+    renameMove(state_, env_.prompter, [&](ColumnRenaming& r) { return r.last(state_.edtRenCols); });
+}
+void ImportWizard::stgQuellDatVarSelect(int column) {
+    ColumnRenaming r(state_.textPreview.names, env_.prompter);
+    r.setCurrent(state_.renameColumn);
+    if (!state_.textPreview.names.empty()) r.storeName(state_.edtRenCols);  // its result does not stop the move
+    r.setCurrent(std::clamp(column, 0, std::max(0, static_cast<int>(state_.textPreview.names.size()) - 1)));
+    state_.renameColumn = r.current();
+    state_.edtRenCols = state_.textPreview.names.empty() ? std::string()
+                                                         : state_.textPreview.names[static_cast<std::size_t>(r.current())];
 }
 
 void ImportWizard::textLayoutChanged() {
@@ -109,6 +182,7 @@ void ImportWizard::btnWeiterTxtClick() {
                 return;
             }
             if (state_.rgrDatsatzlaenge == 1) {
+                state_.fixGrid = characterGrid(state_.retQuellDat, state_.fixGridColumns);
                 state_.textPage = TextPage::TXTFix;
                 return;
             }
@@ -127,10 +201,18 @@ void ImportWizard::btnWeiterTxtClick() {
             buildTextPreview();
             state_.textPage = TextPage::TXTVariabel;
             return;
-        case TextPage::TXTVariabel:
+        case TextPage::TXTVariabel: {
+            // The name being edited is checked and stored first.
+            ColumnRenaming r(state_.textPreview.names, env_.prompter);
+            r.setCurrent(state_.renameColumn);
+            if (!state_.textPreview.names.empty() && !r.storeName(state_.edtRenCols)) {
+                state_.focusControl = "edtRenCols";
+                return;
+            }
             if (!buildTextStagingTable()) return;
             goTo(WizardPage::Seite4);
             return;
+        }
     }
 }
 

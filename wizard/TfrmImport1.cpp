@@ -1,5 +1,6 @@
 #include "wizard/TfrmImport1.h"
 
+#include "wizard/TfrmTextFix.h"
 #include "wizard/TfrmTextVariabel.h"
 
 #include "common/FileSets.h"
@@ -248,9 +249,25 @@ void TfrmImport1::buildTextPages() {
     connect(rgrFest, &QRadioButton::toggled, this, [this](bool on) { wizard_.state().rgrDatsatzlaenge = on ? 1 : 0; });
     connect(rgrVariabel, &QRadioButton::toggled, this, [this](bool on) { wizard_.state().rgrDatsatzlaenge = on ? 0 : 1; });
     tpcTXT->addTab(first, QStringLiteral("Datensatzlänge"));
-    tpcTXT->addTab(named(new QWidget, "TXTFix"), QStringLiteral("Feste Feldlänge"));
+    txtFix = new TfrmTextFix(wizard_.state());
+    CharacterGrid* grid = txtFix->stgQuellDatFix;
+    connect(grid, &CharacterGrid::cellClicked2, this, [this](int c) { run([this, c] { wizard_.stgQuellDatFixClick(c); }); });
+    connect(grid, &CharacterGrid::markerPressed, this,
+            [this](int c) { run([this, c] { wizard_.stgQuellDatFixMouseDown(c); }); });
+    connect(grid, &CharacterGrid::markerDragged, this,
+            [this](int c) { run([this, c] { wizard_.stgQuellDatFixDragOver(c); }); });
+    connect(grid, &CharacterGrid::markerDropped, this, [this] { run([this] { wizard_.stgQuellDatFixDragDrop(); }); });
+    connect(grid, &CharacterGrid::cellDoubleClicked2, this,
+            [this](int c) { run([this, c] { wizard_.stgQuellDatFixDblClick(c); }); });
+    tpcTXT->addTab(txtFix, QStringLiteral("Feste Feldlänge"));
     txtVariabel = new TfrmTextVariabel(wizard_.state());
     connect(txtVariabel, &TfrmTextVariabel::layoutEdited, this, [this] { run([this] { wizard_.textLayoutChanged(); }); });
+    connect(txtVariabel, &TfrmTextVariabel::columnClicked, this,
+            [this](int c) { run([this, c] { wizard_.stgQuellDatVarSelect(c); }); });
+    connect(txtVariabel->btnErste, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnErsteClick(); }); });
+    connect(txtVariabel->btnLinks, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnLinksClick(); }); });
+    connect(txtVariabel->btnRechts, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnRechtsClick(); }); });
+    connect(txtVariabel->btnLetzte, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnLetzteClick(); }); });
     tpcTXT->addTab(txtVariabel, QStringLiteral("Variable Feldlänge"));
     v->addWidget(tpcTXT);
     QPushButton *back = nullptr, *next = nullptr;
@@ -521,6 +538,7 @@ void TfrmImport1::applyState() {
     (s.rgrDatsatzlaenge == 1 ? rgrFest : rgrVariabel)->setChecked(true);
     if (retQuellDat->toPlainText() != qs(s.retQuellDat)) retQuellDat->setPlainText(qs(s.retQuellDat));
     if (s.page == WizardPage::Seite1txt && s.textPage == TextPage::TXTVariabel) txtVariabel->applyState();
+    if (s.page == WizardPage::Seite1txt && s.textPage == TextPage::TXTFix) txtFix->applyState();
     lblQuelldatei->setText(qs(s.lblQuelldatei));
     applyToggle(rbtEndeAnhaengen, s.rbtEndeAnhaengen);
     applyToggle(rbtIgnorieren, s.rbtIgnorieren);

@@ -55,6 +55,7 @@ public:
     QLabel* lblZielLeeren = nullptr;
     QTabWidget* tpcTXT = nullptr;
     class TfrmTextVariabel* txtVariabel = nullptr;
+    class TfrmTextFix* txtFix = nullptr;
     QPlainTextEdit* retQuellDat = nullptr;
     QRadioButton *rgrFest = nullptr, *rgrVariabel = nullptr;
     QTableView *dbgStruktQuelle = nullptr, *dbgStruktZiel = nullptr;

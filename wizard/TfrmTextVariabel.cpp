@@ -6,6 +6,7 @@
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -54,6 +55,26 @@ TfrmTextVariabel::TfrmTextVariabel(WizardState& state, QWidget* parent) : QWidge
     cbxErsteZeile = named(new QCheckBox(QStringLiteral("Erste Zeile enthält Feldnamen")), "cbxErsteZeile");
     ev->addWidget(cbxErsteZeile);
     v->addWidget(gbxErsteZeile);
+    auto* gbxRenameCols = named(new QGroupBox(QStringLiteral("Spalten umbenennen")), "gbxRenameCols");
+    auto* rv = new QHBoxLayout(gbxRenameCols);
+    edtRenCols = named(new QLineEdit, "edtRenCols");
+    edtRenCols->setMaxLength(25);
+    btnErste = named(new QPushButton(QStringLiteral("|\u00AB")), "btnErste");
+    btnLinks = named(new QPushButton(QStringLiteral("\u00AB")), "btnLinks");
+    btnRechts = named(new QPushButton(QStringLiteral("\u00BB")), "btnRechts");
+    btnLetzte = named(new QPushButton(QStringLiteral("\u00BB|")), "btnLetzte");
+    btnErste->setToolTip(QStringLiteral("Erste Spalte"));
+    btnLinks->setToolTip(QStringLiteral("Vorherige Spalte"));
+    btnRechts->setToolTip(QStringLiteral("Nächste Spalte"));
+    btnLetzte->setToolTip(QStringLiteral("Letzte Spalte"));
+    rv->addWidget(btnErste);
+    rv->addWidget(btnLinks);
+    rv->addWidget(edtRenCols, 1);
+    rv->addWidget(btnRechts);
+    rv->addWidget(btnLetzte);
+    v->addWidget(gbxRenameCols);
+    connect(edtRenCols, &QLineEdit::textEdited, this, [this](const QString& t) { state_.edtRenCols = t.toStdString(); });
+    connect(stgQuellDatVar, &QTableWidget::cellClicked, this, [this](int, int column) { emit columnClicked(column); });
 
     for (QCheckBox* c : {cbxSemic, cbxKomma, cbxTab, cbxSpace, cbxAndere, cbxErsteZeile})
         connect(c, &QCheckBox::toggled, this, [this] { pull(); });
@@ -102,6 +123,16 @@ void TfrmTextVariabel::applyState() {
         for (std::size_t c = 0; c < p.rows[r].size() && c < p.names.size(); ++c)
             stgQuellDatVar->setItem(static_cast<int>(r), static_cast<int>(c), new QTableWidgetItem(qs(p.rows[r][c])));
     stgQuellDatVar->resizeColumnsToContents();
+    // The column being renamed: its values selected, its name in the edit, the buttons by its place.
+    const int current = state_.renameColumn, last = static_cast<int>(p.names.size()) - 1;
+    if (edtRenCols->text() != qs(state_.edtRenCols)) edtRenCols->setText(qs(state_.edtRenCols));
+    btnErste->setEnabled(current > 0);
+    btnLinks->setEnabled(current > 0);
+    btnRechts->setEnabled(current < last);
+    btnLetzte->setEnabled(current < last);
+    if (current <= last && !p.rows.empty())
+        stgQuellDatVar->setRangeSelected(
+            QTableWidgetSelectionRange(0, current, static_cast<int>(p.rows.size()) - 1, current), true);
     applying_ = false;
 }
 

@@ -10,6 +10,7 @@
 class QCheckBox;
 class QComboBox;
 class QLineEdit;
+class QPushButton;
 class QTableWidget;
 
 namespace kimport {
@@ -26,10 +27,14 @@ public:
     QComboBox* comDelimiter = nullptr;
     QCheckBox* cbxErsteZeile = nullptr;
     QTableWidget* stgQuellDatVar = nullptr;
+    QLineEdit* edtRenCols = nullptr;
+    QPushButton *btnErste = nullptr, *btnLinks = nullptr, *btnRechts = nullptr, *btnLetzte = nullptr;
 
 signals:
     // A switch, the quote, the first-line flag or edtAndere changed: the preview is to be rebuilt.
     void layoutEdited();
+    // A column of the grid was clicked (renaming moves there).
+    void columnClicked(int column);
 
 private:
     void pull();

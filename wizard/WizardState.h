@@ -45,6 +45,11 @@ struct WizardState {
     std::string retQuellDat;   // preview text
     TextLayout textLayout;     // separators, quote, breaks, first-line flag (the switches of TXTVariabel)
     TextPreview textPreview;   // stgQuellDatVar: the column names and at most 20 lines
+    std::vector<std::vector<std::string>> fixGrid;  // stgQuellDatFix: one character a cell
+    int fixGridColumns = 0;
+    int renameColumn = 0;      // the column whose name edtRenCols edits
+    std::string edtRenCols;
+    bool cbxRaster = false;
 
     // Page 4: "auf&heben" and "a&lle aufheben" once something is assigned
     bool btnAufhebenEnabled = false;

@@ -8,6 +8,7 @@
 #include "tablestore/Table.h"
 #include "wizard/StructureMapping.h"
 #include "wizard/TfrmImport1.h"
+#include "wizard/TfrmTextFix.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -275,6 +276,51 @@ private slots:
         t.OpenTable();
         QCOMPARE(t.RecordCount(), 3);  // the one record before and the two of the file
         t.CloseTable();
+        QVERIFY(w.prompter.finished());
+    }
+
+    void aFixedWidthFileGetsItsBreaksOnTheCharacterGrid() {
+        World w;
+        test::writeFile(w.text, "0001Anna\r\n0002Bert\r\n0003Carl\r\n");
+        w.start({w.text, w.target});
+        w.click("btnWeiter1");
+        w.click("btnWeiter2");
+        w.click("btnWeiter3");
+        QVERIFY(w.window->rgrFest->isChecked());  // the first two lines are equally long
+        w.click("btnWeiterTxt");
+        auto* grid = w.window->findChild<CharacterGrid*>(QStringLiteral("stgQuellDatFix"));
+        QVERIFY(grid);
+        QCOMPARE(grid->columnCount(), 9);  // "0001Anna": 8 characters, and one column more
+        auto cellCentre = [&](int column) {
+            return QPoint(grid->columnViewportPosition(column) + grid->columnWidth(column) / 2, 5);
+        };
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(4));
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, {}, cellCentre(6));
+        QCOMPARE(w.wizard->state().textLayout.sortedBreaks(), (std::vector<int>{4, 6}));
+        // Dragging the marker at 6 onto the one at 4 leaves one marker.
+        QTest::mousePress(grid->viewport(), Qt::LeftButton, {}, cellCentre(6));
+        QMouseEvent move(QEvent::MouseMove, QPointF(cellCentre(4)), grid->viewport()->mapToGlobal(QPointF(cellCentre(4))),
+                         Qt::NoButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(grid->viewport(), &move);
+        QTest::mouseRelease(grid->viewport(), Qt::LeftButton, {}, cellCentre(4));
+        QCOMPARE(w.wizard->state().textLayout.sortedBreaks(), (std::vector<int>{4}));
+        w.click("btnWeiterTxt");
+        auto* values = w.window->findChild<QTableWidget*>(QStringLiteral("stgQuellDatVar"));
+        QCOMPARE(values->columnCount(), 2);
+        QCOMPARE(values->item(1, 1)->text(), QStringLiteral("Bert"));
+        // The columns get names: the first one "Nr", then on to the second.
+        w.type("edtRenCols", "nr");
+        w.wizard->state().edtRenCols = "nr";
+        w.click("btnRechts");
+        QCOMPARE(values->horizontalHeaderItem(0)->text(), QStringLiteral("NR"));
+        w.wizard->state().edtRenCols = "name";
+        w.click("btnWeiterTxt");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
+        Table& staged = w.wizard->tblQuelle;  // the staging table is the source now
+        QCOMPARE(QString::fromStdString(staged.TableName), QStringLiteral("Preise.db"));
+        if (!staged.Active()) staged.OpenTable();
+        QCOMPARE(QString::fromStdString(staged.FieldDefAt(1).name), QStringLiteral("NAME"));
+        QCOMPARE(staged.RecordCount(), 3);
         QVERIFY(w.prompter.finished());
     }
 
