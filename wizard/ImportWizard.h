@@ -76,6 +76,10 @@ public:
     void stgQuellDatFixDragOver(int column);
     void stgQuellDatFixDragDrop();
     void stgQuellDatFixDblClick(int column);
+    // The options window ("&Optionen" on the source page and the first text tab): shown without
+    // blocking; closing it applies its settings, and a changed DOS switch converts or reloads the text.
+    void btnQOptionenClick();
+    void qOptionenClose();
     // The renaming of columns on TXTVariabel.
     void btnErsteClick();
     void btnLinksClick();

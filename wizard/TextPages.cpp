@@ -54,6 +54,27 @@ void ImportWizard::buildTextPreview() {
     state_.edtRenCols = state_.textPreview.names.empty() ? std::string() : state_.textPreview.names[0];
 }
 
+// --- The options window ----------------------------------------------------------------
+
+void ImportWizard::btnQOptionenClick() {
+    state_.qOptionen = optionsOnShow(env_.formats.current, state_.textLayout.dos);
+    state_.qOptionenVisible = true;
+}
+
+void ImportWizard::qOptionenClose() {
+    if (!state_.qOptionenVisible) return;
+    state_.qOptionenVisible = false;
+    applyOptionsOnClose(state_.qOptionen, env_.formats.current);
+    if (state_.qOptionen.cbxDosToWin == state_.textLayout.dos) return;
+    state_.textLayout.dos = state_.qOptionen.cbxDosToWin;
+    // The text shown follows at once: read again in the DOS code page, or as it was.
+    if (state_.page == WizardPage::Seite1txt && state_.textPage == TextPage::TXTDatensatzlaenge) {
+        const int kind = state_.rgrDatsatzlaenge;  // the user's choice stays
+        loadTextSource();
+        state_.rgrDatsatzlaenge = kind;
+    }
+}
+
 // --- The character grid of TXTFix ---------------------------------------------------
 
 void ImportWizard::stgQuellDatFixClick(int column) { BreakMarkers(state_.textLayout.breaks).set(column); }

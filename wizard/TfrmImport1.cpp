@@ -1,5 +1,6 @@
 #include "wizard/TfrmImport1.h"
 
+#include "textsource/TfrmQOptionen.h"
 #include "wizard/TfrmTextFix.h"
 #include "wizard/TfrmTextVariabel.h"
 
@@ -168,6 +169,7 @@ void TfrmImport1::buildPage2() {
     row->addStretch();
     v->addLayout(row);
     connect(btnQBrowse, &QPushButton::clicked, this, [this] { browse(true); });
+    connect(btnQOptionen1, &QPushButton::clicked, this, [this] { openOptions(); });
     connect(btnInhaltAnz2, &QPushButton::clicked, this, [this] {
         run([this] {
             if (wizard_.checkSource()) emit contentViewerRequested();
@@ -242,6 +244,10 @@ void TfrmImport1::buildTextPages() {
     rgrFest = named(new QRadioButton(QStringLiteral("Feste Feldlänge")), "rgrFest");
     fv->addWidget(rgrVariabel);
     fv->addWidget(rgrFest);
+    btnQOptionen2 = named(new QPushButton(QStringLiteral("&Optionen")), "btnQOptionen2");
+    btnQOptionen2->setToolTip(QStringLiteral("Allgemeine Einstellungen"));
+    fv->addWidget(btnQOptionen2);
+    connect(btnQOptionen2, &QPushButton::clicked, this, [this] { openOptions(); });
     retQuellDat = named(new QPlainTextEdit, "retQuellDat");
     retQuellDat->setReadOnly(true);
     retQuellDat->setLineWrapMode(QPlainTextEdit::NoWrap);
@@ -429,6 +435,21 @@ void TfrmImport1::pullEdits() {
     s.edtZiel = ss(edtZiel->text());
     s.edtImpSpeich = ss(edtImpSpeich->text());
     s.edtStartwert = ss(edtStartwert->text());
+}
+
+void TfrmImport1::openOptions() {
+    if (!QOptionen) {
+        QOptionen = new TfrmQOptionen(this);
+        connect(QOptionen, &TfrmQOptionen::closedWithForm, this, [this] {
+            run([this] {
+                wizard_.state().qOptionen = QOptionen->form();
+                wizard_.qOptionenClose();
+            });
+        });
+        connect(QOptionen, &TfrmQOptionen::helpRequested, this, &TfrmImport1::helpRequested);
+    }
+    run([this] { wizard_.btnQOptionenClick(); });
+    QOptionen->showForm(wizard_.state().qOptionen);
 }
 
 void TfrmImport1::run(const std::function<void()>& handler) {

@@ -56,6 +56,8 @@ public:
     QTabWidget* tpcTXT = nullptr;
     class TfrmTextVariabel* txtVariabel = nullptr;
     class TfrmTextFix* txtFix = nullptr;
+    class TfrmQOptionen* QOptionen = nullptr;  // the options window, made on first use
+    QPushButton* btnQOptionen2 = nullptr;
     QPlainTextEdit* retQuellDat = nullptr;
     QRadioButton *rgrFest = nullptr, *rgrVariabel = nullptr;
     QTableView *dbgStruktQuelle = nullptr, *dbgStruktZiel = nullptr;
@@ -93,6 +95,7 @@ private:
     QWidget* navigationRow(int page, QPushButton** back, QPushButton** next, const QString& nextCaption = {});
     // Takes the edits' texts into the state, runs a handler, shows the state.
     void run(const std::function<void()>& handler);
+    void openOptions();
     void guarded(const std::function<void()>& handler);
     void pullEdits();
     void browse(bool source);

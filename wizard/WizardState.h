@@ -4,6 +4,7 @@
 #pragma once
 
 #include "textsource/StagingTable.h"
+#include "textsource/TextOptions.h"
 #include "textsource/TextLayout.h"
 
 #include <string>
@@ -50,6 +51,9 @@ struct WizardState {
     int renameColumn = 0;      // the column whose name edtRenCols edits
     std::string edtRenCols;
     bool cbxRaster = false;
+    // The options window: shown, and what it holds.
+    bool qOptionenVisible = false;
+    TextOptionsForm qOptionen;
 
     // Page 4: "auf&heben" and "a&lle aufheben" once something is assigned
     bool btnAufhebenEnabled = false;

@@ -12,6 +12,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDialog>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -321,6 +322,28 @@ private slots:
         if (!staged.Active()) staged.OpenTable();
         QCOMPARE(QString::fromStdString(staged.FieldDefAt(1).name), QStringLiteral("NAME"));
         QCOMPARE(staged.RecordCount(), 3);
+        QVERIFY(w.prompter.finished());
+    }
+
+    void theOptionsWindowSetsSeparatorsAndConvertsTheTextAtOnce() {
+        World w;
+        test::writeFile(w.text, "Nr;Name\r\n1;M\x81nchen\r\n");  // DOS 850: "München"
+        w.start({w.text, w.target});
+        w.click("btnWeiter1");
+        w.click("btnWeiter2");
+        w.click("btnWeiter3");
+        QVERIFY(!w.window->retQuellDat->toPlainText().contains(QStringLiteral("München")));
+        w.click("btnQOptionen2");
+        auto* options = w.window->findChild<QDialog*>(QStringLiteral("frmQOptionen"));
+        QVERIFY(options && options->isVisible());
+        options->findChild<QCheckBox*>(QStringLiteral("cbxDosToWin"))->setChecked(true);
+        options->findChild<QComboBox*>(QStringLiteral("comTMJ"))->setCurrentText(QStringLiteral("JJJJ/MM/TT"));
+        options->findChild<QLineEdit*>(QStringLiteral("edtDate"))->setText(QStringLiteral("-"));
+        QTest::mouseClick(options->findChild<QPushButton*>(QStringLiteral("btnOK")), Qt::LeftButton);
+        QVERIFY(!options->isVisible());
+        QCOMPARE(w.formats.current.shortDateFormat, std::string("YYYY/MM/DD"));
+        QCOMPARE(w.formats.current.dateSeparator, '-');
+        QVERIFY(w.window->retQuellDat->toPlainText().contains(QStringLiteral("München")));
         QVERIFY(w.prompter.finished());
     }
 
