@@ -52,6 +52,17 @@ void writeCsv(const std::string& path, int step) {
     }
 }
 
+// The same records as a German semicolon CSV with the field names in its first line.
+void writeTextSource(const std::string& path) {
+    std::ofstream out(path);
+    out << "Nr;Name;Preis;Menge;Datum;Aktiv\r\n";
+    for (int i = 0; i < kRecords; ++i) {
+        int cents = i % 1000 * 25;
+        out << (i + 1) << ";Artikel Nummer " << i << ";" << cents / 100 << "," << (cents % 100 < 10 ? "0" : "")
+            << cents % 100 << ";" << (i % 30000) << ";01.01.2010;" << (i % 3 == 0 ? "True" : "False") << "\r\n";
+    }
+}
+
 struct Timed {
     double seconds = 0;
     long peakKb = 0;
@@ -143,6 +154,20 @@ int main(int argc, char** argv) {
         std::printf("%-6d %10.3f %10.3f %8.2f %12.1f%s\n", m.mode, a.seconds, b.seconds, a.seconds / b.seconds,
                     static_cast<double>(a.peakKb) / 1024, a.status == 0 ? "" : "  (kimport failed)");
     }
+    // A text source: read into its staging table, then imported (mode 1) into the empty keyed target.
+    writeTextSource(dir + "quelle.txt");
+    copyFileSet(dir + "Leer", dir + "Ziel");
+    Timed a = timeCommand(kimport + " run --program-dir " + dir + "prog --source " + dir + "quelle.txt --target " + dir +
+                          "Ziel.DB --names-first-line --empty-target >/dev/null 2>&1");
+    std::filesystem::remove(dir + "ziel.sqlite");
+    std::ofstream work(dir + "work.sql");
+    work << schema << "\n.mode csv\n.import " << dir << "quelle.csv t\n";
+    work.close();
+    Timed b = timeCommand("sqlite3 " + dir + "ziel.sqlite < " + dir + "work.sql");
+    ok = ok && a.status == 0 && b.status == 0;
+    std::printf("%-6s %10.3f %10.3f %8.2f %12.1f%s   (CSV %.1f MB)\n", "text", a.seconds, b.seconds,
+                a.seconds / b.seconds, static_cast<double>(a.peakKb) / 1024, a.status == 0 ? "" : "  (kimport failed)",
+                static_cast<double>(std::filesystem::file_size(dir + "quelle.txt")) / 1e6);
     std::filesystem::remove_all(dir);
     return ok ? 0 : 1;
 }

@@ -5,6 +5,7 @@
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTableWidget>
@@ -73,6 +74,10 @@ TfrmTextVariabel::TfrmTextVariabel(WizardState& state, QWidget* parent) : QWidge
     rv->addWidget(btnRechts);
     rv->addWidget(btnLetzte);
     v->addWidget(gbxRenameCols);
+    auto* panHint = named(new QLabel(QStringLiteral("Sie können nun den Spalten sinnvolle Bezeichnungen geben,\n"
+                                                    "wodurch die Feldzuordnung (im nächsten Schritt) erleichtert wird.")),
+                          "panHint");
+    v->addWidget(panHint);
     connect(edtRenCols, &QLineEdit::textEdited, this, [this](const QString& t) { state_.edtRenCols = t.toStdString(); });
     connect(stgQuellDatVar, &QTableWidget::cellClicked, this, [this](int, int column) { emit columnClicked(column); });
 
@@ -111,6 +116,7 @@ void TfrmTextVariabel::applyState() {
     const bool variable = state_.rgrDatsatzlaenge == 0;
     findChild<QGroupBox*>(QStringLiteral("gbxSeparator"))->setVisible(variable);
     findChild<QGroupBox*>(QStringLiteral("gbxDelimiter"))->setVisible(variable);
+    findChild<QLabel*>(QStringLiteral("panHint"))->setVisible(!variable);
 
     const TextPreview& p = state_.textPreview;
     stgQuellDatVar->clear();

@@ -123,3 +123,32 @@ TEST(KimportRunText, ACsvWithNamesInTheFirstLineIntoAParadoxTarget) {
     EXPECT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(contentsOf(target), (Rows{{"1", "Mutter \"M4\"", "0,05"}, {"2", "Dübel", "1,5"}}));
 }
+
+TEST(KimportRunText, AFixedWidthFileUpdatesAKeyedTargetAndADosFileFillsADBaseTable) {
+    TempDir program, data;
+    makeControlTables(program.path());
+    std::string keyed = makeTableWithRows(data.path(), "Kunden.DB",
+                                          {{"Nr", FieldType::String, 4}, {"Name", FieldType::String, 10}}, 1,
+                                          {{"0001", "Alt"}});
+    writeFile(data.file("kunden.txt"), "Nr  Name      \r\n0001Anna      \r\n0002Bert      \r\n");
+    auto r = runCommand(std::string(KIMPORT_KIMPORT_EXE) + " run --source '" + data.file("kunden.txt") +
+                        "' --target '" + keyed + "' --program-dir '" + program.path() +
+                        "' --fixed 4 --names-first-line --mode 5 2>&1");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(contentsOf(keyed), (Rows{{"0001", "Anna"}, {"0002", "Bert"}}));
+
+    std::string dbf = makeTableWithRows(data.path(), "ORTE.DBF", {{"ORT", FieldType::String, 20}}, 0, {});
+    writeFile(data.file("orte.txt"), "ORT\r\nM\x81nchen\r\nK\x94ln\r\n");  // DOS 850
+    r = runCommand(std::string(KIMPORT_KIMPORT_EXE) + " run --source '" + data.file("orte.txt") + "' --target '" +
+                   dbf + "' --program-dir '" + program.path() + "' --names-first-line --dos 2>&1");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(contentsOf(dbf), (Rows{{"München"}, {"Köln"}}));
+
+    // The same file in UTF-8 is recognised without any option.
+    std::string utf = makeTableWithRows(data.path(), "ORTE2.DBF", {{"ORT", FieldType::String, 20}}, 0, {});
+    writeFile(data.file("orte8.txt"), "ORT\nMünchen\nKöln\n");
+    r = runCommand(std::string(KIMPORT_KIMPORT_EXE) + " run --source '" + data.file("orte8.txt") + "' --target '" +
+                   utf + "' --program-dir '" + program.path() + "' --names-first-line 2>&1");
+    EXPECT_EQ(r.exitCode, 0) << r.out;
+    EXPECT_EQ(contentsOf(utf), (Rows{{"München"}, {"Köln"}}));
+}

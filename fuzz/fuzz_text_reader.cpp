@@ -1,0 +1,39 @@
+// libFuzzer target: the text reader and the splitting of lines. The first byte
+// chooses the layout (separators, quote, breaks, encoding); the rest is the file.
+#include "textsource/TextFile.h"
+#include "textsource/TextSplit.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <unistd.h>
+
+using namespace kimport;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    if (size < 2) return 0;
+    const std::uint8_t choice = data[0], breakAt = data[1];
+    TextLayout layout;
+    layout.kind = choice & 1 ? LayoutKind::Fixed : LayoutKind::Variable;
+    layout.semicolon = choice & 2;
+    layout.comma = choice & 4;
+    layout.tab = choice & 8;
+    layout.quoteIndex = (choice >> 4) % 3;
+    layout.breaks[0] = breakAt % 40;
+    layout.breaks[1] = breakAt / 7;
+    const TextEncoding encodings[] = {TextEncoding::Utf8, TextEncoding::Windows1252, TextEncoding::Dos850,
+                                      TextEncoding::Utf8};
+    static const std::string path = "/tmp/fuzz_text_reader." + std::to_string(getpid()) + ".txt";
+    if (FILE* f = std::fopen(path.c_str(), "wb")) {
+        std::fwrite(data + 2, 1, size - 2, f);
+        std::fclose(f);
+    }
+    TextFileReader reader(path, encodings[(choice >> 6) & 3]);
+    std::string record;
+    bool unclosed = false;
+    for (int n = 0; n < 1000 && reader.nextRecord(record, layout, &unclosed); ++n) {
+        std::vector<std::string> values = splitLine(record, layout);
+        if (values.empty()) __builtin_trap();  // a line always gives at least one value
+    }
+    return 0;
+}
