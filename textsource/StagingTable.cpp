@@ -24,20 +24,6 @@ bool isAscii(std::string_view s) {
     return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
 }
 
-// The values of all records, kept together: one text and the start of every value.
-struct Cells {
-    std::string text;
-    std::vector<std::uint64_t> starts;
-    void add(std::string_view v) {
-        starts.push_back(text.size());
-        text.append(v);
-    }
-    std::string_view at(std::size_t i) const {
-        std::uint64_t end = i + 1 < starts.size() ? starts[i + 1] : text.size();
-        return std::string_view(text).substr(starts[i], end - starts[i]);
-    }
-};
-
 std::string upperName(const std::string& raw) {
     std::string out;
     for (std::size_t pos = 0; pos < raw.size();) {
@@ -127,8 +113,8 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
                                                                   ec ? 0 : fileSize / 1024 + 1, INT32_MAX)));
     progress.show();
 
-    // One pass keeps every value compactly and the longest value of each column.
-    Cells cells;
+    // A first pass finds the longest value of each column; a second reads the values into the table,
+    // so that no value is held twice (the file is read twice instead, which costs far less).
     std::vector<std::size_t> longest(columns, 1), longestBytes(columns, 1);
     bool windowsText = true;  // every value fits Windows-1252
     std::string record;
@@ -154,7 +140,6 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
             }
             longest[j] = std::max(longest[j], charCount(v));
             longestBytes[j] = std::max(longestBytes[j], v.size());
-            cells.add(v);
         }
         ++result.records;
         progress.addToCounter(Counter::AnzGeles2);
@@ -192,13 +177,16 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
     table.setPath(result.path);
     table.CreateTable(std::move(image));
     const FormatSettings& any = table.regional;
-    for (std::int64_t r = 0; r < result.records; ++r) {
+    TextFileReader again(textPath, reader.encoding());
+    if (layout.namesInFirstLine) again.nextRecord(record, layout);
+    for (std::int64_t r = 0; r < result.records && again.nextRecord(record, layout); ++r) {
+        std::vector<std::string> values = splitLine(record, layout);
+        values.resize(columns);
         table.BeginAppend();
-        for (std::size_t j = 0; j < columns; ++j) {
-            std::string_view v = cells.at(static_cast<std::size_t>(r) * columns + j);
-            if (!v.empty()) table.SetValue(static_cast<int>(j), Value::ofText(std::string(v)), any);
-        }
+        for (std::size_t j = 0; j < columns; ++j)
+            if (!values[j].empty()) table.SetValue(static_cast<int>(j), Value::ofText(std::move(values[j])), any);
         table.PostRecord();
+        if (r % 1024 == 0) progress.pump();
     }
     table.CloseTable();
     progress.appendStatus("fertig.");

@@ -48,6 +48,20 @@ std::vector<std::string> SplitDelimitedLine(std::string_view line, const TextLay
     // Separators and quotes are ASCII: in UTF-8 text they never occur inside another character.
     const char quote = layout.activeQuote();
     std::vector<std::string> values;
+    if (quote == 0 || line.find(quote) == std::string_view::npos) {
+        // Without a quote in the line the values are the pieces between separators (line ends dropped).
+        if (open) *open = false;
+        std::size_t from = 0;
+        for (std::size_t i = 0; i <= line.size(); ++i) {
+            if (i < line.size() && !layout.isSeparator(line[i])) continue;
+            std::string v(line.substr(from, i - from));
+            if (v.find_first_of("\r\n") != std::string::npos)
+                v.erase(std::remove_if(v.begin(), v.end(), [](char c) { return c == '\r' || c == '\n'; }), v.end());
+            values.push_back(std::move(v));
+            from = i + 1;
+        }
+        return values;
+    }
     std::string v;
     bool afterClose = false;
     if (open) *open = false;
@@ -89,9 +103,31 @@ std::vector<std::string> SplitDelimitedLine(std::string_view line, const TextLay
 }
 
 bool quoteOpenAtEnd(std::string_view line, const TextLayout& layout) {
-    bool open = false;
-    SplitDelimitedLine(line, layout, &open);
-    return open;
+    const char quote = layout.activeQuote();
+    if (quote == 0 || line.find(quote) == std::string_view::npos) return false;
+    // The quoted sections as SplitDelimitedLine walks them, without building values.
+    bool afterClose = false;
+    for (std::size_t i = 0; i < line.size();) {
+        if (line[i] == quote && !afterClose) {
+            bool closed = false;
+            for (++i; i < line.size(); ++i) {
+                if (line[i] != quote) continue;
+                if (i + 1 < line.size() && line[i + 1] == quote) {
+                    ++i;
+                    continue;
+                }
+                closed = true;
+                ++i;
+                break;
+            }
+            if (!closed) return true;
+            afterClose = true;
+            continue;
+        }
+        afterClose = false;
+        ++i;
+    }
+    return false;
 }
 
 std::string trimControl(std::string_view text) {
