@@ -71,6 +71,14 @@ struct World {
         window->show();
     }
 
+    // Started with the text file as source: through to the text page.
+    void toTextPage() {
+        start({text, target});
+        click("btnWeiter1");
+        click("btnWeiter2");
+        click("btnWeiter3");
+    }
+
     // A new setting through pages 1 to 3, with the world's source and target.
     void throughPage3() {
         click("btnWeiter1");
@@ -231,10 +239,7 @@ private slots:
 
     void aTextSourceLeadsToTheLayoutPages() {
         World w;
-        w.start({w.text, w.target});
-        w.click("btnWeiter1");
-        w.click("btnWeiter2");
-        w.click("btnWeiter3");
+        w.toTextPage();
         QCOMPARE(w.page(), QStringLiteral("ImportSeite1txt"));
         QVERIFY(w.window->rgrVariabel->isChecked());  // the first two lines differ in length
         QVERIFY(w.window->retQuellDat->toPlainText().contains(QStringLiteral("Schraube")));
@@ -246,10 +251,7 @@ private slots:
     void aCsvIsPreviewedReadIntoItsStagingTableAndImported() {
         World w;
         test::writeFile(w.text, "Nr;Name;Preis\r\n7;Mutter M4;0,10\r\n8;\"Dübel \"\"S6\"\"\";0,05\r\n");
-        w.start({w.text, w.target});
-        w.click("btnWeiter1");
-        w.click("btnWeiter2");
-        w.click("btnWeiter3");
+        w.toTextPage();
         QCOMPARE(w.page(), QStringLiteral("ImportSeite1txt"));
         w.click("btnWeiterTxt");
         // The semicolon and the double quote are found in the first line; the preview follows every switch.
@@ -283,10 +285,7 @@ private slots:
     void aFixedWidthFileGetsItsBreaksOnTheCharacterGrid() {
         World w;
         test::writeFile(w.text, "0001Anna\r\n0002Bert\r\n0003Carl\r\n");
-        w.start({w.text, w.target});
-        w.click("btnWeiter1");
-        w.click("btnWeiter2");
-        w.click("btnWeiter3");
+        w.toTextPage();
         QVERIFY(w.window->rgrFest->isChecked());  // the first two lines are equally long
         w.click("btnWeiterTxt");
         auto* grid = w.window->findChild<CharacterGrid*>(QStringLiteral("stgQuellDatFix"));
@@ -328,10 +327,7 @@ private slots:
     void theOptionsWindowSetsSeparatorsAndConvertsTheTextAtOnce() {
         World w;
         test::writeFile(w.text, "Nr;Name\r\n1;M\x81nchen\r\n");  // DOS 850: "München"
-        w.start({w.text, w.target});
-        w.click("btnWeiter1");
-        w.click("btnWeiter2");
-        w.click("btnWeiter3");
+        w.toTextPage();
         QVERIFY(!w.window->retQuellDat->toPlainText().contains(QStringLiteral("München")));
         w.click("btnQOptionen2");
         auto* options = w.window->findChild<QDialog*>(QStringLiteral("frmQOptionen"));
