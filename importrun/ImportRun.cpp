@@ -184,11 +184,13 @@ void ImportRun::RunAppend() {
         t_.target.BeginAppend();
         progress_.addToCounter(Counter::AnzHinzu);
         progress_.addToCounter(Counter::Summe);
+        unposted_ = Counter::AnzHinzu;
         // The record is written once per rule; the first write creates it.
         for (const RunRule& r : rules_) {
             if (t_.target.state() == Table::State::Browse) t_.target.BeginEdit();
             fillField(r, ctx_);
             t_.target.PostRecord();
+            unposted_.reset();  // from the first write on the record is in the table
         }
         t_.source.MoveNext();
     }
@@ -214,9 +216,11 @@ void ImportRun::RunAppendNew(bool targetEmptied) {
         for (int pass = 0; pass < 2 && !seek(*lookup); ++pass) {
             t_.target.BeginAppend();
             progress_.addToCounter(Counter::AnzHinzu);
+            unposted_ = Counter::AnzHinzu;
             progress_.addToCounter(Counter::Summe);
             fillFields(rules_, ctx_);
             t_.target.PostRecord();
+            unposted_.reset();
         }
         t_.source.MoveNext();
     }
@@ -326,6 +330,7 @@ void ImportRun::RunSelfIncrement(const std::string& startValue) {
     bool begun = false;
     while (nextRecord(false)) {
         t_.target.BeginAppend();  // posts the record begun before
+        unposted_.reset();  // the record counted before is in the table now
         begun = true;
         for (const RunRule& r : rules_) {
             if (!r.isKey()) {
@@ -364,9 +369,11 @@ void ImportRun::RunSelfIncrement(const std::string& startValue) {
         t_.source.MoveNext();
         progress_.pump();
         progress_.addToCounter(Counter::AnzHinzu);
+        unposted_ = Counter::AnzHinzu;
         progress_.addToCounter(Counter::Summe);
     }
     if (begun) t_.target.PostRecord();
+    unposted_.reset();
     finishMode();
 }
 
@@ -382,6 +389,7 @@ void ImportRun::RunUpdate() {
             }
             if (seek(*lookup)) {
                 progress_.addToCounter(Counter::AnzAkt);
+                unposted_ = Counter::AnzAkt;
                 progress_.addToCounter(Counter::Summe);
                 t_.target.BeginEdit();
                 for (const RunRule& r : rules_) {
@@ -392,12 +400,15 @@ void ImportRun::RunUpdate() {
                     }
                 }
                 t_.target.PostRecord();
+                unposted_.reset();
             } else {
                 t_.target.BeginAppend();
                 progress_.addToCounter(Counter::AnzHinzu);
+                unposted_ = Counter::AnzHinzu;
                 progress_.addToCounter(Counter::Summe);
                 fillFields(rules_, ctx_);
                 t_.target.PostRecord();
+                unposted_.reset();
             }
         } else if (key) {
             // A key rule without source field: its empty field name is not found.
@@ -429,6 +440,12 @@ bool ImportRun::run(ImportMode mode, const std::string& startValue, bool targetE
         case ImportMode::Update: RunUpdate(); break;
         }
     } catch (...) {
+        // The record that failed was counted but is dropped: the counters claim only what is kept.
+        if (unposted_ && t_.target.state() != Table::State::Browse) {
+            progress_.setCount(*unposted_, progress_.count(*unposted_) - 1);
+            progress_.setCount(Counter::Summe, progress_.count(Counter::Summe) - 1);
+        }
+        unposted_.reset();
         // A run that fails on a record keeps what was posted before it; a failed save says so itself.
         if (!saveTried_) {
             try {

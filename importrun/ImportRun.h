@@ -75,6 +75,7 @@ private:
     std::int64_t keyErrors_ = 0;  // source records skipped because their key could not be a key
     bool keyRuleMissing_ = false;
     bool saveTried_ = false;  // the mode's end saved the target (or tried to)
+    std::optional<Counter> unposted_;  // the counter that already counts the record not yet posted
     bool stoppedEarly_ = false;
 };
 

@@ -70,6 +70,18 @@ TEST(ImportRunModes, AKeyViolationInAppendEndsTheRunAndKeepsWhatWasPosted) {
     EXPECT_EQ(contentsOf(r.dir.file("Ziel.DB")), (Rows{{"1", "Eins"}, {"2", "Alt"}}));
 }
 
+TEST(ImportRunModes, ARunEndedByAKeyViolationCountsOnlyTheRecordsKept) {
+    Importing r;
+    r.makeSource("Quelle.DB", kNumbered, 1, kThree);
+    r.makeTarget("Ziel.DB", kNumbered, 1, {{"2", "Alt"}});
+    r.map();
+    EXPECT_THROW(r.runner().run(ImportMode::Append, "", false), TableError);
+    // "1" was added; "2" failed and is not in the table, so it is not counted as added.
+    EXPECT_EQ(contents(r.target), (Rows{{"1", "Eins"}, {"2", "Alt"}}));
+    EXPECT_EQ(r.counter(Counter::AnzHinzu), "1");
+    EXPECT_EQ(r.counter(Counter::Summe), "1");
+}
+
 // --- mode 2 ------------------------------------------------------------------------
 
 TEST(ImportRunModes, AppendNewSkipsKeysThatExist) {
