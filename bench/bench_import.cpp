@@ -1,7 +1,8 @@
 // Times `kimport run` on 1,000,000 source records in modes 1 (into an empty
 // target), 2 and 5 (into a keyed target holding half of the keys), and
 // sqlite3 doing the same work from CSV into a table with a primary key.
-// Prints each time, the ratio ours/sqlite3 and the peak memory.
+// Prints each time, the ratio ours/sqlite3 and the peak memory; for the text
+// source also the ratio to GDAL's ogr2ogr writing a .dbf, when it is installed.
 #include "BenchSupport.h"
 #include "settings/ControlTables.h"
 #include "tablestore/Table.h"
@@ -168,6 +169,16 @@ int main(int argc, char** argv) {
     std::printf("%-6s %10.3f %10.3f %8.2f %12.1f%s   (CSV %.1f MB)\n", "text", a.seconds, b.seconds,
                 a.seconds / b.seconds, static_cast<double>(a.peakKb) / 1024, a.status == 0 ? "" : "  (kimport failed)",
                 static_cast<double>(std::filesystem::file_size(dir + "quelle.txt")) / 1e6);
+    // GDAL turning the same text file into a dBase table (when installed).
+    if (std::system("command -v ogr2ogr >/dev/null 2>&1") == 0) {
+        std::filesystem::create_directories(dir + "ogr");
+        std::filesystem::copy_file(dir + "quelle.txt", dir + "ogr/quelle.csv");
+        Timed g = timeCommand("ogr2ogr -f 'ESRI Shapefile' " + dir + "ogr/ziel.dbf " + dir +
+                              "ogr/quelle.csv -oo SEPARATOR=SEMICOLON -oo AUTODETECT_TYPE=YES >/dev/null 2>&1");
+        std::printf("%-6s %10.3f %10s %8.2f %12s   (kimport / ogr2ogr to .dbf%s)\n", "ogr", a.seconds, "", a.seconds / g.seconds,
+                    "", g.status == 0 ? "" : ", ogr2ogr failed");
+        std::printf("       ogr2ogr %.3f s, peak %.1f MB\n", g.seconds, static_cast<double>(g.peakKb) / 1024);
+    }
     std::filesystem::remove_all(dir);
     return ok ? 0 : 1;
 }
