@@ -77,12 +77,6 @@ private:
 
 bool known(iconv_t cd) { return cd != reinterpret_cast<iconv_t>(-1); }
 
-bool isAscii(std::string_view s) {
-    for (char c : s)
-        if (static_cast<unsigned char>(c) >= 0x80) return false;
-    return true;
-}
-
 [[noreturn]] void unsupported(int codePage, std::string_view whose = {}) {
     std::string text = "Die Codeseite " + std::to_string(codePage);
     if (!whose.empty()) text += " " + std::string(whose);

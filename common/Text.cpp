@@ -1,5 +1,8 @@
 #include "common/Text.h"
 
+#include <cstdint>
+#include <cstring>
+
 namespace kimport {
 
 char32_t nextCodePoint(std::string_view text, std::size_t& pos) {
@@ -41,6 +44,19 @@ void appendUtf8(std::string& out, char32_t cp) {
         out += static_cast<char>(0x80 | ((cp >> 6) & 0x3F));
         out += static_cast<char>(0x80 | (cp & 0x3F));
     }
+}
+
+bool isAscii(std::string_view text) {
+    // Eight bytes at a time: the common case is a long line of plain ASCII.
+    std::size_t i = 0;
+    for (; i + 8 <= text.size(); i += 8) {
+        std::uint64_t word;
+        std::memcpy(&word, text.data() + i, 8);
+        if (word & 0x8080808080808080ULL) return false;
+    }
+    for (; i < text.size(); ++i)
+        if (static_cast<unsigned char>(text[i]) >= 0x80) return false;
+    return true;
 }
 
 bool isValidUtf8(std::string_view text) {

@@ -34,6 +34,8 @@ void appendUtf8(std::string& out, char32_t cp);
 // Decodes the code point at pos and advances pos; invalid bytes give U+FFFD.
 char32_t nextCodePoint(std::string_view text, std::size_t& pos);
 bool isValidUtf8(std::string_view text);
+// True when every byte is below 0x80 (the text reads the same in every code page we know).
+bool isAscii(std::string_view text);
 
 // printf-style "%s" substitution, for the engine's message templates.
 std::string formatMessage(std::string_view pattern, std::initializer_list<std::string_view> args);

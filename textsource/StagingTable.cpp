@@ -20,10 +20,6 @@ constexpr std::size_t kMaxAlpha = 255;
 constexpr int kMaxRecordBytes = 4000;
 constexpr int kMemoBytes = 20;  // a memo field with a 10-character leader
 
-bool isAscii(std::string_view s) {
-    return std::all_of(s.begin(), s.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
-}
-
 std::string upperName(const std::string& raw) {
     std::string out;
     for (std::size_t pos = 0; pos < raw.size();) {

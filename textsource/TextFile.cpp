@@ -12,6 +12,7 @@ namespace kimport {
 namespace {
 
 constexpr std::size_t kDetectBytes = 1 << 20;
+constexpr std::size_t kReadBlock = 1 << 16;
 
 bool hasBom(const std::string& bytes) { return bytes.rfind("\xEF\xBB\xBF", 0) == 0; }
 
@@ -40,46 +41,60 @@ TextFileReader::TextFileReader(const std::string& path, TextEncoding encoding)
     if (!in_) throw TableError("Die Datei " + path + " kann nicht geöffnet werden.", TableError::Kind::Io, path);
 }
 
+bool TextFileReader::refill() {
+    if (buffer_.empty()) buffer_.resize(kReadBlock);
+    in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    pos_ = 0;
+    end_ = static_cast<std::size_t>(in_.gcount());
+    return end_ > 0;
+}
+
 bool TextFileReader::rawLine(std::string& bytes) {
     bytes.clear();
     if (ended_) return false;
-    std::streambuf* buf = in_.rdbuf();
     bool any = false;
     for (;;) {
-        int c = buf->sbumpc();
-        if (c == std::char_traits<char>::eof() || c == 0x1A) {
+        if (pos_ == end_ && !refill()) {
             ended_ = true;
-            return any;
-        }
-        any = true;
-        if (c == '\r') {
-            if (buf->sgetc() == '\n') buf->sbumpc();
             break;
         }
-        if (c == '\n') break;
-        bytes += static_cast<char>(c);
+        const char* data = buffer_.data();
+        std::size_t i = pos_;
+        while (i < end_ && data[i] != '\r' && data[i] != '\n' && data[i] != 0x1A) ++i;
+        bytes.append(data + pos_, i - pos_);
+        any = any || i > pos_;
+        pos_ = i;
+        if (i == end_) continue;
+        const char c = data[i];
+        ++pos_;
+        if (c == 0x1A) {
+            ended_ = true;
+            break;
+        }
+        any = true;
+        // CR LF is one line end, even when the block ends between the two.
+        if (c == '\r' && (pos_ < end_ || refill()) && buffer_[pos_] == '\n') ++pos_;
+        break;
     }
+    if (!any) return false;
     if (lines_ == 0 && hasBom(bytes)) bytes.erase(0, 3);
     return true;
 }
 
-std::string TextFileReader::decode(const std::string& bytes) const {
-    switch (encoding_) {
-        case TextEncoding::Utf8:
-            // A line that is no UTF-8 after all is read as Windows text rather than dropped.
-            return isValidUtf8(bytes) ? bytes : decodeCodePage(bytes, 1252);
-        case TextEncoding::Dos850:
-            return decodeCodePage(bytes, 850);
-        default:
-            return decodeCodePage(bytes, 1252);
+// Decodes `bytes` into `text`; ASCII and valid UTF-8 lines are moved, not copied.
+void TextFileReader::decodeInto(std::string& bytes, std::string& text) const {
+    if (isAscii(bytes) || (encoding_ == TextEncoding::Utf8 && isValidUtf8(bytes))) {
+        text.swap(bytes);
+        return;
     }
+    // A line that is no UTF-8 after all is read as Windows text rather than dropped.
+    text = decodeCodePage(bytes, encoding_ == TextEncoding::Dos850 ? 850 : 1252);
 }
 
 bool TextFileReader::nextLine(std::string& line) {
-    std::string bytes;
-    if (!rawLine(bytes)) return false;
+    if (!rawLine(bytes_)) return false;
     ++lines_;
-    line = decode(bytes);
+    decodeInto(bytes_, line);
     return true;
 }
 

@@ -10,6 +10,7 @@
 #include <fstream>
 #include <optional>
 #include <string>
+#include <vector>
 
 namespace kimport {
 
@@ -34,9 +35,13 @@ public:
 
 private:
     bool rawLine(std::string& bytes);
-    std::string decode(const std::string& bytes) const;
+    bool refill();
+    void decodeInto(std::string& bytes, std::string& text) const;
 
     std::ifstream in_;
+    std::vector<char> buffer_;  // read ahead in large blocks: lines are scanned in memory
+    std::size_t pos_ = 0, end_ = 0;
+    std::string bytes_;
     std::string path_;
     TextEncoding encoding_;
     bool ended_ = false;

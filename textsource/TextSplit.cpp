@@ -48,14 +48,16 @@ std::vector<std::string> SplitDelimitedLine(std::string_view line, const TextLay
     // Separators and quotes are ASCII: in UTF-8 text they never occur inside another character.
     const char quote = layout.activeQuote();
     std::vector<std::string> values;
+    values.reserve(8);
     if (quote == 0 || line.find(quote) == std::string_view::npos) {
         // Without a quote in the line the values are the pieces between separators (line ends dropped).
         if (open) *open = false;
+        const bool lineBreaks = line.find('\r') != std::string_view::npos || line.find('\n') != std::string_view::npos;
         std::size_t from = 0;
         for (std::size_t i = 0; i <= line.size(); ++i) {
             if (i < line.size() && !layout.isSeparator(line[i])) continue;
             std::string v(line.substr(from, i - from));
-            if (v.find_first_of("\r\n") != std::string::npos)
+            if (lineBreaks)
                 v.erase(std::remove_if(v.begin(), v.end(), [](char c) { return c == '\r' || c == '\n'; }), v.end());
             values.push_back(std::move(v));
             from = i + 1;

@@ -53,6 +53,19 @@ TEST(TextFile, LineEndsEncodingsAndTheEndOfFileMark) {
     EXPECT_EQ(firstLines(dir.file("d.txt"), d, 1)[0], "München");
 }
 
+TEST(TextFile, LinesAcrossTheReadBlocks) {
+    TempDir dir;
+    // The file is read in blocks of 64 KiB: a CR LF split between two blocks is still one line end,
+    // and a line longer than a block comes back whole.
+    const std::string first(65535, 'a'), longLine(200000, 'b');
+    writeFile(dir.file("l.txt"), first + "\r\n" + longLine + "\r\nende");
+    EXPECT_EQ(firstLines(dir.file("l.txt"), TextEncoding::Windows1252, 10),
+              (std::vector<std::string>{first, longLine, "ende"}));
+    // A line that is no UTF-8 in a file read as UTF-8 is read as Windows text.
+    writeFile(dir.file("m.txt"), "Größe\nGr\xF6\xDF" "e\n");
+    EXPECT_EQ(firstLines(dir.file("m.txt"), TextEncoding::Utf8, 10), (std::vector<std::string>{"Größe", "Größe"}));
+}
+
 TEST(TextFile, AQuotedValueGoesOnOverLineBreaks) {
     TempDir dir;
     writeFile(dir.file("q.txt"), "1;\"zwei\nZeilen\";x\r\n2;\"offen\n");
