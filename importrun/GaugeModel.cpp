@@ -183,7 +183,7 @@ void GaugeModel::show() {
     if (visible_) return;
     for (Counter c :
          {Counter::AnzFehler, Counter::AnzHinzu, Counter::AnzAkt, Counter::Ignor, Counter::Umben, Counter::Summe})
-        counters_[index(c)] = "0";
+        setCountQuietly(c, 0);
     cancelled_ = false;
     visible_ = true;
     notify(GaugeChange::Shown);
@@ -225,19 +225,30 @@ void GaugeModel::setRange(int minimum, int maximum) {
     }
 }
 
+void GaugeModel::setCountQuietly(Counter counter, std::int64_t value) {
+    counts_[index(counter)] = value;
+    textStale_[index(counter)] = true;
+}
+
 void GaugeModel::addToCounter(Counter counter, std::int64_t n) {
-    std::string& text = counters_[index(counter)];
-    text = FormatCount(ParseCount(text, *formats_) + n, *formats_);
+    setCountQuietly(counter, counts_[index(counter)] + n);
     notify(GaugeChange::Counters);
 }
 
 void GaugeModel::setCount(Counter counter, std::int64_t value) {
-    counters_[index(counter)] = FormatCount(value, *formats_);
+    setCountQuietly(counter, value);
     notify(GaugeChange::Counters);
 }
 
-std::int64_t GaugeModel::count(Counter counter) const {
-    return ParseCount(counters_[index(counter)], *formats_);
+std::int64_t GaugeModel::count(Counter counter) const { return counts_[index(counter)]; }
+
+const std::string& GaugeModel::counterText(Counter counter) const {
+    const auto i = static_cast<std::size_t>(index(counter));
+    if (textStale_[i]) {
+        counterTexts_[i] = FormatCount(counts_[i], *formats_);
+        textStale_[i] = false;
+    }
+    return counterTexts_[i];
 }
 
 // --- layout ------------------------------------------------------------------

@@ -154,7 +154,8 @@ public:
     void AnimateTimer1Timer();
     void AnimateTimer2Timer();
 
-    const std::string& counterText(Counter counter) const { return counters_[index(counter)]; }
+    // The counter as its label shows it, with thousands separators.
+    const std::string& counterText(Counter counter) const;
     GaugeBar& bar() { return bar_; }
     const GaugeBar& bar() const { return bar_; }
     bool visible() const { return visible_; }
@@ -189,10 +190,14 @@ private:
         if (onChange) onChange(change);
     }
     void setPicture(Picture picture, bool visible);
+    void setCountQuietly(Counter counter, std::int64_t value);
 
     const FormatSettings* formats_;
     std::string status_ = "Schlüsselwerte vorhandener Datensätze werden umbenannt.";
-    std::array<std::string, kCounterCount> counters_{"0", "0", "0", "0", "0", "0", "0", "0"};
+    // Counts are kept as numbers and formatted when shown: a run adds to them for every record.
+    std::array<std::int64_t, kCounterCount> counts_{};
+    mutable std::array<std::string, kCounterCount> counterTexts_;
+    mutable std::array<bool, kCounterCount> textStale_{true, true, true, true, true, true, true, true};
     GaugeBar bar_;
     bool visible_ = false;
     bool cancelled_ = false;
