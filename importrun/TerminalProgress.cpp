@@ -6,6 +6,7 @@ namespace kimport {
 
 void TerminalProgress::pump() {
     GaugeModel::pump();
+    if (drawn_ && ++pumps_ % 64 != 0) return;
     auto now = std::chrono::steady_clock::now();
     if (drawn_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
     lastDraw_ = now;

@@ -28,6 +28,7 @@ private:
     const std::atomic<bool>& interrupted_;
     std::chrono::steady_clock::time_point lastDraw_{};
     bool drawn_ = false;
+    unsigned pumps_ = 0;  // the clock is read every 64th pump: a run pumps once per record
 };
 
 }  // namespace kimport

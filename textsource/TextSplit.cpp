@@ -3,6 +3,7 @@
 #include "common/Text.h"
 
 #include <algorithm>
+#include <array>
 
 namespace kimport {
 
@@ -53,9 +54,13 @@ std::vector<std::string> SplitDelimitedLine(std::string_view line, const TextLay
         // Without a quote in the line the values are the pieces between separators (line ends dropped).
         if (open) *open = false;
         const bool lineBreaks = line.find('\r') != std::string_view::npos || line.find('\n') != std::string_view::npos;
+        std::array<bool, 256> separator{};
+        for (char c : {';', ',', '\t', ' '})
+            separator[static_cast<unsigned char>(c)] = layout.isSeparator(c);
+        if (layout.other && layout.otherChar.size() == 1) separator[static_cast<unsigned char>(layout.otherChar[0])] = true;
         std::size_t from = 0;
         for (std::size_t i = 0; i <= line.size(); ++i) {
-            if (i < line.size() && !layout.isSeparator(line[i])) continue;
+            if (i < line.size() && !separator[static_cast<unsigned char>(line[i])]) continue;
             std::string v(line.substr(from, i - from));
             if (lineBreaks)
                 v.erase(std::remove_if(v.begin(), v.end(), [](char c) { return c == '\r' || c == '\n'; }), v.end());
