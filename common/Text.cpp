@@ -132,12 +132,14 @@ std::string foldedUpper(std::string_view text) {
 
 bool equalsIgnoreCase(std::string_view a, std::string_view b) { return foldedUpper(a) == foldedUpper(b); }
 
-std::string trim(std::string_view text) {
+std::string_view trimmedView(std::string_view text) {
     std::size_t b = 0, e = text.size();
     while (b < e && static_cast<unsigned char>(text[b]) <= ' ') ++b;
     while (e > b && static_cast<unsigned char>(text[e - 1]) <= ' ') --e;
-    return std::string(text.substr(b, e - b));
+    return text.substr(b, e - b);
 }
+
+std::string trim(std::string_view text) { return std::string(trimmedView(text)); }
 
 bool startsWith(std::string_view text, std::string_view prefix) { return text.substr(0, prefix.size()) == prefix; }
 

@@ -25,6 +25,8 @@ std::string foldedUpper(std::string_view text);
 bool equalsIgnoreCase(std::string_view a, std::string_view b);
 
 std::string trim(std::string_view text);
+// The same without a copy: a view into `text`.
+std::string_view trimmedView(std::string_view text);
 bool startsWith(std::string_view text, std::string_view prefix);
 bool endsWith(std::string_view text, std::string_view suffix);
 std::vector<std::string> split(std::string_view text, char separator);

@@ -14,18 +14,23 @@ namespace {
     throw ConversionError("'" + text + "' ist kein gültiger " + what);
 }
 
-// Splits "12.05.1998" style text by a separator into numbers; false when malformed.
-bool readNumbers(std::string_view text, char sep, int expected, int* out, bool allowFewer = false) {
-    std::vector<std::string> parts = split(trim(text), sep);
-    if (static_cast<int>(parts.size()) > expected) return false;
-    if (static_cast<int>(parts.size()) < expected && !allowFewer) return false;
-    for (int i = 0; i < expected; ++i) out[i] = 0;
-    for (std::size_t i = 0; i < parts.size(); ++i) {
-        std::string p = trim(parts[i]);
-        if (p.empty() || p.size() > 9 || !IsDigitString(p)) return false;
-        out[i] = std::stoi(p);
+// Reads "12.05.1998" style text: whole numbers between separators, each trimmed. Gives the number of
+// pieces read (at most `expected`) with their values and digit counts, or -1 when the text is malformed.
+int readNumbers(std::string_view text, char sep, int expected, int* out, std::size_t* digits) {
+    text = trimmedView(text);
+    for (int i = 0; i < expected; ++i) out[i] = 0, digits[i] = 0;
+    int count = 0;
+    for (std::size_t from = 0;;) {
+        const std::size_t to = text.find(sep, from);
+        std::string_view piece = trimmedView(text.substr(from, to == std::string_view::npos ? to : to - from));
+        if (count == expected || piece.empty() || piece.size() > 9 || !IsDigitString(piece)) return -1;
+        int value = 0;
+        for (char c : piece) value = value * 10 + (c - '0');
+        out[count] = value;
+        digits[count++] = piece.size();
+        if (to == std::string_view::npos) return count;
+        from = to + 1;
     }
-    return true;
 }
 
 }  // namespace
@@ -85,7 +90,8 @@ DayNumber parseDate(std::string_view text, const FormatSettings& fs) {
     }
     if (order.size() != 3) order = "DMY";
     int n[3];
-    if (!readNumbers(text, fs.dateSeparator, 3, n)) fail(std::string(text), "Datumswert");
+    std::size_t digits[3];
+    if (readNumbers(text, fs.dateSeparator, 3, n, digits) != 3) fail(std::string(text), "Datumswert");
     int d = 0, m = 0, y = 0;
     for (int i = 0; i < 3; ++i) {
         if (order[static_cast<std::size_t>(i)] == 'D') d = n[i];
@@ -93,17 +99,15 @@ DayNumber parseDate(std::string_view text, const FormatSettings& fs) {
         else y = n[i];
     }
     // Two-digit years: within 50 years of now, as the platform's default window does.
-    std::string yearText = trim(split(trim(text), fs.dateSeparator)[order.find('Y')]);
-    if (yearText.size() <= 2) y += y < 50 ? 2000 : 1900;
+    if (digits[order.find('Y')] <= 2) y += y < 50 ? 2000 : 1900;
     if (!isValidCivil(y, m, d)) fail(std::string(text), "Datumswert");
     return dayNumberFromCivil(y, m, d);
 }
 
 std::int64_t parseTime(std::string_view text, const FormatSettings& fs) {
     int n[3];
-    std::string t = trim(text);
-    if (!readNumbers(t, fs.timeSeparator, 3, n, true) || split(t, fs.timeSeparator).size() < 2)
-        fail(std::string(text), "Zeitwert");
+    std::size_t digits[3];
+    if (readNumbers(text, fs.timeSeparator, 3, n, digits) < 2) fail(std::string(text), "Zeitwert");
     if (n[0] > 23 || n[1] > 59 || n[2] > 59) fail(std::string(text), "Zeitwert");
     return (n[0] * 3600LL + n[1] * 60LL + n[2]) * 1000;
 }
