@@ -124,6 +124,22 @@ TEST(RunValues, DatesAndLogicalValuesMeanTheSameNumberEverywhere) {
     EXPECT_EQ(contents(r.target), (Rows{{"36153", "7"}}));
 }
 
+TEST(RunValues, DatesAndTimesAreReadFromTextInTheOrderOfTheSettings) {
+    const FormatSettings de = FormatSettings::german();
+    EXPECT_EQ(parseDate("24.12.1998", de), dayNumberFromCivil(1998, 12, 24));
+    EXPECT_EQ(parseDate(" 1 . 2 . 98 ", de), dayNumberFromCivil(1998, 2, 1));  // pieces are trimmed
+    EXPECT_EQ(parseDate("1.2.10", de), dayNumberFromCivil(2010, 2, 1));        // two digits: within 50 years
+    EXPECT_EQ(parseDate("1.2.0010", de), dayNumberFromCivil(10, 2, 1));        // four digits stay as written
+    const FormatSettings us = FormatSettings::make('.', ',', ':', '/', "MM/DD/YYYY");
+    EXPECT_EQ(parseDate("12/24/1998", us), dayNumberFromCivil(1998, 12, 24));
+    for (const char* bad : {"", "1.2", "1.2.3.4", "31.02.2010", "1.x.2010", "1..2010", "1.2.2010.", "-1.2.2010"})
+        EXPECT_THROW(parseDate(bad, de), ConversionError) << bad;
+    EXPECT_EQ(parseTime("12:30", de), (12 * 3600 + 30 * 60) * 1000);
+    EXPECT_EQ(parseTime(" 7:05:09 ", de), (7 * 3600 + 5 * 60 + 9) * 1000);
+    for (const char* bad : {"12", "24:00", "12:60", "1:2:3:4", "12:", "ab:cd"})
+        EXPECT_THROW(parseTime(bad, de), ConversionError) << bad;
+}
+
 TEST(RunOutcome, ASaveThatFailsIsShownAsFailureAndTheCountersClaimNothing) {
     Importing r;
     r.makeSource("Quelle.DB", kNumbered, 1, kThree);
