@@ -1,5 +1,6 @@
 // Reading text files: line ends, encodings, column names, the preview and the
 // staging table the run reads; and `kimport run` on a text file end to end.
+#include "common/ScriptedPrompter.h"
 #include "importrun/GaugeModel.h"
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
@@ -113,6 +114,25 @@ TEST(StagingTable, SizesItsFieldsToTheLongestValueAndKeepsEveryValue) {
     EXPECT_EQ(t.FieldDefAt(2).size, 1);  // an empty column gets size 1
     EXPECT_EQ(t.FieldDefAt(3).type, FieldType::Memo);
     EXPECT_EQ(contents(t), (Rows{{"1", "Anna", "", "kurz"}, {"2", "Bernhard", "", longText}, {"3", "Eva", "", "x"}}));
+}
+
+TEST(StagingTable, CancelKeepsTheLinesReadSoFar) {
+    TempDir dir;
+    const FormatSettings german = FormatSettings::german();
+    GaugeModel gauge(german);
+    ScriptedPrompter prompter;
+    prompter.expectMessage(MsgKind::Warning, Buttons::YesNo, kCancelQuestion, Answer::Yes);
+    // The window is pumped after every line read: "Abbrechen" pressed after the second.
+    int pumps = 0;
+    gauge.onPump = [&] {
+        if (++pumps == 2) gauge.btnGaugeAbbrechenClick(prompter);
+    };
+    StagingResult r = stage("Nr;Name\n1;Anna\n2;Bernd\n3;Eva\n4;Otto\n", csv(), dir, gauge);
+    EXPECT_TRUE(prompter.finished());
+    EXPECT_TRUE(r.cancelled);
+    EXPECT_EQ(r.records, 2);
+    EXPECT_EQ(contentsOf(r.path), (Rows{{"1", "Anna"}, {"2", "Bernd"}}));
+    EXPECT_FALSE(gauge.visible());
 }
 
 TEST(StagingTable, TextThatWindowsCannotHoldStaysWhole) {
