@@ -28,10 +28,12 @@ public:
             throw TableError(ctx_.target.TableName + ": Feld '" + rule_.feldname + "' nicht gefunden");
         return *rule_.targetField;
     }
-    Value source() const {
+    // Several steps read the source value; the source does not move while one field is filled.
+    const Value& source() const {
         if (!rule_.sourceField)
             throw TableError(ctx_.source.TableName + ": Feld '" + opt_.Zuordnung + "' nicht gefunden");
-        return ctx_.source.GetValue(*rule_.sourceField);
+        if (!sourceValue_) sourceValue_ = ctx_.source.GetValue(*rule_.sourceField);
+        return *sourceValue_;
     }
     std::string sourceText() const { return valueToText(source(), ctx_.regional); }
     // Dates, times and logical values never read as a digit string: no need to format them.
@@ -83,7 +85,7 @@ public:
 
 private:
     void scaled(double factor, double by, bool divide) {
-        Value s = source();
+        const Value& s = source();
         if (s.isNull()) {
             write(Value::null());
             return;
@@ -127,7 +129,7 @@ private:
     }
 
     void flagBlocks(const Value& c, bool textDefault) {
-        Value s = source();
+        const Value& s = source();
         const bool eq = opt_.BedGleich, lt = opt_.BedKleiner, gt = opt_.BedGroesser;
         if (eq && compare(s, c) == 0) writeDefault(textDefault);
         if (lt && compare(s, c) < 0) writeDefault(textDefault);
@@ -150,7 +152,7 @@ private:
     }
 
     void alignLeft() {
-        Value s = source();
+        const Value& s = source();
         if (neverDigits(s)) return;
         std::string trimmed = trim(valueToText(s, ctx_.regional));
         if (IsDigitString(trimmed)) write(Value::ofText(trimmed));
@@ -171,7 +173,7 @@ private:
     }
 
     void alignRight() {
-        Value s = source();
+        const Value& s = source();
         if (!readsAsDigits(s) || !IsDigitString(rule_.laenge)) return;
         if (isWholeNumberField(ctx_.target.FieldDefAt(target()).type) && !ctx_.target.IsNull(target())) return;
         write(Value::ofText(PadLeft(trim(targetText()), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
@@ -216,6 +218,7 @@ private:
     const MappingRule& opt_;
     TransformContext& ctx_;
     std::optional<Value> lastWritten_;
+    mutable std::optional<Value> sourceValue_;
 };
 
 }  // namespace
