@@ -242,12 +242,14 @@ bool Table::AsBoolean(int index) const {
 void Table::SetValue(int index, const Value& value, const FormatSettings& fs) {
     requireEditing();
     const FieldDef& f = FieldDefAt(index);
-    Value natural = value;
-    if (value.kind == Value::Kind::Text && value.text.empty() && naturalKind(f.type) != Value::Kind::Text)
-        natural = Value::null();  // an empty text clears a non-text field
+    const Value::Kind kind = naturalKind(f.type);
+    const FormatCodec& codec = codecFor(image_->format);
+    if (value.kind == kind || value.kind == Value::Kind::Null)
+        codec.write(*image_, f, editRow_.data(), value);  // nothing to convert: no copy
+    else if (value.kind == Value::Kind::Text && value.text.empty())
+        codec.write(*image_, f, editRow_.data(), Value::null());  // an empty text clears a non-text field
     else
-        natural = convertValue(value, naturalKind(f.type), fs);
-    codecFor(image_->format).write(*image_, f, editRow_.data(), natural);
+        codec.write(*image_, f, editRow_.data(), convertValue(value, kind, fs));
 }
 
 void Table::SetAsString(int index, const std::string& text, const FormatSettings& fs) {
