@@ -35,6 +35,7 @@ void ImportRun::openTables(bool looksUpKeys) {
     // A target that may not be changed, or could not hold what may come, is refused before the first record.
     t_.target.CheckWritable();
     t_.target.CheckCapacity(static_cast<std::uint64_t>(t_.target.RecordCount() + sourceCount_));
+    t_.target.ReserveRecords(static_cast<std::uint64_t>(sourceCount_));
     // The key fields in the target's key order (the mapping's rows may be in another), as far as assigned.
     std::vector<const RunRule*> byField(static_cast<std::size_t>(t_.target.KeyFieldCount()), nullptr);
     for (const RunRule& r : rules_)

@@ -55,6 +55,9 @@ public:
     void CheckWritable();
     // Throws when the table could not hold this many records in its format.
     void CheckCapacity(std::uint64_t records) const;
+    // Makes room in memory for this many more records at once, instead of growing record by record
+    // (a hint: nothing happens when the room cannot be had).
+    void ReserveRecords(std::uint64_t more);
     bool Active() const { return image_ != nullptr; }
     // True while changes (or a record being edited) have not reached the disk.
     bool HasUnsavedChanges() const { return image_ && (dirty_ || state_ == State::Edit || state_ == State::Insert); }

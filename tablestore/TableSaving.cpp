@@ -10,6 +10,7 @@
 
 #include <exception>
 #include <functional>
+#include <new>
 
 namespace kimport {
 
@@ -175,6 +176,16 @@ void Table::CheckCapacity(std::uint64_t records) const {
     if (records > most)
         throw TableError("Die Tabelle " + displayName() + " kann höchstens " + std::to_string(most) +
                          " Datensätze aufnehmen; " + std::to_string(records) + " wären zu viele.");
+}
+
+void Table::ReserveRecords(std::uint64_t more) {
+    requireActive();
+    constexpr std::uint64_t kMostBytes = std::uint64_t{1} << 30;
+    const std::uint64_t bytes = image_->rows.size() + more * static_cast<std::uint64_t>(image_->recordLength);
+    try {
+        if (bytes <= kMostBytes) image_->rows.reserve(static_cast<std::size_t>(bytes));
+    } catch (const std::bad_alloc&) {
+    }
 }
 
 void Table::Flush() {

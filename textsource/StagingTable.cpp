@@ -172,6 +172,7 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
     Table table;
     table.setPath(result.path);
     table.CreateTable(std::move(image));
+    table.ReserveRecords(static_cast<std::uint64_t>(result.records));
     const FormatSettings& any = table.regional;
     TextFileReader again(textPath, reader.encoding());
     if (layout.namesInFirstLine) again.nextRecord(record, layout);
