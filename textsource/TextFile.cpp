@@ -5,6 +5,7 @@
 #include "tablestore/TableError.h"
 #include "textsource/TextSplit.h"
 
+#include <array>
 #include <vector>
 
 namespace kimport {
@@ -13,6 +14,13 @@ namespace {
 
 constexpr std::size_t kDetectBytes = 1 << 20;
 constexpr std::size_t kReadBlock = 1 << 16;
+
+// CR, LF and the end-of-file mark 0x1A: the bytes a line scan stops at.
+constexpr auto kEndsLine = [] {
+    std::array<bool, 256> stops{};
+    stops['\r'] = stops['\n'] = stops[0x1A] = true;
+    return stops;
+}();
 
 bool hasBom(const std::string& bytes) { return bytes.rfind("\xEF\xBB\xBF", 0) == 0; }
 
@@ -60,7 +68,7 @@ bool TextFileReader::rawLine(std::string& bytes) {
         }
         const char* data = buffer_.data();
         std::size_t i = pos_;
-        while (i < end_ && data[i] != '\r' && data[i] != '\n' && data[i] != 0x1A) ++i;
+        while (i < end_ && !kEndsLine[static_cast<unsigned char>(data[i])]) ++i;
         bytes.append(data + pos_, i - pos_);
         any = any || i > pos_;
         pos_ = i;
