@@ -67,9 +67,8 @@ public:
     virtual void setRange(int minimum, int maximum) = 0;
     virtual void setPosition(int position) = 0;
 
-    // Counters are read with ParseCount and written with FormatCount under the
-    // current number settings; a label that no longer reads as a count throws
-    // ConversionError.
+    // Counters are counts; their labels show them with FormatCount under the
+    // number settings in force when they are shown.
     virtual void addToCounter(Counter counter, std::int64_t n = 1) = 0;
     virtual void setCount(Counter counter, std::int64_t value) = 0;
     virtual std::int64_t count(Counter counter) const = 0;

@@ -7,6 +7,7 @@
 #include <atomic>
 #include <chrono>
 #include <ostream>
+#include <string>
 
 namespace kimport {
 
@@ -28,7 +29,10 @@ private:
     const std::atomic<bool>& interrupted_;
     std::chrono::steady_clock::time_point lastDraw_{};
     bool drawn_ = false;
-    unsigned pumps_ = 0;  // the clock is read every 64th pump: a run pumps once per record
+    // A run pumps once per record: the clock is read every 64th pump, or when the line would change.
+    unsigned pumps_ = 0;
+    int drawnPercent_ = -1;
+    std::string drawnStatus_;
 };
 
 }  // namespace kimport

@@ -1,13 +1,19 @@
 // The progress window's state without a window: bar arithmetic and range
-// checks, counters as text, show/close/cancel, configurations and animations.
+// checks, counters, show/close/cancel, configurations and animations; the
+// terminal form of it.
 #include "importrun/GaugeModel.h"
+#include "importrun/TerminalProgress.h"
 
 #include "common/Numbers.h"
 #include "common/ScriptedPrompter.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
+#include <chrono>
 #include <climits>
+#include <sstream>
+#include <thread>
 #include <vector>
 
 using namespace kimport;
@@ -352,4 +358,20 @@ TEST(GaugeAnimation, RedWheelTurnsAndSharesTheFrameCounter) {
     EXPECT_EQ(shared.frame(), 0);
     shared.AnimateTimer2Timer();
     EXPECT_EQ(shared.pictureVisible(Picture::RedImage0), true);
+}
+
+TEST(TerminalProgress, AChangedStatusIsDrawnAtTheNextPumpOnceTheIntervalHasPassed) {
+    FormatSettings fs;
+    std::ostringstream out;
+    std::atomic<bool> interrupted{false};
+    TerminalProgress p(fs, out, interrupted);
+    p.prepareImportRun("Datensätze werden hinzugefügt...", 10);
+    p.show();
+    p.pump();
+    EXPECT_NE(out.str().find("hinzugefügt"), std::string::npos);
+    // A pass that pumps seldom still shows its new status (the line is redrawn at most every 100 ms).
+    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    p.setStatus("Feldgrößen werden definiert...");
+    p.pump();
+    EXPECT_NE(out.str().find("Feldgrößen"), std::string::npos);
 }
