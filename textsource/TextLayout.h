@@ -28,7 +28,7 @@ struct TextLayout {
     std::array<int, kBreakSlots> breaks{};  // -1 free; p >= 1 a boundary after character p
     bool namesInFirstLine = false;
     std::vector<std::string> columnNames;  // stored names (ColNames) for an existing setting
-    bool dos = false;          // the DOS conversion of Part 5.3
+    bool dos = false;          // text read as DOS code page 850 (the options window's DOS switch)
     TextEncoding encoding = TextEncoding::Auto;
 
     TextLayout() { breaks.fill(-1); }
