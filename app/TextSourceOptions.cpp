@@ -87,7 +87,7 @@ void completeLayout(const std::string& path, TextSourceOptions& o) {
     std::vector<std::string> lines = firstLines(path, detectEncoding(path, l.encoding, l.dos), 2);
     if (lines.empty()) return;
     const std::string& first = lines[0];
-    const bool sameLength = lines.size() == 2 && trimControl(lines[0]).size() == trimControl(lines[1]).size();
+    const bool sameLength = lines.size() == 2 && trim(lines[0]).size() == trim(lines[1]).size();
     const bool separated = first.find(';') != std::string::npos || first.find(',') != std::string::npos ||
                            first.find('\t') != std::string::npos;
     if (sameLength && !separated) {

@@ -183,7 +183,7 @@ void GaugeModel::show() {
     if (visible_) return;
     for (Counter c :
          {Counter::AnzFehler, Counter::AnzHinzu, Counter::AnzAkt, Counter::Ignor, Counter::Umben, Counter::Summe})
-        setCountQuietly(c, 0);
+        counts_[index(c)] = 0;
     cancelled_ = false;
     visible_ = true;
     notify(GaugeChange::Shown);
@@ -225,31 +225,19 @@ void GaugeModel::setRange(int minimum, int maximum) {
     }
 }
 
-void GaugeModel::setCountQuietly(Counter counter, std::int64_t value) {
-    counts_[index(counter)] = value;
-    textStale_[index(counter)] = true;
-}
-
 void GaugeModel::addToCounter(Counter counter, std::int64_t n) {
-    setCountQuietly(counter, counts_[index(counter)] + n);
+    counts_[index(counter)] += n;
     notify(GaugeChange::Counters);
 }
 
 void GaugeModel::setCount(Counter counter, std::int64_t value) {
-    setCountQuietly(counter, value);
+    counts_[index(counter)] = value;
     notify(GaugeChange::Counters);
 }
 
 std::int64_t GaugeModel::count(Counter counter) const { return counts_[index(counter)]; }
 
-const std::string& GaugeModel::counterText(Counter counter) const {
-    const auto i = static_cast<std::size_t>(index(counter));
-    if (textStale_[i]) {
-        counterTexts_[i] = FormatCount(counts_[i], *formats_);
-        textStale_[i] = false;
-    }
-    return counterTexts_[i];
-}
+std::string GaugeModel::counterText(Counter counter) const { return FormatCount(counts_[index(counter)], *formats_); }
 
 // --- layout ------------------------------------------------------------------
 

@@ -155,7 +155,7 @@ public:
     void AnimateTimer2Timer();
 
     // The counter as its label shows it, with thousands separators.
-    const std::string& counterText(Counter counter) const;
+    std::string counterText(Counter counter) const;
     GaugeBar& bar() { return bar_; }
     const GaugeBar& bar() const { return bar_; }
     bool visible() const { return visible_; }
@@ -190,14 +190,11 @@ private:
         if (onChange) onChange(change);
     }
     void setPicture(Picture picture, bool visible);
-    void setCountQuietly(Counter counter, std::int64_t value);
 
     const FormatSettings* formats_;
     std::string status_ = "Schlüsselwerte vorhandener Datensätze werden umbenannt.";
     // Counts are kept as numbers and formatted when shown: a run adds to them for every record.
     std::array<std::int64_t, kCounterCount> counts_{};
-    mutable std::array<std::string, kCounterCount> counterTexts_;
-    mutable std::array<bool, kCounterCount> textStale_{true, true, true, true, true, true, true, true};
     GaugeBar bar_;
     bool visible_ = false;
     bool cancelled_ = false;

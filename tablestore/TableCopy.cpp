@@ -46,7 +46,7 @@ bool isParadoxVariant(TargetVariant v) {
 // The variant family a dBase version byte belongs to, for telling "the same variant".
 int dbaseFamily(int version) {
     if (dbase::isVisualFoxPro(version)) return kVisualFoxPro;
-    if (version == kFoxPro || version == 0xFB) return kFoxPro;
+    if (dbase::isFoxPro(version)) return kFoxPro;
     if (version == 0x83) return kDBaseIII;
     return version == 0x03 ? kDBaseIII : kDBaseIV;
 }

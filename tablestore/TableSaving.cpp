@@ -231,14 +231,7 @@ void Table::CloseTable() {
     // A failed save still closes the table: its files are as they were before, and the lock must go.
     struct Release {
         Table& t;
-        ~Release() {
-            t.image_.reset();
-            t.keyOrder_.reset();
-            t.lock_.reset();
-            t.state_ = State::Inactive;
-            t.eof_ = t.bof_ = true;
-            t.filter_.clear();
-        }
+        ~Release() { t.CloseDiscarding(); }
     } release{*this};
     // A record that cannot be posted is dropped; what was posted before is saved all the same.
     std::exception_ptr postError;

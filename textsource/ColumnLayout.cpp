@@ -71,11 +71,7 @@ bool BreakMarkers::remove(int column) {
 std::vector<std::vector<std::string>> characterGrid(const std::string& text, int& columns) {
     std::vector<std::vector<std::string>> rows;
     columns = 1;
-    std::string all = text;
-    std::size_t a = 0, b = all.size();
-    while (a < b && static_cast<unsigned char>(all[a]) <= 32) ++a;
-    while (b > a && static_cast<unsigned char>(all[b - 1]) <= 32) --b;
-    std::string_view body(all.data() + a, b - a);
+    std::string_view body = trimmedView(text);
     rows.emplace_back();
     for (std::size_t pos = 0; pos < body.size() && rows.size() <= 20;) {
         std::size_t start = pos;

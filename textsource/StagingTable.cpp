@@ -90,9 +90,7 @@ TextPreview BuildPreview(const std::string& path, const TextLayout& layout) {
 }
 
 std::string stagingTablePath(const std::string& textPath, const std::string& tempDir) {
-    std::string name = fileNameOf(textPath);
-    auto dot = name.find_last_of('.');
-    return withTrailingSlash(tempDir) + (dot == std::string::npos ? name : name.substr(0, dot)) + ".db";
+    return withTrailingSlash(tempDir) + baseNameOf(textPath) + ".db";
 }
 
 StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& layout,

@@ -137,13 +137,6 @@ bool quoteOpenAtEnd(std::string_view line, const TextLayout& layout) {
     return false;
 }
 
-std::string trimControl(std::string_view text) {
-    std::size_t a = 0, b = text.size();
-    while (a < b && static_cast<unsigned char>(text[a]) <= 32) ++a;
-    while (b > a && static_cast<unsigned char>(text[b - 1]) <= 32) --b;
-    return std::string(text.substr(a, b - a));
-}
-
 std::vector<std::string> SplitFixedLine(std::string_view line, const std::vector<int>& breaks) {
     // Positions count characters, so that a value is never cut inside one.
     std::vector<std::string> values;
@@ -151,10 +144,10 @@ std::vector<std::string> SplitFixedLine(std::string_view line, const std::vector
     const std::size_t length = charCount(line);
     for (int b : breaks) {
         auto to = static_cast<std::size_t>(b);
-        values.push_back(from < length ? trimControl(charSlice(line, from, std::min(to, length) - from)) : std::string());
+        values.push_back(from < length ? trim(charSlice(line, from, std::min(to, length) - from)) : std::string());
         from = to;
     }
-    values.push_back(from < length ? trimControl(charSlice(line, from, length - from)) : std::string());
+    values.push_back(from < length ? trim(charSlice(line, from, length - from)) : std::string());
     return values;
 }
 

@@ -26,7 +26,4 @@ std::vector<std::string> splitLine(std::string_view line, const TextLayout& layo
 // True when a quoted section is still open at the end of the line.
 bool quoteOpenAtEnd(std::string_view line, const TextLayout& layout);
 
-// Removes leading and trailing characters with codes 0 to 32.
-std::string trimControl(std::string_view text);
-
 }  // namespace kimport

@@ -39,7 +39,7 @@ void ImportWizard::loadTextSource() {
         return;
     }
     if (layout.quoteIndex < 0) layout.quoteIndex = 0;  // "(keine)" shown at first
-    auto trimmed = [&](std::size_t i) { return i < lines.size() ? trimControl(lines[i]) : std::string(); };
+    auto trimmed = [&](std::size_t i) { return i < lines.size() ? trim(lines[i]) : std::string(); };
     state_.rgrDatsatzlaenge = lines.size() >= 2 && charCount(trimmed(0)) == charCount(trimmed(1)) ? 1 : 0;
     state_.retQuellDat.clear();
     for (const std::string& l : lines) state_.retQuellDat += l + "\n";

@@ -159,7 +159,6 @@ void ImportWizard::startRun() {
             if (!t->Active()) t->OpenTable();
         progress().setCount(Counter::SummeQuelle, tblQuelle.RecordCount());
         bool renamed = run.run(mode, state_.edtStartwert, state_.cbxZielLeeren.checked);
-        tblZiel.Flush();
         if (run.keyRuleMissing()) {
             state_.edtImpSpeich.clear();
             state_.rbtTabAnz.checked = state_.rbtTabNichtAnz.checked = false;

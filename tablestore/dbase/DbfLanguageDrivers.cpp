@@ -1,5 +1,7 @@
 #include "tablestore/dbase/DbfLanguageDrivers.h"
 
+#include "tablestore/dbase/DbfFormat.h"
+
 #include <cctype>
 #include <string>
 
@@ -28,7 +30,7 @@ constexpr DriverEntry kDrivers[] = {
 }  // namespace
 
 int usualCodePage(int version) {
-    return version == 0x30 || version == 0x31 || version == 0x32 ? 1252 : 437;
+    return isVisualFoxPro(version) ? 1252 : 437;
 }
 
 int codePageOfLanguageDriver(int driver) {
