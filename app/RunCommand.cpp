@@ -102,7 +102,7 @@ bool readTextSource(RunOptions& o, TerminalProgress& progress, Table& source, st
     completeLayout(o.source, o.text);
     TextPreview preview = BuildPreview(o.source, o.text.layout);
     StagingResult staged =
-        BuildStagingTable(o.source, o.text.layout, preview.names, o.programDir + "Temp/", progress);
+        BuildStagingTable(o.source, o.text.layout, preview.names, o.programDir + "Temp/", progress, &source);
     progress.endLine();
     if (staged.surplusLines > 0) {
         std::cerr << "kimport run: " << staged.surplusLines
@@ -117,7 +117,6 @@ bool readTextSource(RunOptions& o, TerminalProgress& progress, Table& source, st
         std::cerr << "kimport run: ein Wert in Anführungszeichen ist am Dateiende nicht geschlossen.\n";
     if (staged.cancelled) return false;
     errors = staged.surplusLines + staged.unclosedQuotes;
-    source.setPath(staged.path);
     return true;
 }
 
@@ -156,7 +155,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
             source.CodePageIfNone = 0;
         }
         // Damaged or locked tables are reported before anything is written.
-        source.OpenTable();
+        if (!source.Active()) source.OpenTable();  // a staging table is open already
         target.OpenTable();
         if (std::uint32_t missing = source.image().missingRecords)
             std::cerr << "kimport run: Warnung: die Quelle ist zu kurz; " << missing

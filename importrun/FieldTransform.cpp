@@ -173,9 +173,13 @@ private:
     }
 
     void alignRight() {
+        // A whole-number field holding a value reads it back without blanks: nothing to pad.
+        // (Checked first because it is cheap; a missing field still fails below, as it always did.)
+        if (rule_.sourceField && rule_.targetField && isWholeNumberField(ctx_.target.FieldDefAt(target()).type) &&
+            !ctx_.target.IsNull(target()))
+            return;
         const Value& s = source();
         if (!readsAsDigits(s) || !IsDigitString(rule_.laenge)) return;
-        if (isWholeNumberField(ctx_.target.FieldDefAt(target()).type) && !ctx_.target.IsNull(target())) return;
         write(Value::ofText(PadLeft(trim(targetText()), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
     }
 

@@ -274,10 +274,8 @@ void Table::BeginAppend() {
     requireActive();
     if (state_ != State::Browse) PostRecord();
     prepareWrite();
-    std::uint32_t r = image_->newRow();  // a blank row in the format's layout
-    editRow_.assign(image_->row(r), image_->row(r) + image_->recordLength);
-    image_->rows.resize(image_->rows.size() - static_cast<std::size_t>(image_->recordLength));
-    --image_->rowCount;
+    const std::vector<char>& blank = image_->blankRow();
+    editRow_.assign(blank.begin(), blank.end());
     insertHere_ = false;
     state_ = State::Insert;
 }
@@ -307,6 +305,9 @@ void Table::assignAutoIncrement(char* row) {
 }
 
 std::size_t Table::insertPosition(const char* row) const {
+    // Records mostly come in key order: after the last one is the place to look first.
+    const RecordOrder& order = image_->order;
+    if (!order.empty() && keyOrder_->compare(image_->row(order.at(order.size() - 1)), row) < 0) return order.size();
     return image_->order.lowerBound(
         [&](std::uint32_t r) { return keyOrder_->compare(image_->row(r), row) < 0; });
 }
@@ -332,8 +333,7 @@ void Table::PostRecord() {
             throw TableError("Schlüsselverletzung.\r\nTabelle: " + path(), TableError::Kind::KeyViolation, path());
     }
     if (inserting) {
-        std::uint32_t r = image_->newRow();
-        std::memcpy(image_->row(r), editRow_.data(), editRow_.size());
+        std::uint32_t r = image_->appendRow(editRow_.data());
         std::size_t at = keyOrder_ ? target : (insertHere_ ? insertBefore_ : image_->order.size());
         image_->order.insert(at, r);
         ++orderVersion_;

@@ -54,11 +54,16 @@ struct TableImage {
     std::uint32_t missingRecords = 0;
     // Values met while reading that could not be read and count as empty (a date "NotAYear").
     mutable std::size_t unreadableValues = 0;
+    mutable std::vector<char> blankRow_;  // made on first use: the fields are fixed by then
 
     char* row(std::uint32_t r) { return rows.data() + static_cast<std::size_t>(r) * recordLength; }
     const char* row(std::uint32_t r) const { return rows.data() + static_cast<std::size_t>(r) * recordLength; }
+    // A zeroed (Paradox) or blank (dBase) row in the format's layout.
+    const std::vector<char>& blankRow() const;
     // Appends a zeroed (Paradox) or blank (dBase) row and returns its id; not yet in the order.
-    std::uint32_t newRow();
+    std::uint32_t newRow() { return appendRow(blankRow().data()); }
+    // Appends a copy of recordLength bytes and returns its id; not yet in the order.
+    std::uint32_t appendRow(const char* bytes);
     // Leaves out rows no longer in the order (after deletes and edits).
     void compact();
 };

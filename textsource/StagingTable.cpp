@@ -95,7 +95,7 @@ std::string stagingTablePath(const std::string& textPath, const std::string& tem
 
 StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& layout,
                                 const std::vector<std::string>& names, const std::string& tempDir,
-                                ProgressSink& progress) {
+                                ProgressSink& progress, Table* keepOpen) {
     StagingResult result;
     if (names.empty()) throw TableError("Die Textdatei " + fileNameOf(textPath) + " hat keine Spalten.");
     std::filesystem::create_directories(tempDir);
@@ -114,8 +114,9 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
     std::string record;
     bool unclosed = false;
     if (layout.namesInFirstLine) reader.nextRecord(record, layout);
+    std::vector<std::string> values;
     while (!progress.cancelled() && reader.nextRecord(record, layout, &unclosed)) {
-        std::vector<std::string> values = splitLine(record, layout);
+        splitLineInto(record, layout, values);
         if (values.size() > columns) {
             ++result.surplusLines;
             if (result.firstSurplus.size() < 10) result.firstSurplus.push_back(reader.lineNumber());
@@ -128,11 +129,12 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
         values.resize(columns);
         for (std::size_t j = 0; j < columns; ++j) {
             const std::string& v = values[j];
-            if (!isAscii(v)) {
+            const bool ascii = isAscii(v);
+            if (!ascii) {
                 std::string ignored;
                 windowsText = windowsText && encodeCodePageExactly(v, 1252, ignored);
             }
-            longest[j] = std::max(longest[j], charCount(v));
+            longest[j] = std::max(longest[j], ascii ? v.size() : charCount(v));
             longestBytes[j] = std::max(longestBytes[j], v.size());
         }
         ++result.records;
@@ -167,23 +169,31 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
     result.path = stagingTablePath(textPath, tempDir);
     auto image = newTableImage(result.path, fields);
     paradox::setCodePage(*image, codePage);
-    Table table;
+    Table local;
+    Table& table = keepOpen ? *keepOpen : local;
     table.setPath(result.path);
     table.CreateTable(std::move(image));
     table.ReserveRecords(static_cast<std::uint64_t>(result.records));
     const FormatSettings& any = table.regional;
     TextFileReader again(textPath, reader.encoding());
     if (layout.namesInFirstLine) again.nextRecord(record, layout);
+    Value cell = Value::ofText("");
     for (std::int64_t r = 0; r < result.records && again.nextRecord(record, layout); ++r) {
-        std::vector<std::string> values = splitLine(record, layout);
+        splitLineInto(record, layout, values);
         values.resize(columns);
         table.BeginAppend();
-        for (std::size_t j = 0; j < columns; ++j)
-            if (!values[j].empty()) table.SetValue(static_cast<int>(j), Value::ofText(std::move(values[j])), any);
+        for (std::size_t j = 0; j < columns; ++j) {
+            if (values[j].empty()) continue;
+            cell.text.swap(values[j]);  // both buffers live on for the next line
+            table.SetValue(static_cast<int>(j), cell, any);
+        }
         table.PostRecord();
         if (r % 1024 == 0) progress.pump();
     }
-    table.CloseTable();
+    if (keepOpen)
+        table.Flush();
+    else
+        table.CloseTable();
     progress.appendStatus("fertig.");
     progress.endTextRead();
     progress.close();

@@ -13,6 +13,8 @@
 
 namespace kimport {
 
+class Table;
+
 // A column name the table store takes: upper case, at most 25 characters, without the characters
 // Paradox does not allow in names; "FELD_n" for an empty one, "_2", "_3" ... for repeats.
 std::string validColumnName(const std::string& raw, int column, std::set<std::string>& taken);
@@ -44,9 +46,11 @@ std::string stagingTablePath(const std::string& textPath, const std::string& tem
 // Reads the text file into its staging table: one text field per column, sized to the longest value
 // (a memo field for a column with values over 255 characters). Progress and cancel through the sink;
 // lines with surplus values count one error each. Throws TableError when the file or table fails.
+// With `keepOpen` the table is built in it and stays open once saved: a run right after reads it
+// without loading it again.
 StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& layout,
                                 const std::vector<std::string>& names, const std::string& tempDir,
-                                ProgressSink& progress);
+                                ProgressSink& progress, Table* keepOpen = nullptr);
 
 // The layout a staging table was last built with (LayoutChanged / RememberLayout).
 class LayoutMemory {

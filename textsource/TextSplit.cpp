@@ -45,33 +45,57 @@ void DetectSeparators(std::string_view firstLine, TextLayout& layout) {
     }
 }
 
-std::vector<std::string> SplitDelimitedLine(std::string_view line, const TextLayout& layout, bool* open) {
+namespace {
+
+// The next value slot of `values`, reusing the text it held for the last line.
+std::string& nextSlot(std::vector<std::string>& values, std::size_t& count) {
+    if (count == values.size()) values.emplace_back();
+    std::string& v = values[count++];
+    v.clear();
+    return v;
+}
+
+}  // namespace
+
+void splitDelimitedInto(std::string_view line, const TextLayout& layout, std::vector<std::string>& values, bool* open) {
     // Separators and quotes are ASCII: in UTF-8 text they never occur inside another character.
     const char quote = layout.activeQuote();
-    std::vector<std::string> values;
-    values.reserve(8);
+    std::size_t count = 0;
+    if (open) *open = false;
     if (quote == 0 || line.find(quote) == std::string_view::npos) {
         // Without a quote in the line the values are the pieces between separators (line ends dropped).
-        if (open) *open = false;
         const bool lineBreaks = line.find('\r') != std::string_view::npos || line.find('\n') != std::string_view::npos;
         std::array<bool, 256> separator{};
+        std::string active;
         for (char c : {';', ',', '\t', ' '})
-            separator[static_cast<unsigned char>(c)] = layout.isSeparator(c);
-        if (layout.other && layout.otherChar.size() == 1) separator[static_cast<unsigned char>(layout.otherChar[0])] = true;
-        std::size_t from = 0;
-        for (std::size_t i = 0; i <= line.size(); ++i) {
-            if (i < line.size() && !separator[static_cast<unsigned char>(line[i])]) continue;
-            std::string v(line.substr(from, i - from));
+            if (layout.isSeparator(c)) active += c;
+        if (layout.other && layout.otherChar.size() == 1 && active.find(layout.otherChar[0]) == std::string::npos)
+            active += layout.otherChar[0];
+        for (char c : active) separator[static_cast<unsigned char>(c)] = true;
+        // The end of the value starting at `from`: one separator (the usual case) is found by memchr.
+        auto valueEnd = [&](std::size_t from) {
+            if (active.size() == 1) {
+                std::size_t at = line.find(active[0], from);
+                return at == std::string_view::npos ? line.size() : at;
+            }
+            std::size_t i = from;
+            while (i < line.size() && !separator[static_cast<unsigned char>(line[i])]) ++i;
+            return i;
+        };
+        for (std::size_t from = 0;;) {
+            const std::size_t end = valueEnd(from);
+            std::string& v = nextSlot(values, count);
+            v.assign(line.substr(from, end - from));
             if (lineBreaks)
                 v.erase(std::remove_if(v.begin(), v.end(), [](char c) { return c == '\r' || c == '\n'; }), v.end());
-            values.push_back(std::move(v));
-            from = i + 1;
+            if (end == line.size()) break;
+            from = end + 1;
         }
-        return values;
+        values.resize(count);
+        return;
     }
-    std::string v;
+    std::string* v = &nextSlot(values, count);
     bool afterClose = false;
-    if (open) *open = false;
     std::size_t i = 0;
     while (i < line.size()) {
         const char c = line[i];
@@ -79,11 +103,11 @@ std::vector<std::string> SplitDelimitedLine(std::string_view line, const TextLay
             bool closed = false;
             for (++i; i < line.size(); ++i) {
                 if (line[i] != quote) {
-                    v += line[i];
+                    *v += line[i];
                     continue;
                 }
                 if (i + 1 < line.size() && line[i + 1] == quote) {  // a doubled quote stands for one
-                    v += quote;
+                    *v += quote;
                     ++i;
                     continue;
                 }
@@ -96,16 +120,19 @@ std::vector<std::string> SplitDelimitedLine(std::string_view line, const TextLay
             afterClose = closed;
             continue;
         }
-        if (layout.isSeparator(c)) {
-            values.push_back(std::move(v));
-            v.clear();
-        } else if (c != '\r' && c != '\n') {
-            v += c;
-        }
+        if (layout.isSeparator(c))
+            v = &nextSlot(values, count);
+        else if (c != '\r' && c != '\n')
+            *v += c;
         afterClose = false;
         ++i;
     }
-    values.push_back(std::move(v));
+    values.resize(count);
+}
+
+std::vector<std::string> SplitDelimitedLine(std::string_view line, const TextLayout& layout, bool* open) {
+    std::vector<std::string> values;
+    splitDelimitedInto(line, layout, values, open);
     return values;
 }
 
@@ -152,9 +179,20 @@ std::vector<std::string> SplitFixedLine(std::string_view line, const std::vector
 }
 
 std::vector<std::string> splitLine(std::string_view line, const TextLayout& layout) {
-    if (layout.splitsDelimited()) return SplitDelimitedLine(line, layout);
-    if (layout.splitsFixed()) return SplitFixedLine(line, layout.sortedBreaks());
-    return {std::string(line)};
+    std::vector<std::string> values;
+    splitLineInto(line, layout, values);
+    return values;
+}
+
+void splitLineInto(std::string_view line, const TextLayout& layout, std::vector<std::string>& values) {
+    if (layout.splitsDelimited()) {
+        splitDelimitedInto(line, layout, values, nullptr);
+    } else if (layout.splitsFixed()) {
+        values = SplitFixedLine(line, layout.sortedBreaks());
+    } else {
+        values.resize(1);
+        values[0].assign(line);
+    }
 }
 
 }  // namespace kimport

@@ -18,10 +18,13 @@ void DetectSeparators(std::string_view firstLine, TextLayout& layout);
 // The values of a line by the separators and the quote character. Inside a quoted section two
 // quote characters stand for one. `open` tells whether a quoted section was still open at the end.
 std::vector<std::string> SplitDelimitedLine(std::string_view line, const TextLayout& layout, bool* open = nullptr);
+// The same into `values`, whose strings are reused: reading a long file allocates once, not per value.
+void splitDelimitedInto(std::string_view line, const TextLayout& layout, std::vector<std::string>& values, bool* open);
 // The values of a line cut after the given character positions (ascending), each trimmed.
 std::vector<std::string> SplitFixedLine(std::string_view line, const std::vector<int>& breaks);
 // The values of a line by the layout: delimited, fixed, or the whole line as one value.
 std::vector<std::string> splitLine(std::string_view line, const TextLayout& layout);
+void splitLineInto(std::string_view line, const TextLayout& layout, std::vector<std::string>& values);
 
 // True when a quoted section is still open at the end of the line.
 bool quoteOpenAtEnd(std::string_view line, const TextLayout& layout);

@@ -178,6 +178,10 @@ public:
         }
         switch (f.physicalType) {
         case kAlpha: {
+            if (isAscii(v.text)) {  // the same bytes in every code page
+                std::memcpy(cleared(), v.text.data(), std::min(v.text.size(), length));
+                return;
+            }
             std::string bytes = encodeFieldText(t, f, v.text, length);
             std::memcpy(cleared(), bytes.data(), bytes.size());
             return;

@@ -171,9 +171,8 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
         if (blockStart + 6 + static_cast<std::size_t>(count) * static_cast<std::size_t>(h.recordSize) > d.size())
             damaged(dataPath, "Blockverweis außerhalb der Datei");
         for (long i = 0; i < count; ++i) {
-            std::uint32_t r = image->newRow();
-            std::memcpy(image->row(r), b + 6 + static_cast<std::size_t>(i) * static_cast<std::size_t>(h.recordSize),
-                        static_cast<std::size_t>(h.recordSize));
+            std::uint32_t r =
+                image->appendRow(b + 6 + static_cast<std::size_t>(i) * static_cast<std::size_t>(h.recordSize));
             image->order.push_back(r);
         }
         block = le16(b);
