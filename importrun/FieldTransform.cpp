@@ -45,14 +45,16 @@ public:
 
     // The last value written, as text before the field cut it to its size:
     // the left cut at overlength keeps the end of what was written.
-    void remember(const Value& v) { lastWritten_ = v; }
+    void remember(const Value& v) {
+        if (opt_.Ueberl_abschneid_li) lastWritten_ = v;  // nothing else reads it
+    }
     void write(const Value& v) {
         ctx_.target.SetValue(target(), v, ctx_.regional);
         remember(v);
     }
     void writeText(const std::string& text) {
         ctx_.target.SetValue(target(), Value::ofText(text), ctx_.current);
-        lastWritten_ = Value::ofText(text);
+        remember(Value::ofText(text));
     }
     void writeNumber(double d) {
         ctx_.target.SetValue(target(), Value::ofFloat(d), ctx_.regional);
@@ -164,6 +166,7 @@ private:
         case Value::Kind::Integer: return v.integer >= 0;
         // Whole numbers below 10^15 are written without exponent and decimals.
         case Value::Kind::Float: return std::isfinite(v.number) && v.number >= 0 && v.number == std::floor(v.number) && v.number < 1e15;
+        case Value::Kind::Text: return IsDigitString(v.text);
         default: return !neverDigits(v) && IsDigitString(valueToText(v, ctx_.regional));
         }
     }

@@ -125,7 +125,9 @@ double parseDateTime(std::string_view text, const FormatSettings& fs) {
 }
 
 bool parseBoolean(std::string_view text) {
-    std::string t = foldedUpper(trim(text));
+    // ASCII is upper-cased by the quick rule (short words stay in the string itself, without allocating).
+    std::string_view trimmed = trimmedView(text);
+    const std::string t = isAscii(trimmed) ? asciiUpper(trimmed) : foldedUpper(trimmed);
     if (t == "TRUE" || t == "T" || t == "J" || t == "JA" || t == "Y" || t == "YES" || t == "WAHR" || t == "1")
         return true;
     if (t == "FALSE" || t == "F" || t == "N" || t == "NEIN" || t == "NO" || t == "FALSCH" || t == "0") return false;

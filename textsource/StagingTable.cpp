@@ -42,6 +42,41 @@ std::string separatorKey(const TextLayout& layout) {
            std::string(1, layout.activeQuote());
 }
 
+// The values read by the first pass, kept while they fit in a bounded amount of memory, so that the
+// table is filled without reading and splitting the file a second time. Past the bound they are
+// dropped and the file is read again.
+class HeldValues {
+public:
+    void add(const std::string& value) {
+        if (dropped_) return;
+        if (bytes_.size() + value.size() + sizeof(std::uint32_t) * (ends_.size() + 1) > kLimit) {
+            dropped_ = true;
+            std::string().swap(bytes_);
+            std::vector<std::uint32_t>().swap(ends_);
+            return;
+        }
+        bytes_ += value;
+        ends_.push_back(static_cast<std::uint32_t>(bytes_.size()));
+    }
+    void reserve(std::uintmax_t bytes) { bytes_.reserve(static_cast<std::size_t>(std::min<std::uintmax_t>(bytes, kLimit))); }
+    bool complete() const { return !dropped_; }
+    // The k-th value added.
+    std::string_view at(std::size_t k) const {
+        const std::uint32_t from = k == 0 ? 0 : ends_[k - 1];
+        return std::string_view(bytes_).substr(from, ends_[k] - from);
+    }
+    void release() {
+        std::string().swap(bytes_);
+        std::vector<std::uint32_t>().swap(ends_);
+    }
+
+private:
+    static constexpr std::size_t kLimit = 256u << 20;
+    std::string bytes_;
+    std::vector<std::uint32_t> ends_;
+    bool dropped_ = false;
+};
+
 }  // namespace
 
 std::string validColumnName(const std::string& raw, int column, std::set<std::string>& taken) {
@@ -107,9 +142,11 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
                                                                   ec ? 0 : fileSize / 1024 + 1, INT32_MAX)));
     progress.show();
 
-    // A first pass finds the longest value of each column; a second reads the values into the table,
-    // so that no value is held twice (the file is read twice instead, which costs far less).
+    // The reading pass finds the longest value of each column and keeps the values while they fit in
+    // bounded memory; the table, sized by then, is filled from them (or from a second reading pass).
     std::vector<std::size_t> longest(columns, 1), longestBytes(columns, 1);
+    HeldValues held;
+    held.reserve(ec ? 0 : fileSize);  // the values are about as long as the file: grown once, not by doubling
     bool windowsText = true;  // every value fits Windows-1252
     std::string record;
     bool unclosed = false;
@@ -136,6 +173,7 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
             }
             longest[j] = std::max(longest[j], ascii ? v.size() : charCount(v));
             longestBytes[j] = std::max(longestBytes[j], v.size());
+            held.add(v);
         }
         ++result.records;
         progress.addToCounter(Counter::AnzGeles2);
@@ -175,20 +213,36 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
     table.CreateTable(std::move(image));
     table.ReserveRecords(static_cast<std::uint64_t>(result.records));
     const FormatSettings& any = table.regional;
-    TextFileReader again(textPath, reader.encoding());
-    if (layout.namesInFirstLine) again.nextRecord(record, layout);
     Value cell = Value::ofText("");
-    for (std::int64_t r = 0; r < result.records && again.nextRecord(record, layout); ++r) {
-        splitLineInto(record, layout, values);
-        values.resize(columns);
-        table.BeginAppend();
-        for (std::size_t j = 0; j < columns; ++j) {
-            if (values[j].empty()) continue;
-            cell.text.swap(values[j]);  // both buffers live on for the next line
-            table.SetValue(static_cast<int>(j), cell, any);
+    auto setCell = [&](std::size_t column) {
+        if (cell.text.empty()) return;
+        table.SetValue(static_cast<int>(column), cell, any);
+    };
+    if (held.complete()) {
+        for (std::int64_t r = 0; r < result.records; ++r) {
+            table.BeginAppend();
+            for (std::size_t j = 0; j < columns; ++j) {
+                cell.text.assign(held.at(static_cast<std::size_t>(r) * columns + j));
+                setCell(j);
+            }
+            table.PostRecord();
+            if (r % 1024 == 0) progress.pump();
         }
-        table.PostRecord();
-        if (r % 1024 == 0) progress.pump();
+        held.release();
+    } else {
+        TextFileReader again(textPath, reader.encoding());
+        if (layout.namesInFirstLine) again.nextRecord(record, layout);
+        for (std::int64_t r = 0; r < result.records && again.nextRecord(record, layout); ++r) {
+            splitLineInto(record, layout, values);
+            values.resize(columns);
+            table.BeginAppend();
+            for (std::size_t j = 0; j < columns; ++j) {
+                cell.text.swap(values[j]);  // both buffers live on for the next line
+                setCell(j);
+            }
+            table.PostRecord();
+            if (r % 1024 == 0) progress.pump();
+        }
     }
     if (keepOpen)
         table.Flush();
