@@ -186,12 +186,27 @@ void ImportRun::RunAppend() {
         progress_.addToCounter(Counter::AnzHinzu);
         progress_.addToCounter(Counter::Summe);
         unposted_ = Counter::AnzHinzu;
-        // The record is written once per rule; the first write creates it.
-        for (const RunRule& r : rules_) {
-            if (t_.target.state() == Table::State::Browse) t_.target.BeginEdit();
-            fillField(r, ctx_);
-            t_.target.PostRecord();
-            unposted_.reset();  // from the first write on the record is in the table
+        // The record is written once per rule; the first write creates it. A write of a field outside the
+        // key can neither fail nor move the record, so such writes in a row are made as one: the table
+        // holds the same as after each of them alone.
+        bool editPending = false;
+        try {
+            for (std::size_t i = 0; i < rules_.size(); ++i) {
+                const RunRule& r = rules_[i];
+                if (t_.target.state() == Table::State::Browse) t_.target.BeginEdit();
+                fillField(r, ctx_);
+                const bool keyField = !r.targetField || *r.targetField < t_.target.KeyFieldCount();
+                if (i > 0 && !keyField && i + 1 < rules_.size()) {
+                    editPending = true;
+                    continue;
+                }
+                editPending = false;
+                t_.target.PostRecord();
+                unposted_.reset();  // from the first write on the record is in the table
+            }
+        } catch (...) {
+            if (editPending) t_.target.PostRecord();  // the fields written before the failure stay, as always
+            throw;
         }
         t_.source.MoveNext();
     }

@@ -7,6 +7,8 @@
 #include "tablestore/Value.h"
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 
 namespace kimport {
 
@@ -25,6 +27,10 @@ public:
     // character the code page lacks, a date outside the calendar); the field
     // then keeps what it held.
     virtual void write(TableImage& table, const FieldDef& field, char* row, const Value& value) const = 0;
+    // The same for text into a text field, without a Value around it.
+    virtual void writeText(TableImage& table, const FieldDef& field, char* row, std::string_view text) const {
+        write(table, field, row, Value::ofText(std::string(text)));
+    }
     virtual bool isNull(const TableImage& table, const FieldDef& field, const char* row) const = 0;
 };
 

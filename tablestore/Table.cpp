@@ -57,7 +57,7 @@ int Table::FieldCount() const {
     return visibleFields_;
 }
 
-const FieldDef& Table::FieldDefAt(int index) const {
+const FieldDef& Table::fieldDefChecked(int index) const {
     requireActive();
     // Hidden system fields (FoxPro _NullFlags) come last and are not counted.
     if (index < 0 || index >= FieldCount())
@@ -250,6 +250,13 @@ void Table::SetValue(int index, const Value& value, const FormatSettings& fs) {
         codec.write(*image_, f, editRow_.data(), Value::null());  // an empty text clears a non-text field
     else
         codec.write(*image_, f, editRow_.data(), convertValue(value, kind, fs));
+}
+
+void Table::SetText(int index, std::string_view text) {
+    requireEditing();
+    const FieldDef& f = FieldDefAt(index);
+    if (naturalKind(f.type) != Value::Kind::Text) return SetValue(index, Value::ofText(std::string(text)), regional);
+    codecFor(image_->format).writeText(*image_, f, editRow_.data(), text);
 }
 
 void Table::SetAsString(int index, const std::string& text, const FormatSettings& fs) {

@@ -66,7 +66,11 @@ public:
 
     // Structure.
     int FieldCount() const;
-    const FieldDef& FieldDefAt(int index) const;
+    const FieldDef& FieldDefAt(int index) const {
+        // Asked for every value written or read: the usual case without a call.
+        if (image_ && index >= 0 && index < visibleFields_) return image_->fields[static_cast<std::size_t>(index)];
+        return fieldDefChecked(index);
+    }
     int DataSize(int index) const;
     bool InPrimaryIndex(int index) const;
     int KeyFieldCount() const;
@@ -98,6 +102,8 @@ public:
     void SetValue(int index, const Value& value, const FormatSettings& fs);
     void SetValue(int index, const Value& value) { SetValue(index, value, regional); }
     void SetAsString(int index, const std::string& text, const FormatSettings& fs);
+    // Text into a text field as SetValue would store it, without building a value first.
+    void SetText(int index, std::string_view text);
     void SetAsFloat(int index, double value);
     void SetAsInteger(int index, std::int64_t value);
     void SetAsBoolean(int index, bool value);
@@ -162,6 +168,7 @@ private:
     bool writableChecked_ = false;
     std::vector<Condition> filter_;
     int visibleFields_ = 0;
+    const FieldDef& fieldDefChecked(int index) const;
     // The current row, remembered while neither the position nor the order changes.
     std::uint64_t orderVersion_ = 0;
     mutable std::uint64_t cachedVersion_ = ~0ULL;

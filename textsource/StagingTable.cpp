@@ -212,19 +212,12 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
     table.setPath(result.path);
     table.CreateTable(std::move(image));
     table.ReserveRecords(static_cast<std::uint64_t>(result.records));
-    const FormatSettings& any = table.regional;
-    Value cell = Value::ofText("");
-    auto setCell = [&](std::size_t column) {
-        if (cell.text.empty()) return;
-        table.SetValue(static_cast<int>(column), cell, any);
-    };
     if (held.complete()) {
         for (std::int64_t r = 0; r < result.records; ++r) {
             table.BeginAppend();
-            for (std::size_t j = 0; j < columns; ++j) {
-                cell.text.assign(held.at(static_cast<std::size_t>(r) * columns + j));
-                setCell(j);
-            }
+            for (std::size_t j = 0; j < columns; ++j)
+                if (auto v = held.at(static_cast<std::size_t>(r) * columns + j); !v.empty())
+                    table.SetText(static_cast<int>(j), v);
             table.PostRecord();
             if (r % 1024 == 0) progress.pump();
         }
@@ -236,10 +229,8 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
             splitLineInto(record, layout, values);
             values.resize(columns);
             table.BeginAppend();
-            for (std::size_t j = 0; j < columns; ++j) {
-                cell.text.swap(values[j]);  // both buffers live on for the next line
-                setCell(j);
-            }
+            for (std::size_t j = 0; j < columns; ++j)
+                if (!values[j].empty()) table.SetText(static_cast<int>(j), values[j]);
             table.PostRecord();
             if (r % 1024 == 0) progress.pump();
         }

@@ -157,6 +157,19 @@ public:
         }
     }
 
+    void writeText(TableImage& t, const FieldDef& f, char* row, std::string_view text) const override {
+        if (f.physicalType == kAlpha && isAscii(text)) return writeAscii(f, row, text);
+        FormatCodec::writeText(t, f, row, text);
+    }
+
+    // ASCII is the same bytes in every code page: an empty text is no value, a long one keeps its start.
+    static void writeAscii(const FieldDef& f, char* row, std::string_view text) {
+        char* p = row + f.offset;
+        const auto length = static_cast<std::size_t>(f.length);
+        std::memset(p, 0, length);
+        std::memcpy(p, text.data(), std::min(text.size(), length));
+    }
+
     bool isNull(const TableImage& t, const FieldDef& f, const char* row) const override {
         const char* p = row + f.offset;
         if (isBlobPhysical(f.physicalType)) return t.blobs.get(BlobStore::handleAt(p)).empty();
@@ -178,10 +191,7 @@ public:
         }
         switch (f.physicalType) {
         case kAlpha: {
-            if (isAscii(v.text)) {  // the same bytes in every code page
-                std::memcpy(cleared(), v.text.data(), std::min(v.text.size(), length));
-                return;
-            }
+            if (isAscii(v.text)) return writeAscii(f, row, v.text);
             std::string bytes = encodeFieldText(t, f, v.text, length);
             std::memcpy(cleared(), bytes.data(), bytes.size());
             return;
