@@ -82,6 +82,25 @@ TEST(ImportRunModes, ARunEndedByAKeyViolationCountsOnlyTheRecordsKept) {
     EXPECT_EQ(r.counter(Counter::Summe), "1");
 }
 
+TEST(ImportRunModes, AFailureEndingAnAppendKeepsTheFieldsWrittenBeforeItInItsRecord) {
+    // Four fields, the last with a comparison its text cannot take part in: the run ends there,
+    // and the record holds what the rules before it wrote, as if each write had been stored alone.
+    Importing r;
+    const Fields fields{typed("Nr", FieldType::Integer), text("Name", 10), text("Ort", 10), typed("Menge", FieldType::Float)};
+    r.makeSource("QUELLE.DBF", {typed("NR", FieldType::Integer), text("NAME", 10), text("ORT", 10), text("MENGE", 10)}, 0,
+                 {{"1", "Eins", "Bonn", "5"}, {"2", "Zwei", "Köln", "viele"}, {"3", "Drei", "Ulm", "7"}});
+    r.makeTarget("Ziel.DB", fields, 1, {});
+    r.map();
+    r.changeRule("Menge", [](MappingRule& m) {
+        m.Vorgabewert_num = 0;
+        m.Quellwert_num = 3;
+        m.BedGleich = true;
+    });
+    EXPECT_THROW(r.runner().run(ImportMode::Append, "", false), ConversionError);
+    r.target.CancelRecord();
+    EXPECT_EQ(contents(r.target), (Rows{{"1", "Eins", "Bonn", "5"}, {"2", "Zwei", "Köln", ""}}));
+}
+
 // --- mode 2 ------------------------------------------------------------------------
 
 TEST(ImportRunModes, AppendNewSkipsKeysThatExist) {
