@@ -159,15 +159,24 @@ int main(int argc, char** argv) {
                     static_cast<double>(a.peakKb) / 1024, a.status == 0 ? "" : "  (kimport failed)");
     }
     // A text source: read into its staging table, then imported (mode 1) into the empty keyed target.
+    // Both sides run three times in turn and the best time of each counts: a shared machine's noise
+    // (a tenth of a second either way) is as large as the difference measured.
     writeTextSource(dir + "quelle.txt");
-    copyFileSet(dir + "Leer", dir + "Ziel");
-    Timed a = timeCommand(kimport + " run --program-dir " + dir + "prog --source " + dir + "quelle.txt --target " + dir +
-                          "Ziel.DB --names-first-line --empty-target >/dev/null 2>&1");
-    std::filesystem::remove(dir + "ziel.sqlite");
     std::ofstream work(dir + "work.sql");
     work << schema << "\n.mode csv\n.import " << dir << "quelle.csv t\n";
     work.close();
-    Timed b = timeCommand("sqlite3 " + dir + "ziel.sqlite < " + dir + "work.sql");
+    Timed a, b;
+    for (int round = 0; round < 3; ++round) {
+        copyFileSet(dir + "Leer", dir + "Ziel");
+        Timed ours = timeCommand(kimport + " run --program-dir " + dir + "prog --source " + dir + "quelle.txt --target " +
+                                 dir + "Ziel.DB --names-first-line --empty-target >/dev/null 2>&1");
+        std::filesystem::remove(dir + "ziel.sqlite");
+        Timed theirs = timeCommand("sqlite3 " + dir + "ziel.sqlite < " + dir + "work.sql");
+        if (round == 0 || ours.seconds < a.seconds) a = ours;
+        if (round == 0 || theirs.seconds < b.seconds) b = theirs;
+        a.status = a.status ? a.status : ours.status;
+        b.status = b.status ? b.status : theirs.status;
+    }
     ok = ok && a.status == 0 && b.status == 0;
     std::printf("%-6s %10.3f %10.3f %8.2f %12.1f%s   (CSV %.1f MB)\n", "text", a.seconds, b.seconds,
                 a.seconds / b.seconds, static_cast<double>(a.peakKb) / 1024, a.status == 0 ? "" : "  (kimport failed)",

@@ -42,14 +42,11 @@ const TableImage& Table::image() const {
     return *image_;
 }
 
-void Table::requireActive() const {
-    if (!image_) throw TableError("Die Tabelle " + displayName() + " ist nicht geöffnet.");
-}
+void Table::notActive() const { throw TableError("Die Tabelle " + displayName() + " ist nicht geöffnet."); }
 
-void Table::requireEditing() const {
+void Table::notEditing() const {
     requireActive();
-    if (state_ != State::Edit && state_ != State::Insert)
-        throw TableError("Datenmenge nicht im Bearbeitungs- oder Einfügemodus");
+    throw TableError("Datenmenge nicht im Bearbeitungs- oder Einfügemodus");
 }
 
 int Table::FieldCount() const {

@@ -137,8 +137,14 @@ private:
         std::string value;
     };
 
-    void requireActive() const;
-    void requireEditing() const;
+    void requireActive() const {
+        if (!image_) notActive();
+    }
+    void requireEditing() const {
+        if (!image_ || (state_ != State::Edit && state_ != State::Insert)) notEditing();
+    }
+    [[noreturn]] void notActive() const;
+    [[noreturn]] void notEditing() const;
     void prepareWrite();
     void position(std::size_t pos);
     bool visible(std::uint32_t row) const;

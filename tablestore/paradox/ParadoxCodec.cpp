@@ -100,8 +100,9 @@ public:
         const char* p = row + f.offset;
         switch (f.physicalType) {
         case kAlpha: {
-            std::size_t n = 0;
-            while (n < static_cast<std::size_t>(f.length) && p[n]) ++n;
+            // The text ends at the first zero byte or with the field.
+            const void* zero = std::memchr(p, 0, static_cast<std::size_t>(f.length));
+            const auto n = zero ? static_cast<std::size_t>(static_cast<const char*>(zero) - p) : static_cast<std::size_t>(f.length);
             if (n == 0) return Value::null();
             return Value::ofText(decodeCodePage(std::string_view(p, n), t.codePage));
         }
