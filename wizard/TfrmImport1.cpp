@@ -267,7 +267,10 @@ void TfrmImport1::buildTextPages() {
             [this](int c) { run([this, c] { wizard_.stgQuellDatFixDblClick(c); }); });
     tpcTXT->addTab(txtFix, QStringLiteral("Feste Feldlänge"));
     txtVariabel = new TfrmTextVariabel(wizard_.state());
-    connect(txtVariabel, &TfrmTextVariabel::layoutEdited, this, [this] { run([this] { wizard_.textLayoutChanged(); }); });
+    connect(txtVariabel, &TfrmTextVariabel::layoutEdited, this, [this] {
+        txtVariabel->previewBusy();
+        run([this] { wizard_.textLayoutChanged(); });
+    });
     connect(txtVariabel, &TfrmTextVariabel::columnClicked, this,
             [this](int c) { run([this, c] { wizard_.stgQuellDatVarSelect(c); }); });
     connect(txtVariabel->btnErste, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnErsteClick(); }); });

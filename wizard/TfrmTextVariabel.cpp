@@ -29,6 +29,10 @@ TfrmTextVariabel::TfrmTextVariabel(WizardState& state, QWidget* parent) : QWidge
     stgQuellDatVar->setEditTriggers(QAbstractItemView::NoEditTriggers);
     stgQuellDatVar->verticalHeader()->hide();
     v->addWidget(stgQuellDatVar, 1);
+    lblVorschauVorber = named(new QLabel(QStringLiteral("\n\n\nVorschau wird bearbeitet...")), "lblVorschauVorber");
+    lblVorschauVorber->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
+    lblVorschauVorber->hide();
+    v->addWidget(lblVorschauVorber, 1);
 
     auto* row = new QHBoxLayout;
     auto* gbxSeparator = named(new QGroupBox(QStringLiteral("Feldtrennzeichen")), "gbxSeparator");
@@ -139,7 +143,15 @@ void TfrmTextVariabel::applyState() {
     if (current <= last && !p.rows.empty())
         stgQuellDatVar->setRangeSelected(
             QTableWidgetSelectionRange(0, current, static_cast<int>(p.rows.size()) - 1, current), true);
+    stgQuellDatVar->show();
+    lblVorschauVorber->hide();
     applying_ = false;
+}
+
+void TfrmTextVariabel::previewBusy() {
+    stgQuellDatVar->hide();
+    lblVorschauVorber->show();
+    lblVorschauVorber->repaint();  // seen before the preview is read, not after
 }
 
 }  // namespace kimport

@@ -9,6 +9,7 @@
 
 class QCheckBox;
 class QComboBox;
+class QLabel;
 class QLineEdit;
 class QPushButton;
 class QTableWidget;
@@ -21,12 +22,15 @@ public:
     explicit TfrmTextVariabel(WizardState& state, QWidget* parent = nullptr);
     // Shows the state's layout and preview.
     void applyState();
+    // The grid gives way to "Vorschau wird bearbeitet..." until applyState shows the new preview.
+    void previewBusy();
 
     QCheckBox *cbxSemic = nullptr, *cbxKomma = nullptr, *cbxTab = nullptr, *cbxSpace = nullptr, *cbxAndere = nullptr;
     QLineEdit* edtAndere = nullptr;
     QComboBox* comDelimiter = nullptr;
     QCheckBox* cbxErsteZeile = nullptr;
     QTableWidget* stgQuellDatVar = nullptr;
+    QLabel* lblVorschauVorber = nullptr;
     QLineEdit* edtRenCols = nullptr;
     QPushButton *btnErste = nullptr, *btnLinks = nullptr, *btnRechts = nullptr, *btnLetzte = nullptr;
 
