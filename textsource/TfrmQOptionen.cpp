@@ -1,5 +1,7 @@
 #include "textsource/TfrmQOptionen.h"
 
+#include "wizard/QtWidgetHelpers.h"
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -20,7 +22,6 @@ QLineEdit* oneCharacter(const char* name) {
     e->setFixedWidth(40);
     return e;
 }
-QString qs(const std::string& s) { return QString::fromStdString(s); }
 }  // namespace
 
 TfrmQOptionen::TfrmQOptionen(QWidget* parent) : QDialog(parent) {

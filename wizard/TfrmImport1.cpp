@@ -1,5 +1,7 @@
 #include "wizard/TfrmImport1.h"
 
+#include "wizard/QtWidgetHelpers.h"
+
 #include "textsource/TfrmQOptionen.h"
 #include "wizard/TfrmTextFix.h"
 #include "wizard/TfrmTextVariabel.h"
@@ -29,14 +31,7 @@
 namespace kimport {
 
 namespace {
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-std::string ss(const QString& s) { return s.toStdString(); }
 
-template <class W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
 
 void applyToggle(QAbstractButton* b, const Toggle& t) {
     b->setChecked(t.checked);
@@ -240,18 +235,38 @@ void TfrmImport1::buildTextPages() {
     tpcTXT->tabBar()->hide();
     auto* first = named(new QWidget, "TXTDatensatzlaenge");
     auto* fv = new QVBoxLayout(first);
-    rgrVariabel = named(new QRadioButton(QStringLiteral("Variable Feldlänge")), "rgrVariabel");
-    rgrFest = named(new QRadioButton(QStringLiteral("Feste Feldlänge")), "rgrFest");
-    fv->addWidget(rgrVariabel);
-    fv->addWidget(rgrFest);
-    btnQOptionen2 = named(new QPushButton(QStringLiteral("&Optionen")), "btnQOptionen2");
-    btnQOptionen2->setToolTip(QStringLiteral("Allgemeine Einstellungen"));
-    fv->addWidget(btnQOptionen2);
-    connect(btnQOptionen2, &QPushButton::clicked, this, [this] { openOptions(); });
     retQuellDat = named(new QPlainTextEdit, "retQuellDat");
     retQuellDat->setReadOnly(true);
     retQuellDat->setLineWrapMode(QPlainTextEdit::NoWrap);
-    fv->addWidget(retQuellDat);
+    retQuellDat->setFont(fixedPitchFont());
+    retQuellDat->setToolTip(QStringLiteral("Vorschau auf die zu importierende Textdatei"));
+    auto* lblVorschau = new QLabel(QStringLiteral("&Vorschau"));
+    lblVorschau->setBuddy(retQuellDat);
+    fv->addWidget(lblVorschau);
+    fv->addWidget(retQuellDat, 1);
+    auto* gbxFeldlaenge = named(new QGroupBox, "gbxFeldlaenge");
+    auto* gv = new QVBoxLayout(gbxFeldlaenge);
+    auto* lblAufbau = new QLabel(QStringLiteral("Wie ist die Textdatei aufgebaut?"));
+    QFont bold = lblAufbau->font();
+    bold.setBold(true);
+    lblAufbau->setFont(bold);
+    gv->addWidget(lblAufbau);
+    rgrVariabel = named(new QRadioButton(QStringLiteral("&Variable Feldlänge")), "rgrVariabel");
+    rgrFest = named(new QRadioButton(QStringLiteral("&Feste Feldlänge")), "rgrFest");
+    const QString layoutHint = QStringLiteral("Variable Feldlänge:\nFelder werden durch bestimmte Feldtrennzeichen "
+                                              "begrenzt.\n\nFeste Feldlänge:\nDie Spaltenbreite begrenzt die Felder.");
+    auto* rgrRow = new QHBoxLayout;
+    for (QRadioButton* r : {rgrVariabel, rgrFest}) {
+        r->setToolTip(layoutHint);
+        rgrRow->addWidget(r);
+    }
+    rgrRow->addStretch();
+    btnQOptionen2 = named(new QPushButton(QStringLiteral("&Optionen")), "btnQOptionen2");
+    btnQOptionen2->setToolTip(QStringLiteral("Allgemeine Einstellungen"));
+    rgrRow->addWidget(btnQOptionen2);
+    gv->addLayout(rgrRow);
+    fv->addWidget(gbxFeldlaenge);
+    connect(btnQOptionen2, &QPushButton::clicked, this, [this] { openOptions(); });
     connect(rgrFest, &QRadioButton::toggled, this, [this](bool on) { wizard_.state().rgrDatsatzlaenge = on ? 1 : 0; });
     connect(rgrVariabel, &QRadioButton::toggled, this, [this](bool on) { wizard_.state().rgrDatsatzlaenge = on ? 0 : 1; });
     tpcTXT->addTab(first, QStringLiteral("Datensatzlänge"));

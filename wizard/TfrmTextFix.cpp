@@ -1,5 +1,7 @@
 #include "wizard/TfrmTextFix.h"
 
+#include "wizard/QtWidgetHelpers.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -14,9 +16,12 @@ namespace kimport {
 CharacterGrid::CharacterGrid(const WizardState& state, QWidget* parent) : QTableWidget(parent), state_(state) {
     setObjectName(QStringLiteral("stgQuellDatFix"));
     setToolTip(QStringLiteral("Vorschau auf die ersten 20 Zeilen der zu importierenden Textdatei"));
-    setFont(QFont(QStringLiteral("Courier New")));
+    setFont(fixedPitchFont());
     horizontalHeader()->hide();
     verticalHeader()->hide();
+    // One character per cell: narrower than the headers' usual minimum.
+    horizontalHeader()->setMinimumSectionSize(1);
+    verticalHeader()->setMinimumSectionSize(1);
     horizontalHeader()->setDefaultSectionSize(11);
     verticalHeader()->setDefaultSectionSize(16);
     setShowGrid(false);
@@ -80,8 +85,10 @@ void CharacterGrid::mouseDoubleClickEvent(QMouseEvent* event) {
 TfrmTextFix::TfrmTextFix(WizardState& state, QWidget* parent) : QWidget(parent), state_(state) {
     setObjectName(QStringLiteral("TXTFix"));
     auto* v = new QVBoxLayout(this);
-    v->addWidget(new QLabel(QStringLiteral("&Vorschau")));
+    auto* lblVorschau = new QLabel(QStringLiteral("&Vorschau"));
+    v->addWidget(lblVorschau);
     stgQuellDatFix = new CharacterGrid(state, this);
+    lblVorschau->setBuddy(stgQuellDatFix);
     v->addWidget(stgQuellDatFix, 1);
     cbxRaster = new QCheckBox(QStringLiteral("&Raster einblenden"));
     cbxRaster->setObjectName(QStringLiteral("cbxRaster"));

@@ -1,5 +1,7 @@
 #include "wizard/TfrmTextVariabel.h"
 
+#include "wizard/QtWidgetHelpers.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QGroupBox>
@@ -12,15 +14,6 @@
 #include <QVBoxLayout>
 
 namespace kimport {
-
-namespace {
-template <class W>
-W* named(W* w, const char* name) {
-    w->setObjectName(QString::fromLatin1(name));
-    return w;
-}
-QString qs(const std::string& s) { return QString::fromStdString(s); }
-}  // namespace
 
 TfrmTextVariabel::TfrmTextVariabel(WizardState& state, QWidget* parent) : QWidget(parent), state_(state) {
     setObjectName(QStringLiteral("TXTVariabel"));

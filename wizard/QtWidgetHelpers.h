@@ -1,0 +1,30 @@
+// Small helpers every window uses: object names (the controls' names, which tests look up),
+// text between the core's UTF-8 strings and Qt, and the fixed-pitch font of text previews.
+#pragma once
+
+#include <QFont>
+#include <QString>
+
+#include <string>
+
+namespace kimport {
+
+template <class W>
+W* named(W* w, const char* name) {
+    w->setObjectName(QString::fromLatin1(name));
+    return w;
+}
+
+inline QString qs(const std::string& s) { return QString::fromStdString(s); }
+inline std::string ss(const QString& s) { return s.toStdString(); }
+
+// "Courier New" where installed; otherwise another font whose characters are equally wide,
+// so that the columns of a fixed-width file line up.
+inline QFont fixedPitchFont() {
+    QFont font(QStringLiteral("Courier New"));
+    font.setStyleHint(QFont::TypeWriter);
+    font.setFixedPitch(true);
+    return font;
+}
+
+}  // namespace kimport
