@@ -13,7 +13,7 @@
 #include "importrun/TerminalProgress.h"
 #include "settings/ControlTables.h"
 #include "tablestore/TableRoutines.h"
-#include "wizard/StructureMapping.h"
+#include "mapping/StructureMapping.h"
 
 #include <atomic>
 #include <cstdlib>

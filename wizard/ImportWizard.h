@@ -9,7 +9,7 @@
 #include "common/Prompter.h"
 #include "common/Registry.h"
 #include "tablestore/Table.h"
-#include "wizard/StructureMapping.h"
+#include "mapping/StructureMapping.h"
 #include "wizard/WizardState.h"
 
 #include <functional>

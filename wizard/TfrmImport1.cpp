@@ -8,7 +8,7 @@
 
 #include "common/FileSets.h"
 #include "wizard/QtTableModel.h"
-#include "wizard/StructureMapping.h"
+#include "mapping/StructureMapping.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

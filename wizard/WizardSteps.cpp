@@ -7,7 +7,7 @@
 #include "importrun/ImportRun.h"
 #include "tablestore/TableRoutines.h"
 #include "wizard/ImportWizard.h"
-#include "wizard/StructureMapping.h"
+#include "mapping/StructureMapping.h"
 
 #include <ctime>
 

@@ -8,7 +8,7 @@
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
 #include "tablestore/TableTestSupport.h"
-#include "wizard/StructureMapping.h"
+#include "mapping/StructureMapping.h"
 
 #include <gtest/gtest.h>
 

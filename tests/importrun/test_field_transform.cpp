@@ -11,7 +11,7 @@
 #include "importrun/ImportRun.h"
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
-#include "wizard/StructureMapping.h"
+#include "mapping/StructureMapping.h"
 
 #include <gtest/gtest.h>
 

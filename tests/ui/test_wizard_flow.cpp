@@ -6,7 +6,7 @@
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
 #include "tablestore/Table.h"
-#include "wizard/StructureMapping.h"
+#include "mapping/StructureMapping.h"
 #include "wizard/TfrmImport1.h"
 #include "wizard/TfrmTextFix.h"
 

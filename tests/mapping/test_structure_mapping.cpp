@@ -2,7 +2,7 @@
 // mapping, and keeping a stored mapping consistent with the tables as they are
 // now: the check against the target, the mapping copy, carried-over rules and
 // dropped assignments. Real Paradox tables and control tables in a temp dir.
-#include "wizard/StructureMapping.h"
+#include "mapping/StructureMapping.h"
 
 #include "common/ScriptedPrompter.h"
 #include "importrun/GaugeModel.h"

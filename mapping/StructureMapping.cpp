@@ -1,4 +1,4 @@
-#include "wizard/StructureMapping.h"
+#include "mapping/StructureMapping.h"
 
 #include "common/FileSets.h"
 #include "common/Text.h"
