@@ -327,10 +327,9 @@ bool ImportRun::RunRenameExisting(const std::string& startValue) {
     return true;
 }
 
-Value ImportRun::advanceKey(const Value& v, int typ) const {
-    // Numbers and dates count up by one (a day), times and timestamps by one second.
+Value nextKeyValue(const Value& v, int typ, const FormatSettings& fs) {
     Value natural = convertValue(v, typ == 9 ? Value::Kind::Date : typ == 10 ? Value::Kind::Time
-                                           : typ == 11 ? Value::Kind::DateTime : Value::Kind::Float, current_);
+                                           : typ == 11 ? Value::Kind::DateTime : Value::Kind::Float, fs);
     switch (natural.kind) {
     case Value::Kind::Date: return Value::ofDate(static_cast<DayNumber>(natural.integer + 1));
     case Value::Kind::Time: return Value::ofTime((natural.integer + 1000) % kMsPerDay);
@@ -338,6 +337,8 @@ Value ImportRun::advanceKey(const Value& v, int typ) const {
     default: return Value::ofFloat(natural.number + 1);
     }
 }
+
+Value ImportRun::advanceKey(const Value& v, int typ) const { return nextKeyValue(v, typ, current_); }
 
 void ImportRun::RunSelfIncrement(const std::string& startValue) {
     prepare(kTextUpdate);

@@ -88,6 +88,9 @@ void SavePostedRecords(Table& target, ProgressSink& progress);
 // The next generated text key: the trailing number of s plus k ("K100", 2 -> "K102").
 // Throws ConversionError when that number does not fit 32 bits.
 std::string NextKeyText(const std::string& s, std::int64_t k);
+// The generated key after v for a key field of type code typ: numbers and dates count up by one
+// (a day), times and timestamps by one second. Text is read with the given settings.
+Value nextKeyValue(const Value& v, int typ, const FormatSettings& fs);
 
 // The progress texts of the modes.
 constexpr const char* kTextAppend = "Datensätze werden hinzugefügt...";

@@ -1,0 +1,589 @@
+#include "mapping/RuleOptions.h"
+
+#include "common/Numbers.h"
+#include "common/Text.h"
+#include "settings/ControlTables.h"
+#include "tablestore/ValueConversion.h"
+
+#include <functional>
+#include <optional>
+
+namespace kimport {
+
+namespace {
+
+// The rule columns a bound control edits.
+enum class Column {
+    Div, Mul, Vorgabewert_alph, Vorgabewert_num, BedGleich, BedKleiner, BedGroesser, BedLeer, Quellwert_alph,
+    Quellwert_num, Formel_alph, Formel_num, Runden, Ausrichtung_li, Ausrichtung_re, Ueberl_li, Ueberl_re,
+    StringAuswahlBeg, StringAuswahlEnd, FeldAkt
+};
+
+struct Bound {
+    const char* control;
+    Column column;
+};
+
+// Bound controls of each page (switches are not bound: they live in the view only).
+const std::vector<Bound>& boundControls(OptionsPage page) {
+    static const std::vector<Bound> sz{
+        {"edtSZ_DivWert", Column::Div}, {"edtSZ_MulWert", Column::Mul},
+        {"edtSZ_Vorgabe_Wert", Column::Vorgabewert_num}, {"cbxSZ_Vorgabe_Gleich", Column::BedGleich},
+        {"cbxSZ_Vorgabe_Kleiner", Column::BedKleiner}, {"cbxSZ_Vorgabe_Groesser", Column::BedGroesser},
+        {"edtSZ_Vorgabe_Quelltxt", Column::Quellwert_alph}, {"memSZ_Formel", Column::Formel_num},
+        {"edtSZ_Runden", Column::Runden}, {"cbxSZ_FAkt", Column::FeldAkt}};
+    static const std::vector<Bound> zs{
+        {"cbxZS_Ausrichtung_li", Column::Ausrichtung_li}, {"cbxZS_Ausrichtung_re", Column::Ausrichtung_re},
+        {"cbxZS_Abschneiden_li", Column::Ueberl_li}, {"cbxZS_Abschneiden_re", Column::Ueberl_re},
+        {"cbxZS_Vorgabe_Gleich", Column::BedGleich}, {"cbxZS_Vorgabe_Kleiner", Column::BedKleiner},
+        {"cbxZS_Vorgabe_Groesser", Column::BedGroesser}, {"edtZS_Vorgabe_Quelltxt", Column::Quellwert_num},
+        {"edtZS_Vorgabe_Wert", Column::Vorgabewert_alph}, {"edtZS_DivWert", Column::Div},
+        {"edtZS_MulWert", Column::Mul}, {"cbxZS_FAkt", Column::FeldAkt}};
+    static const std::vector<Bound> ss{
+        {"cbxSS_Ausrichtung_li", Column::Ausrichtung_li}, {"cbxSS_Ausrichtung_re", Column::Ausrichtung_re},
+        {"cbxSS_Abschneiden_li", Column::Ueberl_li}, {"cbxSS_Abschneiden_re", Column::Ueberl_re},
+        {"cbxSS_Vorgabe_Gleich", Column::BedGleich}, {"edtSS_Vorgabe_Quelltxt", Column::Quellwert_alph},
+        {"cbxSS_Vorgabe_Leer", Column::BedLeer}, {"edtSS_Vorgabe_Wert", Column::Vorgabewert_alph},
+        {"edtSS_AusschnittBegString", Column::StringAuswahlBeg}, {"edtSS_AusschnittEndString", Column::StringAuswahlEnd},
+        {"memSS_Formel", Column::Formel_alph}, {"cbxSS_FAkt", Column::FeldAkt}};
+    static const std::vector<Bound> zz{
+        {"edtZZ_DivWert", Column::Div}, {"edtZZ_MulWert", Column::Mul},
+        {"edtZZ_Vorgabe_Wert", Column::Vorgabewert_num}, {"cbxZZ_Vorgabe_Gleich", Column::BedGleich},
+        {"cbxZZ_Vorgabe_Kleiner", Column::BedKleiner}, {"cbxZZ_Vorgabe_Groesser", Column::BedGroesser},
+        {"edtZZ_Vorgabe_Quelltxt", Column::Quellwert_num}, {"memZZ_Formel", Column::Formel_num},
+        {"edtZZ_Runden", Column::Runden}, {"cbxZZ_Akt", Column::FeldAkt}};
+    static const std::vector<Bound> none;
+    switch (page) {
+    case OptionsPage::String_Zahl: return sz;
+    case OptionsPage::Zahl_String: return zs;
+    case OptionsPage::String_String: return ss;
+    case OptionsPage::Zahl_Zahl: return zz;
+    default: return none;
+    }
+}
+
+// The two-letter prefix of a page's control names.
+std::string prefixOf(OptionsPage page) {
+    switch (page) {
+    case OptionsPage::String_Zahl: return "SZ";
+    case OptionsPage::Zahl_String: return "ZS";
+    case OptionsPage::String_String: return "SS";
+    case OptionsPage::Zahl_Zahl: return "ZZ";
+    default: return "";
+    }
+}
+
+const Bound* findBound(OptionsPage page, const std::string& control) {
+    for (const Bound& b : boundControls(page))
+        if (control == b.control) return &b;
+    return nullptr;
+}
+
+bool* flagOf(MappingRule& r, Column c) {
+    switch (c) {
+    case Column::BedGleich: return &r.BedGleich;
+    case Column::BedKleiner: return &r.BedKleiner;
+    case Column::BedGroesser: return &r.BedGroesser;
+    case Column::BedLeer: return &r.BedLeer;
+    case Column::Ausrichtung_li: return &r.Ausrichtung_li;
+    case Column::Ausrichtung_re: return &r.Ausrichtung_re;
+    case Column::Ueberl_li: return &r.Ueberl_abschneid_li;
+    case Column::Ueberl_re: return &r.Ueberl_abschneid_re;
+    case Column::FeldAkt: return &r.FeldAkt;
+    default: return nullptr;
+    }
+}
+
+std::string* textColumn(MappingRule& r, Column c) {
+    switch (c) {
+    case Column::Vorgabewert_alph: return &r.Vorgabewert_alph;
+    case Column::Quellwert_alph: return &r.Quellwert_alph;
+    case Column::Formel_alph: return &r.Formel_alph;
+    case Column::Formel_num: return &r.Formel_num;
+    default: return nullptr;
+    }
+}
+
+std::optional<double>* numberColumn(MappingRule& r, Column c) {
+    switch (c) {
+    case Column::Div: return &r.Div;
+    case Column::Mul: return &r.Mul;
+    case Column::Vorgabewert_num: return &r.Vorgabewert_num;
+    case Column::Quellwert_num: return &r.Quellwert_num;
+    default: return nullptr;
+    }
+}
+
+std::optional<int>* wholeColumn(MappingRule& r, Column c) {
+    switch (c) {
+    case Column::Runden: return &r.Runden;
+    case Column::StringAuswahlBeg: return &r.StringAuswahlBeg;
+    case Column::StringAuswahlEnd: return &r.StringAuswahlEnd;
+    default: return nullptr;
+    }
+}
+
+bool isTextCode(int code) { return targetClass(code) == TypeClass::S; }
+bool isNumberPageCode(int code) {
+    switch (code) {
+    case 2: case 3: case 4: case 6: case 7: case 12: case 13: case 21: return true;
+    default: return false;
+    }
+}
+
+std::string columnText(const Table& t, const char* column) {
+    return t.AsString(t.FieldNamed(column), t.regional);
+}
+
+}  // namespace
+
+const char* optionsPageName(OptionsPage page) {
+    switch (page) {
+    case OptionsPage::String_Zahl: return "String_Zahl";
+    case OptionsPage::Zahl_String: return "Zahl_String";
+    case OptionsPage::String_String: return "String_String";
+    case OptionsPage::Zahl_Zahl: return "Zahl_Zahl";
+    default: return "";
+    }
+}
+
+struct RuleOptions::Facts {
+    bool hasRule = false;
+    std::string feldname, laenge;
+    int typ = 0;
+    bool keyTarget = false;
+    bool assigned = false;
+    OptionsPage page = OptionsPage::None;
+    bool noPage = false;          // the panel is hidden and "&Optionen" disabled
+    bool unchanged = false;       // type code 0 of an unassigned rule: nothing changes
+    bool overlengthPossible = false;
+    std::optional<long> cutOutLimit;
+};
+
+RuleOptions::RuleOptions(RuleTables tables, Prompter& prompter, const FormatSettings& formats)
+    : t_(tables), prompter_(prompter), formats_(formats) {}
+
+MappingRule RuleOptions::rule() { return readMappingRule(t_.zStrukt); }
+
+void RuleOptions::store(const MappingRule& r) {
+    if (readMappingRule(t_.zStrukt) == r) return;
+    t_.zStrukt.BeginEdit();
+    writeMappingRule(t_.zStrukt, r);
+    t_.zStrukt.PostRecord();
+}
+
+RuleOptions::Facts RuleOptions::facts() {
+    Facts f;
+    Table& z = t_.zStrukt;
+    if (!z.Active() || z.RecordCount() == 0 || z.AtEnd()) return f;
+    f.hasRule = true;
+    f.feldname = columnText(z, "Feldname");
+    f.laenge = columnText(z, "Laenge");
+    f.typ = static_cast<int>(z.AsInteger(z.FieldNamed("Typ")));
+    f.keyTarget = !trim(columnText(z, "Index")).empty();
+    const std::string zuordnung = columnText(z, "Zuordnung");
+    f.assigned = !zuordnung.empty();
+    for (Table* t : {&t_.source, &t_.target})
+        if (!t->Active() && !t->path().empty()) t->OpenTable();
+    // Field numbers, -1 for a field that is not there.
+    auto lookup = [](Table& t, const std::string& name) {
+        if (!t.Active()) return -1;
+        std::optional<int> i = t.LookupField(name);
+        return i ? *i : -1;
+    };
+    const int sourceIndex = lookup(t_.source, zuordnung), targetIndex = lookup(t_.target, f.feldname);
+    if (f.assigned) {
+        const int sourceCode = sourceIndex >= 0 ? typeCode(t_.source.FieldDefAt(sourceIndex).type) : 0;
+        std::optional<TypePair> pair = typePair(sourceCode, f.typ);
+        if (!pair) {
+            f.noPage = true;
+        } else {
+            switch (*pair) {
+            case TypePair::SZ: f.page = OptionsPage::String_Zahl; break;
+            case TypePair::ZS: f.page = OptionsPage::Zahl_String; break;
+            case TypePair::SS: f.page = OptionsPage::String_String; break;
+            case TypePair::ZZ: f.page = OptionsPage::Zahl_Zahl; break;
+            }
+        }
+        f.overlengthPossible = f.typ != 16 && f.typ != 18 && !f.keyTarget && sourceIndex >= 0 && targetIndex >= 0 &&
+                               t_.source.DataSize(sourceIndex) > t_.target.DataSize(targetIndex);
+    } else if (isTextCode(f.typ)) {
+        f.page = OptionsPage::String_String;
+    } else if (isNumberPageCode(f.typ)) {
+        f.page = OptionsPage::Zahl_Zahl;
+    } else if (f.typ == 0) {
+        f.unchanged = true;
+    } else {
+        f.noPage = true;
+    }
+    // The cut-out ends at the target's length; a memo target takes the source field's.
+    std::string limit = f.laenge;
+    if (f.typ == 16 && sourceIndex >= 0) {
+        const FieldDef& s = t_.source.FieldDefAt(sourceIndex);
+        limit = std::to_string(s.type == FieldType::String ? s.size : t_.source.DataSize(sourceIndex));
+    }
+    if (IsDigitString(limit)) f.cutOutLimit = std::stol(limit);
+    return f;
+}
+
+void RuleOptions::ShowRuleOptions() {
+    Facts f = facts();
+    if (!f.hasRule || f.unchanged) return;
+    if (f.noPage) {
+        hidePanel(true);
+        return;
+    }
+    view_.btnOptionenEnabled = true;
+    MappingRule r = rule();
+    // A key target's digits are aligned: right, unless the rule says left.
+    if ((f.page == OptionsPage::String_String || f.page == OptionsPage::Zahl_String) && f.assigned && f.keyTarget &&
+        !r.Ausrichtung_li && !r.Ausrichtung_re)
+        r.Ausrichtung_re = true;
+    normalize(r, f);
+    store(r);
+    setSwitchesFromRule(r, f);
+    deriveView(r, f);
+}
+
+// Columns that the switches, set from the rule, do not allow are cleared, as switching them off
+// would: a rounding without a formula, comparisons without a default, a cut-out end without start,
+// both division and multiplication. A column that another switch still uses is kept.
+void RuleOptions::normalize(MappingRule& r, const Facts& f) {
+    switch (f.page) {
+    case OptionsPage::String_Zahl:
+    case OptionsPage::Zahl_Zahl:
+        if (r.Div && r.Mul) r.Mul.reset();
+        if (r.Formel_num.empty()) r.Runden.reset();
+        if (!r.Vorgabewert_num) {
+            if (f.page == OptionsPage::String_Zahl)
+                r.Quellwert_alph.clear();
+            else
+                r.Quellwert_num.reset();
+            r.BedGleich = r.BedKleiner = r.BedGroesser = false;
+        }
+        break;
+    case OptionsPage::Zahl_String:
+        if (r.Div && r.Mul) r.Mul.reset();
+        if (r.Vorgabewert_alph.empty()) {
+            r.Quellwert_num.reset();
+            r.BedGleich = r.BedKleiner = r.BedGroesser = false;
+        }
+        break;
+    case OptionsPage::String_String:
+        if (r.Vorgabewert_alph.empty()) {
+            r.Quellwert_alph.clear();
+            r.BedGleich = r.BedLeer = false;
+        }
+        if (!r.StringAuswahlBeg) r.StringAuswahlEnd.reset();
+        break;
+    default: break;
+    }
+}
+
+void RuleOptions::setSwitchesFromRule(const MappingRule& r, const Facts& f) {
+    switches_.clear();
+    const std::string p = prefixOf(f.page);
+    auto set = [&](const std::string& name, bool on) { switches_["cbx" + p + "_" + name] = on; };
+    switch (f.page) {
+    case OptionsPage::String_Zahl:
+    case OptionsPage::Zahl_Zahl:
+        set("Div", r.Div.has_value());
+        set("Mul", r.Mul.has_value() && !r.Div);
+        set("Vorgabe", r.Vorgabewert_num.has_value());
+        set("Formel", !r.Formel_num.empty());
+        set("Runden", r.Runden.has_value());
+        break;
+    case OptionsPage::Zahl_String: {
+        const bool filled = !r.Vorgabewert_alph.empty();
+        set("Abschneiden", r.Ueberl_abschneid_li || r.Ueberl_abschneid_re);
+        set("Vorgabe", filled && r.Quellwert_num.has_value());
+        set("UEVorgabe", filled && !r.Quellwert_num.has_value());
+        set("Div", r.Div.has_value());
+        set("Mul", r.Mul.has_value() && !r.Div);
+        break;
+    }
+    case OptionsPage::String_String: {
+        const bool filled = !r.Vorgabewert_alph.empty();
+        const bool conditional = !f.assigned || r.BedLeer || r.BedGleich;
+        set("Abschneiden", f.assigned && (r.Ueberl_abschneid_li || r.Ueberl_abschneid_re));
+        set("Vorgabe", filled && conditional);
+        set("UEVorgabe", f.assigned && filled && !conditional);
+        set("Ausschnitt", f.assigned && r.StringAuswahlBeg.has_value());
+        set("Formel", !r.Formel_alph.empty());
+        break;
+    }
+    default: break;
+    }
+}
+
+void RuleOptions::btnOptionenClick() {
+    if (view_.panelVisible)
+        hidePanel();
+    else
+        showPanel();
+}
+
+void RuleOptions::showPanel() {
+    view_.panelVisible = true;
+    ShowRuleOptions();
+}
+
+void RuleOptions::hidePanel(bool disableButton) {
+    view_.panelVisible = false;
+    if (disableButton) view_.btnOptionenEnabled = false;
+}
+
+void RuleOptions::click(const std::string& control, bool checked) {
+    Facts f = facts();
+    if (!f.hasRule || f.page == OptionsPage::None) return;
+    MappingRule r = rule();
+    if (switches_.count(control)) {
+        switches_[control] = checked;
+        onSwitch(control, checked, r);
+    } else if (const Bound* b = findBound(f.page, control); b && flagOf(r, b->column)) {
+        *flagOf(r, b->column) = checked;
+        onCheckBox(control, checked, r);
+    } else {
+        return;
+    }
+    store(r);
+    deriveView(r, f);
+}
+
+void RuleOptions::onSwitch(const std::string& name, bool on, MappingRule& r) {
+    const std::string what = name.substr(name.find('_') + 1);
+    const std::string p = name.substr(3, 2);
+    if (what == "Div" || what == "Mul") {
+        const bool div = what == "Div";
+        if (on) {
+            // Division and multiplication exclude each other.
+            switches_["cbx" + p + (div ? "_Mul" : "_Div")] = false;
+            (div ? r.Mul : r.Div).reset();
+        } else {
+            (div ? r.Div : r.Mul).reset();
+        }
+    } else if (what == "Vorgabe") {
+        if (!on) {
+            if (p == "SZ" || p == "ZZ") r.Vorgabewert_num.reset();
+            if (p == "ZS" || p == "SS") r.Vorgabewert_alph.clear();
+            if (p == "SZ" || p == "SS") r.Quellwert_alph.clear();
+            if (p == "ZZ" || p == "ZS") r.Quellwert_num.reset();
+            r.BedGleich = r.BedKleiner = r.BedGroesser = false;
+            if (p == "SS") r.BedLeer = false;
+        }
+    } else if (what == "UEVorgabe") {
+        if (!on) r.Vorgabewert_alph.clear();
+    } else if (what == "Abschneiden") {
+        if (!on) r.Ueberl_abschneid_li = r.Ueberl_abschneid_re = false;
+    } else if (what == "Ausschnitt") {
+        if (!on) {
+            r.StringAuswahlBeg.reset();
+            r.StringAuswahlEnd.reset();
+        }
+    } else if (what == "Formel") {
+        if (!on) {
+            if (p == "SS") {
+                r.Formel_alph.clear();
+            } else {
+                r.Formel_num.clear();
+                switches_["cbx" + p + "_Runden"] = false;  // no rounding without a formula
+                r.Runden.reset();
+            }
+        }
+    } else if (what == "Runden") {
+        if (!on) r.Runden.reset();
+    }
+}
+
+void RuleOptions::onCheckBox(const std::string& name, bool on, MappingRule& r) {
+    const std::string p = name.substr(3, 2);
+    const std::string what = name.substr(name.find('_') + 1);
+    if (what == "Abschneiden_li" && on) r.Ueberl_abschneid_re = false;
+    if (what == "Abschneiden_re" && on) r.Ueberl_abschneid_li = false;
+    if (what == "Ausrichtung_li" && on) r.Ausrichtung_re = false;
+    if (what == "Ausrichtung_re" && on) r.Ausrichtung_li = false;
+    if (p == "SS") {
+        if (what == "Vorgabe_Gleich" && on) r.BedLeer = false;
+        if (what == "Vorgabe_Leer" && on) {
+            r.BedGleich = false;
+            r.Quellwert_alph.clear();
+        }
+        return;
+    }
+    // At most two of "=", "<", ">": the third is refused with a beep.
+    bool* flags[] = {&r.BedGleich, &r.BedKleiner, &r.BedGroesser};
+    const char* names[] = {"Vorgabe_Gleich", "Vorgabe_Kleiner", "Vorgabe_Groesser"};
+    for (int i = 0; i < 3; ++i) {
+        if (what != names[i]) continue;
+        if (*flags[(i + 1) % 3] && *flags[(i + 2) % 3]) {
+            prompter_.beep();
+            *flags[i] = false;
+        }
+    }
+}
+
+void RuleOptions::edit(const std::string& control, const std::string& text) {
+    Facts f = facts();
+    if (!f.hasRule) return;
+    const Bound* b = findBound(f.page, control);
+    if (!b) return;
+    MappingRule r = rule();
+    try {
+        if (std::string* s = textColumn(r, b->column)) {
+            *s = text;
+        } else if (std::optional<double>* d = numberColumn(r, b->column)) {
+            if (trim(text).empty())
+                d->reset();
+            else
+                *d = parseFloat(text, formats_.decimalSeparator);
+        } else if (std::optional<int>* n = wholeColumn(r, b->column)) {
+            if (trim(text).empty()) {
+                n->reset();
+            } else {
+                std::int64_t v = parseInteger(text);
+                if (v < -32767 || v > 32767) throw ConversionError("'" + trim(text) + "' ist kein gültiger Integerwert");
+                *n = static_cast<int>(v);
+            }
+        } else {
+            return;
+        }
+    } catch (const ConversionError& e) {
+        prompter_.error(e.what());
+        deriveView(rule(), f);  // the edit shows the column again
+        return;
+    }
+    store(r);
+    deriveView(r, f);
+}
+
+void RuleOptions::leave(const std::string& control) {
+    Facts f = facts();
+    if (!f.hasRule || f.page != OptionsPage::String_String) return;
+    MappingRule r = rule();
+    if (control == "edtSS_AusschnittBegString") {
+        if (r.StringAuswahlBeg && *r.StringAuswahlBeg < 1) r.StringAuswahlBeg = 1;
+    } else if (control == "edtSS_AusschnittEndString") {
+        if (!r.StringAuswahlEnd) return;
+        if (r.StringAuswahlBeg && *r.StringAuswahlEnd < *r.StringAuswahlBeg) {
+            prompter_.beep();
+            r.StringAuswahlEnd = r.StringAuswahlBeg;
+        }
+        if (f.cutOutLimit && *f.cutOutLimit < *r.StringAuswahlEnd) r.StringAuswahlEnd = static_cast<int>(*f.cutOutLimit);
+    } else {
+        return;
+    }
+    store(r);
+    deriveView(r, f);
+}
+
+std::string RuleOptions::formulaText(bool textFormula) {
+    MappingRule r = rule();
+    return textFormula ? r.Formel_alph : r.Formel_num;
+}
+
+void RuleOptions::setFormulaText(bool textFormula, const std::string& text) {
+    MappingRule r = rule();
+    (textFormula ? r.Formel_alph : r.Formel_num) = text;
+    store(r);
+    deriveView(r, facts());
+}
+
+// Which control is enabled follows from the page, the switches and the rule alone, so that the
+// panel looks the same whatever order the user clicked in.
+void RuleOptions::deriveView(const MappingRule& rConst, const Facts& f) {
+    MappingRule r = rConst;
+    view_.page = f.page;
+    view_.controls.clear();
+    view_.texts.clear();
+    if (f.page == OptionsPage::None) return;
+    view_.label = "Optionen für Zielfeld \"" + f.feldname + "\"";
+    const std::string p = prefixOf(f.page);
+    auto sw = [&](const char* name) { return switches_["cbx" + p + "_" + name]; };
+    auto put = [&](const std::string& name, bool enabled, bool checked = false) {
+        view_.controls[name] = OptionControl{checked, enabled};
+    };
+    auto putSwitch = [&](const char* name, bool enabled) { put("cbx" + p + "_" + name, enabled, sw(name)); };
+
+    for (const Bound& b : boundControls(f.page)) {
+        if (bool* flag = flagOf(r, b.column)) {
+            put(b.control, true, *flag);
+        } else if (std::string* s = textColumn(r, b.column)) {
+            view_.texts[b.control] = *s;
+        } else if (std::optional<double>* d = numberColumn(r, b.column)) {
+            view_.texts[b.control] = *d ? formatFloat(**d, formats_) : std::string();
+        } else if (std::optional<int>* n = wholeColumn(r, b.column)) {
+            view_.texts[b.control] = *n ? std::to_string(**n) : std::string();
+        }
+        if (!flagOf(r, b.column)) put(b.control, true);
+    }
+    auto enable = [&](std::initializer_list<std::string> names, bool on) {
+        for (const std::string& n : names) view_.controls[n].enabled = on;
+    };
+    const bool assigned = f.assigned;
+    view_.defaultMaxLength = 0;
+    switch (f.page) {
+    case OptionsPage::String_Zahl:
+    case OptionsPage::Zahl_Zahl: {
+        putSwitch("Div", assigned);
+        putSwitch("Mul", assigned);
+        enable({"edt" + p + "_DivWert"}, assigned && sw("Div"));
+        enable({"edt" + p + "_MulWert"}, assigned && sw("Mul"));
+        putSwitch("Vorgabe", !(assigned && f.keyTarget));
+        const bool conditional = sw("Vorgabe");
+        enable({"edt" + p + "_Vorgabe_Wert"}, conditional);
+        enable({"lbl" + p + "_Vorgabe", "cbx" + p + "_Vorgabe_Gleich", "cbx" + p + "_Vorgabe_Kleiner",
+                "cbx" + p + "_Vorgabe_Groesser", "edt" + p + "_Vorgabe_Quelltxt"},
+               conditional && assigned);
+        putSwitch("Formel", true);
+        enable({"mem" + p + "_Formel", "btn" + p + "_Zoom"}, sw("Formel"));
+        put("btn" + p + "_Zoom", sw("Formel"));
+        putSwitch("Runden", assigned && sw("Formel"));
+        enable({"edt" + p + "_Runden"}, assigned && sw("Runden"));
+        if (f.page == OptionsPage::Zahl_Zahl) put("lblZZ_Stellen", assigned && sw("Runden"));
+        break;
+    }
+    case OptionsPage::Zahl_String: {
+        putSwitch("Abschneiden", true);
+        enable({"cbxZS_Abschneiden_li", "cbxZS_Abschneiden_re"}, sw("Abschneiden"));
+        putSwitch("UEVorgabe", !f.keyTarget && !sw("Vorgabe"));
+        putSwitch("Vorgabe", !f.keyTarget && !sw("UEVorgabe"));
+        enable({"cbxZS_Vorgabe_Gleich", "cbxZS_Vorgabe_Kleiner", "cbxZS_Vorgabe_Groesser", "edtZS_Vorgabe_Quelltxt"},
+               sw("Vorgabe"));
+        put("lblZS_Vorgabe", sw("Vorgabe"));
+        put("lblZS_Vorgabewert", sw("Vorgabe") || sw("UEVorgabe"));
+        enable({"edtZS_Vorgabe_Wert"}, sw("Vorgabe") || sw("UEVorgabe"));
+        putSwitch("Div", true);
+        putSwitch("Mul", true);
+        enable({"edtZS_DivWert"}, sw("Div"));
+        enable({"edtZS_MulWert"}, sw("Mul"));
+        if (f.typ == 1 && IsDigitString(f.laenge)) view_.defaultMaxLength = std::stoi(f.laenge);
+        break;
+    }
+    case OptionsPage::String_String: {
+        const bool over = assigned && f.overlengthPossible;
+        put("lblBeiUeberlaenge", over);
+        putSwitch("Abschneiden", over);
+        enable({"cbxSS_Abschneiden_li", "cbxSS_Abschneiden_re"}, over && sw("Abschneiden"));
+        putSwitch("UEVorgabe", over && !sw("Vorgabe"));
+        putSwitch("Vorgabe", !sw("UEVorgabe"));
+        const bool conditional = sw("Vorgabe") && assigned;
+        put("lblSS_Vorgabe", conditional);
+        enable({"cbxSS_Vorgabe_Gleich", "cbxSS_Vorgabe_Leer"}, conditional);
+        enable({"edtSS_Vorgabe_Quelltxt"}, conditional && r.BedGleich);
+        put("lblSS_Vorgabewert", sw("Vorgabe") || sw("UEVorgabe"));
+        enable({"edtSS_Vorgabe_Wert"}, sw("Vorgabe") || sw("UEVorgabe"));
+        putSwitch("Ausschnitt", assigned);
+        enable({"edtSS_AusschnittBegString", "edtSS_AusschnittEndString"}, assigned && sw("Ausschnitt"));
+        put("lblSS_Bis", assigned && sw("Ausschnitt"));
+        put("lblSS_Uebernehmen", assigned && sw("Ausschnitt"));
+        putSwitch("Formel", true);
+        enable({"memSS_Formel"}, sw("Formel"));
+        put("btnSS_Zoom", sw("Formel"));
+        if (f.typ == 1 && IsDigitString(f.laenge)) view_.defaultMaxLength = std::stoi(f.laenge);
+        break;
+    }
+    default: break;
+    }
+}
+
+}  // namespace kimport
