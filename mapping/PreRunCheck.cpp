@@ -189,6 +189,23 @@ void startValueOptionClick(ModePageState& p, bool rename, const std::string& key
     p.lblIndexfeld = keyLabel;
 }
 
+void applyModeButtons(const ModeButtonsOnLoad& load, ModePageState& p) {
+    auto set = [](ModeButton& b, bool checked, bool disabled) {
+        b.checked = checked;
+        if (disabled) b.enabled = false;
+    };
+    set(p.rbtEndeAnhaengen, load.checked.rbtEndeAnhaengen, load.disabled.rbtEndeAnhaengen);
+    set(p.rbtIgnorieren, load.checked.rbtIgnorieren, load.disabled.rbtIgnorieren);
+    set(p.rbtUmbenennen, load.checked.rbtUmbenennen, load.disabled.rbtUmbenennen);
+    set(p.rbtSelfInc, load.checked.rbtSelfInc, load.disabled.rbtSelfInc);
+    set(p.rbtAktualisieren, load.checked.rbtAktualisieren, load.disabled.rbtAktualisieren);
+}
+
+ModeButtonFlags checkedModeButtons(const ModePageState& p) {
+    return ModeButtonFlags{p.rbtEndeAnhaengen.checked, p.rbtIgnorieren.checked, p.rbtUmbenennen.checked,
+                           p.rbtSelfInc.checked, p.rbtAktualisieren.checked};
+}
+
 bool ModeCheck(const ModePageState& p, Prompter& prompter) {
     if (!p.rbtEndeAnhaengen.checked && !p.rbtAktualisieren.checked) {
         prompter.beep();

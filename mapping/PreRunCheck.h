@@ -69,6 +69,11 @@ void rbtIgnorierenClick(ModePageState& page);
 // rbtUmbenennen or rbtSelfInc; `keyLabel` is the first key field's name in double quotes.
 void startValueOptionClick(ModePageState& page, bool rename, const std::string& keyLabel);
 
+// The buttons a loaded setting's mode code sets (checked, and the ones it disables).
+void applyModeButtons(const ModeButtonsOnLoad& load, ModePageState& page);
+// Which mode buttons are checked.
+ModeButtonFlags checkedModeButtons(const ModePageState& page);
+
 // The mode check of "&Weiter -->" on the mode page: false after its message.
 bool ModeCheck(const ModePageState& page, class Prompter& prompter);
 

@@ -231,7 +231,7 @@ void emptyStartValue(Prompter& p, const char* what) {
 }  // namespace
 
 bool IncrementCheck(StartValueTables t, const std::string& startValue, Prompter& prompter,
-                    const FormatSettings& formats) {
+                    const FormatSettings& formats, bool lookUpKeys) {
     if (startValue.empty()) {
         emptyStartValue(prompter, "selbständig erhöhen");
         return false;
@@ -241,7 +241,7 @@ bool IncrementCheck(StartValueTables t, const std::string& startValue, Prompter&
     if (!key) return true;
     KeySimulation keys(*key, Purpose::Increment, prompter, formats);
     if (!keys.readStart(startValue)) return false;
-    const std::int64_t n = t.source.RecordCount();
+    const std::int64_t n = lookUpKeys ? t.source.RecordCount() : 0;
     for (std::int64_t k = 0; k < n; ++k)
         if (!keys.test(t.target, k)) return false;
     return true;

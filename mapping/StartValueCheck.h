@@ -18,9 +18,10 @@ struct StartValueTables {
     Table& target;
 };
 
-// Mode 4: the start value and its successors, one per source record, must all be new keys.
+// Mode 4: the start value and its successors, one per source record, must all be new keys. Without
+// `lookUpKeys` (a target emptied before the run) only the start value itself is checked.
 bool IncrementCheck(StartValueTables t, const std::string& startValue, Prompter& prompter,
-                    const FormatSettings& formats);
+                    const FormatSettings& formats, bool lookUpKeys = true);
 
 // Mode 3: the new keys of the source records whose key the target holds already must be new keys.
 bool RenameCheck(StartValueTables t, const std::string& startValue, Prompter& prompter, const FormatSettings& formats);

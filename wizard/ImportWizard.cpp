@@ -43,6 +43,8 @@ ImportWizard::ImportWizard(WizardEnvironment env)
       tblTempStrukt(env.fs), tblZSP(env.fs), env_(std::move(env)) {
     for (Table* t : {&tblQStrukt, &tblZStrukt, &tblImpList, &tblTempStrukt, &tblZSP}) t->Exclusive = true;
     tblQuelle.Exclusive = tblZiel.Exclusive = true;
+    ruleOptions_ = std::make_unique<RuleOptions>(RuleTables{tblZStrukt, tblQStrukt, tblQuelle, tblZiel}, env_.prompter,
+                                                 env_.formats.current);
 }
 
 ImportWizard::~ImportWizard() = default;
@@ -411,7 +413,6 @@ void ImportWizard::btnZurueck4Click() {
 void ImportWizard::btnWeiter4Click() {
     leavePage();
     if (!preRunCheck()) return;
-    state_.lblQuelldatei = foldedUpper(fileNameOf(state_.edtQuelle));
     goTo(WizardPage::Seite5);
 }
 

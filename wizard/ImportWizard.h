@@ -9,6 +9,7 @@
 #include "common/Prompter.h"
 #include "common/Registry.h"
 #include "tablestore/Table.h"
+#include "mapping/RuleOptions.h"
 #include "mapping/StructureMapping.h"
 #include "wizard/WizardState.h"
 
@@ -87,6 +88,24 @@ public:
     void btnLetzteClick();
     void stgQuellDatVarSelect(int column);
     void btnWeiterTxtClick();
+    // Page 4: assigning by hand and the options of the selected target field
+    void btnZuordnenClick();
+    void btnAufhebenClick();
+    void btnAlleAufhebenClick();
+    void btnOptionenClick();
+    // The mapping grid's cursor moved while the grid had the focus.
+    void mappingRowChanged();
+    void ruleOptionClick(const std::string& control, bool checked);
+    void ruleOptionEdit(const std::string& control, const std::string& text);
+    void ruleOptionLeave(const std::string& control);
+    RuleOptions& ruleOptions() { return *ruleOptions_; }
+    // Page 5
+    void rbtEndeAnhaengenClick();
+    void rbtAktualisierenClick();
+    void rbtIgnorierenClick();
+    void rbtUmbenennenClick();
+    void rbtSelfIncClick();
+    void edtStartwertEnter();
     // Pages 4 to 6
     void btnZurueck4Click();
     void btnWeiter4Click();
@@ -165,6 +184,7 @@ private:
     WizardEnvironment env_;
     WizardState state_;
     std::unique_ptr<GaugeModel> ownProgress_;
+    std::unique_ptr<RuleOptions> ruleOptions_;
 };
 
 // Names compared as the program compares paths: letter case does not count.

@@ -4,6 +4,8 @@
 
 #include "textsource/TfrmQOptionen.h"
 #include "wizard/TfrmTextFix.h"
+#include "wizard/TfrmMappingPanel.h"
+#include "wizard/TfrmModePanel.h"
 #include "wizard/TfrmTextVariabel.h"
 
 #include "common/FileSets.h"
@@ -307,29 +309,13 @@ void TfrmImport1::buildTextPages() {
 void TfrmImport1::buildPage4() {
     ImportSeite4 = named(new QWidget, "ImportSeite4");
     auto* v = new QVBoxLayout(ImportSeite4);
-    auto* grids = new QHBoxLayout;
-    dbgStruktQuelle = named(new QTableView, "dbgStruktQuelle");
-    dbgStruktZiel = named(new QTableView, "dbgStruktZiel");
-    dbgStruktQuelle->setToolTip(QStringLiteral("Struktur der Quelldatenbanktabelle"));
-    dbgStruktZiel->setToolTip(QStringLiteral("Strukturen und Zuordnungen der Zieldatenbanktabelle"));
-    sourceModel_ = new QtTableModel(wizard_.tblQStrukt, {}, this);
-    targetModel_ = new QtTableModel(wizard_.tblZStrukt, {}, this);
-    targetModel_->setHighlighted(QStringLiteral("Zuordnung"));
-    dbgStruktQuelle->setModel(sourceModel_);
-    dbgStruktZiel->setModel(targetModel_);
-    for (QTableView* grid : {dbgStruktQuelle, dbgStruktZiel}) {
-        grid->setSelectionBehavior(QAbstractItemView::SelectRows);
-        grid->setSelectionMode(QAbstractItemView::SingleSelection);
-        grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
-        grid->verticalHeader()->hide();
-    }
-    dbgStruktZiel->installEventFilter(this);
-    grids->addWidget(dbgStruktQuelle);
-    grids->addWidget(dbgStruktZiel);
-    v->addLayout(grids, 1);
-    btnInhaltAnz4 = named(new QPushButton(QStringLiteral("&Inhalte ansehen")), "btnInhaltAnz4");
-    v->addWidget(btnInhaltAnz4);
-    connect(btnInhaltAnz4, &QPushButton::clicked, this, &TfrmImport1::contentViewerRequested);
+    mappingPanel = new TfrmMappingPanel(wizard_, [this](const std::function<void()>& handler) { run(handler); });
+    v->addWidget(mappingPanel, 1);
+    dbgStruktQuelle = mappingPanel->dbgStruktQuelle;
+    dbgStruktZiel = mappingPanel->dbgStruktZiel;
+    btnInhaltAnz4 = mappingPanel->btnInhaltAnz4;
+    connect(mappingPanel, &TfrmMappingPanel::contentViewerRequested, this, &TfrmImport1::contentViewerRequested);
+    connect(mappingPanel, &TfrmMappingPanel::formulaEditorRequested, this, &TfrmImport1::formulaEditorRequested);
     QPushButton *back = nullptr, *next = nullptr;
     v->addWidget(navigationRow(4, &back, &next));
     connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueck4Click(); }); });
@@ -340,50 +326,16 @@ void TfrmImport1::buildPage4() {
 void TfrmImport1::buildPage5() {
     ImportSeite5 = named(new QWidget, "ImportSeite5");
     auto* v = new QVBoxLayout(ImportSeite5);
-    v->addWidget(new QLabel(QStringLiteral("Daten anhängen oder aktualisieren?")));
-    lblQuelldatei = named(new QLabel, "lblQuelldatei");
-    v->addWidget(lblQuelldatei);
-    rbtEndeAnhaengen = named(new QRadioButton(QStringLiteral("An das &Ende anhängen")), "rbtEndeAnhaengen");
-    rbtIgnorieren = named(new QRadioButton(QStringLiteral("Vorhandene Datensätze &ignorieren")), "rbtIgnorieren");
-    rbtUmbenennen = named(new QRadioButton(QStringLiteral("Ein&lesen von Datensätzen, die bereits vorhanden sind")),
-                          "rbtUmbenennen");
-    rbtSelfInc = named(new QRadioButton(QStringLiteral("Schlüsselwerte &selbständig erhöhen")), "rbtSelfInc");
-    rbtAktualisieren = named(new QRadioButton(QStringLiteral("A&ktualisieren der Zieldatenbank")), "rbtAktualisieren");
-    // Two groups: append or update; and, under append, how existing keys are handled.
-    auto* outer = new QButtonGroup(this);
-    outer->addButton(rbtEndeAnhaengen);
-    outer->addButton(rbtAktualisieren);
-    auto* inner = new QButtonGroup(this);
-    inner->setExclusive(false);
-    for (QRadioButton* b : {rbtIgnorieren, rbtUmbenennen, rbtSelfInc}) {
-        inner->addButton(b);
-        b->setAutoExclusive(false);
-    }
-    v->addWidget(rbtEndeAnhaengen);
-    for (QRadioButton* b : {rbtIgnorieren, rbtUmbenennen, rbtSelfInc}) {
-        auto* indent = new QHBoxLayout;
-        indent->addSpacing(24);
-        indent->addWidget(b);
-        v->addLayout(indent);
-        connect(b, &QRadioButton::clicked, this, [this, b](bool on) {
-            WizardState& s = wizard_.state();
-            s.rbtIgnorieren.checked = on && b == rbtIgnorieren;
-            s.rbtUmbenennen.checked = on && b == rbtUmbenennen;
-            s.rbtSelfInc.checked = on && b == rbtSelfInc;
-            applyState();
-        });
-    }
-    v->addWidget(rbtAktualisieren);
-    connect(rbtEndeAnhaengen, &QRadioButton::toggled, this, [this](bool on) {
-        wizard_.state().rbtEndeAnhaengen.checked = on;
-        wizard_.state().rbtAktualisieren.checked = !on;
-    });
-    edtStartwert = named(new QLineEdit, "edtStartwert");
-    auto* row = new QHBoxLayout;
-    row->addWidget(new QLabel(QStringLiteral("Startwert:")));
-    row->addWidget(edtStartwert);
-    v->addLayout(row);
-    v->addStretch();
+    modePanel = new TfrmModePanel(wizard_, [this](const std::function<void()>& handler) { run(handler); });
+    v->addWidget(modePanel, 1);
+    lblQuelldatei = modePanel->lblQuelldatei;
+    rbtEndeAnhaengen = modePanel->rbtEndeAnhaengen;
+    rbtIgnorieren = modePanel->rbtIgnorieren;
+    rbtUmbenennen = modePanel->rbtUmbenennen;
+    rbtSelfInc = modePanel->rbtSelfInc;
+    rbtAktualisieren = modePanel->rbtAktualisieren;
+    edtStartwert = modePanel->edtStartwert;
+    connect(modePanel, &TfrmModePanel::contentViewerRequested, this, &TfrmImport1::contentViewerRequested);
     QPushButton *back = nullptr, *next = nullptr;
     v->addWidget(navigationRow(5, &back, &next));
     connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueck5Click(); }); });
@@ -452,7 +404,11 @@ void TfrmImport1::pullEdits() {
     s.edtQuelle = ss(edtQuelle->text());
     s.edtZiel = ss(edtZiel->text());
     s.edtImpSpeich = ss(edtImpSpeich->text());
-    s.edtStartwert = ss(edtStartwert->text());
+    s.mode.edtStartwert = ss(edtStartwert->text());
+    if (s.page == WizardPage::Seite4) {
+        mappingPanel->commitEdits();
+        mappingPanel->syncCursors();
+    }
 }
 
 void TfrmImport1::openOptions() {
@@ -507,41 +463,7 @@ void TfrmImport1::browse(bool source) {
     applyState();
 }
 
-void TfrmImport1::refreshGrids() {
-    const int ch = fontMetrics().averageCharWidth();
-    const SourceGridLayout& src = wizard_.sourceGrid;
-    QStringList sourceColumns{QStringLiteral("Index"), QStringLiteral("Feldname"), QStringLiteral("Typbezeichnung"),
-                              QStringLiteral("Laenge")};
-    if (!src.indexVisible) sourceColumns.removeFirst();
-    sourceModel_->setColumns(sourceColumns);
-    dbgStruktQuelle->setColumnWidth(src.indexVisible ? 1 : 0, src.feldnameWidth * ch);
-    TargetGridLayout tgt = targetGridLayout(wizard_.tblZStrukt);
-    QStringList targetColumns{QStringLiteral("Index"), QStringLiteral("Feldname"), QStringLiteral("Laenge"),
-                              QStringLiteral("Typbezeichnung"), QStringLiteral("Zuordnung")};
-    if (!tgt.indexVisible) targetColumns.removeFirst();
-    targetModel_->setColumns(targetColumns);
-    dbgStruktZiel->setColumnWidth(tgt.indexVisible ? 1 : 0, tgt.feldnameWidth * ch);
-    dbgStruktZiel->setColumnWidth(targetColumns.size() - 1, tgt.zuordnungWidth * ch);
-}
-
-bool TfrmImport1::eventFilter(QObject* watched, QEvent* event) {
-    // Backspace or Delete in the mapping grid clears the assignment of the current row.
-    if (watched == dbgStruktZiel && event->type() == QEvent::KeyRelease) {
-        int key = static_cast<QKeyEvent*>(event)->key();
-        QModelIndex current = dbgStruktZiel->currentIndex();
-        if ((key == Qt::Key_Backspace || key == Qt::Key_Delete) && current.isValid()) {
-            try {
-                if (wizard_.tblZStrukt.GoToRecord(current.row() + 1)) ClearAssignment(wizard_.tblZStrukt);
-            } catch (const std::exception& e) {
-                wizard_.environment().prompter.error(e.what());
-            }
-            targetModel_->refresh();
-            dbgStruktZiel->setCurrentIndex(targetModel_->index(current.row(), current.column()));
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
+void TfrmImport1::refreshGrids() { mappingPanel->refreshGrids(); }
 
 void TfrmImport1::applyState() {
     const WizardState& s = wizard_.state();
@@ -578,13 +500,8 @@ void TfrmImport1::applyState() {
     if (retQuellDat->toPlainText() != qs(s.retQuellDat)) retQuellDat->setPlainText(qs(s.retQuellDat));
     if (s.page == WizardPage::Seite1txt && s.textPage == TextPage::TXTVariabel) txtVariabel->applyState();
     if (s.page == WizardPage::Seite1txt && s.textPage == TextPage::TXTFix) txtFix->applyState();
-    lblQuelldatei->setText(qs(s.lblQuelldatei));
-    applyToggle(rbtEndeAnhaengen, s.rbtEndeAnhaengen);
-    applyToggle(rbtIgnorieren, s.rbtIgnorieren);
-    applyToggle(rbtUmbenennen, s.rbtUmbenennen);
-    applyToggle(rbtSelfInc, s.rbtSelfInc);
-    applyToggle(rbtAktualisieren, s.rbtAktualisieren);
-    edtStartwert->setText(qs(s.edtStartwert));
+    if (s.page == WizardPage::Seite4) mappingPanel->applyState();
+    modePanel->applyState();
     edtImpSpeich->setText(qs(s.edtImpSpeich));
     applyToggle(rbtTabAnz, s.rbtTabAnz);
     applyToggle(rbtTabNichtAnz, s.rbtTabNichtAnz);

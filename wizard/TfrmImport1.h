@@ -60,6 +60,8 @@ public:
     QPushButton* btnQOptionen2 = nullptr;
     QPlainTextEdit* retQuellDat = nullptr;
     QRadioButton *rgrFest = nullptr, *rgrVariabel = nullptr;
+    class TfrmMappingPanel* mappingPanel = nullptr;  // page 4's grids, buttons and options
+    class TfrmModePanel* modePanel = nullptr;        // page 5's controls
     QTableView *dbgStruktQuelle = nullptr, *dbgStruktZiel = nullptr;
     QLabel* lblQuelldatei = nullptr;
     QRadioButton *rbtEndeAnhaengen = nullptr, *rbtIgnorieren = nullptr, *rbtUmbenennen = nullptr, *rbtSelfInc = nullptr,
@@ -76,10 +78,11 @@ signals:
     void helpRequested(int context);
     void aboutRequested();
     void contentViewerRequested();
+    // The formula editor on the selected rule's text formula (true) or number formula.
+    void formulaEditorRequested(bool textFormula);
     void settingsDetailsRequested(bool manager);
 
 protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
 
@@ -102,8 +105,6 @@ private:
 
     ImportWizard& wizard_;
     bool finished_ = false;
-    QtTableModel* sourceModel_ = nullptr;
-    QtTableModel* targetModel_ = nullptr;
     WizardPage shownPage_ = WizardPage::Seite1;
 };
 

@@ -3,6 +3,7 @@
 // forwards its controls' events to ImportWizard.
 #pragma once
 
+#include "mapping/PreRunCheck.h"
 #include "textsource/StagingTable.h"
 #include "textsource/TextOptions.h"
 #include "textsource/TextLayout.h"
@@ -55,13 +56,13 @@ struct WizardState {
     bool qOptionenVisible = false;
     TextOptionsForm qOptionen;
 
-    // Page 4: "auf&heben" and "a&lle aufheben" once something is assigned
+    // Page 4: "auf&heben" and "a&lle aufheben" once something is assigned (the options panel's
+    // state is the RuleOptions view)
     bool btnAufhebenEnabled = false;
 
     // Page 5
     std::string lblQuelldatei;
-    Toggle rbtEndeAnhaengen{true, true, true}, rbtIgnorieren, rbtUmbenennen, rbtSelfInc, rbtAktualisieren;
-    std::string edtStartwert;
+    ModePageState mode;  // the mode buttons, the start value and the labels beside them
 
     // Page 6
     std::string edtImpSpeich, edtBemerkung;

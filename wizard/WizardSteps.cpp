@@ -38,11 +38,7 @@ bool ImportWizard::loadSettingUnchanged() {
     state_.edtQuelle = currentImpListText("Quelldatei");
     state_.edtZiel = currentImpListText("Zieldatei");
     int mode = storedMode(tblImpList, env_.formats.current);
-    state_.rbtEndeAnhaengen.checked = mode >= 1 && mode <= 4;
-    state_.rbtIgnorieren.checked = mode == 2;
-    state_.rbtUmbenennen.checked = mode == 3;
-    state_.rbtSelfInc.checked = mode == 4;
-    state_.rbtAktualisieren.checked = mode == 5;
+    applyModeButtons(modeButtonsOnLoad(importModeFromCode(mode).value_or(ImportMode::Append), false), state_.mode);
     goTo(mode == 3 || mode == 4 ? WizardPage::Seite5 : WizardPage::Seite6);
     return true;
 }
@@ -119,9 +115,6 @@ void ImportWizard::rememberLayout() {
     lastTargetRead = state_.edtZiel;
 }
 
-bool ImportWizard::preRunCheck() { return true; }
-bool ImportWizard::modeChecks() { return true; }
-
 void ImportWizard::makeBackupCopy() {
     const std::string& target = state_.edtZiel;
     CopyFileSet(directoryOf(target) + baseNameOf(target) + ".*", directoryOf(target).empty() ? "." : directoryOf(target),
@@ -142,10 +135,7 @@ void ImportWizard::startRun() {
             tblImpList.PostRecord();
             tblImpList.Flush();  // on the disk now; the table stays held by this instance
         }
-        ModeButtonFlags buttons{state_.rbtEndeAnhaengen.checked, state_.rbtIgnorieren.checked,
-                                state_.rbtUmbenennen.checked, state_.rbtSelfInc.checked,
-                                state_.rbtAktualisieren.checked};
-        ImportMode mode = importModeFromButtons(buttons).value_or(ImportMode::Append);
+        ImportMode mode = importModeFromButtons(checkedModeButtons(state_.mode)).value_or(ImportMode::Append);
         ImportRun run(RunTables{tblQuelle, tblZiel, tblZStrukt}, progress(), p, env_.formats.regional,
                       env_.formats.current, env_.formulas);
         // What would refuse the run refuses it before the target is emptied.
@@ -158,11 +148,11 @@ void ImportWizard::startRun() {
         for (Table* t : {&tblQuelle, &tblZiel, &tblZStrukt})
             if (!t->Active()) t->OpenTable();
         progress().setCount(Counter::SummeQuelle, tblQuelle.RecordCount());
-        bool renamed = run.run(mode, state_.edtStartwert, state_.cbxZielLeeren.checked);
+        bool renamed = run.run(mode, state_.mode.edtStartwert, state_.cbxZielLeeren.checked);
         if (run.keyRuleMissing()) {
             state_.edtImpSpeich.clear();
             state_.rbtTabAnz.checked = state_.rbtTabNichtAnz.checked = false;
-            state_.rbtEndeAnhaengen.checked = state_.rbtAktualisieren.checked = false;
+            state_.mode.rbtEndeAnhaengen.checked = state_.mode.rbtAktualisieren.checked = false;
             state_.page6Enabled = true;
             goTo(WizardPage::Seite4);
         }

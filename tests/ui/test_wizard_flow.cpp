@@ -31,6 +31,11 @@ using kimport::test::TempDir;
 
 namespace {
 
+const char* const kWhichSubOption =
+    "Sie haben die Importlaufoption \"Datensätze am Ende anhängen\" gewählt.\r\n\r\nBitte geben Sie noch an, ob in "
+    "der Zieltabelle die Schlüsselwerte\r\nvorhandener Datensätze umbenannt werden sollen,\r\noder\r\nob nur die "
+    "Datensätze, die noch nicht in der Zieltabelle\r\nenthalten sind hinzugefügt werden sollen.";
+
 // A program directory with its control tables, a source and a target table.
 struct World {
     TempDir dir;
@@ -221,6 +226,12 @@ private slots:
         w.click("btnWeiter4");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite5"));
         QCOMPARE(w.window->lblQuelldatei->text(), QStringLiteral("QUELLE.DB"));
+        // The target's key is assigned: appending asks how existing keys are handled.
+        w.prompter.expectMessage(MsgKind::Information, Buttons::Ok, kWhichSubOption, Answer::Ok);
+        w.click("btnWeiter5");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite5"));
+        w.click("rbtEndeAnhaengen");
+        w.click("rbtIgnorieren");
         w.click("btnWeiter5");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite6"));
         w.type("edtImpSpeich", "Test");
@@ -271,6 +282,8 @@ private slots:
         QVERIFY(test::fileExists(w.dir.file("Temp/Preise.db")));
         QCOMPARE(w.wizard->tblQStrukt.RecordCount(), 3);
         w.click("btnWeiter4");
+        w.click("rbtEndeAnhaengen");
+        w.click("rbtIgnorieren");
         w.click("btnWeiter5");
         w.click("btnFertigstellen");
         w.wizard->tblZiel.CloseTable();
@@ -526,6 +539,8 @@ private slots:
         w.throughPage3();
         w.click("btnWeiter3");
         w.click("btnWeiter4");
+        w.click("rbtEndeAnhaengen");
+        w.click("rbtIgnorieren");
         w.click("btnWeiter5");
         w.prompter.expectError("Die Tabelle Ziel.DB ist schreibgeschützt (Datei Ziel.DB) und kann nicht geändert "
                                "werden.");

@@ -35,12 +35,13 @@ struct RunWorld {
     std::unique_ptr<ImportWizard> wizard;
     std::unique_ptr<TfrmImport1> window;
 
-    RunWorld() {
+    explicit RunWorld(FieldType targetKey = FieldType::Integer) {
         makeControlTables(dir.path());
         std::filesystem::create_directory(dir.file("daten"));
         std::vector<FieldSpec> fields{{"ArtNr", FieldType::Integer, 0}, {"Name", FieldType::String, 20},
                                       {"Preis", FieldType::Currency, 0}};
         MakeTable(dir.file("daten"), "Artikel.DB", fields, 1);
+        fields[0].type = targetKey;
         MakeTable(dir.file("daten"), "Ziel.DB", fields, 1);
         fill(source, {{1, "Schraube"}, {2, "Mutter"}, {3, "Scheibe"}});
         fill(target, {{2, "alt"}});
@@ -137,8 +138,18 @@ private slots:
             w.click("btnWeiter1");
             w.click("btnWeiter2");
             w.click("btnWeiter3");
+            // Counting keys from a start value needs the key field without an assignment.
+            if (std::string(c.button) == "rbtSelfInc") {
+                w.window->dbgStruktZiel->setFocus();
+                w.window->dbgStruktZiel->setCurrentIndex(w.window->dbgStruktZiel->model()->index(0, 1));
+                w.click("btnAufheben");
+            }
             w.click("btnWeiter4");
             QCOMPARE(w.page(), QStringLiteral("ImportSeite5"));
+            // The sub-options show once "An das Ende anhängen" is chosen (or when they are the only way).
+            if (!w.window->findChild<QWidget*>(QStringLiteral("gbxImportmodus"))->isVisible() &&
+                std::string(c.button) != "rbtAktualisieren")
+                w.click("rbtEndeAnhaengen");
             w.click(c.button);
             QVERIFY2(w.window->findChild<QRadioButton*>(QString::fromLatin1(c.button))->isChecked(), c.button);
             w.window->edtStartwert->setText(QString::fromLatin1(c.start));
@@ -156,7 +167,8 @@ private slots:
     }
 
     void aKeyViolationInModeOneEndsTheRunWithTheStoresMessage() {
-        RunWorld w;
+        // A counter key that is assigned leaves "An das Ende anhängen" without a sub-option.
+        RunWorld w(FieldType::AutoInc);
         w.click("btnWeiter1");
         w.click("btnWeiter2");
         w.click("btnWeiter3");
