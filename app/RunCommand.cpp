@@ -13,10 +13,13 @@
 #include "importrun/TerminalProgress.h"
 #include "settings/ControlTables.h"
 #include "tablestore/TableRoutines.h"
+#include "mapping/PreRunCheck.h"
+#include "mapping/StartValueCheck.h"
 #include "mapping/StructureMapping.h"
 
 #include <atomic>
 #include <cstdlib>
+#include <algorithm>
 #include <csignal>
 #include <iostream>
 
@@ -44,6 +47,9 @@ public:
     std::optional<std::string> openFile(const FileDialogSpec&) override { return std::nullopt; }
     std::optional<std::string> saveFile(const FileDialogSpec&) override { return std::nullopt; }
 };
+
+// A check refused the run before anything was written (its message was shown).
+struct RunRefused {};
 
 struct RunOptions {
     std::string source, target, startValue, programDir;
@@ -120,6 +126,34 @@ bool readTextSource(RunOptions& o, TerminalProgress& progress, Table& source, st
     return true;
 }
 
+// The checks the wizard makes before it runs: something is assigned, the mode is one the target's key
+// and the emptying leave, and a start value gives new keys. False after the message.
+bool runChecksPass(const RunOptions& o, Table& source, Table& target, Table& zStrukt, Prompter& prompter,
+                   const FormatSettings& formats) {
+    PreRunResult pre = PreRunCheck(zStrukt, o.target, o.emptyTarget, nullptr);
+    if (!pre.anyAssignment) {
+        prompter.error(kNoAssignmentMessage);
+        return false;
+    }
+    ModePageState page;
+    applyKeySituation(pre.situation, page);
+    const std::vector<ImportMode> modes = availableModes(page);
+    const auto mode = static_cast<ImportMode>(o.mode);
+    if (std::find(modes.begin(), modes.end(), mode) == modes.end()) {
+        std::string list;
+        for (ImportMode m : modes) list += (list.empty() ? "" : ", ") + std::to_string(importModeCode(m));
+        prompter.error("Der Importmodus " + std::to_string(o.mode) + " ist hier nicht möglich: " +
+                       keySituationText(pre.situation) + ". Möglich " + (modes.size() == 1 ? "ist Modus " : "sind die Modi ") +
+                       list + ".");
+        return false;
+    }
+    StartValueTables tables{zStrukt, source, target};
+    if (mode == ImportMode::SelfIncrement)
+        return IncrementCheck(tables, o.startValue, prompter, formats, !o.emptyTarget);
+    if (mode == ImportMode::RenameExisting) return RenameCheck(tables, o.startValue, prompter, formats);
+    return true;
+}
+
 }  // namespace
 
 int runImportCommand(const std::vector<std::string>& args, const std::string& programDir) {
@@ -146,7 +180,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     qStrukt.setPath(qStruktPath(o.programDir));
     zStrukt.setPath(zStruktPath(o.programDir));
     MappingTables tables{source, target, qStrukt, zStrukt, temp, prompter, realFileSystem(), o.programDir, nullptr};
-    bool failed = false, notSaved = false;
+    bool failed = false, notSaved = false, refused = false;
     std::int64_t textErrors = 0;  // lines of a text source that could not be read whole
     try {
         // A text source is read into its staging table first; the run reads that table.
@@ -170,6 +204,10 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
             if (!ReadSourceStructure(tables) || !ReadTargetStructure(tables)) return 1;
             AutoMap(tables);
         }
+        if (!runChecksPass(o, source, target, zStrukt, prompter, formats.current)) {
+            refused = true;
+            throw RunRefused();
+        }
         FieldFormulas formulas(formats.current);
         ImportRun run(RunTables{source, target, zStrukt}, progress, prompter, formats.regional, formats.current,
                       &formulas);
@@ -189,6 +227,8 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
             failed = true;
         }
         if (run.keyRuleMissing() || run.stoppedEarly()) failed = true;
+    } catch (const RunRefused&) {
+        failed = true;
     } catch (const std::exception& e) {
         progress.endLine();
         std::cerr << "kimport run: " << e.what() << "\n";
@@ -212,6 +252,10 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     }
     // What happened, in one line, and the exit code that says the same.
     const std::int64_t errors = progress.count(Counter::AnzFehler);
+    if (refused) {
+        std::cerr << "kimport run: nichts importiert; die Zieltabelle ist unverändert.\n";
+        return kExitFailure;
+    }
     if (notSaved) {
         std::cerr << "kimport run: nichts gespeichert; die Zieltabelle ist unverändert.\n";
         return kExitFailure;

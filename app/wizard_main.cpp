@@ -82,6 +82,33 @@ int main(int argc, char** argv) {
     TParser Parser1(&prompter);
     TfrmFormelEdt formulaEditor(Parser1, prompter, &mainWindow);
     QObject::connect(&formulaEditor, &TfrmFormelEdt::helpRequested, openHelp);
+    // The editor's memo is the selected rule's formula: every edit goes to the rule and its options page.
+    QObject::connect(&mainWindow, &TfrmImport1::formulaEditorRequested, [&](bool textFormula) {
+        if (textFormula && formulaEditor.isVisible()) return;
+        FormulaBinding binding;
+        binding.kind = textFormula ? FormulaKind::Text : FormulaKind::Number;
+        binding.read = [&wizard, textFormula] { return wizard.ruleOptions().formulaText(textFormula); };
+        binding.write = [&wizard, &mainWindow, &prompter, textFormula](const std::string& text) {
+            try {
+                wizard.ruleOptions().setFormulaText(textFormula, text);
+            } catch (const std::exception& e) {
+                prompter.error(e.what());
+            }
+            mainWindow.applyState();
+        };
+        try {
+            binding.target = wizard.ruleOptions().formulaTarget();
+        } catch (const std::exception& e) {
+            prompter.error(e.what());
+            return;
+        }
+        binding.source = &wizard.tblQuelle;
+        binding.formats = &formats.current;
+        formulaEditor.bindFormula(std::move(binding));
+        formulaEditor.show();
+        formulaEditor.raise();
+        formulaEditor.activateWindow();
+    });
 
     std::vector<std::string> parameters;
     for (int i = 1; i < argc; ++i) parameters.emplace_back(argv[i]);

@@ -15,6 +15,9 @@ void off(ModeButton& b) { b = ModeButton{false, false}; }
 
 }  // namespace
 
+const char* const kNoAssignmentMessage =
+    "Es sind keine Zuordnungen zwischen Quell- und\r\nZieldatenbank eingetragen.\r\n\r\nSie können diese jetzt vornehmen";
+
 PreRunResult PreRunCheck(Table& zStrukt, const std::string& targetPath, bool targetEmptied, ProgressSink* progress) {
     PreRunResult result;
     if (!zStrukt.Active()) zStrukt.OpenTable();
@@ -54,6 +57,20 @@ PreRunResult PreRunCheck(Table& zStrukt, const std::string& targetPath, bool tar
     else
         result.situation = keyMapped ? KeySituation::KeptMapped : KeySituation::KeptUnmapped;
     return result;
+}
+
+const char* keySituationText(KeySituation situation) {
+    switch (situation) {
+    case KeySituation::NoKey: return "die Zieltabelle hat keinen Primärschlüssel";
+    case KeySituation::CounterMapped: return "das Schlüsselfeld ist vom Typ \"Zähler\"";
+    case KeySituation::CounterUnmapped: return "das Schlüsselfeld vom Typ \"Zähler\" ist keinem Quellfeld zugeordnet";
+    case KeySituation::EmptiedMapped: return "die Zieltabelle wird vor dem Import geleert";
+    case KeySituation::EmptiedUnmapped:
+        return "die Zieltabelle wird vor dem Import geleert, und das Schlüsselfeld ist keinem Quellfeld zugeordnet";
+    case KeySituation::KeptMapped: return "das Schlüsselfeld ist einem Quellfeld zugeordnet";
+    case KeySituation::KeptUnmapped: return "das Schlüsselfeld ist keinem Quellfeld zugeordnet";
+    }
+    return "";
 }
 
 void applyKeySituation(KeySituation situation, ModePageState& p) {
@@ -134,21 +151,15 @@ void applyKeySituation(KeySituation situation, ModePageState& p) {
 }
 
 std::vector<ImportMode> availableModes(const ModePageState& p) {
-    const ModeButton* subs[] = {&p.rbtIgnorieren, &p.rbtUmbenennen, &p.rbtSelfInc};
-    const ImportMode subModes[] = {ImportMode::AppendNew, ImportMode::RenameExisting, ImportMode::SelfIncrement};
-    bool anyChecked = false;
-    const ModeButton* stuck = nullptr;  // a ticked sub-option the user cannot leave
-    for (const ModeButton* b : subs) {
-        anyChecked = anyChecked || b->checked;
-        if (b->checked && !b->enabled) stuck = b;
-    }
     std::vector<ImportMode> modes;
-    const bool append = p.rbtEndeAnhaengen.enabled || p.rbtEndeAnhaengen.checked;
-    // A sub-option once ticked cannot be unticked; with two enabled the mode check asks for one.
-    if (append && !anyChecked && !(p.rbtUmbenennen.enabled && p.rbtIgnorieren.enabled)) modes.push_back(ImportMode::Append);
-    for (int i = 0; i < 3; ++i)
-        if (append && (subs[i]->enabled || subs[i]->checked) && (!stuck || stuck == subs[i])) modes.push_back(subModes[i]);
-    if (p.rbtAktualisieren.enabled) modes.push_back(ImportMode::Update);
+    auto usable = [](const ModeButton& b) { return b.enabled || b.checked; };
+    if (usable(p.rbtEndeAnhaengen)) {
+        modes.push_back(ImportMode::Append);
+        if (usable(p.rbtIgnorieren)) modes.push_back(ImportMode::AppendNew);
+        if (usable(p.rbtUmbenennen)) modes.push_back(ImportMode::RenameExisting);
+        if (usable(p.rbtSelfInc)) modes.push_back(ImportMode::SelfIncrement);
+    }
+    if (usable(p.rbtAktualisieren)) modes.push_back(ImportMode::Update);
     return modes;
 }
 

@@ -52,14 +52,21 @@ struct PreRunResult {
     bool cancelled = false;       // the scan was cut short; the situation is from the rules read
 };
 
+// The refusal when no rule assigns, computes or presets anything.
+extern const char* const kNoAssignmentMessage;
+
 // Scans the mapping rules (ZStrukt) with the progress window "Importeinstellung wird überprüft...".
 // The last key field in table order decides; a dBase target has no key.
 PreRunResult PreRunCheck(Table& zStrukt, const std::string& targetPath, bool targetEmptied, ProgressSink* progress);
 
+// Why some modes are not possible in the situation, as the end of a German sentence.
+const char* keySituationText(KeySituation situation);
+
 // Sets the mode page's controls for the situation (the ones the situation does not name keep their state).
 void applyKeySituation(KeySituation situation, ModePageState& page);
 
-// The modes a user can choose on a page in this state (the mode check included).
+// The modes whose buttons the page leaves usable (enabled, or set for the user). The wizard also asks
+// for a sub-option where one applies; kimport takes mode 1 as given.
 std::vector<ImportMode> availableModes(const ModePageState& page);
 
 // The mode page's own events.

@@ -488,6 +488,11 @@ void RuleOptions::setFormulaText(bool textFormula, const std::string& text) {
     deriveView(r, facts());
 }
 
+FormulaTarget RuleOptions::formulaTarget() {
+    Facts f = facts();
+    return FormulaTarget{f.feldname, f.typ, f.laenge};
+}
+
 // Which control is enabled follows from the page, the switches and the rule alone, so that the
 // panel looks the same whatever order the user clicked in.
 void RuleOptions::deriveView(const MappingRule& rConst, const Facts& f) {

@@ -6,6 +6,7 @@
 
 #include "common/FormatSettings.h"
 #include "common/Prompter.h"
+#include "formula/FormelPreview.h"
 #include "settings/TypeCodes.h"
 #include "tablestore/Table.h"
 
@@ -74,6 +75,8 @@ public:
     // The formula column the page's memo edits ("Formel_alph" or "Formel_num"), for the editor.
     std::string formulaText(bool textFormula);
     void setFormulaText(bool textFormula, const std::string& text);
+    // The selected rule's field as the formula preview needs it.
+    FormulaTarget formulaTarget();
 
 private:
     struct Facts;  // what the page depends on, read from the tables

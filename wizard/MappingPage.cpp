@@ -46,8 +46,7 @@ bool ImportWizard::preRunCheck() {
         tblZStrukt.MoveFirst();
         goTo(WizardPage::Seite4);
         state_.focusControl = "btnZuordnen";
-        env_.prompter.error("Es sind keine Zuordnungen zwischen Quell- und\r\nZieldatenbank eingetragen.\r\n\r\n"
-                            "Sie können diese jetzt vornehmen");
+        env_.prompter.error(kNoAssignmentMessage);
         return false;
     }
     ModePageState& mode = state_.mode;
