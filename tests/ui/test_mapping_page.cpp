@@ -1,0 +1,235 @@
+// The mapping page as a user works it: assigning by hand, the options panel
+// and its switches, taking all assignments back, and the mode page that the
+// check on leaving decides; the options' effect seen in the imported table.
+#include "common/ScriptedPrompter.h"
+#include "formula/FieldFormulas.h"
+#include "importrun/GaugeModel.h"
+#include "settings/ControlTables.h"
+#include "support/TestSupport.h"
+#include "tablestore/Dump.h"
+#include "wizard/TfrmImport1.h"
+#include "wizard/TfrmRuleOptions.h"
+
+#include <QAbstractItemModel>
+#include <QCheckBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QStackedWidget>
+#include <QTableView>
+#include <QtTest>
+
+#include <filesystem>
+#include <memory>
+#include <sstream>
+
+using namespace kimport;
+using kimport::test::TempDir;
+
+namespace {
+
+const FormatSettings kDe = FormatSettings::german();
+
+struct MappingWorld {
+    TempDir dir;
+    std::string source = dir.file("daten/Artikel.DB"), target;
+    ScriptedPrompter prompter;
+    MemoryRegistry registry;
+    ProcessFormats formats;
+    std::unique_ptr<GaugeModel> gauge;
+    FieldFormulas formulas{formats.current};
+    std::unique_ptr<ImportWizard> wizard;
+    std::unique_ptr<TfrmImport1> window;
+
+    explicit MappingWorld(const char* targetName = "Ziel.DB") : target(dir.file(std::string("daten/") + targetName)) {
+        makeControlTables(dir.path());
+        std::filesystem::create_directory(dir.file("daten"));
+        MakeTable(dir.file("daten"), "Artikel.DB",
+                  {{"NR", FieldType::Integer, 0}, {"NAME", FieldType::String, 20}, {"MENGE", FieldType::Integer, 0}}, 1);
+        const bool dbase = std::string(targetName).ends_with(".DBF");
+        MakeTable(dir.file("daten"), targetName,
+                  {{"NR", FieldType::Integer, 0}, {"NAME", FieldType::String, 10}, {"MENGE", FieldType::Float, 0},
+                   {"ANTEIL", FieldType::Float, 0}, {"CODE", FieldType::String, 8}},
+                  dbase ? 0 : 1);
+        Table t;
+        t.setPath(source);
+        t.OpenTable();
+        for (auto [nr, name, menge] : {std::tuple{1, "Schraube M4", 10}, std::tuple{2, "Mutter", 0}}) {
+            t.BeginAppend();
+            t.SetAsInteger(0, nr);
+            t.SetAsString(1, name, kDe);
+            t.SetAsInteger(2, menge);
+            t.PostRecord();
+        }
+        t.CloseTable();
+        prompter.onFailure = [](const std::string& f) { QFAIL(f.c_str()); };
+        gauge = std::make_unique<GaugeModel>(formats.current);
+        wizard = std::make_unique<ImportWizard>(
+            WizardEnvironment{dir.path(), prompter, registry, formats, realFileSystem(), std::nullopt, gauge.get(),
+                              &formulas});
+        window = std::make_unique<TfrmImport1>(*wizard);
+        wizard->start({source, target});
+        window->applyState();
+        window->show();
+        // Focus decides what a grid's cursor move does: the window must be the active one.
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get())) qWarning("the wizard window did not become active");
+        click("btnWeiter1");
+        click("btnWeiter2");
+        click("btnWeiter3");
+    }
+
+    template <class W = QWidget>
+    W* find(const char* name) {
+        auto* w = window->findChild<W*>(QString::fromLatin1(name));
+        if (!w) qWarning("no control %s", name);
+        return w;
+    }
+    void click(const char* name) {
+        auto* b = find<QAbstractButton>(name);
+        QVERIFY2(b && b->isVisible() && b->isEnabled(), name);
+        QTest::mouseClick(b, Qt::LeftButton, {}, QPoint(4, b->height() / 2));
+    }
+    void type(const char* name, const char* text) {
+        auto* e = find<QLineEdit>(name);
+        QVERIFY2(e && e->isEnabled(), name);
+        e->setFocus();
+        e->selectAll();
+        QTest::keyClicks(e, QString::fromUtf8(text));
+        QTest::keyClick(e, Qt::Key_Return);
+    }
+    // Selects a row of a grid as a click does (the grid has the focus).
+    void selectRow(QTableView* grid, const char* feldname) {
+        QAbstractItemModel* m = grid->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            for (int c = 0; c < m->columnCount(); ++c) {
+                if (m->data(m->index(r, c)).toString() != QString::fromLatin1(feldname)) continue;
+                grid->setFocus();
+                grid->setCurrentIndex(m->index(r, c));
+                return;
+            }
+        }
+        QFAIL(feldname);
+    }
+    void assign(const char* sourceField, const char* targetField) {
+        selectRow(window->dbgStruktQuelle, sourceField);
+        selectRow(window->dbgStruktZiel, targetField);
+        click("btnZuordnen");
+    }
+    QString shownPage() { return window->findChild<TfrmRuleOptions*>()->currentWidget()->objectName(); }
+    bool checked(const char* name) { return find<QCheckBox>(name)->isChecked(); }
+};
+
+}  // namespace
+
+class TestMappingPage : public QObject {
+    Q_OBJECT
+private slots:
+    void optionsChangeWhatIsImported() {
+        MappingWorld w;
+        auto* options = w.window->findChild<TfrmRuleOptions*>();
+        QVERIFY(options && !options->isVisible());
+        QVERIFY(w.find<QLabel>("panZuordHint")->isVisible());
+        QVERIFY(w.find<QPushButton>("btnAufheben")->isEnabled());  // the proposal assigned something
+
+        // A number into a text field by hand: its page, its label, and the alignment switches.
+        w.assign("MENGE", "CODE");
+        QVERIFY(options->isVisible());
+        QVERIFY(!w.find<QLabel>("panZuordHint")->isVisible());
+        QCOMPARE(w.shownPage(), QStringLiteral("Zahl_String"));
+        QCOMPARE(w.find<QLabel>("lblZS_Optionen")->text(), QStringLiteral("Optionen für Zielfeld \"CODE\""));
+        QCOMPARE(w.find<QPushButton>("btnOptionen")->text(), QStringLiteral("Optionen &schließen"));
+        QVERIFY(w.checked("cbxZS_Ausrichtung_re"));
+        w.click("cbxZS_Ausrichtung_li");
+        QVERIFY(!w.checked("cbxZS_Ausrichtung_re"));
+
+        // Division, then multiplication: the division is cleared, its edit closed.
+        w.selectRow(w.window->dbgStruktZiel, "MENGE");
+        QCOMPARE(w.shownPage(), QStringLiteral("Zahl_Zahl"));
+        w.click("cbxZZ_Div");
+        w.type("edtZZ_DivWert", "4");
+        w.click("cbxZZ_Mul");
+        QVERIFY(!w.checked("cbxZZ_Div"));
+        QVERIFY(!w.find<QLineEdit>("edtZZ_DivWert")->isEnabled());
+        QCOMPARE(w.find<QLineEdit>("edtZZ_DivWert")->text(), QString());
+        w.click("cbxZZ_Div");
+        w.type("edtZZ_DivWert", "4");
+        // A default of 99 where the source value is 0.
+        w.click("cbxZZ_Vorgabe");
+        w.type("edtZZ_Vorgabe_Wert", "99");
+        w.click("cbxZZ_Vorgabe_Gleich");
+        w.type("edtZZ_Vorgabe_Quelltxt", "0");
+
+        // A formula with rounding on a field assigned by hand.
+        w.assign("MENGE", "ANTEIL");
+        QCOMPARE(w.shownPage(), QStringLiteral("Zahl_Zahl"));
+        QVERIFY(!w.find<QCheckBox>("cbxZZ_Runden")->isEnabled());
+        w.click("cbxZZ_Formel");
+        auto* memo = w.find<QPlainTextEdit>("memZZ_Formel");
+        memo->setFocus();
+        QTest::keyClicks(memo, QStringLiteral("#MENGE / 3"));
+        w.click("cbxZZ_Runden");
+        w.type("edtZZ_Runden", "2");
+
+        // Only the first five characters of the name.
+        w.selectRow(w.window->dbgStruktZiel, "NAME");
+        QCOMPARE(w.shownPage(), QStringLiteral("String_String"));
+        w.click("cbxSS_Ausschnitt");
+        w.type("edtSS_AusschnittBegString", "1");
+        w.type("edtSS_AusschnittEndString", "5");
+
+        w.click("btnWeiter4");
+        QCOMPARE(w.window->PageControl1->currentWidget()->objectName(), QStringLiteral("ImportSeite5"));
+        w.click("rbtEndeAnhaengen");
+        w.click("rbtIgnorieren");
+        w.click("btnWeiter5");
+        w.window->rbtTabNichtAnz->setChecked(true);
+        w.click("btnFertigstellen");
+        QVERIFY(w.prompter.finished());
+        QCOMPARE(w.gauge->count(Counter::AnzFehler), std::int64_t{0});
+        w.wizard->tblZiel.CloseTable();
+        Table t;
+        t.setPath(w.target);
+        t.OpenTable();
+        std::ostringstream dump;
+        dumpTable(t.image(), dump);
+        QCOMPARE(QString::fromStdString(dump.str()),
+                 QStringLiteral("NR,NAME,MENGE,ANTEIL,CODE\n1,Schra,2.5,3.33,10\n2,Mutte,99,0,0\n"));
+    }
+
+    void unassigningAllLeavesNothingToRun() {
+        MappingWorld w;
+        w.prompter.expectMessage(MsgKind::Confirmation, Buttons::YesNo, "Möchten Sie wirklich alle Zuordnungen aufheben",
+                                 Answer::Yes);
+        w.click("btnAlleAufheben");
+        QAbstractItemModel* m = w.window->dbgStruktZiel->model();
+        for (int r = 0; r < m->rowCount(); ++r) QCOMPARE(m->data(m->index(r, m->columnCount() - 1)).toString(), QString());
+        QVERIFY(!w.find<QPushButton>("btnAufheben")->isEnabled());
+        QVERIFY(!w.find<QPushButton>("btnAlleAufheben")->isEnabled());
+        w.prompter.expectBeep().expectError(
+            "Es sind keine Zuordnungen zwischen Quell- und\r\nZieldatenbank eingetragen.\r\n\r\nSie können diese jetzt "
+            "vornehmen");
+        w.click("btnWeiter4");
+        QCOMPARE(w.window->PageControl1->currentWidget()->objectName(), QStringLiteral("ImportSeite4"));
+        QVERIFY(w.find<QPushButton>("btnZuordnen")->hasFocus());
+        QVERIFY(w.prompter.finished());
+    }
+
+    void aDBaseTargetOnlyAppends() {
+        MappingWorld w("ZIEL.DBF");
+        w.click("btnWeiter4");
+        QCOMPARE(w.window->PageControl1->currentWidget()->objectName(), QStringLiteral("ImportSeite5"));
+        QVERIFY(w.window->rbtEndeAnhaengen->isChecked() && w.window->rbtEndeAnhaengen->isEnabled());
+        QVERIFY(!w.find("gbxImportmodus")->isVisible());
+        QVERIFY(!w.window->rbtAktualisieren->isEnabled());
+        QVERIFY(w.find("lblAktualisieren")->isVisible() && !w.find("lblAktNichtMoeglich")->isVisible());
+        w.click("btnWeiter5");
+        QCOMPARE(w.window->PageControl1->currentWidget()->objectName(), QStringLiteral("ImportSeite6"));
+        QVERIFY(w.prompter.finished());
+    }
+};
+
+QTEST_MAIN(TestMappingPage)
+#include "test_mapping_page.moc"
