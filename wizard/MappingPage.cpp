@@ -60,6 +60,9 @@ bool ImportWizard::preRunCheck() {
             mode.lblIndexfeld = keyFieldLabel(tblZStrukt).value_or("");
         }
     }
+    // A preselected "Schlüsselwerte selbständig erhöhen" is ready for its start value at once.
+    if (mode.rbtSelfInc.checked && mode.rbtSelfInc.enabled)
+        startValueOptionClick(mode, false, keyFieldLabel(tblZStrukt).value_or(""));
     state_.lblQuelldatei = foldedUpper(fileNameOf(state_.edtQuelle));
     return true;
 }

@@ -45,7 +45,7 @@ void applyToggle(QAbstractButton* b, const Toggle& t) {
 TfrmImport1::TfrmImport1(ImportWizard& wizard, QWidget* parent) : QMainWindow(parent), wizard_(wizard) {
     setObjectName(QStringLiteral("frmImport1"));
     setWindowTitle(QStringLiteral(KIMPORT_VERSION_TEXT));
-    resize(640, 460);
+    resize(800, 600);  // room for both structure grids with the assignment column
     PageControl1 = named(new QStackedWidget(this), "PageControl1");
     setCentralWidget(PageControl1);
     buildPage1();

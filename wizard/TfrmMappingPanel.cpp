@@ -105,12 +105,22 @@ void TfrmMappingPanel::refreshGrids() {
                               QStringLiteral("Laenge")};
     if (!src.indexVisible) sourceColumns.removeFirst();
     sourceModel_->setColumns(sourceColumns);
+    // Narrow columns for the key mark and the length: the names and the assignment need the room.
+    auto widths = [ch](QTableView* grid, const QStringList& columns) {
+        for (int c = 0; c < columns.size(); ++c) {
+            if (columns[c] == QStringLiteral("Index")) grid->setColumnWidth(c, 6 * ch);
+            if (columns[c] == QStringLiteral("Laenge")) grid->setColumnWidth(c, 7 * ch);
+            if (columns[c] == QStringLiteral("Typbezeichnung")) grid->setColumnWidth(c, 16 * ch);
+        }
+    };
+    widths(dbgStruktQuelle, sourceColumns);
     dbgStruktQuelle->setColumnWidth(src.indexVisible ? 1 : 0, src.feldnameWidth * ch);
     TargetGridLayout tgt = targetGridLayout(wizard_.tblZStrukt);
     QStringList targetColumns{QStringLiteral("Index"), QStringLiteral("Feldname"), QStringLiteral("Laenge"),
                               QStringLiteral("Typbezeichnung"), QStringLiteral("Zuordnung")};
     if (!tgt.indexVisible) targetColumns.removeFirst();
     targetModel_->setColumns(targetColumns);
+    widths(dbgStruktZiel, targetColumns);
     dbgStruktZiel->setColumnWidth(tgt.indexVisible ? 1 : 0, tgt.feldnameWidth * ch);
     dbgStruktZiel->setColumnWidth(targetColumns.size() - 1, tgt.zuordnungWidth * ch);
     selectRow(dbgStruktQuelle, wizard_.tblQStrukt);
@@ -154,8 +164,11 @@ void TfrmMappingPanel::applyState() {
     btnAlleAufheben->setEnabled(s.btnAufhebenEnabled);
     btnOptionen->setText(QString::fromUtf8(view.optionsCaption()));
     btnOptionen->setEnabled(view.btnOptionenEnabled);
+    // What goes away goes first: for a moment both would need room, and the window would grow for it.
+    const bool panelShown = view.panelVisible && view.page != OptionsPage::None;
+    if (panelShown) panZuordHint->hide();
     tpcOptionen->applyView(view);
-    panZuordHint->setVisible(!(view.panelVisible && view.page != OptionsPage::None));
+    if (!panelShown) panZuordHint->show();
     if (s.focusControl == "btnZuordnen") btnZuordnen->setFocus();
     applying_ = false;
 }

@@ -42,6 +42,14 @@ TfrmRuleOptions::TfrmRuleOptions(QWidget* parent) : QStackedWidget(parent) {
     hide();
 }
 
+QSize TfrmRuleOptions::sizeHint() const {
+    return currentWidget() ? currentWidget()->sizeHint() : QStackedWidget::sizeHint();
+}
+
+QSize TfrmRuleOptions::minimumSizeHint() const {
+    return currentWidget() ? currentWidget()->minimumSizeHint() : QStackedWidget::minimumSizeHint();
+}
+
 QWidget* TfrmRuleOptions::check(const char* name, const QString& caption) {
     auto* box = named(new QCheckBox(caption), name);
     connect(box, &QCheckBox::clicked, this, [this, name](bool on) {
@@ -52,10 +60,9 @@ QWidget* TfrmRuleOptions::check(const char* name, const QString& caption) {
 
 QWidget* TfrmRuleOptions::edit(const char* name, int maxLength) {
     auto* e = named(new QLineEdit, name);
-    if (maxLength > 0) {
-        e->setMaxLength(maxLength);
-        e->setFixedWidth(30);
-    }
+    // Fixed widths keep the pages narrow enough for the wizard window.
+    e->setFixedWidth(maxLength > 0 ? 30 : 110);
+    if (maxLength > 0) e->setMaxLength(maxLength);
     connect(e, &QLineEdit::editingFinished, this, [this, e, name] {
         if (applying_) return;
         emit edited(name, ss(e->text()));
@@ -218,6 +225,7 @@ void TfrmRuleOptions::applyView(const RuleOptionsView& view) {
     if (view.page != OptionsPage::None) {
         QWidget* page = findChild<QWidget*>(QString::fromLatin1(optionsPageName(view.page)));
         setCurrentWidget(page);
+        updateGeometry();
         for (QLabel* l : page->findChildren<QLabel*>())
             if (l->objectName().endsWith(QStringLiteral("_Optionen"))) l->setText(qs(view.label));
         for (const auto& [name, control] : view.controls) {

@@ -27,6 +27,10 @@ public:
     // not left yet (a keyboard shortcut runs its handler without moving the focus).
     std::optional<std::pair<std::string, std::string>> focusedEdit() const;
 
+    // The active page alone decides the size: the other pages are never seen together with it.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
 signals:
     void clicked(const std::string& control, bool checked);
     void edited(const std::string& control, const std::string& text);
