@@ -94,7 +94,6 @@ std::optional<std::string> parse(const std::vector<std::string>& args, RunOption
         else return "--mode erwartet 1 bis 5";
     }
     if (o.source.empty() || o.target.empty()) return "--source und --target müssen angegeben werden";
-    if ((o.mode == 3 || o.mode == 4) && o.startValue.empty()) return "die Modi 3 und 4 brauchen --start-value";
     return std::nullopt;
 }
 

@@ -51,6 +51,8 @@ bool ImportWizard::loadSettingForEdit() {
     state_.edtQuelle = currentImpListText("Quelldatei");
     state_.edtZiel = currentImpListText("Zieldatei");
     state_.edtImpSpeich = currentSettingName();
+    const int mode = storedMode(tblImpList, env_.formats.current);
+    applyModeButtons(modeButtonsOnLoad(importModeFromCode(mode).value_or(ImportMode::Append), true), state_.mode);
     goTo(WizardPage::Seite2);
     return true;
 }
