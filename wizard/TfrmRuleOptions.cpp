@@ -35,10 +35,10 @@ QHBoxLayout* row(std::initializer_list<QWidget*> widgets) {
 
 TfrmRuleOptions::TfrmRuleOptions(QWidget* parent) : QStackedWidget(parent) {
     setObjectName(QStringLiteral("tpcOptionen"));
-    addWidget(buildStringZahl());
+    addWidget(buildNumberPage("String_Zahl", "SZ", "cbxSZ_FAkt"));
     addWidget(buildZahlString());
     addWidget(buildStringString());
-    addWidget(buildZahlZahl());
+    addWidget(buildNumberPage("Zahl_Zahl", "ZZ", "cbxZZ_Akt"));
     hide();
 }
 
@@ -124,23 +124,29 @@ std::optional<std::pair<std::string, std::string>> TfrmRuleOptions::focusedEdit(
     return std::nullopt;
 }
 
-QWidget* TfrmRuleOptions::buildStringZahl() {
-    auto* page = named(new QWidget, "String_Zahl");
+// String_Zahl and Zahl_Zahl have the same controls; only their names' infix (SZ, ZZ) differs.
+QWidget* TfrmRuleOptions::buildNumberPage(const char* pageName, const char* p, const char* updateName) {
+    // The control names live as long as the widgets: they are kept in the page's own strings.
+    auto name = [this, p](const char* prefix, const char* rest) {
+        names_.push_back(std::string(prefix) + p + "_" + rest);
+        return names_.back().c_str();
+    };
+    auto* page = named(new QWidget, pageName);
     auto* v = new QVBoxLayout(page);
-    v->addWidget(pageLabel("lblSZ_Optionen"));
-    v->addLayout(row({check("cbxSZ_Div", QStringLiteral("Dividieren durch:")), edit("edtSZ_DivWert")}));
-    v->addLayout(row({check("cbxSZ_Mul", QStringLiteral("Multiplizieren mit:")), edit("edtSZ_MulWert")}));
-    v->addLayout(row({check("cbxSZ_Vorgabe", QStringLiteral("Vorgabewert setzen:")), edit("edtSZ_Vorgabe_Wert"),
-                      label("lblSZ_Vorgabe", QStringLiteral("falls Quellwert")), check("cbxSZ_Vorgabe_Gleich", "="),
-                      check("cbxSZ_Vorgabe_Kleiner", "<"), check("cbxSZ_Vorgabe_Groesser", ">"),
-                      edit("edtSZ_Vorgabe_Quelltxt")}));
-    v->addLayout(row({check("cbxSZ_Formel", QString::fromUtf8(kNumberFormula)), zoom("btnSZ_Zoom", false)}));
-    v->addWidget(memo("memSZ_Formel", false));
-    QWidget* rounding = edit("edtSZ_Runden", 1);
+    v->addWidget(pageLabel(name("lbl", "Optionen")));
+    v->addLayout(row({check(name("cbx", "Div"), QStringLiteral("Dividieren durch:")), edit(name("edt", "DivWert"))}));
+    v->addLayout(row({check(name("cbx", "Mul"), QStringLiteral("Multiplizieren mit:")), edit(name("edt", "MulWert"))}));
+    v->addLayout(row({check(name("cbx", "Vorgabe"), QStringLiteral("Vorgabewert setzen:")),
+                      edit(name("edt", "Vorgabe_Wert")), label(name("lbl", "Vorgabe"), QStringLiteral("falls Quellwert")),
+                      check(name("cbx", "Vorgabe_Gleich"), "="), check(name("cbx", "Vorgabe_Kleiner"), "<"),
+                      check(name("cbx", "Vorgabe_Groesser"), ">"), edit(name("edt", "Vorgabe_Quelltxt"))}));
+    v->addLayout(row({check(name("cbx", "Formel"), QString::fromUtf8(kNumberFormula)), zoom(name("btn", "Zoom"), false)}));
+    v->addWidget(memo(name("mem", "Formel"), false));
+    QWidget* rounding = edit(name("edt", "Runden"), 1);
     rounding->setToolTip(QString::fromUtf8(kRoundingHint));
-    v->addLayout(row({check("cbxSZ_Runden", QStringLiteral("Runden auf ")), rounding,
-                      label("lblSZ_Stellen", QStringLiteral("Stellen"))}));
-    v->addWidget(updateBox("cbxSZ_FAkt"));
+    v->addLayout(row({check(name("cbx", "Runden"), QStringLiteral("Runden auf ")), rounding,
+                      label(name("lbl", "Stellen"), QStringLiteral("Stellen"))}));
+    v->addWidget(updateBox(updateName));
     v->addStretch();
     return page;
 }
@@ -194,27 +200,6 @@ QWidget* TfrmRuleOptions::buildStringString() {
                       zoom("btnSS_Zoom", true)}));
     v->addWidget(memo("memSS_Formel", true));
     v->addWidget(updateBox("cbxSS_FAkt"));
-    v->addStretch();
-    return page;
-}
-
-QWidget* TfrmRuleOptions::buildZahlZahl() {
-    auto* page = named(new QWidget, "Zahl_Zahl");
-    auto* v = new QVBoxLayout(page);
-    v->addWidget(pageLabel("lblZZ_Optionen"));
-    v->addLayout(row({check("cbxZZ_Div", QStringLiteral("Dividieren durch:")), edit("edtZZ_DivWert")}));
-    v->addLayout(row({check("cbxZZ_Mul", QStringLiteral("Multiplizieren mit:")), edit("edtZZ_MulWert")}));
-    v->addLayout(row({check("cbxZZ_Vorgabe", QStringLiteral("Vorgabewert setzen:")), edit("edtZZ_Vorgabe_Wert"),
-                      label("lblZZ_Vorgabe", QStringLiteral("falls Quellwert")), check("cbxZZ_Vorgabe_Gleich", "="),
-                      check("cbxZZ_Vorgabe_Kleiner", "<"), check("cbxZZ_Vorgabe_Groesser", ">"),
-                      edit("edtZZ_Vorgabe_Quelltxt")}));
-    v->addLayout(row({check("cbxZZ_Formel", QString::fromUtf8(kNumberFormula)), zoom("btnZZ_Zoom", false)}));
-    v->addWidget(memo("memZZ_Formel", false));
-    QWidget* rounding = edit("edtZZ_Runden", 1);
-    rounding->setToolTip(QString::fromUtf8(kRoundingHint));
-    v->addLayout(row({check("cbxZZ_Runden", QStringLiteral("Runden auf ")), rounding,
-                      label("lblZZ_Stellen", QStringLiteral("Stellen"))}));
-    v->addWidget(updateBox("cbxZZ_Akt"));
     v->addStretch();
     return page;
 }

@@ -8,6 +8,7 @@
 
 #include <QStackedWidget>
 
+#include <list>
 #include <optional>
 #include <string>
 #include <utility>
@@ -42,10 +43,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    QWidget* buildStringZahl();
+    QWidget* buildNumberPage(const char* pageName, const char* infix, const char* updateName);
     QWidget* buildZahlString();
     QWidget* buildStringString();
-    QWidget* buildZahlZahl();
     QWidget* check(const char* name, const QString& caption);
     QWidget* edit(const char* name, int maxLength = 0);
     QWidget* memo(const char* name, bool textFormula);
@@ -54,6 +54,7 @@ private:
     QLabel* pageLabel(const char* name);
     QWidget* updateBox(const char* name);
     bool applying_ = false;
+    std::list<std::string> names_;  // control names made from parts (a list: their texts never move)
 };
 
 }  // namespace kimport
