@@ -84,10 +84,18 @@ int main(int argc, char** argv) {
     QObject::connect(&formulaEditor, &TfrmFormelEdt::helpRequested, openHelp);
     // The editor's memo is the selected rule's formula: every edit goes to the rule and its options page.
     QObject::connect(&mainWindow, &TfrmImport1::formulaEditorRequested, [&](bool textFormula) {
-        if (textFormula && formulaEditor.isVisible()) return;
+        // The text page shows the editor only when it is not shown already; both bind it to the rule.
+        const bool show = !(textFormula && formulaEditor.isVisible());
         FormulaBinding binding;
         binding.kind = textFormula ? FormulaKind::Text : FormulaKind::Number;
-        binding.read = [&wizard, textFormula] { return wizard.ruleOptions().formulaText(textFormula); };
+        binding.read = [&wizard, &prompter, textFormula] {
+            try {
+                return wizard.ruleOptions().formulaText(textFormula);
+            } catch (const std::exception& e) {
+                prompter.error(e.what());
+                return std::string();
+            }
+        };
         binding.write = [&wizard, &mainWindow, &prompter, textFormula](const std::string& text) {
             try {
                 wizard.ruleOptions().setFormulaText(textFormula, text);
@@ -105,6 +113,7 @@ int main(int argc, char** argv) {
         binding.source = &wizard.tblQuelle;
         binding.formats = &formats.current;
         formulaEditor.bindFormula(std::move(binding));
+        if (!show) return;
         formulaEditor.show();
         formulaEditor.raise();
         formulaEditor.activateWindow();

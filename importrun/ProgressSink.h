@@ -81,4 +81,23 @@ public:
     virtual void pump() = 0;
 };
 
+// Shows the window for an operation and closes it when the operation ends, also by an exception:
+// a window left open would keep the wizard disabled.
+class ShownProgress {
+public:
+    explicit ShownProgress(ProgressSink* progress) : progress_(progress) {
+        if (progress_) progress_->show();
+    }
+    ~ShownProgress() { close(); }
+    ShownProgress(const ShownProgress&) = delete;
+    ShownProgress& operator=(const ShownProgress&) = delete;
+    void close() {
+        if (progress_) progress_->close();
+        progress_ = nullptr;
+    }
+
+private:
+    ProgressSink* progress_;
+};
+
 }  // namespace kimport

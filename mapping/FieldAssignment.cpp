@@ -2,13 +2,13 @@
 
 #include "common/Numbers.h"
 #include "common/Text.h"
+#include "settings/ColumnValues.h"
 #include "tablestore/TableRoutines.h"
 
 namespace kimport {
 
 namespace {
 
-std::string columnText(const Table& t, const char* column) { return t.AsString(t.FieldNamed(column), t.regional); }
 
 void inform(Prompter& p, const std::string& text) { p.message(MsgKind::Information, Buttons::Ok, text); }
 
@@ -18,39 +18,39 @@ const char* const kChangeTheType =
 
 }  // namespace
 
-bool AssignField(MappingTables& t, bool targetEmptied) {
+AssignResult AssignField(MappingTables& t, bool targetEmptied) {
     Table& z = t.zStrukt;
     Table& q = t.qStrukt;
     for (Table* table : {&t.target, &t.source, &z, &q})
         if (!table->Active()) table->OpenTable();
-    if (z.RecordCount() == 0 || q.RecordCount() == 0 || z.AtEnd() || q.AtEnd()) return false;
-    const bool keyTarget = !trim(columnText(z, "Index")).empty();
+    if (z.RecordCount() == 0 || q.RecordCount() == 0 || z.AtEnd() || q.AtEnd()) return AssignResult::Nothing;
+    const bool keyTarget = !trim(textOf(z, "Index")).empty();
     if (z.AsInteger(z.FieldNamed("Typ")) == 14) {
         if (!keyTarget) {
             inform(t.prompter, std::string("Dieses Feld der Zieltabelle ist vom Typ \"Zähler\". Der\r\nWert dieses "
                                            "Feldes wird automatisch erhöht und kann\r\nvom Anwender nicht beeinflußt "
                                            "werden.") + kChangeTheType);
-            return false;
+            return AssignResult::Refused;
         }
         if (targetEmptied) {
             inform(t.prompter, std::string("Sie haben die Option \"Zieldatenbank vor dem Import leeren\"\r\ngewählt.\r\n"
                                            "In diesem Fall ist eine Zuordnung auf ein Primärschlüsselfeld der\r\n"
                                            "Zieldatenbank, mit dem Typ \"Zähler\" nicht möglich.") + kChangeTheType);
-            return false;
+            return AssignResult::Refused;
         }
     }
-    const std::string sourceName = columnText(q, "Feldname");
+    const std::string sourceName = textOf(q, "Feldname");
     if (keyTarget) {
         // A key target takes only values that are filled and unique; a source key field is so already.
-        if (trim(columnText(q, "Index")).empty() && !HasUniqueValues(t.source, sourceName)) {
+        if (trim(textOf(q, "Index")).empty() && !HasUniqueValues(t.source, sourceName)) {
             inform(t.prompter, "Das Feld der Quelltabelle \"" + sourceName +
                                    "\"\r\nbeinhaltet doppelte oder leere Werte.\r\n\r\nEine Zuordnung auf das "
                                    "Primärschlüsselfeld der\r\nZieltabelle ist daher nicht möglich.\r\n\r\nVerwenden "
                                    "Sie ein Quellfeld mit eindeutigen Inhalten,\r\noder lassen Sie das Schlüsselfeld "
                                    "durch das Programm\r\nab einem von Ihnen gewählten Wert incrementieren.");
-            return false;
+            return AssignResult::Refused;
         }
-        const std::string targetLength = columnText(z, "Laenge"), sourceLength = columnText(q, "Laenge");
+        const std::string targetLength = textOf(z, "Laenge"), sourceLength = textOf(q, "Laenge");
         if (IsDigitString(targetLength) && IsDigitString(sourceLength) &&
             std::stoll(targetLength) < std::stoll(sourceLength))
             t.prompter.message(MsgKind::Warning, Buttons::Ok,
@@ -61,7 +61,7 @@ bool AssignField(MappingTables& t, bool targetEmptied) {
     z.BeginEdit();
     z.SetValue(z.FieldNamed("Zuordnung"), Value::ofText(sourceName));
     z.PostRecord();
-    return true;
+    return AssignResult::Assigned;
 }
 
 bool UnassignAll(MappingTables& t) {
@@ -70,10 +70,8 @@ bool UnassignAll(MappingTables& t) {
         return false;
     Table& z = t.zStrukt;
     if (!z.Active()) z.OpenTable();
-    if (t.progress) {
-        t.progress->prepareShort("Alle Zuordnungen werden aufgehoben...", static_cast<int>(z.RecordCount()));
-        t.progress->show();
-    }
+    if (t.progress) t.progress->prepareShort("Alle Zuordnungen werden aufgehoben...", static_cast<int>(z.RecordCount()));
+    ShownProgress shown(t.progress);
     for (z.MoveFirst(); !z.AtEnd(); z.MoveNext()) {
         if (t.progress) {
             if (t.progress->cancelled()) break;
@@ -82,10 +80,8 @@ bool UnassignAll(MappingTables& t) {
         }
         ClearAssignment(z);
     }
-    if (t.progress) {
-        t.progress->appendStatus("fertig.");
-        t.progress->close();
-    }
+    if (t.progress) t.progress->appendStatus("fertig.");
+    shown.close();
     z.MoveFirst();
     return true;
 }

@@ -7,9 +7,11 @@
 
 namespace kimport {
 
-// "zuo&rdnen": the current QStrukt row into the current ZStrukt rule. False after the message
-// that refused it; the length warning does not refuse. The rule's other columns stay.
-bool AssignField(MappingTables& t, bool targetEmptied);
+enum class AssignResult { Assigned, Refused, Nothing };
+// "zuo&rdnen": the current QStrukt row into the current ZStrukt rule. Refused after the message
+// that refused it (the length warning does not refuse); Nothing without a field on either side.
+// The rule's other columns stay.
+AssignResult AssignField(MappingTables& t, bool targetEmptied);
 
 // "a&lle aufheben": asks first; clears every rule's assignment (the options stay) with the progress
 // window, as far as it is not cancelled. False when the question was not answered Yes.

@@ -3,13 +3,13 @@
 #include "common/FileSets.h"
 #include "common/Prompter.h"
 #include "common/Text.h"
+#include "settings/ColumnValues.h"
 #include "settings/ControlTables.h"
 
 namespace kimport {
 
 namespace {
 
-std::string columnText(const Table& t, const char* column) { return t.AsString(t.FieldNamed(column), t.regional); }
 
 void off(ModeButton& b) { b = ModeButton{false, false}; }
 
@@ -21,10 +21,8 @@ const char* const kNoAssignmentMessage =
 PreRunResult PreRunCheck(Table& zStrukt, const std::string& targetPath, bool targetEmptied, ProgressSink* progress) {
     PreRunResult result;
     if (!zStrukt.Active()) zStrukt.OpenTable();
-    if (progress) {
-        progress->prepareShort("Importeinstellung wird überprüft...", static_cast<int>(zStrukt.RecordCount()));
-        progress->show();
-    }
+    if (progress) progress->prepareShort("Importeinstellung wird überprüft...", static_cast<int>(zStrukt.RecordCount()));
+    ShownProgress shown(progress);
     const bool paradox = asciiUpper(extensionOf(targetPath)) == ".DB";
     bool keyFound = false, keyMapped = false;
     int keyType = 0;
@@ -41,13 +39,13 @@ PreRunResult PreRunCheck(Table& zStrukt, const std::string& targetPath, bool tar
         if (!r.Zuordnung.empty() || !r.Formel_alph.empty() || !r.Formel_num.empty() || !r.Vorgabewert_alph.empty() ||
             r.Vorgabewert_num)
             result.anyAssignment = true;
-        if (paradox && !trim(columnText(zStrukt, "Index")).empty()) {
+        if (paradox && !trim(textOf(zStrukt, "Index")).empty()) {
             keyFound = true;
             keyMapped = !r.Zuordnung.empty();
             keyType = static_cast<int>(zStrukt.AsInteger(zStrukt.FieldNamed("Typ")));
         }
     }
-    if (progress) progress->close();
+    shown.close();
     if (!keyFound)
         result.situation = KeySituation::NoKey;
     else if (keyType == 14)

@@ -3,6 +3,7 @@
 #include "common/Numbers.h"
 #include "common/Text.h"
 #include "mapping/OptionControls.h"
+#include "settings/ColumnValues.h"
 #include "settings/ControlTables.h"
 #include "tablestore/ValueConversion.h"
 
@@ -21,9 +22,6 @@ bool isNumberPageCode(int code) {
     }
 }
 
-std::string columnText(const Table& t, const char* column) {
-    return t.AsString(t.FieldNamed(column), t.regional);
-}
 
 }  // namespace
 
@@ -57,11 +55,11 @@ RuleOptions::Facts RuleOptions::facts() {
     Table& z = t_.zStrukt;
     if (!z.Active() || z.RecordCount() == 0 || z.AtEnd()) return f;
     f.hasRule = true;
-    f.feldname = columnText(z, "Feldname");
-    f.laenge = columnText(z, "Laenge");
+    f.feldname = textOf(z, "Feldname");
+    f.laenge = textOf(z, "Laenge");
     f.typ = static_cast<int>(z.AsInteger(z.FieldNamed("Typ")));
-    f.keyTarget = !trim(columnText(z, "Index")).empty();
-    const std::string zuordnung = columnText(z, "Zuordnung");
+    f.keyTarget = !trim(textOf(z, "Index")).empty();
+    const std::string zuordnung = textOf(z, "Zuordnung");
     f.assigned = !zuordnung.empty();
     for (Table* t : {&t_.source, &t_.target})
         if (!t->Active() && !t->path().empty()) t->OpenTable();
@@ -96,11 +94,11 @@ RuleOptions::Facts RuleOptions::facts() {
     } else {
         f.noPage = true;
     }
-    // The cut-out ends at the target's length; a memo target takes the source field's.
+    // The cut-out ends at the target's length; a memo target takes the source field's (none for a memo).
     std::string limit = f.laenge;
-    if (f.typ == 16 && sourceIndex >= 0) {
-        const FieldDef& s = t_.source.FieldDefAt(sourceIndex);
-        limit = std::to_string(s.type == FieldType::String ? s.size : t_.source.DataSize(sourceIndex));
+    if (f.typ == 16) {
+        const bool textSource = sourceIndex >= 0 && t_.source.FieldDefAt(sourceIndex).type == FieldType::String;
+        limit = textSource ? std::to_string(t_.source.FieldDefAt(sourceIndex).size) : std::string();
     }
     if (IsDigitString(limit)) f.cutOutLimit = std::stol(limit);
     return f;
@@ -213,9 +211,17 @@ void RuleOptions::hidePanel(bool disableButton) {
     if (disableButton) view_.btnOptionenEnabled = false;
 }
 
+// The panel shows another rule's page (the rule was unassigned, or the cursor moved): it is shown anew
+// and the click or edit meant for the old page is dropped.
+bool RuleOptions::stale(const Facts& f) {
+    if (f.page == view_.page) return false;
+    ShowRuleOptions();
+    return true;
+}
+
 void RuleOptions::click(const std::string& control, bool checked) {
     Facts f = facts();
-    if (!f.hasRule || f.page == OptionsPage::None) return;
+    if (!f.hasRule || f.page == OptionsPage::None || stale(f)) return;
     MappingRule r = rule();
     if (switches_.count(control)) {
         switches_[control] = checked;
@@ -248,8 +254,10 @@ void RuleOptions::onSwitch(const std::string& name, bool on, MappingRule& r) {
             if (p == "ZS" || p == "SS") r.Vorgabewert_alph.clear();
             if (p == "SZ" || p == "SS") r.Quellwert_alph.clear();
             if (p == "ZZ" || p == "ZS") r.Quellwert_num.reset();
-            r.BedGleich = r.BedKleiner = r.BedGroesser = false;
-            if (p == "SS") r.BedLeer = false;
+            if (p == "SS")
+                r.BedGleich = r.BedLeer = false;
+            else
+                r.BedGleich = r.BedKleiner = r.BedGroesser = false;
         }
     } else if (what == "UEVorgabe") {
         if (!on) r.Vorgabewert_alph.clear();
@@ -304,7 +312,7 @@ void RuleOptions::onCheckBox(const std::string& name, bool on, MappingRule& r) {
 
 void RuleOptions::edit(const std::string& control, const std::string& text) {
     Facts f = facts();
-    if (!f.hasRule) return;
+    if (!f.hasRule || stale(f)) return;
     const Bound* b = findBound(f.page, control);
     if (!b) return;
     MappingRule r = rule();
@@ -317,7 +325,8 @@ void RuleOptions::edit(const std::string& control, const std::string& text) {
             else
                 *d = parseFloat(text, formats_.decimalSeparator);
         } else if (std::optional<int>* n = wholeColumn(r, b->column)) {
-            if (trim(text).empty()) {
+            // An empty position is no whole number; an empty rounding is no rounding.
+            if (trim(text).empty() && b->column == Column::Runden) {
                 n->reset();
             } else {
                 std::int64_t v = parseInteger(text);
@@ -338,7 +347,7 @@ void RuleOptions::edit(const std::string& control, const std::string& text) {
 
 void RuleOptions::leave(const std::string& control) {
     Facts f = facts();
-    if (!f.hasRule || f.page != OptionsPage::String_String) return;
+    if (!f.hasRule || f.page != OptionsPage::String_String || stale(f)) return;
     MappingRule r = rule();
     if (control == "edtSS_AusschnittBegString") {
         if (r.StringAuswahlBeg && *r.StringAuswahlBeg < 1) r.StringAuswahlBeg = 1;

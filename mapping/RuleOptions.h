@@ -88,6 +88,7 @@ private:
     void onSwitch(const std::string& name, bool on, MappingRule& r);
     void onCheckBox(const std::string& name, bool on, MappingRule& r);
     void deriveView(const MappingRule& r, const Facts& f);
+    bool stale(const Facts& f);
 
     RuleTables t_;
     Prompter& prompter_;

@@ -3,6 +3,7 @@
 #include "common/Numbers.h"
 #include "common/Text.h"
 #include "importrun/ImportRun.h"
+#include "settings/ColumnValues.h"
 #include "settings/ControlTables.h"
 #include "tablestore/ValueConversion.h"
 
@@ -12,7 +13,6 @@ namespace kimport {
 
 namespace {
 
-std::string columnText(const Table& t, const char* column) { return t.AsString(t.FieldNamed(column), t.regional); }
 
 struct KeyRule {
     int typ = 0;
@@ -25,12 +25,12 @@ std::optional<KeyRule> firstKeyRule(Table& z) {
     const std::int64_t at = z.RecordNumber();
     std::optional<KeyRule> key;
     for (z.MoveFirst(); !z.AtEnd() && !key; z.MoveNext()) {
-        if (trim(columnText(z, "Index")).empty()) continue;
+        if (trim(textOf(z, "Index")).empty()) continue;
         KeyRule k;
         k.typ = static_cast<int>(z.AsInteger(z.FieldNamed("Typ")));
-        k.typName = columnText(z, "Typbezeichnung");
-        k.laenge = columnText(z, "Laenge");
-        k.feldname = columnText(z, "Feldname");
+        k.typName = textOf(z, "Typbezeichnung");
+        k.laenge = textOf(z, "Laenge");
+        k.feldname = textOf(z, "Feldname");
         const MappingRule r = readMappingRule(z);
         k.zuordnung = r.Zuordnung;
         k.alignRight = r.Ausrichtung_re;
@@ -263,6 +263,7 @@ bool RenameCheck(StartValueTables t, const std::string& startValue, Prompter& pr
     std::int64_t k = 0;
     for (t.source.MoveFirst(); !t.source.AtEnd(); t.source.MoveNext()) {
         Value v = t.source.GetValue(*field);
+        if (v.isNull()) continue;  // no key, nothing to find
         if (key->typ == 1) {
             std::string text = valueToText(v, t.source.regional);
             if (key->alignRight && IsDigitString(text) && IsDigitString(key->laenge))

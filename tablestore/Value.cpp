@@ -1,5 +1,7 @@
 #include "tablestore/Value.h"
 
+#include <ctime>
+
 #include <cmath>
 #include <cstdio>
 
@@ -16,6 +18,13 @@ std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
     return era * 146097 + static_cast<std::int64_t>(doe) - 719468;
 }
 }  // namespace
+
+DayNumber todayNumber() {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    return dayNumberFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
+}
 
 DayNumber dayNumberFromCivil(int year, int month, int day) {
     return static_cast<DayNumber>(daysFromCivil(year, static_cast<unsigned>(month), static_cast<unsigned>(day)) +

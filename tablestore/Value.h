@@ -20,6 +20,8 @@ struct CivilDate {
 };
 
 DayNumber dayNumberFromCivil(int year, int month, int day);
+// The local calendar day of now.
+DayNumber todayNumber();
 CivilDate civilFromDayNumber(DayNumber day);
 bool isValidCivil(int year, int month, int day);
 

@@ -185,6 +185,8 @@ void ImportWizard::showSavedSettingControls(bool visible) {
 void ImportWizard::goTo(WizardPage page) {
     state_.page = page;
     if (page == WizardPage::Seite1txt) state_.textPage = TextPage::TXTDatensatzlaenge;
+    // The mapping page may show other rules now: an open options panel follows the current one.
+    if (page == WizardPage::Seite4 && ruleOptions_ && ruleOptions_->view().panelVisible) ruleOptions_->ShowRuleOptions();
 }
 
 void ImportWizard::leavePage() {
@@ -445,7 +447,10 @@ void ImportWizard::btnZurueck6Click() {
     }
 }
 
-void ImportWizard::btnFertigstellenClick() { startRun(); }
+void ImportWizard::btnFertigstellenClick() {
+    if (!saveSetting()) return;
+    startRun();
+}
 
 void ImportWizard::btnAbbrechenClick() {
     if (env_.prompter.message(MsgKind::Confirmation, Buttons::YesNo, "Möchten Sie die Anwendung wirklich beenden?") ==

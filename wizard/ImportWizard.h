@@ -11,6 +11,7 @@
 #include "tablestore/Table.h"
 #include "mapping/RuleOptions.h"
 #include "mapping/StructureMapping.h"
+#include "settings/SettingsStore.h"
 #include "wizard/WizardState.h"
 
 #include <functional>
@@ -140,6 +141,7 @@ public:
     // Steps that the later parts of the program fill in (structures, settings, the run).
     bool loadSettingUnchanged();
     bool loadSettingForEdit();
+    bool saveSetting();
     bool checkStoredMapping(bool textSource);
     bool readSourceStructure();
     bool readTargetStructure();
@@ -169,6 +171,10 @@ private:
     LayoutMemory textLayoutMemory_;
     int fixDragged_ = -1;  // the slot of the marker being dragged
     MappingTables mappingTables();
+    SettingsTables settingsTables();
+    std::optional<SavedSetting> restoreCurrentSetting();
+    void putFileBack(const std::string& stored, bool source, bool unchanged);
+    void putLayoutBack(const SavedSetting& setting);
     void goTo(WizardPage page);
     void leavePage();
     bool checkName(bool source);

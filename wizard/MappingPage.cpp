@@ -10,9 +10,10 @@ namespace kimport {
 
 void ImportWizard::btnZuordnenClick() {
     MappingTables t = mappingTables();
-    if (!AssignField(t, state_.cbxZielLeeren.checked)) {
-        ruleOptions_->hidePanel(true);
-        return;
+    switch (AssignField(t, state_.cbxZielLeeren.checked)) {
+    case AssignResult::Nothing: env_.prompter.beep(); return;
+    case AssignResult::Refused: ruleOptions_->hidePanel(true); return;
+    case AssignResult::Assigned: break;
     }
     ruleOptions_->showPanel();
     state_.btnAufhebenEnabled = true;

@@ -86,15 +86,23 @@ TfrmMappingPanel::TfrmMappingPanel(ImportWizard& wizard, Runner run, QWidget* pa
     // The grids' rows are the tables' current records; moving in the mapping grid shows that rule's options.
     connect(dbgStruktQuelle->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (!applying_ && current.isValid()) wizard_.tblQStrukt.GoToRecord(current.row() + 1);
+                if (!applying_ && current.isValid()) goToRow(wizard_.tblQStrukt, current.row());
             });
     connect(dbgStruktZiel->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (applying_ || !current.isValid()) return;
                 commitEdits();
-                wizard_.tblZStrukt.GoToRecord(current.row() + 1);
+                goToRow(wizard_.tblZStrukt, current.row());
                 if (dbgStruktZiel->hasFocus()) run_([this] { wizard_.mappingRowChanged(); });
             });
+}
+
+void TfrmMappingPanel::goToRow(Table& table, int row) {
+    try {
+        table.GoToRecord(row + 1);
+    } catch (const std::exception& e) {
+        wizard_.environment().prompter.error(e.what());
+    }
 }
 
 void TfrmMappingPanel::refreshGrids() {
@@ -137,11 +145,14 @@ void TfrmMappingPanel::selectRow(QTableView* grid, Table& table) {
 
 void TfrmMappingPanel::syncCursors() {
     for (auto [grid, table] : {std::pair{dbgStruktQuelle, &wizard_.tblQStrukt}, std::pair{dbgStruktZiel, &wizard_.tblZStrukt}})
-        if (grid->currentIndex().isValid() && table->Active()) table->GoToRecord(grid->currentIndex().row() + 1);
+        if (grid->currentIndex().isValid() && table->Active()) goToRow(*table, grid->currentIndex().row());
 }
 
 void TfrmMappingPanel::commitEdits() {
     if (auto pending = tpcOptionen->focusedEdit()) {
+        // Only what the user changed: an untouched edit is no input (an empty position would be refused).
+        const auto& texts = wizard_.ruleOptions().view().texts;
+        if (auto shown = texts.find(pending->first); shown != texts.end() && shown->second == pending->second) return;
         try {
             wizard_.ruleOptionEdit(pending->first, pending->second);
         } catch (const std::exception& e) {

@@ -51,6 +51,7 @@ protected:
 
 private:
     void selectRow(QTableView* grid, Table& table);
+    void goToRow(Table& table, int row);
 
     ImportWizard& wizard_;
     Runner run_;

@@ -68,6 +68,8 @@ QWidget* TfrmRuleOptions::edit(const char* name, int maxLength) {
         emit edited(name, ss(e->text()));
         emit left(name);
     });
+    // Leaving checks the cut-out positions even when the text did not change.
+    e->installEventFilter(this);
     return e;
 }
 
@@ -102,6 +104,9 @@ QWidget* TfrmRuleOptions::updateBox(const char* name) { return check(name, QStri
 
 bool TfrmRuleOptions::eventFilter(QObject* watched, QEvent* event) {
     // The memos: their text goes to the rule when they lose the focus; a double click opens the editor.
+    if (auto* e = qobject_cast<QLineEdit*>(watched); e && event->type() == QEvent::FocusOut && !applying_ &&
+                                                         e->objectName().startsWith(QStringLiteral("edtSS_Ausschnitt")))
+        emit left(ss(e->objectName()));
     auto* memoWidget = qobject_cast<QPlainTextEdit*>(watched);
     if (!memoWidget && watched->parent()) memoWidget = qobject_cast<QPlainTextEdit*>(watched->parent());
     if (memoWidget && !applying_) {

@@ -68,6 +68,7 @@ struct WizardState {
     std::string edtImpSpeich, edtBemerkung;
     Toggle rbtTabAnz{true, true, true}, rbtTabNichtAnz;
     bool page6Enabled = true;
+    bool saveControlsEnabled = true;  // lblImporteinst, edtImpSpeich, btnBemerkung: off for an unchanged run
 
     // Requests to the window
     bool closeRequested = false;     // the main window should close

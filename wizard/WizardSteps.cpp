@@ -13,50 +13,6 @@
 
 namespace kimport {
 
-namespace {
-DayNumber today() {
-    std::time_t now = std::time(nullptr);
-    std::tm local{};
-    localtime_r(&now, &local);
-    return dayNumberFromCivil(local.tm_year + 1900, local.tm_mon + 1, local.tm_mday);
-}
-
-// Import mode of the current ImpList row, 1 when it has none.
-int storedMode(Table& impList, const FormatSettings& fs) {
-    auto field = impList.LookupField("Importmodus");
-    if (!field || impList.IsNull(*field)) return 1;
-    std::string text = impList.AsString(*field, fs);
-    return text.empty() ? 1 : std::stoi(text);
-}
-}  // namespace
-
-bool ImportWizard::loadSettingUnchanged() {
-    if (!tblImpList.Active() || tblImpList.RecordCount() == 0) {
-        env_.prompter.beep();
-        return false;
-    }
-    state_.edtQuelle = currentImpListText("Quelldatei");
-    state_.edtZiel = currentImpListText("Zieldatei");
-    int mode = storedMode(tblImpList, env_.formats.current);
-    applyModeButtons(modeButtonsOnLoad(importModeFromCode(mode).value_or(ImportMode::Append), false), state_.mode);
-    goTo(mode == 3 || mode == 4 ? WizardPage::Seite5 : WizardPage::Seite6);
-    return true;
-}
-
-bool ImportWizard::loadSettingForEdit() {
-    if (!tblImpList.Active() || tblImpList.RecordCount() == 0) {
-        env_.prompter.beep();
-        return false;
-    }
-    state_.edtQuelle = currentImpListText("Quelldatei");
-    state_.edtZiel = currentImpListText("Zieldatei");
-    state_.edtImpSpeich = currentSettingName();
-    const int mode = storedMode(tblImpList, env_.formats.current);
-    applyModeButtons(modeButtonsOnLoad(importModeFromCode(mode).value_or(ImportMode::Append), true), state_.mode);
-    goTo(WizardPage::Seite2);
-    return true;
-}
-
 MappingTables ImportWizard::mappingTables() {
     return MappingTables{tblQuelle, tblZiel, tblQStrukt, tblZStrukt, tblTempStrukt, env_.prompter, env_.fs,
                          env_.programDir, &progress()};
@@ -133,7 +89,7 @@ void ImportWizard::startRun() {
         if (!state_.rbtNeueImport.checked && tblImpList.Active() &&
             tblImpList.SeekKey({Value::ofText(state_.edtAktEinstellung)})) {
             tblImpList.BeginEdit();
-            tblImpList.SetValue(tblImpList.FieldNamed("LetzterImport"), Value::ofDate(today()), env_.formats.current);
+            tblImpList.SetValue(tblImpList.FieldNamed("LetzterImport"), Value::ofDate(todayNumber()), env_.formats.current);
             tblImpList.PostRecord();
             tblImpList.Flush();  // on the disk now; the table stays held by this instance
         }

@@ -27,7 +27,7 @@ struct AssignWorld : Importing {
         go(q, sourceField);
         go(z, targetField);
         MappingTables t = tables();
-        return AssignField(t, emptied);
+        return AssignField(t, emptied) == AssignResult::Assigned;
     }
     std::string assignment(const std::string& targetField) {
         go(z, targetField);

@@ -30,6 +30,9 @@ using kimport::test::TempDir;
 
 namespace {
 
+// The name field left empty: the run goes ahead without saving.
+const char* const kSaveQuestion = "Möchten Sie die vorgenommenen Importeinstellungen speichern";
+
 const FormatSettings kDe = FormatSettings::german();
 
 struct MappingWorld {
@@ -186,6 +189,7 @@ private slots:
         w.click("rbtIgnorieren");
         w.click("btnWeiter5");
         w.window->rbtTabNichtAnz->setChecked(true);
+        w.prompter.expectMessage(MsgKind::Confirmation, Buttons::YesNoCancel, kSaveQuestion, Answer::No);
         w.click("btnFertigstellen");
         QVERIFY(w.prompter.finished());
         QCOMPARE(w.gauge->count(Counter::AnzFehler), std::int64_t{0});

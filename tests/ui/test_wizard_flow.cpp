@@ -31,6 +31,9 @@ using kimport::test::TempDir;
 
 namespace {
 
+// The name field left empty: the run goes ahead without saving.
+const char* const kSaveQuestion = "Möchten Sie die vorgenommenen Importeinstellungen speichern";
+
 const char* const kWhichSubOption =
     "Sie haben die Importlaufoption \"Datensätze am Ende anhängen\" gewählt.\r\n\r\nBitte geben Sie noch an, ob in "
     "der Zieltabelle die Schlüsselwerte\r\nvorhandener Datensätze umbenannt werden sollen,\r\noder\r\nob nur die "
@@ -285,6 +288,7 @@ private slots:
         w.click("rbtEndeAnhaengen");
         w.click("rbtIgnorieren");
         w.click("btnWeiter5");
+        w.prompter.expectMessage(MsgKind::Confirmation, Buttons::YesNoCancel, kSaveQuestion, Answer::No);
         w.click("btnFertigstellen");
         w.wizard->tblZiel.CloseTable();
         Table t;
@@ -379,6 +383,11 @@ private slots:
         addSetting(w.dir.path(), "Artikel", w.source, w.target, 1);
         addSetting(w.dir.path(), "Kunden", w.source, w.target, 4);
         describeTarget(w);  // the stored mapping matches the target
+        // Each setting's mapping table: a copy of that ZStrukt under its TableName number.
+        for (const char* number : {"1", "2"})
+            for (const char* extension : {".DB", ".MB"})
+                std::filesystem::copy_file(w.dir.file(std::string("ZStrukt") + extension),
+                                           w.dir.file(std::string(number) + extension));
         w.registry.writeString("1.0/ImportMain/edtAktEinstellung", "Kunden");
         w.registry.writeBool("1.0/ImportMain/rbtVorhEinst_oAE", true);
         w.start();
@@ -542,6 +551,7 @@ private slots:
         w.click("rbtEndeAnhaengen");
         w.click("rbtIgnorieren");
         w.click("btnWeiter5");
+        w.prompter.expectMessage(MsgKind::Confirmation, Buttons::YesNoCancel, kSaveQuestion, Answer::No);
         w.prompter.expectError("Die Tabelle Ziel.DB ist schreibgeschützt (Datei Ziel.DB) und kann nicht geändert "
                                "werden.");
         w.click("btnFertigstellen");

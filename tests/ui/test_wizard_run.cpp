@@ -23,6 +23,9 @@ using kimport::test::TempDir;
 
 namespace {
 
+// The name field left empty: the run goes ahead without saving.
+const char* const kSaveQuestion = "Möchten Sie die vorgenommenen Importeinstellungen speichern";
+
 const FormatSettings kDe = FormatSettings::german();
 
 struct RunWorld {
@@ -155,7 +158,8 @@ private slots:
             w.window->edtStartwert->setText(QString::fromLatin1(c.start));
             w.click("btnWeiter5");
             w.window->rbtTabNichtAnz->setChecked(true);
-            w.click("btnFertigstellen");
+            w.prompter.expectMessage(MsgKind::Confirmation, Buttons::YesNoCancel, kSaveQuestion, Answer::No);
+        w.click("btnFertigstellen");
             QVERIFY2(w.prompter.finished(), c.button);
             QCOMPARE(w.targetNames(), c.names);
             QCOMPARE(w.gauge->count(Counter::AnzHinzu), c.added);
@@ -174,6 +178,7 @@ private slots:
         w.click("btnWeiter3");
         w.click("btnWeiter4");
         w.click("btnWeiter5");
+        w.prompter.expectMessage(MsgKind::Confirmation, Buttons::YesNoCancel, kSaveQuestion, Answer::No);
         w.prompter.expectError("Schlüsselverletzung.\r\nTabelle: " + w.target);
         w.click("btnFertigstellen");
         QVERIFY(w.prompter.finished());

@@ -1,0 +1,44 @@
+// Saving an import setting (its ImpList row and a copy of the working mapping
+// table), putting a saved mapping table back into the working one, and
+// deleting a setting with its files. A save is all or nothing: when either half
+// fails, neither the row nor a part of the mapping files remains.
+#pragma once
+
+#include "common/FileSystem.h"
+#include "common/Prompter.h"
+#include "settings/SavedSetting.h"
+#include "tablestore/Table.h"
+
+#include <string>
+
+namespace kimport {
+
+struct SettingsTables {
+    Table& impList;
+    Table& zStrukt;  // the working mapping table, closed only while its files are copied
+    Prompter& prompter;
+    FileSystem& fs;
+    std::string programDir;  // with a trailing "/"
+};
+
+enum class SaveOutcome {
+    Saved,      // row and mapping files are there; "ist gespeichert worden" was said
+    NameTaken,  // refused with its message; the name must change
+    Failed,     // nothing was kept (its message was shown); the run may go ahead with the working mapping
+};
+
+// Appends the setting under its name (TableName is given by the table store) and copies the working
+// mapping table under that number.
+SaveOutcome SaveSetting(SettingsTables& t, SavedSetting setting);
+
+// Copies the setting's mapping table over the working one. A missing .DB or .MB file is reported
+// with the offer to delete the setting; false then.
+bool RestoreMapping(SettingsTables& t, const SavedSetting& setting);
+
+// Deletes the setting's mapping files (failures are ignored) and its ImpList row.
+void DeleteSetting(SettingsTables& t, const SavedSetting& setting);
+
+// Positions ImpList on the setting of that name; false when there is none.
+bool seekSetting(Table& impList, const std::string& name);
+
+}  // namespace kimport
