@@ -503,6 +503,8 @@ void TfrmImport1::applyState() {
     if (s.page == WizardPage::Seite4) mappingPanel->applyState();
     modePanel->applyState();
     edtImpSpeich->setText(qs(s.edtImpSpeich));
+    for (QWidget* w : std::initializer_list<QWidget*>{lblImporteinst, edtImpSpeich, btnBemerkung})
+        w->setEnabled(s.saveControlsEnabled);
     applyToggle(rbtTabAnz, s.rbtTabAnz);
     applyToggle(rbtTabNichtAnz, s.rbtTabNichtAnz);
     ImportSeite6->setEnabled(s.page6Enabled);

@@ -84,6 +84,30 @@ struct MappingWorld {
         click("btnWeiter3");
     }
 
+    // The program ends and starts again on the same program directory, without names on the command line.
+    void restart() {
+        window->close();
+        window.reset();
+        wizard.reset();
+        wizard = std::make_unique<ImportWizard>(WizardEnvironment{dir.path(), prompter, registry, formats, realFileSystem(),
+                                                                  std::nullopt, gauge.get(), &formulas});
+        window = std::make_unique<TfrmImport1>(*wizard);
+        wizard->start({});
+        window->applyState();
+        window->show();
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get())) qWarning("the wizard window did not become active");
+    }
+    std::string targetDump() {
+        wizard->tblZiel.CloseTable();
+        Table t;
+        t.setPath(target);
+        t.OpenTable();
+        std::ostringstream dump;
+        dumpTable(t.image(), dump);
+        return dump.str();
+    }
+
     template <class W = QWidget>
     W* find(const char* name) {
         auto* w = window->findChild<W*>(QString::fromLatin1(name));
@@ -201,6 +225,45 @@ private slots:
         dumpTable(t.image(), dump);
         QCOMPARE(QString::fromStdString(dump.str()),
                  QStringLiteral("NR,NAME,MENGE,ANTEIL,CODE\n1,Schra,2.5,3.33,10\n2,Mutte,99,0,0\n"));
+    }
+
+    void aSavedSettingRunsAgainUnchanged() {
+        MappingWorld w;
+        w.selectRow(w.window->dbgStruktZiel, "MENGE");
+        w.click("btnOptionen");
+        w.click("cbxZZ_Div");
+        w.type("edtZZ_DivWert", "4");
+        w.click("btnWeiter4");
+        w.click("rbtEndeAnhaengen");
+        w.click("rbtIgnorieren");
+        w.click("btnWeiter5");
+        w.type("edtImpSpeich", "Artikel monatlich");
+        w.prompter.expectMessage(MsgKind::Information, Buttons::Ok,
+                                 "Die Importeinstellung \r\n\"Artikel monatlich\"\r\nist gespeichert worden.");
+        w.window->rbtTabNichtAnz->setChecked(true);
+        w.click("btnFertigstellen");
+        const std::string first = w.targetDump();
+        QVERIFY(first.find("1,Schraube M,2.5") != std::string::npos);
+        {
+            Table t;
+            t.setPath(w.target);
+            t.Exclusive = true;
+            t.OpenTable();
+            t.ClearTable();
+            t.CloseTable();
+        }
+        // Next month: the setting from the first page, unchanged, straight to the last page.
+        w.restart();
+        QVERIFY(w.window->rbtVorhEinst_oAE->isVisible());
+        w.click("rbtVorhEinst_oAE");
+        QCOMPARE(w.find<QLineEdit>("edtAktEinstellung")->text(), QStringLiteral("Artikel monatlich"));
+        w.click("btnWeiter1");
+        QCOMPARE(w.window->PageControl1->currentWidget()->objectName(), QStringLiteral("ImportSeite6"));
+        QVERIFY(!w.find<QLineEdit>("edtImpSpeich")->isEnabled());
+        w.window->rbtTabNichtAnz->setChecked(true);
+        w.click("btnFertigstellen");
+        QCOMPARE(QString::fromStdString(w.targetDump()), QString::fromStdString(first));
+        QVERIFY(w.prompter.finished());
     }
 
     void unassigningAllLeavesNothingToRun() {
