@@ -1,5 +1,6 @@
 #include "app/RunCommand.h"
 
+#include "app/SavedSettingRun.h"
 #include "app/TextSourceOptions.h"
 #include "textsource/StagingTable.h"
 
@@ -53,6 +54,7 @@ struct RunRefused {};
 
 struct RunOptions {
     std::string source, target, startValue, programDir;
+    std::string setting;  // --setting: a saved setting run unchanged
     int mode = 1;
     int codePage = 0;  // of a source or target that names none
     bool emptyTarget = false;
@@ -79,12 +81,13 @@ std::optional<std::string> parse(const std::vector<std::string>& args, RunOption
             continue;
         }
         if (a != "--source" && a != "--target" && a != "--mode" && a != "--start-value" && a != "--program-dir" &&
-            a != "--codepage")
+            a != "--codepage" && a != "--setting")
             return "unbekannte Option \"" + a + "\"";
         if (!(v = value())) return "der Option " + a + " fehlt ihr Wert";
         if (a == "--source") o.source = *v;
         else if (a == "--target") o.target = *v;
         else if (a == "--start-value") o.startValue = *v;
+        else if (a == "--setting") o.setting = *v;
         else if (a == "--program-dir") o.programDir = withTrailingSlash(*v);
         else if (a == "--codepage") {
             o.codePage = std::atoi(v->c_str());
@@ -93,7 +96,8 @@ std::optional<std::string> parse(const std::vector<std::string>& args, RunOption
         else if (v->size() == 1 && (*v)[0] >= '1' && (*v)[0] <= '5') o.mode = (*v)[0] - '0';
         else return "--mode erwartet 1 bis 5";
     }
-    if (o.source.empty() || o.target.empty()) return "--source und --target müssen angegeben werden";
+    if (o.setting.empty() && (o.source.empty() || o.target.empty()))
+        return "--source und --target (oder --setting) müssen angegeben werden";
     return std::nullopt;
 }
 
@@ -164,8 +168,25 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     }
     std::signal(SIGINT, onInterrupt);
     ProcessFormats formats;
-    applyTextFormats(o.text, formats);
     StderrPrompter prompter;
+    if (!o.setting.empty()) {
+        // A saved setting decides everything but the start value (and, when given, the two files).
+        std::optional<SettingForRun> saved = prepareSavedSetting(o.programDir, o.setting, o.source, o.target, formats, prompter);
+        if (!saved) {
+            std::cerr << "kimport run: nichts importiert; die Zieltabelle ist unverändert.\n";
+            return kExitFailure;
+        }
+        o.source = saved->source;
+        o.target = saved->target;
+        o.mode = saved->mode;
+        o.emptyTarget = saved->emptyTarget;
+        o.useMapping = true;
+        if (saved->textSource) {
+            o.text.layout = saved->layout;
+            o.text.layoutGiven = true;
+        }
+    }
+    applyTextFormats(o.text, formats);
     TerminalProgress progress(formats.current, std::cerr, interrupted);
     Table source, target, qStrukt, zStrukt, temp;
     for (Table* t : {&source, &target, &qStrukt, &zStrukt, &temp}) {
@@ -196,7 +217,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
                       << (missing == 1 ? "wird" : "werden") << " nicht importiert.\n";
         if (o.useMapping) {
             bool valid = true;
-            if (!CheckStoredMapping(tables, false, o.source, valid)) return 1;
+            if (!CheckStoredMapping(tables, !isTablePath(o.source), o.source, valid)) return 1;
         } else {
             if (!ClearTableExclusive(qStrukt, prompter) || !ClearTableExclusive(zStrukt, prompter)) return 1;
             for (Table* t : {&qStrukt, &zStrukt}) t->Exclusive = true;

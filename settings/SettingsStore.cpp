@@ -103,18 +103,22 @@ SaveOutcome SaveSetting(SettingsTables& t, SavedSetting s) {
     return SaveOutcome::Saved;
 }
 
-bool RestoreMapping(SettingsTables& t, const SavedSetting& s) {
+bool RestoreMapping(SettingsTables& t, const SavedSetting& s, bool offerToDelete) {
     const std::string baseName = mappingBaseName(s);
     // A save that died while it copied the files is completed (or undone) first.
     if (!baseName.empty()) FileSetWriter::recover(t.fs, t.programDir + baseName + ".DB");
     for (const char* extension : {".DB", ".MB"}) {
         const std::string path = t.programDir + baseName + extension;
         if (!baseName.empty() && t.fs.exists(findIgnoringCase(path, t.fs))) continue;
+        const std::string missing = "Die Importeinstellungsdatei \"" + path + "\"\r\nist nicht gefunden worden.\r\n\r\n"
+                                    "Die Importeinstellung \"" + s.name + "\"\r\nkann nicht ausgeführt werden.";
         t.prompter.beep();
+        if (!offerToDelete) {
+            t.prompter.error(missing);
+            return false;
+        }
         if (t.prompter.message(MsgKind::Error, Buttons::YesNo,
-                               "Die Importeinstellungsdatei \"" + path + "\"\r\nist nicht gefunden worden.\r\n\r\n"
-                               "Die Importeinstellung \"" + s.name + "\"\r\nkann nicht ausgeführt werden.\r\n\r\n"
-                               "Soll die Importeinstellung gelöscht werden?") == Answer::Yes)
+                               missing + "\r\n\r\nSoll die Importeinstellung gelöscht werden?") == Answer::Yes)
             DeleteSetting(t, s);
         return false;
     }
@@ -127,6 +131,16 @@ bool RestoreMapping(SettingsTables& t, const SavedSetting& s) {
     }
     reopen(t.zStrukt);
     return copied > 0;
+}
+
+std::optional<std::string> storedFileFound(const std::string& stored, const std::string& programDir, FileSystem& fs) {
+    if (stored.empty()) return std::nullopt;
+    auto exists = [&](const std::string& path) { return fs.exists(findIgnoringCase(path, fs)); };
+    if (exists(stored)) return stored;
+    const std::string demos = withTrailingSlash(programDir) + kDemosDirName + "/";
+    for (const std::string& candidate : {demos + stored, demos + fileNameOf(stored)})
+        if (exists(candidate)) return candidate;
+    return std::nullopt;
 }
 
 void DeleteSetting(SettingsTables& t, const SavedSetting& s) {

@@ -9,6 +9,7 @@
 #include "settings/SavedSetting.h"
 #include "tablestore/Table.h"
 
+#include <optional>
 #include <string>
 
 namespace kimport {
@@ -32,8 +33,12 @@ enum class SaveOutcome {
 SaveOutcome SaveSetting(SettingsTables& t, SavedSetting setting);
 
 // Copies the setting's mapping table over the working one. A missing .DB or .MB file is reported
-// with the offer to delete the setting; false then.
-bool RestoreMapping(SettingsTables& t, const SavedSetting& setting);
+// with the offer to delete the setting (without it when nobody could answer); false then.
+bool RestoreMapping(SettingsTables& t, const SavedSetting& setting, bool offerToDelete = true);
+
+// Where a stored source or target is now: at its path, or else below the program's Demos folder (where
+// the sample files are, wherever the program was installed). None when neither exists.
+std::optional<std::string> storedFileFound(const std::string& stored, const std::string& programDir, FileSystem& fs);
 
 // Deletes the setting's mapping files (failures are ignored) and its ImpList row.
 void DeleteSetting(SettingsTables& t, const SavedSetting& setting);

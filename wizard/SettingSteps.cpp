@@ -41,23 +41,14 @@ void ImportWizard::putFileBack(const std::string& stored, bool source, bool unch
         chooseAgain = true;
         return;
     }
-    auto use = [&](const std::string& path) {
-        edit = path;
+    if (std::optional<std::string> found = storedFileFound(stored, env_.programDir, env_.fs)) {
+        edit = *found;
         table.CloseTable();
-        table.setPath(path);
-    };
-    auto exists = [&](const std::string& path) { return env_.fs.exists(findIgnoringCase(path, env_.fs)); };
-    if (exists(stored)) {
-        use(stored);
-        return;
-    }
-    const std::string demos = env_.programDir + "Demos/";
-    for (const std::string& candidate : {demos + stored, demos + fileNameOf(stored)}) {
-        if (!exists(candidate)) continue;
-        use(candidate);
-        if (source) {
+        table.setPath(*found);
+        // Found below Demos/: the sample files are in use.
+        if (source && *found != stored) {
             sampleFilesFlag = true;
-            if (unchanged) state_.lblQuelldatei = foldedUpper(fileNameOf(candidate));
+            if (unchanged) state_.lblQuelldatei = foldedUpper(fileNameOf(*found));
         }
         return;
     }

@@ -4,6 +4,8 @@
 #include "common/Numbers.h"
 #include "common/ScriptedPrompter.h"
 #include "mapping/RuleOptions.h"
+#include "settings/SettingsStore.h"
+#include "common/FileSets.h"
 #include "mapping/StructureMapping.h"
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
@@ -340,4 +342,49 @@ TEST(KimportRun, APreparedMappingKeepsEveryOptionAndTheChecksComeFirst) {
     r = cli.run(source, target, "--use-mapping --mode 4 --start-value 100");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(contentsOf(target), (Rows{{"7", "alt", "1"}, {"100", "Schra", "2,5"}, {"101", "Mutte", "99"}}));
+}
+
+TEST(KimportRun, ASavedSettingRunsUnchangedFromTheCommandLine) {
+    Cli cli;
+    std::string source = cli.make("Quelle.DB", {typed("Nr", FieldType::Integer), text("Name", 20), typed("Menge", FieldType::Integer)}, 1,
+                                  {{"1", "Schraube M4", "10"}, {"2", "Mutter", "0"}});
+    std::string target = cli.make("Ziel.DB", {typed("Nr", FieldType::Integer), text("Name", 10), typed("Menge", FieldType::Float)}, 1,
+                                  {{"2", "alt", "1"}});
+    prepareMapping(cli, source, target, [](RuleOptions& o, Table& z) {
+        selectRule(z, "Menge");
+        o.ShowRuleOptions();
+        o.click("cbxZZ_Div", true);
+        o.edit("edtZZ_DivWert", "4");
+    });
+    {
+        Table impList, zStrukt;
+        impList.setPath(impListPath(cli.program.path()));
+        zStrukt.setPath(zStruktPath(cli.program.path()));
+        impList.Exclusive = zStrukt.Exclusive = true;
+        ScriptedPrompter quiet;
+        quiet.expectMessage(MsgKind::Information, Buttons::Ok, "Die Importeinstellung \r\n\"Monatlich\"\r\nist gespeichert worden.");
+        SettingsTables tables{impList, zStrukt, quiet, realFileSystem(), withTrailingSlash(cli.program.path())};
+        SavedSetting s;
+        s.name = "Monatlich";
+        s.sourcePath = source;
+        s.targetPath = target;
+        s.mode = 2;
+        s.backupCopy = true;
+        storeFormats(FormatSettings::german(), s);
+        ASSERT_EQ(SaveSetting(tables, s), SaveOutcome::Saved);
+        zStrukt.ClearTable();  // the working mapping is emptied at the program's end
+    }
+    CommandResult r = cli.run("", "", "--setting Monatlich");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(contentsOf(target), (Rows{{"1", "Schraube M", "2,5"}, {"2", "alt", "1"}}));  // mode 2 keeps key 2
+    EXPECT_TRUE(std::filesystem::exists(cli.data.file("CP_Ziel.DB")));  // the backup copy it asks for
+    Table impList;
+    impList.setPath(impListPath(cli.program.path()));
+    impList.OpenTable();
+    ASSERT_TRUE(seekSetting(impList, "Monatlich"));
+    EXPECT_EQ(readSetting(impList).lastImport, todayNumber());
+    impList.CloseTable();
+    r = cli.run("", "", "--setting Fehlt");
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_NE(r.err.find("Die Importeinstellung \"Fehlt\" gibt es nicht."), std::string::npos) << r.err;
 }
