@@ -1,5 +1,6 @@
 // kimport: the headless side of the program, for scripts and tests.
 #include "app/RunCommand.h"
+#include "app/SettingsCommand.h"
 #include "common/FileSets.h"
 #include "tablestore/Dump.h"
 #include "common/CodePage.h"
@@ -39,6 +40,9 @@ const char* const kHelp =
     "                       Startwert (jeder erzeugte Schlüssel muss neu sein und in das Feld passen)\n"
     "                       [--program-dir DIR] Verzeichnis der Steuertabellen (sonst das des Programms)\n"
     "                       [--use-mapping] die Zuordnung aus ZStrukt.DB verwenden statt einer neuen\n"
+    "  settings list [--program-dir DIR]   die gespeicherten Importeinstellungen: Name, Quellformat, Modus,\n"
+    "                       letzter Import (durch Tabulatoren getrennt)\n"
+    "  settings show NAME [--program-dir DIR]   eine Importeinstellung mit ihren Zuordnungen und Optionen\n"
     "  run --setting NAME [--source QUELLE] [--target ZIEL] [--start-value WERT]\n"
     "                       eine gespeicherte Importeinstellung unverändert ausführen (Zuordnung, Textaufbau,\n"
     "                       Formate, Sicherungskopie, Leeren und Modus wie gespeichert)\n"
@@ -200,6 +204,7 @@ int main(int argc, char** argv) {
             return command == "schema" ? schema(*options) : dump(*options);
         }
         if (command == "run") return runImportCommand(args, programDirectory(argv[0]));
+        if (command == "settings") return settingsCommand(args, programDirectory(argv[0]));
     } catch (const std::exception& e) {
         std::cerr << "kimport: " << e.what() << "\n";
         return 1;

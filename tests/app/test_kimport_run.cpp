@@ -374,6 +374,14 @@ TEST(KimportRun, ASavedSettingRunsUnchangedFromTheCommandLine) {
         ASSERT_EQ(SaveSetting(tables, s), SaveOutcome::Saved);
         zStrukt.ClearTable();  // the working mapping is emptied at the program's end
     }
+    const std::string settings = "LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' settings ";
+    const std::string where = " --program-dir '" + cli.program.path() + "'";
+    CommandResult listed = runCommand(settings + "list" + where);
+    EXPECT_EQ(listed.out.rfind("Monatlich\tParadox\t2\t", 0), 0u) << listed.out;
+    CommandResult shown = runCommand(settings + "show Monatlich" + where);
+    EXPECT_NE(shown.out.find("Menge\tNumerisch\t8\t\tMenge\tdividieren durch 4\n"), std::string::npos) << shown.out;
+    EXPECT_NE(shown.out.find("Importmodus:\t2 (vorhandene Datensätze ignorieren)"), std::string::npos) << shown.out;
+
     CommandResult r = cli.run("", "", "--setting Monatlich");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(contentsOf(target), (Rows{{"1", "Schraube M", "2,5"}, {"2", "alt", "1"}}));  // mode 2 keeps key 2
