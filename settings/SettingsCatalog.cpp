@@ -1,0 +1,258 @@
+#include "settings/SettingsCatalog.h"
+
+#include "common/FileSets.h"
+#include "common/Numbers.h"
+#include "common/Text.h"
+#include "settings/ColumnValues.h"
+#include "settings/ControlTables.h"
+#include "tablestore/ValueConversion.h"
+
+#include <algorithm>
+#include <ctime>
+
+namespace kimport {
+
+namespace {
+
+const char* const kCopyTitle = "Importeinstellung kopieren nach";
+
+std::string nameOfRow(const Table& impList) { return textOf(impList, "Bezeichnung"); }
+
+bool hasMappingFile(SettingsTables& t, const std::string& baseName) {
+    return !baseName.empty() && t.fs.exists(findIgnoringCase(t.programDir + baseName + ".DB", t.fs));
+}
+
+// Every column of the current row of `from` into the row being appended or edited in `to`, by name,
+// but those named in `skip`.
+void copyColumns(const Table& from, Table& to, std::initializer_list<const char*> skip) {
+    for (const FieldSpec& f : impListLayout().fields) {
+        if (std::find_if(skip.begin(), skip.end(), [&](const char* s) { return f.name == s; }) != skip.end()) continue;
+        std::optional<int> source = from.LookupField(f.name);
+        if (!source) continue;
+        const int target = to.FieldNamed(f.name.c_str());
+        if (from.IsNull(*source))
+            to.Clear(target);
+        else
+            to.SetValue(target, from.GetValue(*source));
+    }
+}
+
+// "Neu: <date and time> <name>" for a name that is taken.
+std::string renamedOnReadIn(const std::string& name) {
+    std::time_t now = std::time(nullptr);
+    std::tm local{};
+    localtime_r(&now, &local);
+    char stamp[32];
+    std::strftime(stamp, sizeof stamp, "%d.%m.%Y %H:%M:%S", &local);
+    return "Neu: " + std::string(stamp) + " " + name;
+}
+
+}  // namespace
+
+std::vector<std::string> settingsInView(Table& impList, SettingsView view) {
+    std::vector<std::string> names;
+    if (!impList.Active()) impList.OpenTable();
+    const std::string current = impList.RecordCount() > 0 ? nameOfRow(impList) : std::string();
+    for (impList.MoveFirst(); !impList.AtEnd(); impList.MoveNext()) {
+        const bool own = flagOf(impList, "Eigene");
+        if (view == SettingsView::All || (view == SettingsView::Own) == own) names.push_back(nameOfRow(impList));
+    }
+    seekSetting(impList, current);
+    return names;
+}
+
+std::string modeDescription(int mode) {
+    switch (mode) {
+    case 1: return "Importierte Datensätze am Ende anhängen.";
+    case 2: return "Importierte Datensätze am Ende anhängen;\r\nvorhandene Datensätze ignorieren.";
+    case 3: return "Importierte Datensätze am Ende anhängen;\r\nSchlüsselwerte vorhandener Datensätze umbenennen.";
+    case 4: return "Importierte Datensätze am Ende anhängen;\r\nSchlüsselwerte selbständig erhöhen.";
+    case 5: return "Vorhandene Datensätze aktualisieren;\r\nnicht vorhandene hinzufügen.";
+    default: return "";
+    }
+}
+
+std::vector<std::string> summaryOptionLines(const SavedSetting& s) {
+    std::vector<std::string> lines;
+    if (s.backupCopy) lines.push_back("- Sicherungskopie der Zieldatenbank erstellen");
+    if (s.emptyTarget) lines.push_back("- Zieldatenbank vor dem Importlauf leeren");
+    switch (s.mode) {
+    case 2: lines.push_back("- Importierte Datensätze am Ende anhängen,\r\n   vorhandene Datensätze ignorieren"); break;
+    case 3:
+        lines.push_back("- Importierte Datensätze am Ende anhängen,\r\n   Schlüsselwerte vorhandener Datensätze umbenennen");
+        break;
+    case 4: lines.push_back("- Importierte Datensätze am Ende anhängen,\r\n   Schlüsselwerte selbständig erhöhen"); break;
+    case 5: lines.push_back("- Vorhandene Datensätze aktualisieren,\r\n   nicht vorhandene hinzufügen"); break;
+    default: lines.push_back("- Importierte Datensätze am Ende anhängen"); break;
+    }
+    return lines;
+}
+
+ManagerButtons managerButtons(SettingsView view, bool viewHasRows, bool tableHasRows) {
+    ManagerButtons b;
+    b.loeschen = b.kopieren = b.umbenennen = b.importStarten = viewHasRows;
+    b.optionen = view == SettingsView::All || viewHasRows;
+    if (!tableHasRows) {
+        b.importStarten = true;
+        b.importStartenCaption = "&Schließen";
+    }
+    return b;
+}
+
+bool DeleteSettingAsked(SettingsTables& t, const std::string& name) {
+    if (!seekSetting(t.impList, name)) return false;
+    if (t.prompter.message(MsgKind::Confirmation, Buttons::YesNo,
+                           "Möchten Sie die Importeinstellung \r\n\"" + name + "\"\r\nwirklich löschen?") != Answer::Yes)
+        return false;
+    DeleteSetting(t, readSetting(t.impList));
+    return true;
+}
+
+SettingsView viewAfterDelete(Table& impList, SettingsView view) {
+    if (view == SettingsView::Own && settingsInView(impList, view).empty()) return SettingsView::All;
+    if (view == SettingsView::Predefined && settingsInView(impList, view).empty()) return SettingsView::Own;
+    return view;
+}
+
+bool RenameSetting(SettingsTables& t, const std::string& name) {
+    for (;;) {
+        std::optional<std::string> typed = t.prompter.inputQuery("Import umbenennen", "Neue Bezeichnung", "");
+        if (!typed || trim(*typed).empty() || *typed == name) return false;
+        if (seekSetting(t.impList, *typed)) {
+            t.prompter.error("Die Importeinstellung \"" + *typed + "\" existiert bereits.");
+            seekSetting(t.impList, name);
+            continue;
+        }
+        if (!seekSetting(t.impList, name)) return false;
+        t.impList.BeginEdit();
+        putText(t.impList, "Bezeichnung", *typed);  // as typed, blanks included
+        t.impList.PostRecord();
+        t.impList.Flush();
+        return true;
+    }
+}
+
+bool CopySetting(SettingsTables& t, const std::string& name) {
+    if (!seekSetting(t.impList, name)) return false;
+    const SavedSetting from = readSetting(t.impList);
+    const std::string fromBase = mappingBaseName(from);
+    if (!hasMappingFile(t, fromBase)) {
+        t.prompter.error("Die Importeinstellungsdatei \"" + t.programDir + fromBase + ".DB\"\r\nist nicht gefunden "
+                         "worden.\r\n\r\nEs kann keine Kopie erstellt werden.");
+        return false;
+    }
+    std::string initial;
+    std::string newName;
+    for (;;) {
+        std::optional<std::string> typed = t.prompter.inputQuery(kCopyTitle, "Neue Bezeichnung", initial);
+        if (!typed || trim(*typed).empty()) return false;
+        if (*typed == name) {
+            t.prompter.error("Bitte kopieren Sie keine Importeinstellung auf sich selbst.");
+            initial.clear();
+            continue;
+        }
+        if (seekSetting(t.impList, *typed) &&
+            t.prompter.message(MsgKind::Warning, Buttons::YesNo,
+                               "Die Importeinstellung \"" + *typed + "\" existiert bereits.\r\n\r\nMöchten Sie "
+                               "überschreiben?") != Answer::Yes) {
+            initial = *typed;
+            continue;
+        }
+        newName = *typed;
+        break;
+    }
+    SavedSetting copy = from;
+    copy.name = newName;
+    const bool overwrite = seekSetting(t.impList, newName);
+    if (overwrite)
+        t.impList.BeginEdit();
+    else
+        t.impList.BeginAppend();
+    writeSetting(t.impList, copy);
+    putText(t.impList, "VorDefTableName", "");
+    t.impList.PostRecord();
+    // Its own mapping files: the number of its row, for a predefined setting with "_" in front.
+    const std::string number = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
+    const std::string newBase = copy.own ? number : "_" + number;
+    if (!copy.own) {
+        t.impList.BeginEdit();
+        putText(t.impList, "VorDefTableName", newBase);
+        t.impList.PostRecord();
+    }
+    t.impList.Flush();
+    if (CopyFileSet(t.programDir + fromBase + ".*", t.programDir, newBase, t.prompter, t.fs) < 1) {
+        t.prompter.error("Die Importeinstellung konnte nicht kopiert werden");
+        seekSetting(t.impList, newName);
+        DeleteSetting(t, readSetting(t.impList));
+        return false;
+    }
+    seekSetting(t.impList, newName);
+    return true;
+}
+
+ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, ProgressSink* progress) {
+    ReadInResult result;
+    Table vorDef(t.fs);
+    vorDef.setPath(vorDefPath);
+    vorDef.Exclusive = true;
+    vorDef.OpenTable();
+    if (!t.impList.Active()) t.impList.OpenTable();
+    if (progress) progress->prepareShort("Neue Einstellungen werden eingelesen...", static_cast<int>(vorDef.RecordCount()));
+    ShownProgress shown(progress);
+    const std::string fromDir = directoryOf(vorDefPath).empty() ? "./" : directoryOf(vorDefPath);
+    // The rows by name, taken first: a renamed row moves to another place in the file's key order.
+    std::vector<std::string> rows;
+    for (vorDef.MoveFirst(); !vorDef.AtEnd(); vorDef.MoveNext()) rows.push_back(nameOfRow(vorDef));
+    for (std::size_t row = 0; row < rows.size(); ++row) {
+        if (progress) {
+            if (progress->cancelled()) {
+                result.cancelled = true;
+                break;
+            }
+            progress->pump();
+            progress->setPosition(static_cast<int>(row + 1));
+        }
+        std::string name = rows[row];
+        if (!seekSetting(vorDef, name)) continue;
+        const SavedSetting incoming = readSetting(vorDef);
+        const std::string fromBase = mappingBaseName(incoming);
+        if (seekSetting(t.impList, name)) {
+            Pause();
+            const std::string renamed = renamedOnReadIn(name);
+            result.errors.push_back("Die neue Importeinstellung \"" + name + "\" mußte umbenannt werden, weil bereits "
+                                    "eine mit diesem Namen exsistierte. Neue Bezeichnung: \"" + renamed + "\".\r\n");
+            vorDef.BeginEdit();
+            putText(vorDef, "Bezeichnung", renamed);
+            vorDef.PostRecord();
+            name = renamed;
+        }
+        try {
+            // The row gets a number of this catalogue; an own setting's files take it as their name, a
+            // predefined one keeps its name unless another setting uses it already.
+            t.impList.BeginAppend();
+            copyColumns(vorDef, t.impList, {"TableName"});
+            t.impList.PostRecord();
+            const std::string number = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
+            std::string toBase = incoming.own ? number : fromBase;
+            if (!incoming.own && hasMappingFile(t, toBase)) {
+                toBase = "_" + number;
+                t.impList.BeginEdit();
+                putText(t.impList, "VorDefTableName", toBase);
+                t.impList.PostRecord();
+            }
+            t.impList.Flush();
+            if (fromBase.empty() || CopyFileSet(fromDir + fromBase + ".*", t.programDir, toBase, t.prompter, t.fs) < 1)
+                throw std::runtime_error("mapping files missing");
+            ++result.read;
+        } catch (const std::exception&) {
+            t.impList.CancelRecord();
+            result.errors.push_back("Es konnten nicht alle notwendigen Daten eingelesen werden.Möglicherweise können "
+                                    "Sie die Importeinstellung \"" + name + "\" nicht ausführen.\r\n");
+        }
+    }
+    if (progress) progress->appendStatus("fertig.");
+    vorDef.CloseTable();
+    return result;
+}
+
+}  // namespace kimport

@@ -1,0 +1,151 @@
+// The settings manager's operations on the catalogue: reading in predefined
+// settings with their files, copying, renaming, deleting, and the views.
+#include "settings/SettingsCatalog.h"
+
+#include "common/ScriptedPrompter.h"
+#include "settings/ControlTables.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+using namespace kimport;
+using kimport::test::TempDir;
+
+namespace {
+
+struct Catalog {
+    TempDir dir, disk;  // the program directory, and a folder with a VorDef.DB to read in
+    ScriptedPrompter prompter;
+    Table impList, zStrukt;
+
+    Catalog() {
+        prompter.onFailure = [](const std::string& f) { ADD_FAILURE() << f; };
+        makeControlTables(dir.path());
+        impList.setPath(impListPath(dir.path()));
+        zStrukt.setPath(zStruktPath(dir.path()));
+        impList.Exclusive = zStrukt.Exclusive = true;
+        impList.OpenTable();
+    }
+    SettingsTables tables() { return SettingsTables{impList, zStrukt, prompter, realFileSystem(), dir.path()}; }
+
+    // A setting in the catalogue with mapping files under its number (own) or its name (predefined).
+    void add(const std::string& name, bool own, const std::string& vorDefName = "") {
+        SavedSetting s;
+        s.name = name;
+        s.own = own;
+        s.vorDefTableName = vorDefName;
+        s.mode = 2;
+        impList.BeginAppend();
+        writeSetting(impList, s);
+        impList.PostRecord();
+        impList.Flush();
+        s = readSetting(impList);
+        for (const char* ext : {".DB", ".MB"}) test::writeFile(dir.file(mappingBaseName(s) + ext), name);
+    }
+    // A VorDef.DB in the other folder with rows like the catalogue's, and their files.
+    void makeVorDef(const std::vector<std::pair<std::string, std::string>>& predefined) {
+        MakeTable(disk.path(), "VorDef.DB", impListLayout().fields, impListLayout().keyFieldCount);
+        Table v;
+        v.setPath(disk.file("VorDef.DB"));
+        v.OpenTable();
+        for (const auto& [name, base] : predefined) {
+            SavedSetting s;
+            s.name = name;
+            s.own = false;
+            s.vorDefTableName = base;
+            s.mode = 5;
+            v.BeginAppend();
+            writeSetting(v, s);
+            v.PostRecord();
+            for (const char* ext : {".DB", ".MB"}) test::writeFile(disk.file(base + ext), "vordef " + name);
+        }
+    }
+    std::string fileText(const std::string& name) { return test::readFile(dir.file(name)); }
+};
+
+}  // namespace
+
+TEST(SettingsCatalog, ReadingInRenamesWhatIsTakenAndCopiesTheFiles) {
+    Catalog c;
+    c.add("Artikel", false, "ART");
+    c.makeVorDef({{"Artikel", "ART"}, {"Kunden", "KUN"}});
+    SettingsTables t = c.tables();
+    ReadInResult r = ReadInSettings(t, c.disk.file("VorDef.DB"), nullptr);
+    EXPECT_EQ(r.read, 2);
+    ASSERT_EQ(r.errors.size(), 1u);
+    EXPECT_EQ(r.errors[0].rfind("Die neue Importeinstellung \"Artikel\" mußte umbenannt werden", 0), 0u) << r.errors[0];
+    const std::vector<std::string> names = settingsInView(c.impList, SettingsView::Predefined);
+    ASSERT_EQ(names.size(), 3u);
+    // The renamed one keeps its own files: the catalogue's "ART" files are not overwritten.
+    EXPECT_EQ(c.fileText("ART.DB"), "Artikel");
+    const std::string renamed = names[2].rfind("Neu: ", 0) == 0 ? names[2] : names[1];
+    ASSERT_TRUE(seekSetting(c.impList, renamed));
+    EXPECT_EQ(c.fileText(mappingBaseName(readSetting(c.impList)) + ".DB"), "vordef Artikel");
+    EXPECT_EQ(c.fileText("KUN.MB"), "vordef Kunden");
+    // The file read in carries the new name.
+    Table v;
+    v.setPath(c.disk.file("VorDef.DB"));
+    v.OpenTable();
+    EXPECT_TRUE(seekSetting(v, renamed));
+}
+
+TEST(SettingsCatalog, CopyingGivesTheCopyItsOwnFiles) {
+    Catalog c;
+    c.add("Vorgabe", false, "VORG");
+    c.add("Eigene", true);
+    SettingsTables t = c.tables();
+    c.prompter.expectInput("Importeinstellung kopieren nach", "Neue Bezeichnung", "Vorgabe")
+        .expectError("Bitte kopieren Sie keine Importeinstellung auf sich selbst.")
+        .expectInput("Importeinstellung kopieren nach", "Neue Bezeichnung", "Kopie");
+    ASSERT_TRUE(CopySetting(t, "Vorgabe"));
+    SavedSetting copy = readSetting(c.impList);
+    EXPECT_FALSE(copy.own);
+    EXPECT_EQ(copy.vorDefTableName, "_" + std::to_string(*copy.tableName));
+    EXPECT_EQ(c.fileText(copy.vorDefTableName + ".DB"), "Vorgabe");
+    // Onto an existing name: asked, and No asks again with the name kept.
+    c.prompter.expectInput("Importeinstellung kopieren nach", "Neue Bezeichnung", "Eigene")
+        .expectMessage(MsgKind::Warning, Buttons::YesNo,
+                       "Die Importeinstellung \"Eigene\" existiert bereits.\r\n\r\nMöchten Sie überschreiben?", Answer::No)
+        .expectInput("Importeinstellung kopieren nach", "Neue Bezeichnung", std::nullopt);
+    EXPECT_FALSE(CopySetting(t, "Vorgabe"));
+    EXPECT_TRUE(c.prompter.finished());
+}
+
+TEST(SettingsCatalog, RenamingAndDeletingFollowTheViews) {
+    Catalog c;
+    c.add("Eins", true);
+    c.add("Zwei", false, "ZWEI");
+    SettingsTables t = c.tables();
+    c.prompter.expectInput("Import umbenennen", "Neue Bezeichnung", "Zwei")
+        .expectError("Die Importeinstellung \"Zwei\" existiert bereits.")
+        .expectInput("Import umbenennen", "Neue Bezeichnung", " Eins neu ");
+    EXPECT_TRUE(RenameSetting(t, "Eins"));
+    EXPECT_TRUE(seekSetting(c.impList, " Eins neu "));  // blanks are kept
+    EXPECT_EQ(settingsInView(c.impList, SettingsView::Own), (std::vector<std::string>{" Eins neu "}));
+    c.prompter.expectMessage(MsgKind::Confirmation, Buttons::YesNo,
+                             "Möchten Sie die Importeinstellung \r\n\" Eins neu \"\r\nwirklich löschen?", Answer::Yes);
+    EXPECT_TRUE(DeleteSettingAsked(t, " Eins neu "));
+    EXPECT_EQ(viewAfterDelete(c.impList, SettingsView::Own), SettingsView::All);
+    EXPECT_EQ(viewAfterDelete(c.impList, SettingsView::Predefined), SettingsView::Predefined);
+    ManagerButtons none = managerButtons(SettingsView::Own, false, true);
+    EXPECT_FALSE(none.loeschen || none.kopieren || none.importStarten);
+    ManagerButtons empty = managerButtons(SettingsView::All, false, false);
+    EXPECT_TRUE(empty.importStarten);
+    EXPECT_EQ(empty.importStartenCaption, "&Schließen");
+    EXPECT_TRUE(c.prompter.finished());
+}
+
+TEST(SettingsCatalog, TheSummaryLinesMoveUp) {
+    SavedSetting s;
+    s.mode = 3;
+    EXPECT_EQ(summaryOptionLines(s), (std::vector<std::string>{
+                                         "- Importierte Datensätze am Ende anhängen,\r\n   Schlüsselwerte vorhandener "
+                                         "Datensätze umbenennen"}));
+    s.backupCopy = s.emptyTarget = true;
+    s.mode = 1;
+    EXPECT_EQ(summaryOptionLines(s).size(), 3u);
+    EXPECT_EQ(modeDescription(5), "Vorhandene Datensätze aktualisieren;\r\nnicht vorhandene hinzufügen.");
+    EXPECT_EQ(modeDescription(9), "");
+}
