@@ -136,7 +136,9 @@ bool RestoreMapping(SettingsTables& t, const SavedSetting& s, bool offerToDelete
 std::optional<std::string> storedFileFound(const std::string& stored, const std::string& programDir, FileSystem& fs) {
     if (stored.empty()) return std::nullopt;
     auto exists = [&](const std::string& path) { return fs.exists(findIgnoringCase(path, fs)); };
-    if (exists(stored)) return stored;
+    // A relative name (the demo settings' "Demos/...") belongs to the program directory.
+    const std::string own = stored.front() == '/' ? stored : withTrailingSlash(programDir) + stored;
+    if (exists(own)) return own;
     const std::string demos = withTrailingSlash(programDir) + kDemosDirName + "/";
     for (const std::string& candidate : {demos + stored, demos + fileNameOf(stored)})
         if (exists(candidate)) return candidate;

@@ -36,8 +36,9 @@ SaveOutcome SaveSetting(SettingsTables& t, SavedSetting setting);
 // with the offer to delete the setting (without it when nobody could answer); false then.
 bool RestoreMapping(SettingsTables& t, const SavedSetting& setting, bool offerToDelete = true);
 
-// Where a stored source or target is now: at its path, or else below the program's Demos folder (where
-// the sample files are, wherever the program was installed). None when neither exists.
+// Where a stored source or target is now: at its path (a relative one in the program directory), or
+// else below the program's Demos folder (where the sample files are, wherever the program was
+// installed). None when neither exists.
 std::optional<std::string> storedFileFound(const std::string& stored, const std::string& programDir, FileSystem& fs);
 
 // Deletes the setting's mapping files (failures are ignored) and its ImpList row.

@@ -1,8 +1,10 @@
-// The install step: makes the empty control tables in a program directory and
-// the demo data in its Demos/ folder, from the text files in tools/demo.
+// The install step: makes the empty control tables in a program directory, the
+// demo data in its Demos/ folder from the text files in tools/demo, and the two
+// demo settings.
 // Running it again replaces every file it makes.
 //
 //   make_program_files PROGRAMMVERZEICHNIS [DEMOQUELLEN]
+#include "DemoSettings.h"
 #include "common/CodePage.h"
 #include "common/FileSets.h"
 #include "common/Text.h"
@@ -165,6 +167,7 @@ void makeProgramFiles(const std::string& programDir, const std::string& sourceDi
     makeDemoTable(demos, "KundenNeu.DB", kKundenNeu, 1, {});
     writeWindowsText(demos + "Preisliste.txt", readLines(sourceDir + "Preisliste.txt"));
     writeWindowsText(demos + "Kunden_fest.txt", paddedToOneWidth(readLines(sourceDir + "Kunden_fest.txt")));
+    addDemoSettings(programDir);
 }
 
 }  // namespace
