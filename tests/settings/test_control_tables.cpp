@@ -391,14 +391,15 @@ TEST(MakeProgramFiles, MakesControlTablesAndDemosAndCanRunAgain) {
         impList.OpenTable();
         appendSetting(impList, "Alt");
     }
-    // A second run keeps the saved settings; a fresh one empties the control tables.
+    // A second run keeps the saved settings and adds no second pair of demo settings; a fresh one
+    // starts again with the demo settings alone.
     auto second = runCommand(tool + " " + dir.path());
     ASSERT_EQ(second.exitCode, 0) << second.err;
-    EXPECT_EQ(recordCount(impListPath(dir.path())), 1);
+    EXPECT_EQ(recordCount(impListPath(dir.path())), 3);
     auto fresh = runCommand(tool + " --fresh " + dir.path());
     ASSERT_EQ(fresh.exitCode, 0) << fresh.err;
 
-    EXPECT_EQ(recordCount(impListPath(dir.path())), 0);
+    EXPECT_EQ(recordCount(impListPath(dir.path())), 2);
     EXPECT_EQ(recordCount(zStruktPath(dir.path())), 0);
     EXPECT_EQ(recordCount(qStruktPath(dir.path())), 0);
 
