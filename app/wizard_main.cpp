@@ -3,6 +3,8 @@
 #include "formula/FieldFormulas.h"
 #include "formula/TParser.h"
 #include "formula/TfrmFormelEdt.h"
+#include "settings/TfrmCopyFehler.h"
+#include "settings/TfrmEinstellANZ.h"
 #include "importrun/GaugeModel.h"
 #include "importrun/TfrmGauge.h"
 #include "wizard/QtRegistry.h"
@@ -117,6 +119,31 @@ int main(int argc, char** argv) {
         formulaEditor.show();
         formulaEditor.raise();
         formulaEditor.activateWindow();
+    });
+
+    // The summary of a saved setting ("&Details"), and the error list of reading settings in.
+    TfrmEinstellANZ summary(&mainWindow);
+    QObject::connect(&summary, &TfrmEinstellANZ::helpRequested, openHelp);
+    QObject::connect(&summary, &TfrmEinstellANZ::optionsRequested, [&] {
+        mainWindow.showOptionsLookOnly();
+    });
+    QObject::connect(&mainWindow, &TfrmImport1::settingsDetailsRequested, [&](bool manager) {
+        if (manager) return;
+        std::optional<SavedSetting> setting = wizard.currentSetting();
+        if (!setting) return;
+        mainWindow.hide();
+        const std::string remark = summary.showSetting(*setting);
+        mainWindow.show();
+        try {
+            wizard.saveRemark(remark);
+        } catch (const std::exception& e) {
+            prompter.error(e.what());
+        }
+    });
+    TfrmCopyFehler errorList(&mainWindow);
+    QObject::connect(&mainWindow, &TfrmImport1::errorListRequested, [&] {
+        errorList.showEntries(wizard.state().errorList);
+        wizard.errorListClosed();
     });
 
     std::vector<std::string> parameters;

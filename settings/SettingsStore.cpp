@@ -2,6 +2,7 @@
 
 #include "common/FileSets.h"
 #include "common/Text.h"
+#include "settings/ColumnValues.h"
 #include "settings/ControlTables.h"
 #include "tablestore/FileSetWriter.h"
 #include "tablestore/TableError.h"
@@ -143,6 +144,14 @@ std::optional<std::string> storedFileFound(const std::string& stored, const std:
     for (const std::string& candidate : {demos + stored, demos + fileNameOf(stored)})
         if (exists(candidate)) return candidate;
     return std::nullopt;
+}
+
+void SaveRemark(Table& impList, const std::string& name, const std::string& remark) {
+    if (!seekSetting(impList, name) || textOf(impList, "Bemerkung") == remark) return;
+    impList.BeginEdit();
+    putText(impList, "Bemerkung", remark);
+    impList.PostRecord();
+    impList.Flush();
 }
 
 void DeleteSetting(SettingsTables& t, const SavedSetting& s) {

@@ -44,6 +44,9 @@ std::optional<std::string> storedFileFound(const std::string& stored, const std:
 // Deletes the setting's mapping files (failures are ignored) and its ImpList row.
 void DeleteSetting(SettingsTables& t, const SavedSetting& setting);
 
+// Stores a changed remark (Bemerkung) of the setting.
+void SaveRemark(Table& impList, const std::string& name, const std::string& remark);
+
 // Positions ImpList on the setting of that name; false when there is none.
 bool seekSetting(Table& impList, const std::string& name);
 

@@ -85,8 +85,18 @@ TextOptionsForm TfrmQOptionen::form() const {
     return f;
 }
 
+void TfrmQOptionen::setLookOnly(bool lookOnly) {
+    lookOnly_ = lookOnly;
+    for (QWidget* w : findChildren<QWidget*>())
+        if (qobject_cast<QLineEdit*>(w) || qobject_cast<QCheckBox*>(w) || qobject_cast<QComboBox*>(w)) w->setEnabled(!lookOnly);
+}
+
 void TfrmQOptionen::closeEvent(QCloseEvent* event) {
     QDialog::closeEvent(event);
+    if (lookOnly_) {
+        setLookOnly(false);  // only looked at: nothing to hand over
+        return;
+    }
     emit closedWithForm();
 }
 

@@ -21,6 +21,9 @@ public:
     void showForm(const TextOptionsForm& form);
     // The controls' values.
     TextOptionsForm form() const;
+    // Shown only to look at: every control disabled until the window closes.
+    void setLookOnly(bool lookOnly);
+    bool lookOnly() const { return lookOnly_; }
 
     QCheckBox* cbxDosToWin = nullptr;
     QLineEdit *edtDecimal = nullptr, *edtTausend = nullptr, *edtTime = nullptr, *edtDate = nullptr;
@@ -33,6 +36,9 @@ signals:
 protected:
     void closeEvent(QCloseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    bool lookOnly_ = false;
 };
 
 }  // namespace kimport

@@ -154,6 +154,10 @@ public:
     bool modeChecks();
     void makeBackupCopy();
     void readInSettings();
+    void errorListClosed();
+    // The setting the first page names, for the summary; none when there is no such row.
+    std::optional<SavedSetting> currentSetting();
+    void saveRemark(const std::string& remark);
     void startRun();
 
     // The progress window, or one in memory when none was given.

@@ -3,9 +3,12 @@
 // (through the pages with everything filled in).
 #include "common/FileSets.h"
 #include "common/Text.h"
+#include "settings/SettingsCatalog.h"
 #include "settings/SettingsStore.h"
 #include "textsource/StagingTable.h"
 #include "wizard/ImportWizard.h"
+
+#include <cstdlib>
 
 namespace kimport {
 
@@ -164,6 +167,50 @@ bool ImportWizard::saveSetting() {
     case SaveOutcome::Failed: return true;  // the run goes ahead with the working mapping
     }
     return true;
+}
+
+// "Importeinstellungen einlesen": predefined settings from a VorDef.DB file, with their mapping files.
+void ImportWizard::readInSettings() {
+    if (!openImpList()) return;
+    FileDialogSpec dialog;
+    dialog.title = "Importeinstellung auswählen";
+    const char* home = std::getenv("HOME");
+    dialog.initialDir = home ? home : env_.programDir;
+    dialog.filters = {{"Importeinstellungen", "VorDef.DB"}};
+    std::optional<std::string> file = env_.prompter.openFile(dialog);
+    if (!file) return;
+    ReadInResult result;
+    try {
+        SettingsTables t = settingsTables();
+        result = ReadInSettings(t, *file, &progress());
+    } catch (const std::exception& e) {
+        // A file that cannot be read (damaged, locked) is refused before the catalogue changes.
+        env_.prompter.error(e.what());
+        return;
+    }
+    for (const std::string& entry : result.errors) state_.errorList += entry;
+    if (!result.errors.empty() &&
+        env_.prompter.message(MsgKind::Confirmation, Buttons::YesNo,
+                              "Beim Einlesen vordefinierter Importeinstellungen sind\r\nFehler aufgetreten.\r\n\r\n"
+                              "Möchten Sie eine Liste dieser Fehler sehen?") == Answer::Yes)
+        state_.showErrorList = true;
+    if (state_.edtAktEinstellung.empty() || !seekSetting(tblImpList, state_.edtAktEinstellung)) {
+        tblImpList.MoveFirst();
+        state_.edtAktEinstellung = currentSettingName();
+    }
+}
+
+std::optional<SavedSetting> ImportWizard::currentSetting() {
+    if (!seekSetting(tblImpList, state_.edtAktEinstellung)) return std::nullopt;
+    return readSetting(tblImpList);
+}
+
+void ImportWizard::saveRemark(const std::string& remark) { SaveRemark(tblImpList, state_.edtAktEinstellung, remark); }
+
+// The error list was shown and closed: its entries are done with.
+void ImportWizard::errorListClosed() {
+    state_.showErrorList = false;
+    state_.errorList.clear();
 }
 
 }  // namespace kimport

@@ -411,7 +411,15 @@ void TfrmImport1::pullEdits() {
     }
 }
 
-void TfrmImport1::openOptions() {
+void TfrmImport1::showOptionsLookOnly() {
+    ensureOptions();
+    // Over the summary, which waits for its own close: this window must take the input meanwhile.
+    QOptionen->setWindowModality(Qt::ApplicationModal);
+    QOptionen->setLookOnly(true);
+    QOptionen->showForm(optionsOnShow(wizard_.environment().formats.current, wizard_.state().textLayout.dos));
+}
+
+void TfrmImport1::ensureOptions() {
     if (!QOptionen) {
         QOptionen = new TfrmQOptionen(this);
         connect(QOptionen, &TfrmQOptionen::closedWithForm, this, [this] {
@@ -422,6 +430,11 @@ void TfrmImport1::openOptions() {
         });
         connect(QOptionen, &TfrmQOptionen::helpRequested, this, &TfrmImport1::helpRequested);
     }
+}
+
+void TfrmImport1::openOptions() {
+    ensureOptions();
+    QOptionen->setWindowModality(Qt::NonModal);
     run([this] { wizard_.btnQOptionenClick(); });
     QOptionen->showForm(wizard_.state().qOptionen);
 }
@@ -431,6 +444,7 @@ void TfrmImport1::run(const std::function<void()>& handler) {
     wizard_.state().focusControl.clear();
     guarded(handler);
     applyState();
+    if (wizard_.state().showErrorList) emit errorListRequested();
     if (wizard_.state().closeRequested) close();
 }
 

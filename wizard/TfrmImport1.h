@@ -35,6 +35,8 @@ public:
     void applyState();
     // Reads the structure grids again and applies their column rules.
     void refreshGrids();
+    // The text options, shown to be looked at only (from the settings summary).
+    void showOptionsLookOnly();
 
     // Controls, named as the wizard's logic names them (also their object names).
     QStackedWidget* PageControl1 = nullptr;
@@ -81,6 +83,8 @@ signals:
     // The formula editor on the selected rule's text formula (true) or number formula.
     void formulaEditorRequested(bool textFormula);
     void settingsDetailsRequested(bool manager);
+    // Reading in predefined settings found problems that the user wants to see.
+    void errorListRequested();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
@@ -99,6 +103,7 @@ private:
     // Takes the edits' texts into the state, runs a handler, shows the state.
     void run(const std::function<void()>& handler);
     void openOptions();
+    void ensureOptions();
     void guarded(const std::function<void()>& handler);
     void pullEdits();
     void browse(bool source);

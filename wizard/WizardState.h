@@ -76,6 +76,9 @@ struct WizardState {
     bool showDetailsSummary = false; // btnDetails: summary dialog / settings manager
     bool showDetailsManager = false;
     bool showContentViewer = false;  // after a run with rbtTabAnz
+    // The error list of reading in predefined settings: its entries collect until it is shown and closed.
+    std::string errorList;
+    bool showErrorList = false;
 };
 
 }  // namespace kimport

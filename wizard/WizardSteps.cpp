@@ -79,8 +79,6 @@ void ImportWizard::makeBackupCopy() {
                 "CP_" + baseNameOf(target), env_.prompter, env_.fs);
 }
 
-void ImportWizard::readInSettings() { openImpList(); }
-
 void ImportWizard::startRun() {
     state_.page6Enabled = false;
     Prompter& p = env_.prompter;
