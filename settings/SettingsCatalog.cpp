@@ -22,6 +22,17 @@ bool hasMappingFile(SettingsTables& t, const std::string& baseName) {
     return !baseName.empty() && t.fs.exists(findIgnoringCase(t.programDir + baseName + ".DB", t.fs));
 }
 
+// True when another setting of the catalogue has its mapping files under this base name (the current
+// row, the one being read in, does not count). Files nobody uses may be replaced.
+bool baseInUse(Table& impList, const std::string& baseName) {
+    const std::int64_t current = impList.RecordNumber();
+    bool used = false;
+    for (impList.MoveFirst(); !impList.AtEnd() && !used; impList.MoveNext())
+        used = impList.RecordNumber() != current && mappingBaseName(readSetting(impList)) == baseName;
+    impList.GoToRecord(current);
+    return used;
+}
+
 // Every column of the current row of `from` into the row being appended or edited in `to`, by name,
 // but those named in `skip`.
 void copyColumns(const Table& from, Table& to, std::initializer_list<const char*> skip) {
@@ -234,7 +245,7 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
             t.impList.PostRecord();
             const std::string number = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
             std::string toBase = incoming.own ? number : fromBase;
-            if (!incoming.own && hasMappingFile(t, toBase)) {
+            if (!incoming.own && baseInUse(t.impList, toBase)) {
                 toBase = "_" + number;
                 t.impList.BeginEdit();
                 putText(t.impList, "VorDefTableName", toBase);
