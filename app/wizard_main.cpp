@@ -4,6 +4,7 @@
 #include "formula/TParser.h"
 #include "formula/TfrmFormelEdt.h"
 #include "settings/TfrmCopyFehler.h"
+#include "settings/TfrmEinstellAEND.h"
 #include "settings/TfrmEinstellANZ.h"
 #include "importrun/GaugeModel.h"
 #include "importrun/TfrmGauge.h"
@@ -127,8 +128,23 @@ int main(int argc, char** argv) {
     QObject::connect(&summary, &TfrmEinstellANZ::optionsRequested, [&] {
         mainWindow.showOptionsLookOnly();
     });
+    TfrmEinstellAEND managerWindow(wizard);
+    QObject::connect(&managerWindow, &TfrmEinstellAEND::helpRequested, openHelp);
+    QObject::connect(&managerWindow, &TfrmEinstellAEND::optionsRequested, [&] { mainWindow.openOptionsWindow(); });
     QObject::connect(&mainWindow, &TfrmImport1::settingsDetailsRequested, [&](bool manager) {
-        if (manager) return;
+        if (manager) {
+            // The manager takes the main window's place until it closes.
+            mainWindow.hide();
+            const bool start = managerWindow.showManager();
+            mainWindow.show();
+            mainWindow.handle([&] {
+                if (start)
+                    wizard.btnWeiter1Click();
+                else
+                    wizard.rbtNeueImportClick();
+            });
+            return;
+        }
         std::optional<SavedSetting> setting = wizard.currentSetting();
         if (!setting) return;
         mainWindow.hide();
@@ -141,10 +157,12 @@ int main(int argc, char** argv) {
         }
     });
     TfrmCopyFehler errorList(&mainWindow);
-    QObject::connect(&mainWindow, &TfrmImport1::errorListRequested, [&] {
+    auto showErrorList = [&] {
         errorList.showEntries(wizard.state().errorList);
         wizard.errorListClosed();
-    });
+    };
+    QObject::connect(&mainWindow, &TfrmImport1::errorListRequested, showErrorList);
+    QObject::connect(&managerWindow, &TfrmEinstellAEND::errorListRequested, showErrorList);
 
     std::vector<std::string> parameters;
     for (int i = 1; i < argc; ++i) parameters.emplace_back(argv[i]);

@@ -45,6 +45,7 @@ ImportWizard::ImportWizard(WizardEnvironment env)
     tblQuelle.Exclusive = tblZiel.Exclusive = true;
     ruleOptions_ = std::make_unique<RuleOptions>(RuleTables{tblZStrukt, tblQStrukt, tblQuelle, tblZiel}, env_.prompter,
                                                  env_.formats.current);
+    settingsManager_ = std::make_unique<SettingsManager>(settingsTables());
 }
 
 ImportWizard::~ImportWizard() = default;

@@ -11,6 +11,7 @@
 #include "tablestore/Table.h"
 #include "mapping/RuleOptions.h"
 #include "mapping/StructureMapping.h"
+#include "settings/SettingsManager.h"
 #include "settings/SettingsStore.h"
 #include "wizard/WizardState.h"
 
@@ -100,6 +101,8 @@ public:
     void ruleOptionEdit(const std::string& control, const std::string& text);
     void ruleOptionLeave(const std::string& control);
     RuleOptions& ruleOptions() { return *ruleOptions_; }
+    // The settings manager's model, on this wizard's catalogue.
+    SettingsManager& settingsManager() { return *settingsManager_; }
     // Page 5
     void rbtEndeAnhaengenClick();
     void rbtAktualisierenClick();
@@ -195,6 +198,7 @@ private:
     WizardState state_;
     std::unique_ptr<GaugeModel> ownProgress_;
     std::unique_ptr<RuleOptions> ruleOptions_;
+    std::unique_ptr<SettingsManager> settingsManager_;
 };
 
 // Names compared as the program compares paths: letter case does not count.

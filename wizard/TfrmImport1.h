@@ -37,6 +37,10 @@ public:
     void refreshGrids();
     // The text options, shown to be looked at only (from the settings summary).
     void showOptionsLookOnly();
+    // The text options as the source page's "&Optionen" shows them (also from the settings manager).
+    void openOptionsWindow() { openOptions(); }
+    // Runs a handler of the wizard as the window's own controls do, and shows the state.
+    void handle(const std::function<void()>& handler) { run(handler); }
 
     // Controls, named as the wizard's logic names them (also their object names).
     QStackedWidget* PageControl1 = nullptr;
