@@ -3,9 +3,11 @@
 #include "common/FileSets.h"
 #include "common/Numbers.h"
 #include "settings/ControlTables.h"
+#include "settings/SettingsCatalog.h"
 #include "settings/SettingsStore.h"
 #include "tablestore/ValueConversion.h"
 
+#include <algorithm>
 #include <iostream>
 
 namespace kimport {
@@ -127,6 +129,27 @@ int show(Table& impList, const std::string& programDir, const std::string& name)
     return 0;
 }
 
+int exportSettings(Table& impList, const std::string& programDir, const std::vector<std::string>& names,
+                   const std::string& directory) {
+    struct Quiet : Prompter {
+        Answer message(MsgKind, Buttons, std::string_view text, int) override {
+            std::cerr << "kimport settings: " << text << '\n';
+            return Answer::Ok;
+        }
+        void beep() override {}
+        std::optional<std::string> inputQuery(std::string_view, std::string_view, std::string_view) override { return {}; }
+        std::optional<std::string> openFile(const FileDialogSpec&) override { return {}; }
+        std::optional<std::string> saveFile(const FileDialogSpec&) override { return {}; }
+    } prompter;
+    Table unused;
+    SettingsTables tables{impList, unused, prompter, realFileSystem(), withTrailingSlash(programDir)};
+    ExportResult result = ExportSettings(tables, names, directory);
+    for (const std::string& e : result.errors) std::cerr << "kimport settings: " << e << '\n';
+    std::cout << result.written << (result.written == 1 ? " Importeinstellung" : " Importeinstellungen")
+              << " nach " << withTrailingSlash(directory) << "VorDef.DB geschrieben.\n";
+    return result.errors.empty() ? 0 : 1;
+}
+
 }  // namespace
 
 int settingsCommand(const std::vector<std::string>& args, const std::string& defaultProgramDir) {
@@ -140,13 +163,18 @@ int settingsCommand(const std::vector<std::string>& args, const std::string& def
     }
     const bool listing = rest.size() == 1 && rest[0] == "list";
     const bool showing = rest.size() == 2 && rest[0] == "show";
-    if (!listing && !showing) {
-        std::cerr << "kimport settings: erwartet \"list\" oder \"show NAME\" [--program-dir DIR]\n";
+    const auto to = std::find(rest.begin(), rest.end(), "--to");
+    const bool exporting = !rest.empty() && rest[0] == "export" && to != rest.end() && to + 2 == rest.end() &&
+                           to - rest.begin() >= 2;
+    if (!listing && !showing && !exporting) {
+        std::cerr << "kimport settings: erwartet \"list\", \"show NAME\" oder \"export NAME... --to DIR\" "
+                     "[--program-dir DIR]\n";
         return 2;
     }
     Table impList;
     impList.setPath(impListPath(programDir));
     impList.OpenTable();  // shared: a wizard that holds it exclusively makes this fail with its message
+    if (exporting) return exportSettings(impList, programDir, std::vector<std::string>(rest.begin() + 1, to), *(to + 1));
     return listing ? list(impList) : show(impList, programDir, rest[1]);
 }
 

@@ -43,6 +43,8 @@ const char* const kHelp =
     "  settings list [--program-dir DIR]   die gespeicherten Importeinstellungen: Name, Quellformat, Modus,\n"
     "                       letzter Import (durch Tabulatoren getrennt)\n"
     "  settings show NAME [--program-dir DIR]   eine Importeinstellung mit ihren Zuordnungen und Optionen\n"
+    "  settings export NAME... --to DIR [--program-dir DIR]   Importeinstellungen als vordefinierte in\n"
+    "                       DIR/VorDef.DB schreiben (mit ihren Zuordnungsdateien), zum Einlesen anderswo\n"
     "  run --setting NAME [--source QUELLE] [--target ZIEL] [--start-value WERT]\n"
     "                       eine gespeicherte Importeinstellung unverändert ausführen (Zuordnung, Textaufbau,\n"
     "                       Formate, Sicherungskopie, Leeren und Modus wie gespeichert)\n"

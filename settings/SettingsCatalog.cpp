@@ -266,4 +266,47 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
     return result;
 }
 
+ExportResult ExportSettings(SettingsTables& t, const std::vector<std::string>& names, const std::string& directoryIn) {
+    ExportResult result;
+    const std::string directory = withTrailingSlash(directoryIn);
+    const std::string vorDefPath = directory + "VorDef.DB";
+    if (!t.fs.exists(findIgnoringCase(vorDefPath, t.fs)))
+        MakeTable(directory, "VorDef.DB", impListLayout().fields, impListLayout().keyFieldCount);
+    Table vorDef(t.fs);
+    vorDef.setPath(findIgnoringCase(vorDefPath, t.fs));
+    vorDef.Exclusive = true;
+    vorDef.OpenTable();
+    for (const std::string& name : names) {
+        if (!seekSetting(t.impList, name)) {
+            result.errors.push_back("Die Importeinstellung \"" + name + "\" gibt es nicht.");
+            continue;
+        }
+        SavedSetting s = readSetting(t.impList);
+        const std::string fromBase = mappingBaseName(s);
+        if (!hasMappingFile(t, fromBase)) {
+            result.errors.push_back("Die Zuordnungsdateien der Importeinstellung \"" + name + "\" fehlen.");
+            continue;
+        }
+        // Predefined there: an own setting's files get a name of at most eight characters from its number.
+        const std::string toBase = s.own ? "E" + fromBase : fromBase;
+        if (CopyFileSet(t.programDir + fromBase + ".*", directory, toBase, t.prompter, t.fs) < 1) {
+            result.errors.push_back("Die Zuordnungsdateien der Importeinstellung \"" + name + "\" konnten nicht "
+                                    "kopiert werden.");
+            continue;
+        }
+        s.own = false;
+        s.vorDefTableName = toBase;
+        if (seekSetting(vorDef, name))
+            vorDef.BeginEdit();
+        else
+            vorDef.BeginAppend();
+        copyColumns(t.impList, vorDef, {"TableName"});
+        writeSetting(vorDef, s);
+        vorDef.PostRecord();
+        ++result.written;
+    }
+    vorDef.CloseTable();
+    return result;
+}
+
 }  // namespace kimport

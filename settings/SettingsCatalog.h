@@ -52,4 +52,13 @@ struct ReadInResult {
 // so that no existing setting's files are overwritten.
 ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, ProgressSink* progress);
 
+// Writes the settings as predefined ones into directory/VorDef.DB (made when missing; a row of the same
+// name is replaced) with their mapping files, so that they can be read in elsewhere. Returns how many were
+// written; a name that is not there or whose files are missing gets an error entry.
+struct ExportResult {
+    int written = 0;
+    std::vector<std::string> errors;
+};
+ExportResult ExportSettings(SettingsTables& t, const std::vector<std::string>& names, const std::string& directory);
+
 }  // namespace kimport

@@ -1,8 +1,10 @@
 #include "settings/SettingsManager.h"
 
+#include "common/FileSets.h"
 #include "settings/ColumnValues.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 namespace kimport {
 
@@ -82,6 +84,29 @@ void SettingsManager::btnUmbenennenClick() {
 void SettingsManager::btnKopierenNachClick() {
     if (state_.current.empty()) return;
     if (CopySetting(t_, state_.current)) state_.current = textOf(t_.impList, "Bezeichnung");
+    refresh();
+}
+
+void SettingsManager::btnExportierenClick() {
+    if (state_.current.empty()) return;
+    FileDialogSpec dialog;
+    dialog.title = "Importeinstellung exportieren";
+    const char* home = std::getenv("HOME");
+    dialog.initialDir = home ? home : t_.programDir;
+    dialog.initialFile = "VorDef.DB";
+    dialog.filters = {{"Importeinstellungen", "VorDef.DB"}};
+    std::optional<std::string> file = t_.prompter.saveFile(dialog);
+    if (!file) return;
+    const std::string directory = directoryOf(*file).empty() ? "./" : directoryOf(*file);
+    ExportResult result = ExportSettings(t_, {state_.current}, directory);
+    if (!result.errors.empty()) {
+        t_.prompter.error(result.errors.front());
+    } else {
+        t_.prompter.message(MsgKind::Information, Buttons::Ok,
+                            "Die Importeinstellung \r\n\"" + state_.current + "\"\r\nist nach " + directory +
+                                "VorDef.DB exportiert worden. Sie kann dort mit \"Neue Einstellungen einlesen\" "
+                                "übernommen werden.");
+    }
     refresh();
 }
 

@@ -43,6 +43,9 @@ public:
     // Reads in from the file and switches to the predefined settings. The result's errors are for the list.
     ReadInResult readIn(const std::string& vorDefPath, ProgressSink* progress);
 
+    // "&Exportieren…": the selected setting into a VorDef.DB in the folder the user chooses.
+    void btnExportierenClick();
+
     // True while the catalogue holds any setting ("&Import starten" starts, else it closes).
     bool anySetting();
 

@@ -89,7 +89,10 @@ TfrmEinstellAEND::TfrmEinstellAEND(ImportWizard& wizard, QWidget* parent) : QDia
     btnLoeschen = named(new QPushButton(QStringLiteral("&Löschen")), "btnLoeschen");
     btnUmbenennen = named(new QPushButton(QStringLiteral("&Umbenennen")), "btnUmbenennen");
     btnOptionen = named(new QPushButton(QStringLiteral("Optionen")), "btnOptionen");
-    for (QPushButton* b : {btnKopierenNach, btnVonDiskEinlesen, btnLoeschen, btnUmbenennen, btnOptionen}) buttons->addWidget(b);
+    btnExportieren = named(new QPushButton(QStringLiteral("E&xportieren…")), "btnExportieren");
+    btnExportieren->setToolTip(QStringLiteral("Die Importeinstellung mit ihren Dateien für einen anderen Rechner speichern"));
+    for (QPushButton* b : {btnKopierenNach, btnVonDiskEinlesen, btnLoeschen, btnUmbenennen, btnOptionen, btnExportieren})
+        buttons->addWidget(b);
     right->addLayout(buttons);
     right->addStretch();
     auto* closing = new QHBoxLayout;
@@ -122,6 +125,7 @@ TfrmEinstellAEND::TfrmEinstellAEND(ImportWizard& wizard, QWidget* parent) : QDia
         if (wizard_.state().showErrorList) emit errorListRequested();
     });
     connect(btnOptionen, &QPushButton::clicked, this, &TfrmEinstellAEND::optionsRequested);
+    connect(btnExportieren, &QPushButton::clicked, this, [this, &m] { act([&m] { m.btnExportierenClick(); }); });
     connect(btnImportStarten, &QPushButton::clicked, this, &QDialog::accept);
     connect(btnAbbrechen, &QPushButton::clicked, this, &QDialog::reject);
     connect(btnHilfe, &QPushButton::clicked, this, [this] { emit helpRequested(kHelpContext); });
@@ -169,6 +173,7 @@ void TfrmEinstellAEND::apply() {
     btnKopierenNach->setEnabled(s.buttons.kopieren);
     btnUmbenennen->setEnabled(s.buttons.umbenennen);
     btnOptionen->setEnabled(s.buttons.optionen);
+    btnExportieren->setEnabled(!s.current.empty());
     btnImportStarten->setEnabled(s.buttons.importStarten);
     btnImportStarten->setText(qs(s.buttons.importStartenCaption));
     applying_ = false;

@@ -30,7 +30,7 @@ public:
     QPlainTextEdit* memBemerkung = nullptr;
     QCheckBox *cbxSicherungskp = nullptr, *cbxZielLeer = nullptr, *cbxQuelleAusw = nullptr, *cbxZielAusw = nullptr;
     QPushButton *btnKopierenNach = nullptr, *btnVonDiskEinlesen = nullptr, *btnLoeschen = nullptr,
-                *btnUmbenennen = nullptr, *btnOptionen = nullptr, *btnImportStarten = nullptr, *btnAbbrechen = nullptr,
+                *btnUmbenennen = nullptr, *btnOptionen = nullptr, *btnExportieren = nullptr, *btnImportStarten = nullptr, *btnAbbrechen = nullptr,
                 *btnHilfe = nullptr;
 
 signals:

@@ -4,7 +4,7 @@
 #include "common/Numbers.h"
 #include "common/ScriptedPrompter.h"
 #include "mapping/RuleOptions.h"
-#include "settings/SettingsStore.h"
+#include "settings/SettingsCatalog.h"
 #include "common/FileSets.h"
 #include "mapping/StructureMapping.h"
 #include "settings/ControlTables.h"
@@ -395,4 +395,59 @@ TEST(KimportRun, ASavedSettingRunsUnchangedFromTheCommandLine) {
     r = cli.run("", "", "--setting Fehlt");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Die Importeinstellung \"Fehlt\" gibt es nicht."), std::string::npos) << r.err;
+}
+
+TEST(KimportRun, AnExportedSettingIsReadInAndRunElsewhere) {
+    Cli cli;
+    std::string source = cli.make("Quelle.DB", {typed("Nr", FieldType::Integer), text("Name", 20)}, 1,
+                                  {{"1", "Schraube M4"}, {"2", "Mutter"}});
+    std::string target = cli.make("Ziel.DB", {typed("Nr", FieldType::Integer), text("Name", 10)}, 1, {});
+    const std::string empty = readFile(target);
+    prepareMapping(cli, source, target, [](RuleOptions& o, Table& z) {
+        selectRule(z, "Name");
+        o.ShowRuleOptions();
+        o.click("cbxSS_Ausschnitt", true);
+        o.edit("edtSS_AusschnittBegString", "1");
+        o.edit("edtSS_AusschnittEndString", "4");
+    });
+    {
+        Table impList, zStrukt;
+        impList.setPath(impListPath(cli.program.path()));
+        zStrukt.setPath(zStruktPath(cli.program.path()));
+        impList.Exclusive = zStrukt.Exclusive = true;
+        ScriptedPrompter quiet;
+        quiet.expectMessage(MsgKind::Information, Buttons::Ok, "Die Importeinstellung \r\n\"Kurz\"\r\nist gespeichert worden.");
+        SettingsTables tables{impList, zStrukt, quiet, realFileSystem(), withTrailingSlash(cli.program.path())};
+        SavedSetting s;
+        s.name = "Kurz";
+        s.sourcePath = source;
+        s.targetPath = target;
+        s.mode = 2;
+        ASSERT_EQ(SaveSetting(tables, s), SaveOutcome::Saved);
+    }
+    ASSERT_EQ(cli.run("", "", "--setting Kurz").exitCode, 0);
+    const Rows here = contentsOf(target);
+    EXPECT_EQ(here, (Rows{{"1", "Schr"}, {"2", "Mutt"}}));
+    kimport::test::writeFile(target, empty);
+
+    TempDir disk, elsewhere;
+    CommandResult exported = runCommand("'" + std::string(KIMPORT_KIMPORT_EXE) + "' settings export Kurz --to '" +
+                                        disk.path() + "' --program-dir '" + cli.program.path() + "'");
+    ASSERT_EQ(exported.exitCode, 0) << exported.err;
+    makeControlTables(elsewhere.path());
+    {
+        Table impList, zStrukt;
+        impList.setPath(impListPath(elsewhere.path()));
+        zStrukt.setPath(zStruktPath(elsewhere.path()));
+        impList.Exclusive = zStrukt.Exclusive = true;
+        ScriptedPrompter quiet;
+        SettingsTables tables{impList, zStrukt, quiet, realFileSystem(), withTrailingSlash(elsewhere.path())};
+        ReadInResult read = ReadInSettings(tables, disk.file("VorDef.DB"), nullptr);
+        EXPECT_EQ(read.read, 1);
+        EXPECT_TRUE(read.errors.empty());
+    }
+    CommandResult r = runCommand("LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' run --setting Kurz --program-dir '" +
+                                 elsewhere.path() + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(contentsOf(target), here);
 }
