@@ -18,6 +18,13 @@ std::optional<SettingForRun> prepareSavedSetting(const std::string& programDir, 
         return std::nullopt;
     }
     SavedSetting s = readSetting(impList);
+    // A text file is split only by the layout stored for it, never by a guessed one.
+    SavedSetting asRun = s;
+    if (!sourceOverride.empty()) asRun.sourcePath = sourceOverride;
+    if (!textLayoutComplete(asRun)) {
+        prompter.error(incompleteLayoutMessage(s));
+        return std::nullopt;
+    }
     zStrukt.OpenTable();
     SettingsTables tables{impList, zStrukt, prompter, realFileSystem(), withTrailingSlash(programDir)};
     // Nobody is there to answer whether the setting should go: its files are only reported missing.

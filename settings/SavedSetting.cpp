@@ -125,6 +125,23 @@ void writeSetting(Table& t, const SavedSetting& s) {
     putText(t, "VorDefTableName", s.vorDefTableName);
 }
 
+bool textLayoutComplete(const SavedSetting& s) {
+    if (!isTextSourcePath(s.sourcePath)) return true;
+    const TextLayout& l = s.layout;
+    if (l.kind == LayoutKind::Fixed) {
+        for (int b : l.breaks)
+            if (b > 0) return true;
+        return false;
+    }
+    return l.kind == LayoutKind::Variable && (l.anySeparator() || l.activeQuote() != 0);
+}
+
+std::string incompleteLayoutMessage(const SavedSetting& s) {
+    return "In der Importeinstellung \"" + s.name + "\" ist der Aufbau der Textdatei nicht vollständig gespeichert "
+           "(Trennzeichen oder Spaltengrenzen fehlen).\r\n\r\nBitte verwenden Sie die Option \"Vorhandene "
+           "Einstellungen ändern\" und legen Sie den Aufbau fest.";
+}
+
 std::string mappingBaseName(const SavedSetting& s) {
     if (s.own) return s.tableName ? std::to_string(*s.tableName) : std::string();
     return s.vorDefTableName;

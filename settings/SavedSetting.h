@@ -43,6 +43,12 @@ SavedSetting readSetting(const Table& impList);
 // Writes every column but TableName (the table store gives it) into the row being edited or appended.
 void writeSetting(Table& impList, const SavedSetting& setting);
 
+// A text source's stored layout says how to split its lines: a variable layout names a separator or a
+// quote, a fixed one at least one break. Without it the file would be read with a guessed layout.
+bool textLayoutComplete(const SavedSetting& setting);
+// The message for a setting whose text layout is incomplete.
+std::string incompleteLayoutMessage(const SavedSetting& setting);
+
 // The base name of the setting's mapping table: TableName for an own setting, else VorDefTableName.
 std::string mappingBaseName(const SavedSetting& setting);
 

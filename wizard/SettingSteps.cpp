@@ -78,6 +78,10 @@ bool ImportWizard::loadSettingUnchanged() {
     std::optional<SavedSetting> setting = restoreCurrentSetting();
     if (!setting) return false;
     const SavedSetting& s = *setting;
+    if (!textLayoutComplete(s)) {
+        env_.prompter.error(incompleteLayoutMessage(s));
+        return false;
+    }
     putFileBack(s.sourcePath, true, true);
     putFileBack(s.targetPath, false, true);
     if (s.backupCopy) makeBackupCopy();

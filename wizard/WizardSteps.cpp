@@ -21,7 +21,8 @@ MappingTables ImportWizard::mappingTables() {
 bool ImportWizard::checkStoredMapping(bool textVariant) {
     try {
         MappingTables t = mappingTables();
-        if (!tblQuelle.Active() && !state_.edtQuelle.empty()) tblQuelle.setPath(state_.edtQuelle);
+        // A text source is read through its staging table, which the load has made the source already.
+        if (!tblQuelle.Active() && tblQuelle.path().empty() && !state_.edtQuelle.empty()) tblQuelle.setPath(state_.edtQuelle);
         if (!tblZiel.Active() && !state_.edtZiel.empty()) tblZiel.setPath(state_.edtZiel);
         return CheckStoredMapping(t, textVariant, state_.edtQuelle, storedMappingValid);
     } catch (const TableError& e) {

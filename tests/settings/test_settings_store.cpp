@@ -1,7 +1,9 @@
 // Saving an import setting (its ImpList row and its mapping files), putting a
 // saved mapping back, and deleting a setting: what the Parts ask, and that a
 // failed save keeps nothing.
+#include "settings/SettingsCatalog.h"
 #include "settings/SettingsStore.h"
+#include "tablestore/TableError.h"
 
 #include "common/FaultyFileSystem.h"
 #include "common/ScriptedPrompter.h"
@@ -157,4 +159,25 @@ TEST(SettingsStore, APredefinedSettingHasItsMappingUnderItsOwnName) {
     EXPECT_EQ(decodeBreaks("5;x;0;7")[0], 5);
     EXPECT_EQ(decodeBreaks("5;x;0;7")[1], -1);
     EXPECT_EQ(decodeBreaks("5;x;0;7")[3], -1);  // after the last ";" nothing counts
+}
+
+TEST(SettingsStore, ATextLayoutMustBeCompleteAndAReadInFileIntact) {
+    SavedSetting s = Store::fixedText("Fest");
+    EXPECT_TRUE(textLayoutComplete(s));
+    s.layout.breaks.fill(-1);
+    EXPECT_FALSE(textLayoutComplete(s));  // fixed, but no break
+    s.layout.kind = LayoutKind::Variable;
+    s.layout.semicolon = false;
+    s.layout.quoteIndex = 0;
+    EXPECT_FALSE(textLayoutComplete(s));  // variable, but nothing splits
+    s.sourcePath = "/daten/Kunden.DB";
+    EXPECT_TRUE(textLayoutComplete(s));   // a table needs no layout
+
+    // A damaged VorDef.DB is refused before the catalogue changes.
+    Store w;
+    test::writeFile(w.dir.file("VorDef.DB"), std::string(600, 'x'));
+    SettingsTables t = w.tables();
+    const std::string before = test::readFile(impListPath(w.dir.path()));
+    EXPECT_THROW(ReadInSettings(t, w.dir.file("VorDef.DB"), nullptr), TableError);
+    EXPECT_EQ(test::readFile(impListPath(w.dir.path())), before);
 }

@@ -5,6 +5,7 @@
 #include "importrun/GaugeModel.h"
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
+#include "tablestore/TableTestSupport.h"
 #include "tablestore/Table.h"
 #include "mapping/StructureMapping.h"
 #include "wizard/TfrmImport1.h"
@@ -338,6 +339,37 @@ private slots:
         if (!staged.Active()) staged.OpenTable();
         QCOMPARE(QString::fromStdString(staged.FieldDefAt(1).name), QStringLiteral("NAME"));
         QCOMPARE(staged.RecordCount(), 3);
+
+        // Saved under a name and run; then next time loaded unchanged from the first page and run again.
+        w.click("btnWeiter4");
+        w.click("rbtEndeAnhaengen");
+        w.click("rbtIgnorieren");
+        w.click("btnWeiter5");
+        w.type("edtImpSpeich", "Fest");
+        w.prompter.expectMessage(MsgKind::Information, Buttons::Ok,
+                                 "Die Importeinstellung \r\n\"Fest\"\r\nist gespeichert worden.");
+        w.click("btnFertigstellen");
+        w.wizard->tblZiel.CloseTable();
+        const std::size_t imported = test::contentsOf(w.target).size();
+        QVERIFY(imported >= 3);
+        {
+            Table t;
+            t.setPath(w.target);
+            t.Exclusive = true;
+            t.OpenTable();
+            t.ClearTable();
+            t.CloseTable();
+        }
+        w.window->close();
+        w.start();
+        w.click("rbtVorhEinst_oAE");
+        w.window->comVorh_Einstellg->setCurrentText(QStringLiteral("Fest"));
+        emit w.window->comVorh_Einstellg->activated(0);
+        w.click("btnWeiter1");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite6"));
+        w.click("btnFertigstellen");
+        w.wizard->tblZiel.CloseTable();
+        QCOMPARE(test::contentsOf(w.target).size(), std::size_t{3});  // the three lines of the file, split as saved
         QVERIFY(w.prompter.finished());
     }
 
