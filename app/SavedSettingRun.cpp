@@ -49,7 +49,6 @@ std::optional<SettingForRun> prepareSavedSetting(const std::string& programDir, 
     run.layout = s.layout;
     run.layout.dos = s.dosToWin;
     restoreFormats(s, formats.current);
-    restoreFormats(s, formats.regional);  // the text of the staging table is read with them too
     if (s.backupCopy) {
         // The copy under the name the wizard proposes: "CP_" and the target's name, beside it.
         const std::string dir = directoryOf(run.target).empty() ? "./" : directoryOf(run.target);

@@ -145,7 +145,12 @@ int main(int argc, char** argv) {
             });
             return;
         }
-        std::optional<SavedSetting> setting = wizard.currentSetting();
+        std::optional<SavedSetting> setting;
+        try {
+            setting = wizard.currentSetting();
+        } catch (const std::exception& e) {
+            prompter.error(e.what());
+        }
         if (!setting) return;
         mainWindow.hide();
         const std::string remark = summary.showSetting(*setting);

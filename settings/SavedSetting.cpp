@@ -106,12 +106,19 @@ void writeSetting(Table& t, const SavedSetting& s) {
     const bool text = isTextSourcePath(s.sourcePath);
     const bool fixed = text && l.kind == LayoutKind::Fixed;
     putText(t, "ColNames", text ? encodeColumnNames(l.columnNames) : "");
-    putFlag(t, "NamesInFirstLine", text && l.namesInFirstLine);
+    // A table source leaves the text columns empty.
+    auto flag = [&](const char* column, bool value) {
+        if (text)
+            putFlag(t, column, value);
+        else
+            t.Clear(t.FieldNamed(column));
+    };
+    flag("NamesInFirstLine", l.namesInFirstLine);
     putShort(t, "FixVar", text ? std::optional<int>(fixed ? 1 : 0) : std::nullopt);
-    putFlag(t, "Semic", text && !fixed && l.semicolon);
-    putFlag(t, "Komma", text && !fixed && l.comma);
-    putFlag(t, "Tab", text && !fixed && l.tab);
-    putFlag(t, "Space", text && !fixed && l.space);
+    flag("Semic", !fixed && l.semicolon);
+    flag("Komma", !fixed && l.comma);
+    flag("Tab", !fixed && l.tab);
+    flag("Space", !fixed && l.space);
     putText(t, "Andere", text && !fixed && l.other ? l.otherChar : "");
     putShort(t, "Delimiter", text && !fixed ? std::optional<int>(std::max(l.quoteIndex, 0)) : std::nullopt);
     putText(t, "FixBreak", fixed ? encodeBreaks(l.breaks) : "");
@@ -126,7 +133,8 @@ void writeSetting(Table& t, const SavedSetting& s) {
 }
 
 bool textLayoutComplete(const SavedSetting& s) {
-    if (!isTextSourcePath(s.sourcePath)) return true;
+    // Without a source name the missing source is the message, not the layout.
+    if (s.sourcePath.empty() || !isTextSourcePath(s.sourcePath)) return true;
     const TextLayout& l = s.layout;
     if (l.kind == LayoutKind::Fixed) {
         for (int b : l.breaks)

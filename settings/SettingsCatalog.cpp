@@ -33,6 +33,15 @@ bool baseInUse(Table& impList, const std::string& baseName) {
     return used;
 }
 
+// A base name for mapping files that no other setting uses and no file carries: the preferred one, or
+// with a letter after it.
+std::string freeBaseName(SettingsTables& t, const std::string& preferred) {
+    std::string name = preferred;
+    for (char letter = 'a'; (baseInUse(t.impList, name) || hasMappingFile(t, name)) && letter <= 'z'; ++letter)
+        name = preferred.substr(0, 7) + letter;
+    return name;
+}
+
 // Every column of the current row of `from` into the row being appended or edited in `to`, by name,
 // but those named in `skip`.
 void copyColumns(const Table& from, Table& to, std::initializer_list<const char*> skip) {
@@ -172,19 +181,37 @@ bool CopySetting(SettingsTables& t, const std::string& name) {
         newName = *typed;
         break;
     }
-    SavedSetting copy = from;
-    copy.name = newName;
-    const bool overwrite = seekSetting(t.impList, newName);
-    if (overwrite)
-        t.impList.BeginEdit();
-    else
-        t.impList.BeginAppend();
-    writeSetting(t.impList, copy);
-    putText(t.impList, "VorDefTableName", "");
-    t.impList.PostRecord();
+    // Every column as it is (Marks and MarkFeld too), but the name and the mapping's base name.
+    std::vector<std::pair<std::string, Value>> columns;
+    seekSetting(t.impList, name);
+    for (const FieldSpec& f : impListLayout().fields)
+        if (f.name != "TableName" && f.name != "VorDefTableName" && f.name != "Bezeichnung")
+            columns.emplace_back(f.name, t.impList.GetValue(t.impList.FieldNamed(f.name.c_str())));
+    try {
+        if (seekSetting(t.impList, newName)) {
+            t.impList.BeginEdit();
+        } else {
+            t.impList.BeginAppend();
+            putText(t.impList, "Bezeichnung", newName);
+        }
+        for (const auto& [column, value] : columns) {
+            const int i = t.impList.FieldNamed(column.c_str());
+            if (value.isNull())
+                t.impList.Clear(i);
+            else
+                t.impList.SetValue(i, value);
+        }
+        putText(t.impList, "VorDefTableName", "");
+        t.impList.PostRecord();
+    } catch (const std::exception& e) {
+        t.impList.CancelRecord();
+        t.prompter.error(e.what());
+        return false;
+    }
+    const SavedSetting copy = readSetting(t.impList);
     // Its own mapping files: the number of its row, for a predefined setting with "_" in front.
     const std::string number = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
-    const std::string newBase = copy.own ? number : "_" + number;
+    const std::string newBase = copy.own ? number : freeBaseName(t, "_" + number);
     if (!copy.own) {
         t.impList.BeginEdit();
         putText(t.impList, "VorDefTableName", newBase);
@@ -216,37 +243,48 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
     for (vorDef.MoveFirst(); !vorDef.AtEnd(); vorDef.MoveNext()) rows.push_back(nameOfRow(vorDef));
     for (std::size_t row = 0; row < rows.size(); ++row) {
         if (progress) {
+            progress->pump();  // a click on "&Abbrechen" arrives here; the row begun before is done
             if (progress->cancelled()) {
                 result.cancelled = true;
                 break;
             }
-            progress->pump();
             progress->setPosition(static_cast<int>(row + 1));
         }
         std::string name = rows[row];
-        if (!seekSetting(vorDef, name)) continue;
-        const SavedSetting incoming = readSetting(vorDef);
-        const std::string fromBase = mappingBaseName(incoming);
-        if (seekSetting(t.impList, name)) {
-            Pause();
-            const std::string renamed = renamedOnReadIn(name);
-            result.errors.push_back("Die neue Importeinstellung \"" + name + "\" mußte umbenannt werden, weil bereits "
-                                    "eine mit diesem Namen exsistierte. Neue Bezeichnung: \"" + renamed + "\".\r\n");
-            vorDef.BeginEdit();
-            putText(vorDef, "Bezeichnung", renamed);
-            vorDef.PostRecord();
-            name = renamed;
+        if (name.empty()) {
+            result.errors.push_back("Eine Importeinstellung ohne Bezeichnung ist nicht eingelesen worden.\r\n");
+            continue;
         }
+        bool appended = false;
         try {
-            // The row gets a number of this catalogue; an own setting's files take it as their name, a
-            // predefined one keeps its name unless another setting uses it already.
+            if (!seekSetting(vorDef, name)) continue;
+            const SavedSetting incoming = readSetting(vorDef);
+            const std::string fromBase = mappingBaseName(incoming);
+            if (seekSetting(t.impList, name)) {
+                Pause();
+                // The new name must fit the column: the old one is shortened when needed.
+                const std::string prefix = renamedOnReadIn("");
+                const std::string renamed = prefix + firstChars(name, 80 - charCount(prefix));
+                result.errors.push_back("Die neue Importeinstellung \"" + name + "\" mußte umbenannt werden, weil "
+                                        "bereits eine mit diesem Namen exsistierte. Neue Bezeichnung: \"" + renamed +
+                                        "\".\r\n");
+                seekSetting(vorDef, name);
+                vorDef.BeginEdit();
+                putText(vorDef, "Bezeichnung", renamed);
+                vorDef.PostRecord();
+                name = renamed;
+            }
+            // The row gets a number of this catalogue; an own setting's files take it as their name. A predefined
+            // one keeps its name unless another setting uses it, or it looks like one this catalogue makes itself.
             t.impList.BeginAppend();
             copyColumns(vorDef, t.impList, {"TableName"});
             t.impList.PostRecord();
+            appended = true;
             const std::string number = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
             std::string toBase = incoming.own ? number : fromBase;
-            if (!incoming.own && baseInUse(t.impList, toBase)) {
-                toBase = "_" + number;
+            const bool ours = !toBase.empty() && (toBase[0] == '_' || IsDigitString(toBase));
+            if (!incoming.own && (ours || baseInUse(t.impList, toBase))) {
+                toBase = freeBaseName(t, "_" + number);
                 t.impList.BeginEdit();
                 putText(t.impList, "VorDefTableName", toBase);
                 t.impList.PostRecord();
@@ -257,6 +295,15 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
             ++result.read;
         } catch (const std::exception&) {
             t.impList.CancelRecord();
+            vorDef.CancelRecord();
+            // A row without its files could not run: it does not stay.
+            try {
+                if (appended && seekSetting(t.impList, name)) {
+                    t.impList.DeleteRecord();
+                    t.impList.Flush();
+                }
+            } catch (const std::exception&) {
+            }
             result.errors.push_back("Es konnten nicht alle notwendigen Daten eingelesen werden.Möglicherweise können "
                                     "Sie die Importeinstellung \"" + name + "\" nicht ausführen.\r\n");
         }

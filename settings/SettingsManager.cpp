@@ -68,9 +68,13 @@ void SettingsManager::setBackupCopy(bool on) { setFlag("Sicherungskopie", on); }
 void SettingsManager::setEmptyTarget(bool on) { setFlag("ZielLeeren", on); }
 
 void SettingsManager::btnLoeschenClick() {
-    if (state_.current.empty() || !DeleteSettingAsked(t_, state_.current)) return;
-    state_.current.clear();
+    if (state_.current.empty()) return;
+    const auto at = std::find(state_.names.begin(), state_.names.end(), state_.current) - state_.names.begin();
+    if (!DeleteSettingAsked(t_, state_.current)) return;
     state_.view = viewAfterDelete(t_.impList, state_.view);
+    // The row that followed the deleted one (or the last) is selected now.
+    const std::vector<std::string> left = settingsInView(t_.impList, state_.view);
+    state_.current = left.empty() ? std::string() : left[std::min<std::size_t>(static_cast<std::size_t>(at), left.size() - 1)];
     refresh();
 }
 

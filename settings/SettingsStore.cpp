@@ -92,9 +92,13 @@ SaveOutcome SaveSetting(SettingsTables& t, SavedSetting s) {
     reopen(t.zStrukt);
     if (copied < 1) {
         removeFileSet(t, baseName);
-        if (seekSetting(t.impList, s.name)) {
-            t.impList.DeleteRecord();
-            t.impList.Flush();
+        try {
+            if (seekSetting(t.impList, s.name)) {
+                t.impList.DeleteRecord();
+                t.impList.Flush();
+            }
+        } catch (const std::exception& e) {
+            t.prompter.error(e.what());  // said before the failure itself, which is said in any case
         }
         return failed();
     }

@@ -189,12 +189,10 @@ bool TfrmEinstellAEND::showManager() {
     // The remark typed last is kept as well.
     SettingsManager& m = wizard_.settingsManager();
     act([this, &m] { m.setRemark(ss(memBemerkung->toPlainText())); });
+    // The first page names the manager's setting (or none), also after a rename or a delete.
     const std::string chosen = m.state().current;
-    if (start && m.anySetting() && !chosen.empty()) {
-        state.edtAktEinstellung = chosen;
-        return true;
-    }
-    return false;
+    state.edtAktEinstellung = chosen;
+    return start && m.anySetting() && !chosen.empty();
 }
 
 bool TfrmEinstellAEND::eventFilter(QObject* watched, QEvent* event) {

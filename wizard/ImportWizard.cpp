@@ -217,6 +217,13 @@ void ImportWizard::rbtNeueImportClick() {
     state_.cbxSicherungskopie.checked = false;
     state_.cbxSicherungskopie.visible = false;
     state_.cbxZielLeeren.checked = false;
+    // A new setting is saved again, and takes nothing from one loaded before.
+    state_.saveControlsEnabled = true;
+    state_.edtBemerkung.clear();
+    if (!tblImpList.Active() || tblImpList.RecordCount() == 0) {
+        state_.rbtVorhEinst_oAE.visible = state_.rbtVorhEinst_mAE.visible = false;
+        state_.rbtImpEinlesen.visible = true;
+    }
 }
 
 void ImportWizard::rbtVorhEinst_oAEClick() {

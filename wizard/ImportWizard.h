@@ -180,7 +180,7 @@ private:
     MappingTables mappingTables();
     SettingsTables settingsTables();
     std::optional<SavedSetting> restoreCurrentSetting();
-    void putFileBack(const std::string& stored, bool source, bool unchanged);
+    bool putFileBack(const std::string& stored, bool source, bool unchanged);
     void putLayoutBack(const SavedSetting& setting);
     void goTo(WizardPage page);
     void leavePage();

@@ -34,15 +34,22 @@ std::optional<SavedSetting> ImportWizard::restoreCurrentSetting() {
 
 // A stored source or target back into its edit; one that is gone is tried below Demos/, else it must be
 // chosen again.
-void ImportWizard::putFileBack(const std::string& stored, bool source, bool unchanged) {
+bool ImportWizard::putFileBack(const std::string& stored, bool source, bool unchanged) {
     const char* what = source ? "Es wurde keine Quelldatei gespeichert" : "Es wurde keine Zieldatenbank gespeichert";
     bool& chooseAgain = source ? state_.cbxQuelleAusw : state_.cbxZielAusw;
     std::string& edit = source ? state_.edtQuelle : state_.edtZiel;
     Table& table = source ? tblQuelle : tblZiel;
+    // A file that is not found leaves no name behind: nothing may run on another file.
+    auto forget = [&] {
+        edit.clear();
+        table.CloseTable();
+        table.setPath("");
+        chooseAgain = true;
+        return false;
+    };
     if (stored.empty()) {
         env_.prompter.error(std::string(what) + ".");
-        chooseAgain = true;
-        return;
+        return forget();
     }
     if (std::optional<std::string> found = storedFileFound(stored, env_.programDir, env_.fs)) {
         edit = *found;
@@ -53,11 +60,11 @@ void ImportWizard::putFileBack(const std::string& stored, bool source, bool unch
             sampleFilesFlag = true;
             if (unchanged) state_.lblQuelldatei = foldedUpper(fileNameOf(*found));
         }
-        return;
+        return true;
     }
     if (source) sampleFilesFlag = false;
     env_.prompter.error(std::string(what) + ", oder\r\nPfad- bzw. Dateinamen sind geändert worden.");
-    chooseAgain = true;
+    return forget();
 }
 
 // A stored text layout back into the text pages' controls and the preview.
@@ -78,15 +85,15 @@ bool ImportWizard::loadSettingUnchanged() {
     std::optional<SavedSetting> setting = restoreCurrentSetting();
     if (!setting) return false;
     const SavedSetting& s = *setting;
-    if (!textLayoutComplete(s)) {
+    if (!textLayoutComplete(s)) {  // (a missing source is reported when it is put back)
         env_.prompter.error(incompleteLayoutMessage(s));
         return false;
     }
-    putFileBack(s.sourcePath, true, true);
-    putFileBack(s.targetPath, false, true);
-    if (s.backupCopy) makeBackupCopy();
+    const bool sourceFound = putFileBack(s.sourcePath, true, true);
+    const bool targetFound = putFileBack(s.targetPath, false, true);
+    if (s.backupCopy && targetFound) makeBackupCopy();
     restoreFormats(s, env_.formats.current);
-    if (isTextSourcePath(s.sourcePath) && !state_.cbxQuelleAusw) {
+    if (isTextSourcePath(s.sourcePath) && sourceFound) {
         state_.textLayout.dos = s.dosToWin;
         putLayoutBack(s);
         // The staging table is the run's source; the stored mapping stays as it is.
@@ -119,11 +126,12 @@ bool ImportWizard::loadSettingForEdit() {
     state_.textLayout.dos = s.dosToWin;
     restoreFormats(s, env_.formats.current);
     state_.edtBemerkung = s.remark;
-    putFileBack(s.sourcePath, true, false);
-    if (isTextSourcePath(s.sourcePath) && !state_.cbxQuelleAusw) {
+    const bool sourceFound = putFileBack(s.sourcePath, true, false);
+    if (isTextSourcePath(s.sourcePath)) {
         state_.textLayout = s.layout;
         state_.textLayout.dos = s.dosToWin;
         state_.rgrDatsatzlaenge = s.layout.kind == LayoutKind::Fixed ? 1 : 0;
+        if (sourceFound) putLayoutBack(s);  // the text box and the preview with the stored layout
     }
     putFileBack(s.targetPath, false, false);
     state_.btnSicherungskopie.visible = false;

@@ -40,7 +40,9 @@ void ImportWizard::loadTextSource() {
     }
     if (layout.quoteIndex < 0) layout.quoteIndex = 0;  // "(keine)" shown at first
     auto trimmed = [&](std::size_t i) { return i < lines.size() ? trim(lines[i]) : std::string(); };
-    state_.rgrDatsatzlaenge = lines.size() >= 2 && charCount(trimmed(0)) == charCount(trimmed(1)) ? 1 : 0;
+    // A loaded setting keeps the kind it was saved with.
+    if (state_.rbtNeueImport.checked || layout.kind == LayoutKind::None)
+        state_.rgrDatsatzlaenge = lines.size() >= 2 && charCount(trimmed(0)) == charCount(trimmed(1)) ? 1 : 0;
     state_.retQuellDat.clear();
     for (const std::string& l : lines) state_.retQuellDat += l + "\n";
     goTo(WizardPage::Seite1txt);

@@ -40,7 +40,7 @@ struct WizardState {
     Toggle btnSicherungskopie, cbxSicherungskopie{false, true, false}, cbxZielLeeren;
 
     // Check boxes of the settings manager: the loaded setting's source or target must be chosen again.
-    bool cbxQuelleAusw = false, cbxZielAusw = false;
+    bool cbxQuelleAusw = true, cbxZielAusw = true;  // both ticked at first
 
     // Text layout pages
     int rgrDatsatzlaenge = 0;  // 0 "Variable Feldlänge", 1 "Feste Feldlänge"

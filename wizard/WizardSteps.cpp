@@ -85,7 +85,7 @@ void ImportWizard::startRun() {
     Prompter& p = env_.prompter;
     try {
         // An existing setting records the day of its run.
-        if (!state_.rbtNeueImport.checked && tblImpList.Active() &&
+        if (state_.rbtVorhEinst_oAE.checked && tblImpList.Active() &&
             tblImpList.SeekKey({Value::ofText(state_.edtAktEinstellung)})) {
             tblImpList.BeginEdit();
             tblImpList.SetValue(tblImpList.FieldNamed("LetzterImport"), Value::ofDate(todayNumber()), env_.formats.current);
