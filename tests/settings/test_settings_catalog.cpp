@@ -149,3 +149,28 @@ TEST(SettingsCatalog, TheSummaryLinesMoveUp) {
     EXPECT_EQ(modeDescription(5), "Vorhandene Datensätze aktualisieren;\r\nnicht vorhandene hinzufügen.");
     EXPECT_EQ(modeDescription(9), "");
 }
+
+TEST(SettingsCatalog, ACopyKeepsEveryColumnAndNeverSharesFiles) {
+    Catalog c;
+    c.add("Vorgabe", false, "VORG");
+    ASSERT_TRUE(seekSetting(c.impList, "Vorgabe"));
+    c.impList.BeginEdit();
+    c.impList.SetValue(c.impList.FieldNamed("Marks"), Value::ofInteger(7));
+    c.impList.SetValue(c.impList.FieldNamed("MarkFeld"), Value::ofText("Kennung"));
+    c.impList.PostRecord();
+    // A predefined setting read in earlier carries a name this catalogue would give a copy.
+    c.makeVorDef({{"Fremd", "_4"}});
+    SettingsTables t = c.tables();
+    ASSERT_EQ(ReadInSettings(t, c.disk.file("VorDef.DB"), nullptr).read, 1);
+    ASSERT_TRUE(seekSetting(c.impList, "Fremd"));
+    const std::string foreign = readSetting(c.impList).vorDefTableName;
+    EXPECT_NE(foreign, "_4");  // renamed: "_" and a number belong to this catalogue
+    c.prompter.expectInput("Importeinstellung kopieren nach", "Neue Bezeichnung", "Kopie");
+    ASSERT_TRUE(CopySetting(t, "Vorgabe"));
+    SavedSetting copy = readSetting(c.impList);
+    EXPECT_EQ(c.impList.AsInteger(c.impList.FieldNamed("Marks")), 7);
+    EXPECT_EQ(c.impList.AsString(c.impList.FieldNamed("MarkFeld"), FormatSettings::german()), "Kennung");
+    EXPECT_NE(copy.vorDefTableName, foreign);
+    EXPECT_EQ(c.fileText(foreign + ".DB"), "vordef Fremd");  // untouched by the copy
+    EXPECT_TRUE(c.prompter.finished());
+}
