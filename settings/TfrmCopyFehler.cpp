@@ -23,9 +23,8 @@ TfrmCopyFehler::TfrmCopyFehler(QWidget* parent) : QDialog(parent) {
 }
 
 void TfrmCopyFehler::showEntries(const std::string& entries) {
-    std::string text = "Beim Einlesen vordefinierter Importeinstellungen sind folgende Fehler aufgetreten:\n\n" + entries;
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\n");
-    memFehler->setPlainText(qs(text));
+    memFehler->setPlainText(
+        qsLines("Beim Einlesen vordefinierter Importeinstellungen sind folgende Fehler aufgetreten:\r\n\r\n" + entries));
     exec();
     memFehler->clear();
 }

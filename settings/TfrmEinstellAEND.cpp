@@ -23,11 +23,6 @@ namespace kimport {
 
 namespace {
 constexpr int kHelpContext = 8;
-
-QString lines(std::string text) {
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\n");
-    return qs(text);
-}
 }  // namespace
 
 TfrmEinstellAEND::TfrmEinstellAEND(ImportWizard& wizard, QWidget* parent) : QDialog(parent), wizard_(wizard) {
@@ -160,7 +155,7 @@ void TfrmEinstellAEND::apply() {
     if (!memBemerkung->hasFocus()) memBemerkung->setPlainText(qs(d.remark));
     lblQuelldatei->setText(qs(d.sourcePath));
     lblZieldatei->setText(qs(d.targetPath));
-    lblImportmodus->setText(lines(s.modeText));
+    lblImportmodus->setText(qsLines(s.modeText));
     lblBasisname->setText(qs(s.baseName));
     {
         QSignalBlocker a(cbxSicherungskp), b(cbxZielLeer);

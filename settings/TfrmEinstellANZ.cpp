@@ -16,11 +16,6 @@ namespace kimport {
 
 namespace {
 constexpr int kHelpContext = 14;
-
-QString lines(std::string text) {
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\n");
-    return qs(text);
-}
 }  // namespace
 
 TfrmEinstellANZ::TfrmEinstellANZ(QWidget* parent) : QDialog(parent) {
@@ -73,7 +68,7 @@ std::string TfrmEinstellANZ::showSetting(const SavedSetting& s) {
     const std::vector<std::string> shown = summaryOptionLines(s);
     for (int i = 0; i < 3; ++i) {
         lblOption[i]->setVisible(i < static_cast<int>(shown.size()));
-        lblOption[i]->setText(i < static_cast<int>(shown.size()) ? lines(shown[static_cast<std::size_t>(i)]) : QString());
+        lblOption[i]->setText(i < static_cast<int>(shown.size()) ? qsLines(shown[static_cast<std::size_t>(i)]) : QString());
     }
     exec();
     return ss(memBemerkung->toPlainText());

@@ -17,6 +17,11 @@ W* named(W* w, const char* name) {
 
 inline QString qs(const std::string& s) { return QString::fromStdString(s); }
 inline std::string ss(const QString& s) { return s.toStdString(); }
+// A text with the core's "\r\n" line breaks as Qt shows them.
+inline QString qsLines(std::string text) {
+    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\n");
+    return qs(text);
+}
 
 // "Courier New" where installed; otherwise another font whose characters are equally wide,
 // so that the columns of a fixed-width file line up.

@@ -296,6 +296,23 @@ void prepareMapping(Cli& cli, const std::string& source, const std::string& targ
     change(options, z);
 }
 
+// Saves the working mapping the program directory holds as a setting, as "&Fertigstellen" does, and
+// empties it as the program's end does.
+bool saveWorkingMapping(Cli& cli, SavedSetting setting) {
+    Table impList, zStrukt;
+    impList.setPath(impListPath(cli.program.path()));
+    zStrukt.setPath(zStruktPath(cli.program.path()));
+    impList.Exclusive = zStrukt.Exclusive = true;
+    ScriptedPrompter quiet;
+    quiet.expectMessage(MsgKind::Information, Buttons::Ok,
+                        "Die Importeinstellung \r\n\"" + setting.name + "\"\r\nist gespeichert worden.");
+    SettingsTables tables{impList, zStrukt, quiet, realFileSystem(), withTrailingSlash(cli.program.path())};
+    storeFormats(FormatSettings::german(), setting);
+    const bool saved = SaveSetting(tables, setting) == SaveOutcome::Saved;
+    zStrukt.ClearTable();
+    return saved;
+}
+
 void selectRule(Table& z, const std::string& feldname) {
     for (z.MoveFirst(); !z.AtEnd(); z.MoveNext())
         if (z.AsString(z.FieldNamed("Feldname"), z.regional) == feldname) return;
@@ -356,24 +373,13 @@ TEST(KimportRun, ASavedSettingRunsUnchangedFromTheCommandLine) {
         o.click("cbxZZ_Div", true);
         o.edit("edtZZ_DivWert", "4");
     });
-    {
-        Table impList, zStrukt;
-        impList.setPath(impListPath(cli.program.path()));
-        zStrukt.setPath(zStruktPath(cli.program.path()));
-        impList.Exclusive = zStrukt.Exclusive = true;
-        ScriptedPrompter quiet;
-        quiet.expectMessage(MsgKind::Information, Buttons::Ok, "Die Importeinstellung \r\n\"Monatlich\"\r\nist gespeichert worden.");
-        SettingsTables tables{impList, zStrukt, quiet, realFileSystem(), withTrailingSlash(cli.program.path())};
-        SavedSetting s;
-        s.name = "Monatlich";
-        s.sourcePath = source;
-        s.targetPath = target;
-        s.mode = 2;
-        s.backupCopy = true;
-        storeFormats(FormatSettings::german(), s);
-        ASSERT_EQ(SaveSetting(tables, s), SaveOutcome::Saved);
-        zStrukt.ClearTable();  // the working mapping is emptied at the program's end
-    }
+    SavedSetting monthly;
+    monthly.name = "Monatlich";
+    monthly.sourcePath = source;
+    monthly.targetPath = target;
+    monthly.mode = 2;
+    monthly.backupCopy = true;
+    ASSERT_TRUE(saveWorkingMapping(cli, monthly));
     const std::string settings = "LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' settings ";
     const std::string where = " --program-dir '" + cli.program.path() + "'";
     CommandResult listed = runCommand(settings + "list" + where);
@@ -410,21 +416,12 @@ TEST(KimportRun, AnExportedSettingIsReadInAndRunElsewhere) {
         o.edit("edtSS_AusschnittBegString", "1");
         o.edit("edtSS_AusschnittEndString", "4");
     });
-    {
-        Table impList, zStrukt;
-        impList.setPath(impListPath(cli.program.path()));
-        zStrukt.setPath(zStruktPath(cli.program.path()));
-        impList.Exclusive = zStrukt.Exclusive = true;
-        ScriptedPrompter quiet;
-        quiet.expectMessage(MsgKind::Information, Buttons::Ok, "Die Importeinstellung \r\n\"Kurz\"\r\nist gespeichert worden.");
-        SettingsTables tables{impList, zStrukt, quiet, realFileSystem(), withTrailingSlash(cli.program.path())};
-        SavedSetting s;
-        s.name = "Kurz";
-        s.sourcePath = source;
-        s.targetPath = target;
-        s.mode = 2;
-        ASSERT_EQ(SaveSetting(tables, s), SaveOutcome::Saved);
-    }
+    SavedSetting brief;
+    brief.name = "Kurz";
+    brief.sourcePath = source;
+    brief.targetPath = target;
+    brief.mode = 2;
+    ASSERT_TRUE(saveWorkingMapping(cli, brief));
     ASSERT_EQ(cli.run("", "", "--setting Kurz").exitCode, 0);
     const Rows here = contentsOf(target);
     EXPECT_EQ(here, (Rows{{"1", "Schr"}, {"2", "Mutt"}}));
