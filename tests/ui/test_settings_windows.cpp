@@ -52,6 +52,7 @@ struct SettingsWorld {
             impList.PostRecord();
         }
         impList.CloseTable();
+        for (const char* file : {"1.DB", "1.MB", "VORG.DB", "VORG.MB"}) test::writeFile(dir.file(file), file);
         gauge = std::make_unique<GaugeModel>(formats.current);
         wizard = std::make_unique<ImportWizard>(
             WizardEnvironment{dir.path(), prompter, registry, formats, realFileSystem(), std::nullopt, gauge.get()});
@@ -86,6 +87,26 @@ private slots:
         });
         QVERIFY(!manager.showManager());
         QVERIFY(checked);
+        QVERIFY(w.prompter.finished());
+    }
+
+    void copyAndRenameThroughTheWindow() {
+        SettingsWorld w;
+        TfrmEinstellAEND manager(*w.wizard);
+        QTimer::singleShot(0, [&] {
+            manager.dbgEinstellungen->setCurrentCell(1, 0);  // "Vorgabe"
+            w.prompter.expectInput("Importeinstellung kopieren nach", "Neue Bezeichnung", "Vorgabe 2");
+            manager.btnKopierenNach->click();
+            QCOMPARE(manager.dbgEinstellungen->rowCount(), 3);
+            QCOMPARE(manager.lblBezeichnung->text(), QStringLiteral("Vorgabe 2"));
+            QVERIFY(manager.lblBasisname->text().startsWith(QStringLiteral("_")));
+            w.prompter.expectInput("Import umbenennen", "Neue Bezeichnung", "Vorgabe neu");
+            manager.btnUmbenennen->click();
+            QCOMPARE(manager.lblBezeichnung->text(), QStringLiteral("Vorgabe neu"));
+            manager.btnImportStarten->click();
+        });
+        QVERIFY(manager.showManager());
+        QCOMPARE(QString::fromStdString(w.wizard->state().edtAktEinstellung), QStringLiteral("Vorgabe neu"));
         QVERIFY(w.prompter.finished());
     }
 
