@@ -385,6 +385,7 @@ void ImportWizard::btnWeiter3Click() {
         if (!skip) {
             if (!samePath(state_.edtZiel, lastTargetRead)) {
                 saveMappingCopy();
+                rulesToCarry_ = true;  // the copy holds the rules; the text pages carry them over too
                 ClearTableExclusive(tblZStrukt, env_.prompter);
                 if (!readTargetStructure()) return;
             }
@@ -394,6 +395,7 @@ void ImportWizard::btnWeiter3Click() {
                     carryOverRules();
                 else
                     autoMap();
+                rulesToCarry_ = false;
             }
         }
         if (!tblZStrukt.Active()) tblZStrukt.OpenTable();

@@ -177,6 +177,7 @@ private:
     bool buildTextStagingTable();
     LayoutMemory textLayoutMemory_;
     int fixDragged_ = -1;  // the slot of the marker being dragged
+    bool rulesToCarry_ = false;  // Temp/tmp.db holds rules not yet carried onto a new mapping
     MappingTables mappingTables();
     SettingsTables settingsTables();
     std::optional<SavedSetting> restoreCurrentSetting();

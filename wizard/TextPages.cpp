@@ -165,10 +165,17 @@ bool ImportWizard::buildTextStagingTable() {
     ClearTableExclusive(tblQStrukt, env_.prompter);
     MappingTables t = mappingTables();
     if (!ReadSourceStructure(t, &sourceGrid)) return false;
-    if (sampleFilesFlag || !state_.rbtNeueImport.checked)
-        CarryOverRules(t);
-    else if (AutoMap(t))
+    if (sampleFilesFlag || !state_.rbtNeueImport.checked) {
+        // The rules saved aside when the target was read again go onto it; otherwise the loaded mapping
+        // stands, without assignments to columns the file no longer has.
+        if (rulesToCarry_)
+            CarryOverRules(t);
+        else
+            DropMissingSources(t);
+        rulesToCarry_ = false;
+    } else if (AutoMap(t)) {
         state_.btnAufhebenEnabled = true;
+    }
     textLayoutMemory_.RememberLayout(state_.edtQuelle, state_.edtZiel, layout, names);
     return true;
 }

@@ -4,6 +4,7 @@
 #include "common/ScriptedPrompter.h"
 #include "importrun/GaugeModel.h"
 #include "settings/ControlTables.h"
+#include "settings/SettingsStore.h"
 #include "support/TestSupport.h"
 #include "tablestore/TableTestSupport.h"
 #include "tablestore/Table.h"
@@ -370,6 +371,37 @@ private slots:
         w.click("btnFertigstellen");
         w.wizard->tblZiel.CloseTable();
         QCOMPARE(test::contentsOf(w.target).size(), std::size_t{3});  // the three lines of the file, split as saved
+
+        // Loaded for editing, the pages show what was saved; saved again under a new name.
+        w.window->close();
+        w.start();
+        w.click("rbtVorhEinst_mAE");
+        w.window->comVorh_Einstellg->setCurrentText(QStringLiteral("Fest"));
+        emit w.window->comVorh_Einstellg->activated(0);
+        w.click("btnWeiter1");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite2"));  // "Datei auswählen" is ticked at first
+        w.click("btnWeiter2");
+        w.click("btnWeiter3");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite1txt"));
+        QVERIFY(w.window->rgrFest->isChecked());
+        w.click("btnWeiterTxt");
+        QCOMPARE(w.wizard->state().textLayout.sortedBreaks(), (std::vector<int>{4}));
+        w.click("btnWeiterTxt");
+        w.click("btnWeiterTxt");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
+        w.click("btnWeiter4");
+        QVERIFY(w.window->rbtIgnorieren->isChecked());  // the stored mode
+        w.click("btnWeiter5");
+        w.type("edtImpSpeich", "Fest 2");
+        w.prompter.expectMessage(MsgKind::Information, Buttons::Ok,
+                                 "Die Importeinstellung \r\n\"Fest 2\"\r\nist gespeichert worden.");
+        w.click("btnFertigstellen");
+        QVERIFY(seekSetting(w.wizard->tblImpList, "Fest 2"));
+        const SavedSetting second = readSetting(w.wizard->tblImpList);
+        QCOMPARE(second.layout.kind, LayoutKind::Fixed);
+        QCOMPARE(second.layout.breaks[0], 4);
+        QCOMPARE(second.layout.columnNames, (std::vector<std::string>{"NR", "NAME"}));
+        QVERIFY(seekSetting(w.wizard->tblImpList, "Fest"));  // the loaded setting stays as it was
         QVERIFY(w.prompter.finished());
     }
 
