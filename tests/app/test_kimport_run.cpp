@@ -4,6 +4,8 @@
 #include "common/Numbers.h"
 #include "common/ScriptedPrompter.h"
 #include "mapping/RuleOptions.h"
+#include "importrun/GaugeModel.h"
+#include "textsource/StagingTable.h"
 #include "settings/SettingsCatalog.h"
 #include "common/FileSets.h"
 #include "mapping/StructureMapping.h"
@@ -444,6 +446,59 @@ TEST(KimportRun, AnExportedSettingIsReadInAndRunElsewhere) {
         EXPECT_TRUE(read.errors.empty());
     }
     CommandResult r = runCommand("LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' run --setting Kurz --program-dir '" +
+                                 elsewhere.path() + "'");
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(contentsOf(target), here);
+}
+
+TEST(KimportRun, AFixedWidthSettingRunsTheSameHereAndElsewhere) {
+    Cli cli;
+    const std::string file = cli.data.file("Kunden.txt");
+    kimport::test::writeFile(file, "0001Anna\r\n0002Bert\r\n0003Carl\r\n");
+    std::string target = cli.make("Ziel.DB", {typed("Nr", FieldType::Integer), text("Name", 10)}, 1, {});
+    const std::string empty = readFile(target);
+    TextLayout layout;
+    layout.kind = LayoutKind::Fixed;
+    layout.breaks[0] = 4;
+    layout.columnNames = {"NR", "NAME"};
+    {
+        // The mapping as the wizard makes it on the staging table of the text file.
+        const FormatSettings german = FormatSettings::german();
+        GaugeModel quiet(german);
+        Table staged;
+        BuildStagingTable(file, layout, {"NR", "NAME"}, withTrailingSlash(cli.program.path()) + "Temp/", quiet, &staged);
+        const std::string stagedPath = staged.path();
+        staged.CloseTable();
+        prepareMapping(cli, stagedPath, target, [](RuleOptions&, Table&) {});
+    }
+    SavedSetting fixed;
+    fixed.name = "Fest";
+    fixed.sourcePath = file;
+    fixed.targetPath = target;
+    fixed.mode = 2;
+    fixed.layout = layout;
+    ASSERT_TRUE(saveWorkingMapping(cli, fixed));
+    ASSERT_EQ(cli.run("", "", "--setting Fest").exitCode, 0);
+    const Rows here = contentsOf(target);
+    EXPECT_EQ(here, (Rows{{"1", "Anna"}, {"2", "Bert"}, {"3", "Carl"}}));
+
+    kimport::test::writeFile(target, empty);
+    TempDir disk, elsewhere;
+    ASSERT_EQ(runCommand("'" + std::string(KIMPORT_KIMPORT_EXE) + "' settings export Fest --to '" + disk.path() +
+                         "' --program-dir '" + cli.program.path() + "'")
+                  .exitCode,
+              0);
+    makeControlTables(elsewhere.path());
+    {
+        Table impList, zStrukt;
+        impList.setPath(impListPath(elsewhere.path()));
+        zStrukt.setPath(zStruktPath(elsewhere.path()));
+        impList.Exclusive = zStrukt.Exclusive = true;
+        ScriptedPrompter quiet;
+        SettingsTables tables{impList, zStrukt, quiet, realFileSystem(), withTrailingSlash(elsewhere.path())};
+        EXPECT_EQ(ReadInSettings(tables, disk.file("VorDef.DB"), nullptr).read, 1);
+    }
+    CommandResult r = runCommand("LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' run --setting Fest --program-dir '" +
                                  elsewhere.path() + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(contentsOf(target), here);
