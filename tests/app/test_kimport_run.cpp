@@ -315,6 +315,18 @@ bool saveWorkingMapping(Cli& cli, SavedSetting setting) {
     return saved;
 }
 
+// A new program directory that reads in the settings of a VorDef.DB file.
+ReadInResult readInto(const TempDir& programDir, const std::string& vorDef) {
+    makeControlTables(programDir.path());
+    Table impList, zStrukt;
+    impList.setPath(impListPath(programDir.path()));
+    zStrukt.setPath(zStruktPath(programDir.path()));
+    impList.Exclusive = zStrukt.Exclusive = true;
+    ScriptedPrompter quiet;
+    SettingsTables tables{impList, zStrukt, quiet, realFileSystem(), withTrailingSlash(programDir.path())};
+    return ReadInSettings(tables, vorDef, nullptr);
+}
+
 void selectRule(Table& z, const std::string& feldname) {
     for (z.MoveFirst(); !z.AtEnd(); z.MoveNext())
         if (z.AsString(z.FieldNamed("Feldname"), z.regional) == feldname) return;
@@ -433,18 +445,9 @@ TEST(KimportRun, AnExportedSettingIsReadInAndRunElsewhere) {
     CommandResult exported = runCommand("'" + std::string(KIMPORT_KIMPORT_EXE) + "' settings export Kurz --to '" +
                                         disk.path() + "' --program-dir '" + cli.program.path() + "'");
     ASSERT_EQ(exported.exitCode, 0) << exported.err;
-    makeControlTables(elsewhere.path());
-    {
-        Table impList, zStrukt;
-        impList.setPath(impListPath(elsewhere.path()));
-        zStrukt.setPath(zStruktPath(elsewhere.path()));
-        impList.Exclusive = zStrukt.Exclusive = true;
-        ScriptedPrompter quiet;
-        SettingsTables tables{impList, zStrukt, quiet, realFileSystem(), withTrailingSlash(elsewhere.path())};
-        ReadInResult read = ReadInSettings(tables, disk.file("VorDef.DB"), nullptr);
-        EXPECT_EQ(read.read, 1);
-        EXPECT_TRUE(read.errors.empty());
-    }
+    ReadInResult read = readInto(elsewhere, disk.file("VorDef.DB"));
+    EXPECT_EQ(read.read, 1);
+    EXPECT_TRUE(read.errors.empty());
     CommandResult r = runCommand("LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' run --setting Kurz --program-dir '" +
                                  elsewhere.path() + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
@@ -488,16 +491,7 @@ TEST(KimportRun, AFixedWidthSettingRunsTheSameHereAndElsewhere) {
                          "' --program-dir '" + cli.program.path() + "'")
                   .exitCode,
               0);
-    makeControlTables(elsewhere.path());
-    {
-        Table impList, zStrukt;
-        impList.setPath(impListPath(elsewhere.path()));
-        zStrukt.setPath(zStruktPath(elsewhere.path()));
-        impList.Exclusive = zStrukt.Exclusive = true;
-        ScriptedPrompter quiet;
-        SettingsTables tables{impList, zStrukt, quiet, realFileSystem(), withTrailingSlash(elsewhere.path())};
-        EXPECT_EQ(ReadInSettings(tables, disk.file("VorDef.DB"), nullptr).read, 1);
-    }
+    EXPECT_EQ(readInto(elsewhere, disk.file("VorDef.DB")).read, 1);
     CommandResult r = runCommand("LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' run --setting Fest --program-dir '" +
                                  elsewhere.path() + "'");
     ASSERT_EQ(r.exitCode, 0) << r.err;
