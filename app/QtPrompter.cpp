@@ -22,8 +22,20 @@ QString filterText(const FileDialogSpec& dialog) {
 
 }  // namespace
 
+// The window the user works in, so that a box opens above it and modal to it: an open modal dialog (the
+// settings manager, the summary), else a shown stay-on-top window (the progress window), else the active
+// window, else the main window.
+QWidget* QtPrompter::owner() const {
+    if (QWidget* modal = QApplication::activeModalWidget()) return modal;
+    for (QWidget* w : QApplication::topLevelWidgets())
+        if (w->isVisible() && (w->windowFlags() & Qt::WindowStaysOnTopHint) && w->windowType() != Qt::SplashScreen)
+            return w;
+    if (QWidget* active = QApplication::activeWindow()) return active;
+    return parent_;
+}
+
 Answer QtPrompter::message(MsgKind kind, Buttons buttons, std::string_view text, int helpContext) {
-    QMessageBox box(parent_);
+    QMessageBox box(owner());
     switch (kind) {
     case MsgKind::Error: box.setIcon(QMessageBox::Critical); box.setWindowTitle(QStringLiteral("Fehler")); break;
     case MsgKind::Warning: box.setIcon(QMessageBox::Warning); box.setWindowTitle(QStringLiteral("Warnung")); break;
@@ -52,21 +64,21 @@ void QtPrompter::beep() { QApplication::beep(); }
 std::optional<std::string> QtPrompter::inputQuery(std::string_view caption, std::string_view prompt,
                                                   std::string_view initial) {
     bool ok = false;
-    QString value = QInputDialog::getText(parent_, qs(caption), qs(prompt), QLineEdit::Normal, qs(initial), &ok);
+    QString value = QInputDialog::getText(owner(), qs(caption), qs(prompt), QLineEdit::Normal, qs(initial), &ok);
     if (!ok) return std::nullopt;
     return value.toStdString();
 }
 
 std::optional<std::string> QtPrompter::openFile(const FileDialogSpec& dialog) {
     QString start = qs(dialog.initialDir + (dialog.initialFile.empty() ? "" : "/" + dialog.initialFile));
-    QString file = QFileDialog::getOpenFileName(parent_, qs(dialog.title), start, filterText(dialog));
+    QString file = QFileDialog::getOpenFileName(owner(), qs(dialog.title), start, filterText(dialog));
     if (file.isEmpty()) return std::nullopt;
     return file.toStdString();
 }
 
 std::optional<std::string> QtPrompter::saveFile(const FileDialogSpec& dialog) {
     QString start = qs(dialog.initialDir + (dialog.initialFile.empty() ? "" : "/" + dialog.initialFile));
-    QString file = QFileDialog::getSaveFileName(parent_, qs(dialog.title), start, filterText(dialog));
+    QString file = QFileDialog::getSaveFileName(owner(), qs(dialog.title), start, filterText(dialog));
     if (file.isEmpty()) return std::nullopt;
     if (!dialog.defaultExtension.empty() && QFileInfo(file).suffix().isEmpty())
         file += QStringLiteral(".") + qs(dialog.defaultExtension);

@@ -19,6 +19,9 @@ public:
     std::optional<std::string> openFile(const FileDialogSpec& dialog) override;
     std::optional<std::string> saveFile(const FileDialogSpec& dialog) override;
 
+    // The parent a box gets now (see the definition).
+    QWidget* owner() const;
+
 private:
     QWidget* parent_;
 };
