@@ -36,11 +36,13 @@ QWidget* QtPrompter::owner() const {
 
 Answer QtPrompter::message(MsgKind kind, Buttons buttons, std::string_view text, int helpContext) {
     QMessageBox box(owner());
+    // The program's title names the asking program; the icon tells the kind of box.
+    box.setWindowTitle(QApplication::applicationName());
     switch (kind) {
-    case MsgKind::Error: box.setIcon(QMessageBox::Critical); box.setWindowTitle(QStringLiteral("Fehler")); break;
-    case MsgKind::Warning: box.setIcon(QMessageBox::Warning); box.setWindowTitle(QStringLiteral("Warnung")); break;
-    case MsgKind::Information: box.setIcon(QMessageBox::Information); box.setWindowTitle(QStringLiteral("Information")); break;
-    case MsgKind::Confirmation: box.setIcon(QMessageBox::Question); box.setWindowTitle(QStringLiteral("Bestätigen")); break;
+    case MsgKind::Error: box.setIcon(QMessageBox::Critical); break;
+    case MsgKind::Warning: box.setIcon(QMessageBox::Warning); break;
+    case MsgKind::Information: box.setIcon(QMessageBox::Information); break;
+    case MsgKind::Confirmation: box.setIcon(QMessageBox::Question); break;
     }
     box.setText(messageText(text));
     switch (buttons) {

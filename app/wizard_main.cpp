@@ -44,6 +44,12 @@ public:
     }
 };
 
+bool namesNoLocale(const char* name) {
+    if (!name) return false;
+    const std::string n(name);
+    return n.empty() || n == "C" || n == "POSIX" || n.rfind("C.", 0) == 0;
+}
+
 // The directory of the alias "BKDB": the environment first, then the settings.
 std::optional<std::string> bkdbAlias(Registry& registry) {
     if (const char* env = std::getenv("KIMPORT_BKDB"); env && *env) return std::string(env);
@@ -52,8 +58,15 @@ std::optional<std::string> bkdbAlias(Registry& registry) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // Where the environment names no locale (unset, C or POSIX), the program's German is the locale Qt
+    // shows dates and sizes in (its file dialogs read the environment); one that names a locale keeps it.
+    for (const char* variable : {"LC_ALL", "LC_TIME", "LC_NUMERIC", "LANG"})
+        if (namesNoLocale(std::getenv(variable))) unsetenv(variable);
+    if (!std::getenv("LC_ALL") && !std::getenv("LANG")) setenv("LANG", "de_DE.UTF-8", 1);
     GuardedApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral(KIMPORT_VERSION_TEXT));
+    // The program speaks German whatever the environment says: dates and sizes in the file dialogs too.
+    QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
     // German texts for the standard buttons of message boxes and dialogs.
     QTranslator qtTranslator;
     if (qtTranslator.load(QLocale(QLocale::German), QStringLiteral("qtbase"), QStringLiteral("_"),
@@ -72,6 +85,10 @@ int main(int argc, char** argv) {
 
     TfrmImport1 mainWindow(wizard);
     prompter.setParent(&mainWindow);
+    // Closing the main window ends the program, also while other windows are still shown.
+    QObject::connect(&mainWindow, &TfrmImport1::programEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // Closed during a run: the run is asked to stop first, and the program ends once it has.
+    mainWindow.confirmCloseWhileBusy = [&] { return gaugeModel.confirmStop(prompter); };
     // Without a parent: disabling the wizard window must not disable the progress window too.
     TfrmGauge gauge(gaugeModel, prompter);
     gauge.setWizardWindow(&mainWindow);

@@ -133,13 +133,15 @@ int CopyFileSet(const std::string& sourcePattern, const std::string& targetDirec
     std::string target = withTrailingSlash(targetDirectory);
     std::string sourceDir = directoryOf(sourcePattern);
     int count = 0;
+    bool failed = false;
     for (const DirEntry& e : matchingEntries(sourcePattern, fs)) {
         if (e.isDirectory) continue;
         std::string name = newBaseName.empty() ? e.name : newBaseName + extensionOf(e.name);
-        CopyOneFile(sourceDir + e.name, target + name, prompter, fs);
+        // A set with a file missing is no copy of the set: the caller must not take it for one.
+        if (!CopyOneFile(sourceDir + e.name, target + name, prompter, fs)) failed = true;
         ++count;
     }
-    return count;
+    return failed ? -1 : count;
 }
 
 int DeleteFileSet(const std::string& pattern, Prompter& prompter, FileSystem& fs) {

@@ -18,7 +18,8 @@ constexpr unsigned kDirectoryAttribute = 0x10;
 
 // Copies every file matching the pattern into the target directory, under
 // newBaseName + the file's extension (or its own name when newBaseName is
-// empty). Returns the number of files handled, or -1 after a message.
+// empty). Returns the number of files copied, or -1 after a message (also when
+// any one of them could not be copied).
 int CopyFileSet(const std::string& sourcePattern, const std::string& targetDirectory, const std::string& newBaseName,
                 Prompter& prompter, FileSystem& fs = realFileSystem());
 

@@ -205,6 +205,12 @@ void GaugeModel::btnGaugeAbbrechenClick(Prompter& prompter) {
     cancelled_ = true;
 }
 
+bool GaugeModel::confirmStop(Prompter& prompter) {
+    if (!visible_ || cancelCaption_ != kCancelCaption) return true;
+    btnGaugeAbbrechenClick(prompter);
+    return cancelled_;
+}
+
 // --- texts, bar and counters -------------------------------------------------
 
 void GaugeModel::setStatus(std::string_view text) {

@@ -150,6 +150,9 @@ public:
     // The cancel button. With "&Abbrechen" it asks first; Yes closes and
     // cancels, No changes nothing. Any other caption just closes.
     void btnGaugeAbbrechenClick(Prompter& prompter);
+    // The user ends the program: true when no operation runs any more, or when the user confirmed
+    // cancelling the one that does (the cancel button's question).
+    bool confirmStop(Prompter& prompter);
     // Timer ticks: the next frame of animation 1 or 2.
     void AnimateTimer1Timer();
     void AnimateTimer2Timer();

@@ -220,6 +220,7 @@ void ImportWizard::rbtNeueImportClick() {
     // A new setting is saved again, and takes nothing from one loaded before.
     state_.saveControlsEnabled = true;
     state_.edtBemerkung.clear();
+    state_.remarkEditorVisible = false;
     if (!tblImpList.Active() || tblImpList.RecordCount() == 0) {
         state_.rbtVorhEinst_oAE.visible = state_.rbtVorhEinst_mAE.visible = false;
         state_.rbtImpEinlesen.visible = true;

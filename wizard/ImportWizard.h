@@ -117,6 +117,17 @@ public:
     void btnWeiter5Click();
     void btnZurueck6Click();
     void btnFertigstellenClick();
+    // The aids on the pages: browse dialogs, backup copy, content viewer, remark editor
+    void btnQBrowseClick();
+    void btnZBrowseClick();
+    FileDialogSpec browseDialog(bool source) const;
+    void btnSicherungskopieClick();
+    // "Inhalt ansehen" / "Inhalte ansehen" / "Zieldatenbank anzeigen" on page 2, 3, 4 or 5.
+    void btnInhaltAnzClick(int page);
+    void contentViewerClosed();
+    void btnBemerkungClick();
+    void btnBemerkSpeichernClick();
+    void btnBemerkVerwerfenClick();
     // "&Abbrechen" on any page
     void btnAbbrechenClick();
 
@@ -200,6 +211,8 @@ private:
     std::unique_ptr<GaugeModel> ownProgress_;
     std::unique_ptr<RuleOptions> ruleOptions_;
     std::unique_ptr<SettingsManager> settingsManager_;
+    std::string browseDirectory_;  // where the browse dialog was last left
+    void showBothTables(bool afterRun);
 };
 
 // Names compared as the program compares paths: letter case does not count.

@@ -18,7 +18,8 @@
 #include <QComboBox>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QShortcut>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -32,15 +33,11 @@
 
 namespace kimport {
 
-namespace {
-
-
 void applyToggle(QAbstractButton* b, const Toggle& t) {
     b->setChecked(t.checked);
     b->setEnabled(t.enabled);
     b->setVisible(t.visible);
 }
-}  // namespace
 
 TfrmImport1::TfrmImport1(ImportWizard& wizard, QWidget* parent) : QMainWindow(parent), wizard_(wizard) {
     setObjectName(QStringLiteral("frmImport1"));
@@ -55,18 +52,64 @@ TfrmImport1::TfrmImport1(ImportWizard& wizard, QWidget* parent) : QMainWindow(pa
     buildPage4();
     buildPage5();
     buildPage6();
-    wizard_.onLeavePage = [] {};
+    wizard_.onLeavePage = [this] { closeAidsOnPageChange(); };
+    // F1 anywhere in the window: the active page's help (on the text pages, the active sub-page's).
+    auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
+    f1->setContext(Qt::WindowShortcut);
+    connect(f1, &QShortcut::activated, this, [this] {
+        const WizardState& s = wizard_.state();
+        emit helpRequested(helpContextOf(s.page, s.textPage));
+    });
     applyState();
+}
+
+// "Weiter" and "Zurück" close the content viewer first, and on the source and text pages the options.
+void TfrmImport1::closeAidsOnPageChange() {
+    const WizardState& s = wizard_.state();
+    if (s.contentViewerOpenedFrom != 0) {
+        ContentViewerRequest close;
+        close.kind = ContentViewerRequest::Kind::Close;
+        emit contentViewerRequested(close);
+    }
+    if ((s.page == WizardPage::Seite2 || s.page == WizardPage::Seite1txt) && QOptionen && QOptionen->isVisible())
+        QOptionen->close();
+}
+
+void TfrmImport1::installInfoButton(QWidget* page, const QString& name) {
+    auto* info = new QPushButton(QStringLiteral("&Info"), page);
+    info->setObjectName(name);
+    info->adjustSize();
+    info->hide();
+    page->setProperty("infoButton", QVariant::fromValue<QObject*>(info));
+    page->installEventFilter(this);
+    connect(info, &QPushButton::clicked, this, [this, info] {
+        info->hide();
+        emit aboutRequested();
+    });
+}
+
+// A right-button press on a page's background brings its "&Info" button there; any other press hides it.
+bool TfrmImport1::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::MouseButtonPress) {
+        auto* page = qobject_cast<QWidget*>(watched);
+        auto* press = static_cast<QMouseEvent*>(event);
+        if (auto* info = page ? qobject_cast<QPushButton*>(page->property("infoButton").value<QObject*>()) : nullptr) {
+            if (press->button() == Qt::RightButton) {
+                info->move(press->position().toPoint());
+                info->show();
+                info->raise();
+            } else {
+                info->hide();
+            }
+        }
+    }
+    return QMainWindow::eventFilter(watched, event);
 }
 
 QWidget* TfrmImport1::navigationRow(int page, QPushButton** back, QPushButton** next, const QString& nextCaption) {
     auto* row = new QWidget;
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
-    auto* info = new QPushButton(QStringLiteral("&Info"));
-    info->setObjectName(QStringLiteral("btnInfo%1").arg(page));
-    info->setVisible(false);
-    layout->addWidget(info);
     layout->addStretch();
     if (back) {
         *back = new QPushButton(QStringLiteral("< &Zurück"));
@@ -140,94 +183,9 @@ void TfrmImport1::buildPage1() {
     static_cast<QHBoxLayout*>(nav->layout())->insertWidget(0, btnInfoVisible);
     connect(btnInfoVisible, &QPushButton::clicked, this, &TfrmImport1::aboutRequested);
     v->addWidget(nav);
+    installInfoButton(ImportSeite1, QStringLiteral("btnInfo1"));
     connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnWeiter1Click(); }); });
     PageControl1->addWidget(ImportSeite1);
-}
-
-void TfrmImport1::buildPage2() {
-    ImportSeite2 = named(new QWidget, "ImportSeite2");
-    auto* v = new QVBoxLayout(ImportSeite2);
-    v->addWidget(new QLabel(QStringLiteral("Welche Datei soll importiert werden?")));
-    comQuelle = named(new QComboBox, "comQuelle");
-    comQuelle->setEditable(true);
-    comQuelle->addItems({QStringLiteral("Artikel-Datei von Brisko"), QStringLiteral("Kunden-Datei von Brisko")});
-    edtQuelle = named(new QLineEdit, "edtQuelle");
-    v->addWidget(comQuelle);
-    v->addWidget(edtQuelle);
-    connect(comQuelle, &QComboBox::activated, this, [this](int) {
-        run([this] { wizard_.comQuelleSelect(ss(comQuelle->currentText())); });
-    });
-    auto* row = new QHBoxLayout;
-    btnQBrowse = named(new QPushButton(QStringLiteral("&Durchsuchen")), "btnQBrowse");
-    btnInhaltAnz2 = named(new QPushButton(QStringLiteral("&Inhalt ansehen")), "btnInhaltAnz2");
-    btnQOptionen1 = named(new QPushButton(QStringLiteral("&Optionen")), "btnQOptionen1");
-    btnQOptionen1->setToolTip(QStringLiteral("Allgemeine Einstellungen"));
-    for (QPushButton* b : {btnQBrowse, btnInhaltAnz2, btnQOptionen1}) row->addWidget(b);
-    row->addStretch();
-    v->addLayout(row);
-    connect(btnQBrowse, &QPushButton::clicked, this, [this] { browse(true); });
-    connect(btnQOptionen1, &QPushButton::clicked, this, [this] { openOptions(); });
-    connect(btnInhaltAnz2, &QPushButton::clicked, this, [this] {
-        run([this] {
-            if (wizard_.checkSource()) emit contentViewerRequested();
-        });
-    });
-    v->addStretch();
-    QPushButton *back = nullptr, *next = nullptr;
-    v->addWidget(navigationRow(2, &back, &next));
-    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueck2Click(); }); });
-    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnWeiter2Click(); }); });
-    PageControl1->addWidget(ImportSeite2);
-}
-
-void TfrmImport1::buildPage3() {
-    ImportSeite3 = named(new QWidget, "ImportSeite3");
-    auto* v = new QVBoxLayout(ImportSeite3);
-    v->addWidget(new QLabel(QStringLiteral("In welche Zieldatei sollen die Daten übertragen werden?")));
-    comZiel = named(new QComboBox, "comZiel");
-    comZiel->setEditable(true);
-    comZiel->addItems({QStringLiteral("Artikel-Datei von Brisko"), QStringLiteral("Kunden-Datei von Brisko")});
-    edtZiel = named(new QLineEdit, "edtZiel");
-    v->addWidget(comZiel);
-    v->addWidget(edtZiel);
-    connect(comZiel, &QComboBox::activated, this, [this](int) {
-        run([this] { wizard_.comZielSelect(ss(comZiel->currentText())); });
-    });
-    auto* row = new QHBoxLayout;
-    btnZBrowse = named(new QPushButton(QStringLiteral("&Durchsuchen")), "btnZBrowse");
-    btnInhaltAnz3 = named(new QPushButton(QStringLiteral("&Inhalt ansehen")), "btnInhaltAnz3");
-    btnSicherungskopie = named(new QPushButton(QStringLiteral("&Sicherungskopie anlegen")), "btnSicherungskopie");
-    for (QPushButton* b : {btnZBrowse, btnInhaltAnz3, btnSicherungskopie}) row->addWidget(b);
-    row->addStretch();
-    v->addLayout(row);
-    connect(btnZBrowse, &QPushButton::clicked, this, [this] { browse(false); });
-    connect(btnInhaltAnz3, &QPushButton::clicked, this, [this] {
-        run([this] {
-            if (wizard_.checkTarget()) emit contentViewerRequested();
-        });
-    });
-    connect(btnSicherungskopie, &QPushButton::clicked, this, [this] {
-        run([this] {
-            if (wizard_.checkTarget()) wizard_.makeBackupCopy();
-        });
-    });
-    cbxSicherungskopie = named(new QCheckBox(QStringLiteral("&Sicherungskopie anlegen:")), "cbxSicherungskopie");
-    cbxZielLeeren = named(new QCheckBox(QStringLiteral("Zieldatei &leeren:")), "cbxZielLeeren");
-    lblZielLeeren = named(new QLabel(QStringLiteral("In der Zieldatei vorhandene\nDatensätze werden vor dem\nImport "
-                                                    "gelöscht!")),
-                          "lblZielLeeren");
-    v->addWidget(cbxSicherungskopie);
-    v->addWidget(cbxZielLeeren);
-    v->addWidget(lblZielLeeren);
-    connect(cbxSicherungskopie, &QCheckBox::toggled, this,
-            [this](bool on) { wizard_.state().cbxSicherungskopie.checked = on; });
-    connect(cbxZielLeeren, &QCheckBox::toggled, this, [this](bool on) { wizard_.state().cbxZielLeeren.checked = on; });
-    v->addStretch();
-    QPushButton *back = nullptr, *next = nullptr;
-    v->addWidget(navigationRow(3, &back, &next));
-    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueck3Click(); }); });
-    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnWeiter3Click(); }); });
-    PageControl1->addWidget(ImportSeite3);
 }
 
 void TfrmImport1::buildTextPages() {
@@ -271,6 +229,7 @@ void TfrmImport1::buildTextPages() {
     connect(btnQOptionen2, &QPushButton::clicked, this, [this] { openOptions(); });
     connect(rgrFest, &QRadioButton::toggled, this, [this](bool on) { wizard_.state().rgrDatsatzlaenge = on ? 1 : 0; });
     connect(rgrVariabel, &QRadioButton::toggled, this, [this](bool on) { wizard_.state().rgrDatsatzlaenge = on ? 0 : 1; });
+    installInfoButton(first, QStringLiteral("btnInfo1TXT"));
     tpcTXT->addTab(first, QStringLiteral("Datensatzlänge"));
     txtFix = new TfrmTextFix(wizard_.state());
     CharacterGrid* grid = txtFix->stgQuellDatFix;
@@ -282,6 +241,7 @@ void TfrmImport1::buildTextPages() {
     connect(grid, &CharacterGrid::markerDropped, this, [this] { run([this] { wizard_.stgQuellDatFixDragDrop(); }); });
     connect(grid, &CharacterGrid::cellDoubleClicked2, this,
             [this](int c) { run([this, c] { wizard_.stgQuellDatFixDblClick(c); }); });
+    installInfoButton(txtFix, QStringLiteral("btnInfo2TXT"));
     tpcTXT->addTab(txtFix, QStringLiteral("Feste Feldlänge"));
     txtVariabel = new TfrmTextVariabel(wizard_.state());
     connect(txtVariabel, &TfrmTextVariabel::layoutEdited, this, [this] {
@@ -294,6 +254,7 @@ void TfrmImport1::buildTextPages() {
     connect(txtVariabel->btnLinks, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnLinksClick(); }); });
     connect(txtVariabel->btnRechts, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnRechtsClick(); }); });
     connect(txtVariabel->btnLetzte, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnLetzteClick(); }); });
+    installInfoButton(txtVariabel, QStringLiteral("btnInfo3TXT"));
     tpcTXT->addTab(txtVariabel, QStringLiteral("Variable Feldlänge"));
     v->addWidget(tpcTXT);
     QPushButton *back = nullptr, *next = nullptr;
@@ -314,10 +275,12 @@ void TfrmImport1::buildPage4() {
     dbgStruktQuelle = mappingPanel->dbgStruktQuelle;
     dbgStruktZiel = mappingPanel->dbgStruktZiel;
     btnInhaltAnz4 = mappingPanel->btnInhaltAnz4;
-    connect(mappingPanel, &TfrmMappingPanel::contentViewerRequested, this, &TfrmImport1::contentViewerRequested);
+    connect(mappingPanel, &TfrmMappingPanel::contentViewerRequested, this,
+            [this] { run([this] { wizard_.btnInhaltAnzClick(4); }); });
     connect(mappingPanel, &TfrmMappingPanel::formulaEditorRequested, this, &TfrmImport1::formulaEditorRequested);
     QPushButton *back = nullptr, *next = nullptr;
     v->addWidget(navigationRow(4, &back, &next));
+    installInfoButton(ImportSeite4, QStringLiteral("btnInfo4"));
     connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueck4Click(); }); });
     connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnWeiter4Click(); }); });
     PageControl1->addWidget(ImportSeite4);
@@ -335,75 +298,21 @@ void TfrmImport1::buildPage5() {
     rbtSelfInc = modePanel->rbtSelfInc;
     rbtAktualisieren = modePanel->rbtAktualisieren;
     edtStartwert = modePanel->edtStartwert;
-    connect(modePanel, &TfrmModePanel::contentViewerRequested, this, &TfrmImport1::contentViewerRequested);
+    connect(modePanel, &TfrmModePanel::contentViewerRequested, this,
+            [this] { run([this] { wizard_.btnInhaltAnzClick(5); }); });
     QPushButton *back = nullptr, *next = nullptr;
     v->addWidget(navigationRow(5, &back, &next));
+    installInfoButton(ImportSeite5, QStringLiteral("btnInfo5"));
     connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueck5Click(); }); });
     connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnWeiter5Click(); }); });
     PageControl1->addWidget(ImportSeite5);
 }
 
-void TfrmImport1::buildPage6() {
-    ImportSeite6 = named(new QWidget, "ImportSeite6");
-    auto* v = new QVBoxLayout(ImportSeite6);
-    lblImporteinst = named(new QLabel(QStringLiteral("Importeinstellungen speichern unter:")), "lblImporteinst");
-    edtImpSpeich = named(new QLineEdit, "edtImpSpeich");
-    v->addWidget(lblImporteinst);
-    v->addWidget(edtImpSpeich);
-    btnBemerkung = named(new QPushButton(QStringLiteral("&Bemerkung")), "btnBemerkung");
-    edtBemerkung = named(new QPlainTextEdit, "edtBemerkung");
-    btnBemerkSpeichern = named(new QPushButton(QStringLiteral("&Speichern")), "btnBemerkSpeichern");
-    btnBemerkVerwerfen = named(new QPushButton(QStringLiteral("&Verwerfen")), "btnBemerkVerwerfen");
-    edtBemerkung->setVisible(false);
-    btnBemerkSpeichern->setVisible(false);
-    btnBemerkVerwerfen->setVisible(false);
-    auto* row = new QHBoxLayout;
-    row->addWidget(btnBemerkung);
-    row->addWidget(btnBemerkSpeichern);
-    row->addWidget(btnBemerkVerwerfen);
-    row->addStretch();
-    v->addLayout(row);
-    v->addWidget(edtBemerkung);
-    auto showRemark = [this](bool on) {
-        edtBemerkung->setVisible(on);
-        btnBemerkSpeichern->setVisible(on);
-        btnBemerkVerwerfen->setVisible(on);
-    };
-    connect(btnBemerkung, &QPushButton::clicked, this, [this, showRemark] {
-        edtBemerkung->setPlainText(qs(wizard_.state().edtBemerkung));
-        showRemark(true);
-    });
-    connect(btnBemerkSpeichern, &QPushButton::clicked, this, [this, showRemark] {
-        wizard_.state().edtBemerkung = ss(edtBemerkung->toPlainText());
-        showRemark(false);
-    });
-    connect(btnBemerkVerwerfen, &QPushButton::clicked, this, [showRemark] { showRemark(false); });
-    rbtTabAnz = named(new QRadioButton(QStringLiteral("&Tabellen nach Import anzeigen")), "rbtTabAnz");
-    rbtTabNichtAnz = named(new QRadioButton(QStringLiteral("Tabellen nach Import &nicht anzeigen")), "rbtTabNichtAnz");
-    v->addWidget(rbtTabAnz);
-    v->addWidget(rbtTabNichtAnz);
-    connect(rbtTabAnz, &QRadioButton::toggled, this, [this](bool on) {
-        wizard_.state().rbtTabAnz.checked = on;
-        wizard_.state().rbtTabNichtAnz.checked = !on;
-    });
-    v->addStretch();
-    QPushButton *back = nullptr, *next = nullptr;
-    v->addWidget(navigationRow(6, &back, &next, QStringLiteral("&Fertigstellen")));
-    btnFertigstellen = next;
-    btnFertigstellen->setToolTip(QStringLiteral("Importlauf starten"));
-    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueck6Click(); }); });
-    connect(next, &QPushButton::clicked, this, [this] {
-        run([this] { wizard_.btnFertigstellenClick(); });
-        if (wizard_.state().showContentViewer) emit contentViewerRequested();
-    });
-    PageControl1->addWidget(ImportSeite6);
-}
-
 void TfrmImport1::pullEdits() {
     WizardState& s = wizard_.state();
-    s.edtQuelle = ss(edtQuelle->text());
-    s.edtZiel = ss(edtZiel->text());
+    pullFileNames();
     s.edtImpSpeich = ss(edtImpSpeich->text());
+    s.edtBemerkung = ss(edtBemerkung->toPlainText());
     s.mode.edtStartwert = ss(edtStartwert->text());
     if (s.page == WizardPage::Seite4) {
         mappingPanel->commitEdits();
@@ -440,12 +349,26 @@ void TfrmImport1::openOptions() {
 }
 
 void TfrmImport1::run(const std::function<void()>& handler) {
+    // A handler started while another one works (a window closed by it, say) only runs: the outer
+    // one takes the edits before and shows the state after.
+    if (busy_ > 0) {
+        guarded(handler);
+        return;
+    }
     pullEdits();
     wizard_.state().focusControl.clear();
+    ++busy_;
     guarded(handler);
+    --busy_;
     applyState();
-    if (wizard_.state().showErrorList) emit errorListRequested();
-    if (wizard_.state().closeRequested) close();
+    WizardState& s = wizard_.state();
+    if (s.viewerRequest.kind != ContentViewerRequest::Kind::None) {
+        const ContentViewerRequest request = s.viewerRequest;
+        s.viewerRequest = ContentViewerRequest{};
+        emit contentViewerRequested(request);
+    }
+    if (s.showErrorList) emit errorListRequested();
+    if (s.closeRequested || closePending_) close();
 }
 
 // Every handler runs through here: no failure reaches the event loop. It is shown, and the wizard
@@ -459,22 +382,6 @@ void TfrmImport1::guarded(const std::function<void()>& handler) {
     } catch (...) {
         prompter.error("Ein unerwarteter Fehler ist aufgetreten.");
     }
-}
-
-void TfrmImport1::browse(bool source) {
-    pullEdits();
-    FileDialogSpec dialog;
-    dialog.title = source ? "Quelldatei auswählen" : "Zieldatei auswählen";
-    const std::string& current = source ? wizard_.state().edtQuelle : wizard_.state().edtZiel;
-    dialog.initialDir = directoryOf(current);
-    dialog.filters = {{"Paradox-Tabellen", "*.db *.DB"}, {"dBASE-Tabellen", "*.dbf *.DBF"}};
-    if (source) dialog.filters.push_back({"Textdateien", "*.txt *.TXT *.csv *.CSV *.asc *.ASC"});
-    dialog.filters.push_back({"Alle Dateien", "*"});
-    guarded([&] {
-        if (auto file = wizard_.environment().prompter.openFile(dialog))
-            (source ? wizard_.state().edtQuelle : wizard_.state().edtZiel) = *file;
-    });
-    applyState();
 }
 
 void TfrmImport1::refreshGrids() { mappingPanel->refreshGrids(); }
@@ -503,45 +410,35 @@ void TfrmImport1::applyState() {
         comVorh_Einstellg->addItems(names);
         comVorh_Einstellg->setCurrentText(qs(s.edtAktEinstellung));
     }
-    edtQuelle->setText(qs(s.edtQuelle));
-    edtZiel->setText(qs(s.edtZiel));
-    comQuelle->setVisible(s.presetChoicesVisible);
-    comZiel->setVisible(s.presetChoicesVisible);
-    btnSicherungskopie->setVisible(s.btnSicherungskopie.visible);
-    applyToggle(cbxSicherungskopie, s.cbxSicherungskopie);
-    applyToggle(cbxZielLeeren, s.cbxZielLeeren);
+    applyFilePages();
     (s.rgrDatsatzlaenge == 1 ? rgrFest : rgrVariabel)->setChecked(true);
     if (retQuellDat->toPlainText() != qs(s.retQuellDat)) retQuellDat->setPlainText(qs(s.retQuellDat));
     if (s.page == WizardPage::Seite1txt && s.textPage == TextPage::TXTVariabel) txtVariabel->applyState();
     if (s.page == WizardPage::Seite1txt && s.textPage == TextPage::TXTFix) txtFix->applyState();
     if (s.page == WizardPage::Seite4) mappingPanel->applyState();
     modePanel->applyState();
-    edtImpSpeich->setText(qs(s.edtImpSpeich));
-    for (QWidget* w : std::initializer_list<QWidget*>{lblImporteinst, edtImpSpeich, btnBemerkung})
-        w->setEnabled(s.saveControlsEnabled);
-    applyToggle(rbtTabAnz, s.rbtTabAnz);
-    applyToggle(rbtTabNichtAnz, s.rbtTabNichtAnz);
-    ImportSeite6->setEnabled(s.page6Enabled);
-    if (s.focusControl == "edtQuelle") edtQuelle->setFocus();
-    if (s.focusControl == "edtZiel") edtZiel->setFocus();
-}
-
-void TfrmImport1::keyPressEvent(QKeyEvent* event) {
-    if (event->key() == Qt::Key_F1) {
-        const WizardState& s = wizard_.state();
-        emit helpRequested(helpContextOf(s.page, s.textPage));
-        return;
-    }
-    QMainWindow::keyPressEvent(event);
+    applyFinishPage();
+    if (s.focusControl == "edtQuelle") (s.presetChoicesVisible ? static_cast<QWidget*>(comQuelle) : edtQuelle)->setFocus();
+    if (s.focusControl == "edtZiel") (s.presetChoicesVisible ? static_cast<QWidget*>(comZiel) : edtZiel)->setFocus();
+    if (s.focusControl == "edtImpSpeich") edtImpSpeich->setFocus();
+    if (s.focusControl == "edtBemerkung") edtBemerkung->setFocus();
 }
 
 void TfrmImport1::closeEvent(QCloseEvent* event) {
+    if (!finished_ && busy_ > 0) {
+        // A handler still works (a run pumps events while it goes): the tables must stay until it has
+        // returned. A run is asked to stop first, with the progress window's own question.
+        event->ignore();
+        closePending_ = !confirmCloseWhileBusy || confirmCloseWhileBusy();
+        return;
+    }
     if (!finished_) {
         finished_ = true;
         pullEdits();
         wizard_.finish();
     }
     event->accept();
+    emit programEnded();
 }
 
 }  // namespace kimport

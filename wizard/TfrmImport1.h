@@ -8,6 +8,7 @@
 #include <QMainWindow>
 #include <QPointer>
 
+class QAbstractButton;
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
@@ -25,6 +26,9 @@ namespace kimport {
 
 class QtTableModel;
 
+// Sets a button as the wizard's state says: checked, enabled and shown.
+void applyToggle(QAbstractButton* button, const Toggle& toggle);
+
 class TfrmImport1 : public QMainWindow {
     Q_OBJECT
 public:
@@ -41,6 +45,9 @@ public:
     void openOptionsWindow() { openOptions(); }
     // Runs a handler of the wizard as the window's own controls do, and shows the state.
     void handle(const std::function<void()>& handler) { run(handler); }
+    // Asked when the user closes the window while a handler still works (a run): true when the
+    // window may close once the handler has returned.
+    std::function<bool()> confirmCloseWhileBusy;
 
     // Controls, named as the wizard's logic names them (also their object names).
     QStackedWidget* PageControl1 = nullptr;
@@ -75,6 +82,7 @@ public:
     QLineEdit* edtStartwert = nullptr;
     QLabel* lblImporteinst = nullptr;
     QLineEdit* edtImpSpeich = nullptr;
+    QLabel* lblBemerkung = nullptr;
     QPushButton *btnBemerkung = nullptr, *btnBemerkSpeichern = nullptr, *btnBemerkVerwerfen = nullptr,
                 *btnFertigstellen = nullptr;
     QPlainTextEdit* edtBemerkung = nullptr;
@@ -83,7 +91,10 @@ public:
 signals:
     void helpRequested(int context);
     void aboutRequested();
-    void contentViewerRequested();
+    // The content viewer should show (or close) what the request names.
+    void contentViewerRequested(const ContentViewerRequest& request);
+    // The window is closed and the program ends.
+    void programEnded();
     // The formula editor on the selected rule's text formula (true) or number formula.
     void formulaEditorRequested(bool textFormula);
     void settingsDetailsRequested(bool manager);
@@ -92,7 +103,7 @@ signals:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void buildPage1();
@@ -110,10 +121,17 @@ private:
     void ensureOptions();
     void guarded(const std::function<void()>& handler);
     void pullEdits();
-    void browse(bool source);
+    void pullFileNames();
+    void applyFilePages();
+    void applyFinishPage();
+    // The page's hidden "&Info" button, shown where the page's background is right-clicked.
+    void installInfoButton(QWidget* page, const QString& name);
+    void closeAidsOnPageChange();
 
     ImportWizard& wizard_;
     bool finished_ = false;
+    int busy_ = 0;               // handlers running (a run or a dialog in a handler keeps events flowing)
+    bool closePending_ = false;  // the user closed the window while a handler worked
     WizardPage shownPage_ = WizardPage::Seite1;
 };
 

@@ -4,6 +4,7 @@
 #include <QFrame>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QVBoxLayout>
 
@@ -49,17 +50,28 @@ void TfrmSplashScreen::showAtStart() {
     setWindowFlags(Qt::SplashScreen | Qt::FramelessWindowHint | Qt::WindowStaysOnTopHint);
     btnOK->setVisible(false);
     resize(360, 200);
+    centreOnScreen();
     QApplication::setOverrideCursor(Qt::WaitCursor);
     show();
     Timer1->start();
 }
 
 void TfrmSplashScreen::showAsAbout() {
-    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
+    // A single fixed frame with a close button only: no minimise or maximise.
+    setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
     btnOK->setVisible(true);
-    resize(360, 335);
+    setFixedSize(360, 335);
+    centreOnScreen();
     show();
+    raise();
+    activateWindow();
+    btnOK->setDefault(true);
     btnOK->setFocus();
+}
+
+void TfrmSplashScreen::centreOnScreen() {
+    if (QScreen* s = screen()) move(s->availableGeometry().center() - rect().center());
 }
 
 }  // namespace kimport

@@ -19,6 +19,9 @@ public:
 
     QPushButton* btnOK = nullptr;
     QTimer* Timer1 = nullptr;
+
+private:
+    void centreOnScreen();
 };
 
 }  // namespace kimport

@@ -24,6 +24,16 @@ enum class TextPage { TXTDatensatzlaenge, TXTFix, TXTVariabel };
 // Help context of a page.
 int helpContextOf(WizardPage page, TextPage textPage);
 
+// What the content viewer is asked to do after the last action.
+struct ContentViewerRequest {
+    enum class Kind { None, Close, SourceTable, SourceText, TargetTable, BothTables };
+    Kind kind = Kind::None;
+    std::string source, target;  // paths of what is shown
+    bool dosConversion = false;  // a text source read as DOS characters
+    bool targetEmptied = false;  // cbxZielLeeren: the target's status line says so
+    bool afterRun = false;       // opened by the run: the target page first, "wurde ... gelöscht"
+};
+
 struct WizardState {
     WizardPage page = WizardPage::Seite1;
     TextPage textPage = TextPage::TXTDatensatzlaenge;
@@ -75,7 +85,10 @@ struct WizardState {
     std::string focusControl;        // control to focus after the last action ("edtQuelle", ...)
     bool showDetailsSummary = false; // btnDetails: summary dialog / settings manager
     bool showDetailsManager = false;
-    bool showContentViewer = false;  // after a run with rbtTabAnz
+    ContentViewerRequest viewerRequest;
+    // The page (2 to 5) whose button opened the shown content viewer; 0 while it is closed.
+    int contentViewerOpenedFrom = 0;
+    bool remarkEditorVisible = false;  // lblBemerkung, edtBemerkung and its two buttons in place of btnBemerkung
     // The error list of reading in predefined settings: its entries collect until it is shown and closed.
     std::string errorList;
     bool showErrorList = false;

@@ -74,12 +74,6 @@ void ImportWizard::rememberLayout() {
     lastTargetRead = state_.edtZiel;
 }
 
-void ImportWizard::makeBackupCopy() {
-    const std::string& target = state_.edtZiel;
-    CopyFileSet(directoryOf(target) + baseNameOf(target) + ".*", directoryOf(target).empty() ? "." : directoryOf(target),
-                "CP_" + baseNameOf(target), env_.prompter, env_.fs);
-}
-
 void ImportWizard::startRun() {
     state_.page6Enabled = false;
     Prompter& p = env_.prompter;
@@ -124,8 +118,8 @@ void ImportWizard::startRun() {
             return;
         }
         if (run.keyRuleMissing()) return;
-        state_.showContentViewer = state_.rbtTabAnz.checked;
         progress().finish();
+        if (state_.rbtTabAnz.checked) showBothTables(true);
     } catch (const std::exception& e) {
         // The run has saved what was posted, or said in the progress window that it could not; what
         // could not be saved is dropped, so that no later save writes it after all.
