@@ -11,6 +11,7 @@
 #include "wizard/QtRegistry.h"
 #include "wizard/TfrmHilfe.h"
 #include "wizard/TfrmImport1.h"
+#include "wizard/TfrmInhaltAnz.h"
 #include "wizard/TfrmSplashScreen.h"
 
 #include <QApplication>
@@ -93,6 +94,23 @@ int main(int argc, char** argv) {
     TfrmGauge gauge(gaugeModel, prompter);
     gauge.setWizardWindow(&mainWindow);
     TfrmSplashScreen splash(&mainWindow);
+    // The content viewer: a window of its own, asked by the wizard's pages and by the run's end.
+    TfrmInhaltAnz contentViewer(prompter, formats.regional);
+    QObject::connect(&mainWindow, &TfrmImport1::contentViewerRequested, [&](const ContentViewerRequest& r) {
+        using Kind = ContentViewerRequest::Kind;
+        switch (r.kind) {
+        case Kind::None: break;
+        case Kind::Close:
+            if (contentViewer.isVisible()) contentViewer.close();
+            break;
+        case Kind::SourceTable: contentViewer.showSourceTable(r.source); break;
+        case Kind::SourceText: contentViewer.showTextFile(r.source, r.dosConversion); break;
+        case Kind::TargetTable: contentViewer.showTargetTable(r.target, r.targetEmptied); break;
+        case Kind::BothTables: contentViewer.showBoth(r.source, r.target, r.targetEmptied, r.afterRun); break;
+        }
+    });
+    QObject::connect(&contentViewer, &TfrmInhaltAnz::closed,
+                     [&] { mainWindow.handle([&] { wizard.contentViewerClosed(); }); });
     QObject::connect(&mainWindow, &TfrmImport1::aboutRequested, &splash, &TfrmSplashScreen::showAsAbout);
     TfrmHilfe help(QString::fromStdString(programDir) + QStringLiteral("help"));
     auto openHelp = [&](int context) { help.showTopic(context); };

@@ -389,6 +389,7 @@ void TfrmImport1::refreshGrids() { mappingPanel->refreshGrids(); }
 void TfrmImport1::applyState() {
     const WizardState& s = wizard_.state();
     if (s.page == WizardPage::Seite4 && shownPage_ != WizardPage::Seite4) refreshGrids();
+    const bool pageChanged = shownPage_ != s.page;
     shownPage_ = s.page;
     QWidget* pages[] = {ImportSeite1, ImportSeite2, ImportSeite3, ImportSeite1txt, ImportSeite4, ImportSeite5,
                         ImportSeite6};
@@ -418,6 +419,12 @@ void TfrmImport1::applyState() {
     if (s.page == WizardPage::Seite4) mappingPanel->applyState();
     modePanel->applyState();
     applyFinishPage();
+    // A new page starts in its name field, where the user types first.
+    if (pageChanged && s.focusControl.empty()) {
+        if (s.page == WizardPage::Seite2) (s.presetChoicesVisible ? static_cast<QWidget*>(comQuelle) : edtQuelle)->setFocus();
+        if (s.page == WizardPage::Seite3) (s.presetChoicesVisible ? static_cast<QWidget*>(comZiel) : edtZiel)->setFocus();
+        if (s.page == WizardPage::Seite6 && s.saveControlsEnabled) edtImpSpeich->setFocus();
+    }
     if (s.focusControl == "edtQuelle") (s.presetChoicesVisible ? static_cast<QWidget*>(comQuelle) : edtQuelle)->setFocus();
     if (s.focusControl == "edtZiel") (s.presetChoicesVisible ? static_cast<QWidget*>(comZiel) : edtZiel)->setFocus();
     if (s.focusControl == "edtImpSpeich") edtImpSpeich->setFocus();

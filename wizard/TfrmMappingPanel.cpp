@@ -11,6 +11,8 @@
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+
+#include <algorithm>
 #include <QVBoxLayout>
 
 namespace kimport {
@@ -19,7 +21,7 @@ TfrmMappingPanel::TfrmMappingPanel(ImportWizard& wizard, Runner run, QWidget* pa
     : QWidget(parent), wizard_(wizard), run_(std::move(run)) {
     auto* v = new QVBoxLayout(this);
     v->setContentsMargins(0, 0, 0, 0);
-    auto* grids = new QHBoxLayout;
+    auto* grids = gridsLayout_ = new QHBoxLayout;
     dbgStruktQuelle = named(new QTableView, "dbgStruktQuelle");
     dbgStruktZiel = named(new QTableView, "dbgStruktZiel");
     dbgStruktQuelle->setToolTip(QStringLiteral("Struktur der Quelldatenbanktabelle"));
@@ -34,6 +36,8 @@ TfrmMappingPanel::TfrmMappingPanel(ImportWizard& wizard, Runner run, QWidget* pa
         grid->setSelectionMode(QAbstractItemView::SingleSelection);
         grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
         grid->verticalHeader()->hide();
+        // Rows as high as the text, so that more fields are seen at once.
+        grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);
     }
     dbgStruktZiel->installEventFilter(this);
     grids->addWidget(dbgStruktQuelle);
@@ -113,24 +117,29 @@ void TfrmMappingPanel::refreshGrids() {
                               QStringLiteral("Laenge")};
     if (!src.indexVisible) sourceColumns.removeFirst();
     sourceModel_->setColumns(sourceColumns);
-    // Narrow columns for the key mark and the length: the names and the assignment need the room.
-    auto widths = [ch](QTableView* grid, const QStringList& columns) {
-        for (int c = 0; c < columns.size(); ++c) {
-            if (columns[c] == QStringLiteral("Index")) grid->setColumnWidth(c, 6 * ch);
-            if (columns[c] == QStringLiteral("Laenge")) grid->setColumnWidth(c, 7 * ch);
-            if (columns[c] == QStringLiteral("Typbezeichnung")) grid->setColumnWidth(c, 16 * ch);
-        }
+    // Every column as wide as its content (the names must be read whole), the names and the assignment
+    // at least as wide as the layout asks.
+    auto widths = [ch](QTableView* grid, int nameColumn, int nameWidth) {
+        grid->resizeColumnsToContents();
+        grid->setColumnWidth(nameColumn, std::max(grid->columnWidth(nameColumn), nameWidth * ch));
     };
-    widths(dbgStruktQuelle, sourceColumns);
-    dbgStruktQuelle->setColumnWidth(src.indexVisible ? 1 : 0, src.feldnameWidth * ch);
+    widths(dbgStruktQuelle, src.indexVisible ? 1 : 0, src.feldnameWidth);
     TargetGridLayout tgt = targetGridLayout(wizard_.tblZStrukt);
     QStringList targetColumns{QStringLiteral("Index"), QStringLiteral("Feldname"), QStringLiteral("Laenge"),
                               QStringLiteral("Typbezeichnung"), QStringLiteral("Zuordnung")};
     if (!tgt.indexVisible) targetColumns.removeFirst();
     targetModel_->setColumns(targetColumns);
-    widths(dbgStruktZiel, targetColumns);
-    dbgStruktZiel->setColumnWidth(tgt.indexVisible ? 1 : 0, tgt.feldnameWidth * ch);
-    dbgStruktZiel->setColumnWidth(targetColumns.size() - 1, tgt.zuordnungWidth * ch);
+    widths(dbgStruktZiel, tgt.indexVisible ? 1 : 0, tgt.feldnameWidth);
+    const int last = static_cast<int>(targetColumns.size()) - 1;
+    dbgStruktZiel->setColumnWidth(last, std::max(dbgStruktZiel->columnWidth(last), tgt.zuordnungWidth * ch));
+    // The room shared as the columns need it: the mapping grid has the assignment besides.
+    auto needed = [](QTableView* grid) {
+        int width = 0;
+        for (int c = 0; c < grid->model()->columnCount(); ++c) width += grid->columnWidth(c);
+        return std::max(width, 1);
+    };
+    gridsLayout_->setStretch(0, needed(dbgStruktQuelle));
+    gridsLayout_->setStretch(1, needed(dbgStruktZiel));
     selectRow(dbgStruktQuelle, wizard_.tblQStrukt);
     selectRow(dbgStruktZiel, wizard_.tblZStrukt);
     applying_ = false;

@@ -10,6 +10,7 @@
 
 #include <functional>
 
+class QHBoxLayout;
 class QLabel;
 class QPushButton;
 class QTableView;
@@ -58,6 +59,7 @@ private:
     QtTableModel* sourceModel_ = nullptr;
     QtTableModel* targetModel_ = nullptr;
     bool applying_ = false;
+    QHBoxLayout* gridsLayout_ = nullptr;
 };
 
 }  // namespace kimport

@@ -130,7 +130,8 @@ void TfrmModePanel::applyState() {
     lblIndexfeld->setVisible(!m.lblIndexfeld.empty());
     if (edtStartwert->text() != qs(m.edtStartwert)) edtStartwert->setText(qs(m.edtStartwert));
     // The button opens the content viewer: without one it is not shown.
-    btnInhaltAnz5->setVisible(m.btnInhaltAnz5Visible && contentViewerAvailable_);
+    btnInhaltAnz5->setVisible(m.btnInhaltAnz5Visible);
+    btnInhaltAnz5->setEnabled(wizard_.state().contentViewerOpenedFrom != 5);
     lblAktualisieren->setVisible(m.updatePossible);
     lblAktualisieren->setEnabled(m.lblAktualisierenEnabled);
     lblAktNichtMoeglich->setVisible(!m.updatePossible);

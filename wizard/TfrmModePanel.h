@@ -23,8 +23,6 @@ public:
     using Runner = std::function<void(const std::function<void()>&)>;
     TfrmModePanel(ImportWizard& wizard, Runner run, QWidget* parent = nullptr);
     void applyState();
-    // Whether a content viewer answers contentViewerRequested (btnInhaltAnz5 is shown only then).
-    void setContentViewerAvailable(bool available) { contentViewerAvailable_ = available; }
 
     QLabel *lblQuelldatei = nullptr, *lblEndeAnhaengen = nullptr, *lblAktualisieren = nullptr,
            *lblAktNichtMoeglich = nullptr, *lblStartwert = nullptr, *lblIndexfeld = nullptr;
@@ -43,7 +41,6 @@ protected:
 private:
     ImportWizard& wizard_;
     Runner run_;
-    bool contentViewerAvailable_ = false;
 };
 
 }  // namespace kimport
