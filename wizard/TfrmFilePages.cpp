@@ -95,10 +95,8 @@ void TfrmImport1::buildPage3() {
     v->addWidget(lblZielLeeren);
     connect(cbxSicherungskopie, &QCheckBox::toggled, this,
             [this](bool on) { wizard_.state().cbxSicherungskopie.checked = on; });
-    connect(cbxZielLeeren, &QCheckBox::toggled, this, [this](bool on) {
-        wizard_.state().cbxZielLeeren.checked = on;
-        applyState();
-    });
+    connect(cbxZielLeeren, &QCheckBox::toggled, this,
+            [this](bool on) { run([this, on] { wizard_.state().cbxZielLeeren.checked = on; }); });
     v->addStretch();
     QPushButton *back = nullptr, *next = nullptr;
     v->addWidget(navigationRow(3, &back, &next));
