@@ -17,7 +17,13 @@ namespace kimport {
 
 void TfrmImport1::buildPage6() {
     ImportSeite6 = named(new QWidget, "ImportSeite6");
-    auto* v = new QVBoxLayout(ImportSeite6);
+    auto* outer = new QVBoxLayout(ImportSeite6);
+    // While and after a run the page's content and its "Zurück" and "Fertigstellen" are disabled;
+    // "Abbrechen" and "Hilfe" stay, so the user always has a way on.
+    page6Content_ = new QWidget;
+    auto* v = new QVBoxLayout(page6Content_);
+    v->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(page6Content_, 1);
     lblImporteinst = named(new QLabel(QStringLiteral("Importeinstellungen speichern unter:")), "lblImporteinst");
     edtImpSpeich = named(new QLineEdit, "edtImpSpeich");
     v->addWidget(lblImporteinst);
@@ -58,7 +64,8 @@ void TfrmImport1::buildPage6() {
     });
     v->addStretch();
     QPushButton *back = nullptr, *next = nullptr;
-    v->addWidget(navigationRow(6, &back, &next, QStringLiteral("&Fertigstellen")));
+    outer->addWidget(navigationRow(6, &back, &next, QStringLiteral("&Fertigstellen")));
+    btnZurueck6_ = back;
     installInfoButton(ImportSeite6, QStringLiteral("btnInfo6"));
     btnFertigstellen = next;
     btnFertigstellen->setToolTip(QStringLiteral("Importlauf starten"));
@@ -80,7 +87,8 @@ void TfrmImport1::applyFinishPage() {
         w->setVisible(s.remarkEditorVisible);
     applyToggle(rbtTabAnz, s.rbtTabAnz);
     applyToggle(rbtTabNichtAnz, s.rbtTabNichtAnz);
-    ImportSeite6->setEnabled(s.page6Enabled);
+    for (QWidget* w : std::initializer_list<QWidget*>{page6Content_, btnZurueck6_, btnFertigstellen})
+        w->setEnabled(s.page6Enabled);
 }
 
 }  // namespace kimport

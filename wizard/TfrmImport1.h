@@ -130,6 +130,8 @@ private:
 
     ImportWizard& wizard_;
     bool finished_ = false;
+    QWidget* page6Content_ = nullptr;
+    QPushButton* btnZurueck6_ = nullptr;
     int busy_ = 0;               // handlers running (a run or a dialog in a handler keeps events flowing)
     bool closePending_ = false;  // the user closed the window while a handler worked
     WizardPage shownPage_ = WizardPage::Seite1;

@@ -166,7 +166,11 @@ private slots:
             QCOMPARE(w.gauge->count(Counter::Ignor), c.ignored);
             QCOMPARE(w.gauge->count(Counter::AnzAkt), c.updated);
             QCOMPARE(w.gauge->cancelCaption(), std::string("&Schließen"));
-            QVERIFY(!w.window->ImportSeite6->isEnabled());
+            // After the run only "Abbrechen" and "Hilfe" are left to click.
+            QVERIFY(!w.window->btnFertigstellen->isEnabled());
+            QVERIFY(!w.window->edtImpSpeich->isEnabled());
+            QVERIFY(w.window->findChild<QPushButton*>(QStringLiteral("btnAbbrechen6"))->isEnabled());
+            QVERIFY(w.window->findChild<QPushButton*>(QStringLiteral("btnHilfe6"))->isEnabled());
         }
     }
 
