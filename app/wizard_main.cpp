@@ -87,7 +87,9 @@ int main(int argc, char** argv) {
     TfrmImport1 mainWindow(wizard);
     prompter.setParent(&mainWindow);
     // Closing the main window ends the program, also while other windows are still shown.
-    QObject::connect(&mainWindow, &TfrmImport1::programEnded, &app, &QCoreApplication::quit, Qt::QueuedConnection);
+    // (exit, not quit: quit asks every window first, and the progress window refuses while it is shown)
+    QObject::connect(&mainWindow, &TfrmImport1::programEnded, &app, [] { QCoreApplication::exit(0); },
+                     Qt::QueuedConnection);
     // Closed during a run: the run is asked to stop first, and the program ends once it has.
     mainWindow.confirmCloseWhileBusy = [&] { return gaugeModel.confirmStop(prompter); };
     // Without a parent: disabling the wizard window must not disable the progress window too.
@@ -96,6 +98,12 @@ int main(int argc, char** argv) {
     TfrmSplashScreen splash(&mainWindow);
     // The content viewer: a window of its own, asked by the wizard's pages and by the run's end.
     TfrmInhaltAnz contentViewer(prompter, formats.regional);
+    // Source and target the wizard holds open are shown through its own table objects.
+    contentViewer.viewer().heldTable = [&](const std::string& path) -> Table* {
+        for (Table* t : {&wizard.tblQuelle, &wizard.tblZiel})
+            if (t->Active() && samePath(t->path(), path)) return t;
+        return nullptr;
+    };
     QObject::connect(&mainWindow, &TfrmImport1::contentViewerRequested, [&](const ContentViewerRequest& r) {
         using Kind = ContentViewerRequest::Kind;
         switch (r.kind) {

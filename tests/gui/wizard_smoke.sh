@@ -81,12 +81,14 @@ wait_end() {
 
 SHOT=0
 key() {
-    xdotool key --delay 60 "$@"
-    sleep 0.6
+    xdotool key --delay 40 "$@"
+    sleep 0.4
     # SMOKE_SHOTS=DIR keeps a picture of the screen after every key, to see where a walk went astray.
     if [ -n "${SMOKE_SHOTS:-}" ]; then
         SHOT=$((SHOT + 1))
-        xwd -root -silent >"$SMOKE_SHOTS/$SHOT-$1.xwd"
+        for w in $(xdotool search --onlyvisible --name "." 2>/dev/null); do
+            xwd -id "$w" -silent >"$SMOKE_SHOTS/$SHOT-$1-$w.xwd"
+        done
     fi
 }
 typeinto() { xdotool key ctrl+a; xdotool type --delay 5 "$1"; sleep 0.2; }
@@ -136,18 +138,18 @@ awk -v n=$N 'BEGIN { print "ArtNr;Bezeichnung;Preis"; for (i = 1; i <= n; i++) p
 ./kimport copy Demos/ArtikelNeu.DB Ziel2.DB >/dev/null
 start_wizard
 walk_wizard "$APP/Gross.DB" "$APP/Ziel2.DB" "Rauchtest zwei"
-# The progress window: the title's other window, the one that is not the main window.
+# The progress window of the run: the title's other window, as high as the run's window is (the short
+# checks before the run show a smaller one).
 gauge=""
 i=0
-while [ -z "$gauge" ] && [ $i -lt 100 ]; do
+while [ -z "$gauge" ] && [ $i -lt 400 ]; do
     for w in $(xdotool search --onlyvisible --name "^$TITLE\$" 2>/dev/null || true); do
-        [ "$w" != "$main" ] && gauge=$w
+        [ "$w" != "$main" ] && xdotool getwindowgeometry "$w" | grep -q "x248\$" && gauge=$w
     done
-    sleep 0.1
+    [ -z "$gauge" ] && sleep 0.05
     i=$((i + 1))
 done
-[ -n "$gauge" ] || fail "das Fortschrittsfenster erschien nicht"
-sleep 0.5
+[ -n "$gauge" ] || fail "das Fortschrittsfenster des Laufs erschien nicht"
 xdotool windowactivate --sync "$gauge" 2>/dev/null || true
 key alt+a                         # btnGaugeAbbrechen: the cancel question
 box=""
