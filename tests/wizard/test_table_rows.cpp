@@ -147,6 +147,44 @@ TEST(TableRows, ReadingLeavesTheTableAsItWasAndClosingLetsGo) {
     EXPECT_EQ(std::filesystem::last_write_time(path), stamp);
 }
 
+// A table this program holds exclusively cannot be opened a second time: the viewer reads through
+// the holder's object, which finds its cursor where it left it, and is never closed by the viewer.
+TEST(TableRows, AHeldTableIsReadThroughItsHolderWhoseCursorStays) {
+    TempDir dir;
+    std::vector<int> keys;
+    for (int k = 500; k >= 1; --k) keys.push_back(k);
+    const std::string path = makeNumbers(dir, keys);
+    Table held;
+    held.setPath(path);
+    held.Exclusive = true;
+    held.OpenTable();
+    held.GoToRecord(42);
+
+    ScriptedPrompter prompter;
+    ContentViewer viewer(prompter, kDe);
+    viewer.heldTable = [&](const std::string& p) { return p == path ? &held : nullptr; };
+    viewer.showTargetTable(path, false);
+    EXPECT_TRUE(prompter.finished());  // no "nicht zugegriffen"
+    TableRows& rows = viewer.targetRows();
+    ASSERT_EQ(rows.rowCount(), 500);
+    EXPECT_EQ(rows.text(0, 0), "1");
+    EXPECT_EQ(rows.text(499, 0), "500");
+    EXPECT_EQ(rows.text(250, 1), "251,5");
+    EXPECT_EQ(held.RecordNumber(), 42);
+    held.MoveLast();
+    held.MoveNext();
+    ASSERT_TRUE(held.AtEnd());
+    EXPECT_EQ(rows.text(100, 0), "101");
+    EXPECT_TRUE(held.AtEnd());
+
+    viewer.close();
+    EXPECT_TRUE(held.Active());
+    // Closed by its holder while shown: the viewer's cells go empty instead of reading a closed table.
+    viewer.showTargetTable(path, false);
+    held.CloseTable();
+    EXPECT_EQ(rows.text(300, 0), "");
+}
+
 TEST(ContentViewerErrors, EngineFailuresAndOtherDatabaseFailures) {
     TempDir dir;
     writeFile(dir.file("Kaputt.DB"), std::string(3000, 'x'));
