@@ -10,6 +10,7 @@
 #include "wizard/TfrmImport1.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -36,7 +37,7 @@ struct World {
     std::unique_ptr<ImportWizard> wizard;
     std::unique_ptr<TfrmImport1> window;
 
-    World() {
+    explicit World(std::optional<std::string> alias = std::nullopt) {
         makeControlTables(dir.path());
         std::filesystem::create_directory(dir.file("daten"));
         source = dir.file("daten/Quelle.DB");
@@ -52,7 +53,8 @@ struct World {
         }
         prompter.onFailure = [](const std::string& f) { QFAIL(f.c_str()); };
         wizard = std::make_unique<ImportWizard>(
-            WizardEnvironment{dir.path(), prompter, registry, formats, realFileSystem(), std::nullopt});
+            WizardEnvironment{dir.path(), prompter, registry, formats, realFileSystem(),
+                              alias ? std::optional<std::string>(dir.file(*alias)) : std::nullopt});
         window = std::make_unique<TfrmImport1>(*wizard);
         wizard->start({});
         window->applyState();
@@ -92,6 +94,7 @@ private slots:
     void remarkEditorAsksForANameFirstAndKeepsOrDiscardsTheText();
     void f1OpensTheActivePagesHelpAndRightClickShowsInfo();
     void closingWhileAHandlerWorksWaitsForIt();
+    void withTheAliasTheComboIsTheOneNameField();
 };
 
 void TestWizardAids::browseDialogsStartBesideTheNamesAndFillTheFields() {
@@ -293,6 +296,24 @@ void TestWizardAids::closingWhileAHandlerWorksWaitsForIt() {
     QVERIFY(!w.registry.values.empty());
     QVERIFY(!w.window->isVisible());
     QCOMPARE(ended.count(), 1);
+}
+
+// With the alias the editable combo box takes the edit's place: a preset choice fills it with the
+// alias's table, and a path typed into it is the source.
+void TestWizardAids::withTheAliasTheComboIsTheOneNameField() {
+    World w("daten");
+    w.click("btnWeiter1");
+    auto* combo = w.find<QComboBox>("comQuelle");
+    QVERIFY(combo->isVisible());
+    QVERIFY(!w.find<QLineEdit>("edtQuelle")->isVisible());
+    combo->setEditText(QString::fromStdString(w.source));
+    w.click("btnWeiter2");
+    QCOMPARE(w.page(), QStringLiteral("ImportSeite3"));
+    QCOMPARE(QString::fromStdString(w.wizard->state().edtQuelle), QString::fromStdString(w.source));
+    auto* target = w.find<QComboBox>("comZiel");
+    QVERIFY(target->isVisible());
+    emit target->activated(1);  // "Kunden-Datei von Brisko"
+    QCOMPARE(target->currentText(), QString::fromStdString(w.dir.file("daten/Kunden.DB")));
 }
 
 QTEST_MAIN(TestWizardAids)
