@@ -2,6 +2,8 @@
 // phase's peak is its own.
 #pragma once
 
+#include "tablestore/Table.h"
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -12,6 +14,33 @@
 #include <unistd.h>
 
 namespace kimport::bench {
+
+// A table of `records` articles (number, name, price, date, flag) with `keyFields` key fields; appended
+// from the highest number down when `descending`, so that key order and file order differ.
+inline void writeArticles(const std::string& dir, const std::string& name, int records, int keyFields,
+                          bool descending) {
+    MakeTable(dir, name,
+              {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 20}, {"Preis", FieldType::Float, 0, false, 2},
+               {"Datum", FieldType::Date, 0}, {"Aktiv", FieldType::Boolean, 0}},
+              keyFields);
+    Table t;
+    t.setPath(dir + name);
+    t.Exclusive = true;
+    t.OpenTable();
+    t.ReserveRecords(static_cast<std::uint64_t>(records));
+    const DayNumber start = dayNumberFromCivil(2000, 1, 1);
+    for (int n = 0; n < records; ++n) {
+        const int i = descending ? records - n : n + 1;
+        t.BeginAppend();
+        t.SetValue(0, Value::ofInteger(i));
+        t.SetValue(1, Value::ofText("Artikel " + std::to_string(i)));
+        t.SetValue(2, Value::ofFloat(i * 0.25));
+        t.SetValue(3, Value::ofDate(start + i % 9000));
+        t.SetValue(4, Value::ofBoolean(i % 2 == 0));
+        t.PostRecord();
+    }
+    t.CloseTable();
+}
 
 struct PhaseResult {
     double seconds = 0;

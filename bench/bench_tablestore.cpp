@@ -14,28 +14,6 @@ namespace {
 
 constexpr int kRecords = 1000000;
 
-void writeTable(const std::string& dir, const std::string& name, int keyFields) {
-    MakeTable(dir, name,
-              {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 20}, {"Preis", FieldType::Float, 0, false, 2},
-               {"Datum", FieldType::Date, 0}, {"Aktiv", FieldType::Boolean, 0}},
-              keyFields);
-    Table t;
-    t.setPath(dir + name);
-    t.Exclusive = true;
-    t.OpenTable();
-    const DayNumber start = dayNumberFromCivil(2000, 1, 1);
-    for (int i = 0; i < kRecords; ++i) {
-        t.BeginAppend();
-        t.SetValue(0, Value::ofInteger(i + 1));
-        t.SetValue(1, Value::ofText("Artikel " + std::to_string(i)));
-        t.SetValue(2, Value::ofFloat(i * 0.25));
-        t.SetValue(3, Value::ofDate(start + i % 9000));
-        t.SetValue(4, Value::ofBoolean(i % 2 == 0));
-        t.PostRecord();
-    }
-    t.CloseTable();
-}
-
 void readTable(const std::string& path) {
     Table t;
     t.setPath(path);
@@ -68,12 +46,12 @@ int main() {
     std::filesystem::create_directories(dir + "px");
     std::filesystem::create_directories(dir + "dbf");
     std::printf("table store: %d records (long key, alpha 20, number, date, logical)\n", kRecords);
-    auto pxWrite = runPhase([&] { writeTable(dir + "px/", "Bench.DB", 1); });
+    auto pxWrite = runPhase([&] { writeArticles(dir + "px/", "Bench.DB", kRecords, 1, false); });
     long pxKb = fileSetKb(dir + "px");
     report("Paradox keyed: write", pxWrite, pxKb);
     auto pxRead = runPhase([&] { readTable(dir + "px/Bench.DB"); });
     report("Paradox keyed: open + read", pxRead, pxKb);
-    auto dbWrite = runPhase([&] { writeTable(dir + "dbf/", "BENCH.DBF", 0); });
+    auto dbWrite = runPhase([&] { writeArticles(dir + "dbf/", "BENCH.DBF", kRecords, 0, false); });
     long dbKb = fileSetKb(dir + "dbf");
     report("dBase: write", dbWrite, dbKb);
     auto dbRead = runPhase([&] { readTable(dir + "dbf/BENCH.DBF"); });

@@ -48,30 +48,6 @@ public:
     std::optional<std::string> saveFile(const FileDialogSpec&) override { return {}; }
 };
 
-void writeTable(const std::string& dir, const std::string& name) {
-    MakeTable(dir, name,
-              {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 20}, {"Preis", FieldType::Float, 0, false, 2},
-               {"Datum", FieldType::Date, 0}, {"Aktiv", FieldType::Boolean, 0}},
-              1);
-    Table t;
-    t.setPath(dir + name);
-    t.Exclusive = true;
-    t.OpenTable();
-    t.ReserveRecords(kRecords);
-    const DayNumber start = dayNumberFromCivil(2000, 1, 1);
-    // Appended from the highest key down, so the key order is not the order in the file.
-    for (int i = kRecords; i > 0; --i) {
-        t.BeginAppend();
-        t.SetValue(0, Value::ofInteger(i));
-        t.SetValue(1, Value::ofText("Artikel " + std::to_string(i)));
-        t.SetValue(2, Value::ofFloat(i * 0.25));
-        t.SetValue(3, Value::ofDate(start + i % 9000));
-        t.SetValue(4, Value::ofBoolean(i % 2 == 0));
-        t.PostRecord();
-    }
-    t.CloseTable();
-}
-
 // Reads every cell of 40 rows from `first`, as a grid's repaint does; returns characters read.
 std::size_t readWindow(TableRows& rows, std::int64_t first) {
     std::size_t chars = 0;
@@ -166,7 +142,7 @@ int main() {
     std::filesystem::create_directories(dir);
     std::printf("content viewer: %d records (long key, alpha 20, number, date, logical), keyed Paradox\n", kRecords);
     const auto start = Clock::now();
-    writeTable(dir, "Ziel.DB");
+    writeArticles(dir, "Ziel.DB", kRecords, 1, true);
     std::printf("%-46s %9.1f ms\n", "(making the table)", msSince(start));
 
     benchCore(dir + "Ziel.DB");

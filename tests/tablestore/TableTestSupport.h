@@ -21,6 +21,21 @@ inline std::string dumpImage(const TableImage& image) {
     return out.str();
 }
 
+// A keyed table of numbers and names (Nr integer key, Name text of 20), holding records Nr 1 to `records`.
+inline void makeNumberedTable(const std::string& path, int records) {
+    MakeTable(path.substr(0, path.find_last_of('/') + 1), path.substr(path.find_last_of('/') + 1),
+              {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 20}}, 1);
+    Table t;
+    t.setPath(path);
+    t.OpenTable();
+    for (int n = 1; n <= records; ++n) {
+        t.BeginAppend();
+        t.SetAsInteger(0, n);
+        t.PostRecord();
+    }
+    t.CloseTable();
+}
+
 // A field of a table image by its exact name.
 inline const FieldDef& field(const TableImage& t, const std::string& name) {
     for (const FieldDef& f : t.fields)

@@ -58,6 +58,15 @@ private slots:
         });
         dialog.exec();
         QCOMPARE(parent, static_cast<QWidget*>(&dialog));
+
+        // A window of its own that the user works in (the content viewer): its boxes are its own.
+        QDialog viewer;
+        viewer.show();
+        QApplication::setActiveWindow(&viewer);
+        QVERIFY(QTest::qWaitForWindowActive(&viewer));
+        answerSeen(&parent);
+        prompter.error("aus der Inhaltsanzeige");
+        QCOMPARE(parent, static_cast<QWidget*>(&viewer));
     }
 };
 

@@ -42,15 +42,7 @@ struct World {
         std::filesystem::create_directory(dir.file("daten"));
         source = dir.file("daten/Quelle.DB");
         target = dir.file("daten/Ziel.DB");
-        for (const std::string& p : {source, target}) {
-            MakeTable(directoryOf(p), fileNameOf(p), {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 20}}, 1);
-            Table t;
-            t.setPath(p);
-            t.OpenTable();
-            t.BeginAppend();
-            t.SetAsInteger(0, 1);
-            t.PostRecord();
-        }
+        for (const std::string& p : {source, target}) test::makeNumberedTable(p, 1);
         prompter.onFailure = [](const std::string& f) { QFAIL(f.c_str()); };
         wizard = std::make_unique<ImportWizard>(
             WizardEnvironment{dir.path(), prompter, registry, formats, realFileSystem(),

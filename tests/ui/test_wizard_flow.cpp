@@ -58,16 +58,8 @@ struct World {
         target = dir.file("daten/Ziel.DB");
         emptySource = dir.file("daten/Leer.DB");
         text = dir.file("daten/Preise.txt");
-        for (const std::string& p : {source, target, emptySource})
-            MakeTable(directoryOf(p), fileNameOf(p), {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 20}}, 1);
-        for (const std::string& p : {source, target}) {
-            Table t;
-            t.setPath(p);
-            t.OpenTable();
-            t.BeginAppend();
-            t.SetAsInteger(0, 1);
-            t.PostRecord();
-        }
+        for (const std::string& p : {source, target}) test::makeNumberedTable(p, 1);
+        test::makeNumberedTable(emptySource, 0);
         test::writeFile(text, "Nr;Name;Preis\r\n1;Schraube;0,10\r\n");
         prompter.onFailure = [](const std::string& f) { QFAIL(f.c_str()); };
     }
