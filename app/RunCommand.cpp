@@ -1,4 +1,5 @@
 #include "app/RunCommand.h"
+#include "importrun/RunReport.h"
 
 #include "app/SavedSettingRun.h"
 #include "app/TextSourceOptions.h"
@@ -59,6 +60,7 @@ struct RunOptions {
     int codePage = 0;  // of a source or target that names none
     bool emptyTarget = false;
     bool useMapping = false;  // run by the mapping ZStrukt holds instead of a new automatic one
+    std::string reportPath;   // --report: the run's report as CSV
     TextSourceOptions text;   // for a source that is no table
 };
 
@@ -81,13 +83,14 @@ std::optional<std::string> parse(const std::vector<std::string>& args, RunOption
             continue;
         }
         if (a != "--source" && a != "--target" && a != "--mode" && a != "--start-value" && a != "--program-dir" &&
-            a != "--codepage" && a != "--setting")
+            a != "--codepage" && a != "--setting" && a != "--report")
             return "unbekannte Option \"" + a + "\"";
         if (!(v = value())) return "der Option " + a + " fehlt ihr Wert";
         if (a == "--source") o.source = *v;
         else if (a == "--target") o.target = *v;
         else if (a == "--start-value") o.startValue = *v;
         else if (a == "--setting") o.setting = *v;
+        else if (a == "--report") o.reportPath = *v;
         else if (a == "--program-dir") o.programDir = withTrailingSlash(*v);
         else if (a == "--codepage") {
             o.codePage = std::atoi(v->c_str());
@@ -107,7 +110,8 @@ bool isTablePath(const std::string& path) {
 }
 
 // Builds the staging table of a text source in Temp of the program directory and makes it the source.
-bool readTextSource(RunOptions& o, TerminalProgress& progress, Table& source, std::int64_t& errors) {
+bool readTextSource(RunOptions& o, TerminalProgress& progress, Table& source, std::int64_t& errors,
+                    RunReport& report) {
     completeLayout(o.source, o.text);
     TextPreview preview = BuildPreview(o.source, o.text.layout);
     StagingResult staged =
@@ -126,6 +130,33 @@ bool readTextSource(RunOptions& o, TerminalProgress& progress, Table& source, st
         std::cerr << "kimport run: ein Wert in Anführungszeichen ist am Dateiende nicht geschlossen.\n";
     if (staged.cancelled) return false;
     errors = staged.surplusLines + staged.unclosedQuotes;
+    // The report names lines of the file; what the reading could not take counts with the run's errors here.
+    report.setLineNumbers(std::move(staged.lineOfRecord));
+    for (ReportEntry& e : staged.readProblems) {
+        e.counter = ReportCounter::Errors;
+        report.add(std::move(e));
+    }
+    return true;
+}
+
+// The report into the CSV file --report names; without it the first entries on standard error.
+bool writeReport(const RunOptions& o, const RunReport& report) {
+    if (!o.reportPath.empty()) {
+        try {
+            saveReportCsv(report, o.reportPath);
+        } catch (const std::exception& e) {
+            std::cerr << "kimport run: der Bericht " << o.reportPath << " konnte nicht geschrieben werden: " << e.what()
+                      << "\n";
+            return false;
+        }
+        return true;
+    }
+    constexpr std::size_t kShown = 20;
+    const auto& entries = report.entries();
+    for (std::size_t i = 0; i < entries.size() && i < kShown; ++i)
+        std::cerr << "  " << describeEntry(report, entries[i]) << "\n";
+    const std::int64_t more = static_cast<std::int64_t>(entries.size()) + report.omitted() - static_cast<std::int64_t>(kShown);
+    if (more > 0) std::cerr << "  ... und " << more << " weitere; --report DATEI.csv schreibt alle.\n";
     return true;
 }
 
@@ -201,11 +232,12 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     zStrukt.setPath(zStruktPath(o.programDir));
     MappingTables tables{source, target, qStrukt, zStrukt, temp, prompter, realFileSystem(), o.programDir, nullptr};
     bool failed = false, notSaved = false, refused = false;
+    RunReport report;
     std::int64_t textErrors = 0;  // lines of a text source that could not be read whole
     try {
         // A text source is read into its staging table first; the run reads that table.
         if (!isTablePath(o.source)) {
-            if (!readTextSource(o, progress, source, textErrors)) return 1;
+            if (!readTextSource(o, progress, source, textErrors, report)) return 1;
             source.CodePageIfNone = 0;
         }
         // Damaged or locked tables are reported before anything is written.
@@ -231,6 +263,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         FieldFormulas formulas(formats.current);
         ImportRun run(RunTables{source, target, zStrukt}, progress, prompter, formats.regional, formats.current,
                       &formulas);
+        run.setReport(&report);
         run.check(static_cast<ImportMode>(o.mode));  // before the target is emptied
         if (o.emptyTarget) {
             target.CloseTable();
@@ -258,6 +291,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         notSaved = target.Active() && target.HasUnsavedChanges() && !(error && error->kind() == TableError::Kind::Unfinished);
     }
     for (const CounterRow& row : counterRows()) std::cout << row.caption << '\t' << progress.counterText(row.counter) << '\n';
+    if (!writeReport(o, report)) failed = true;
     try {
         target.CloseDiscarding();  // saved already, or not to be saved
         if (o.useMapping) {

@@ -13,12 +13,6 @@ namespace kimport {
 
 namespace {
 
-// A failure of a guarded step: counted, then the next step runs.
-template <class Step>
-void guarded(TransformContext& ctx, Step&& step) {
-    guardedFieldStep(ctx.progress, std::forward<Step>(step));
-}
-
 class Transform {
 public:
     Transform(const RunRule& r, TransformContext& c) : rule_(r), opt_(r.rule), ctx_(c) {}
@@ -48,44 +42,83 @@ public:
     void remember(const Value& v) {
         if (opt_.Ueberl_abschneid_li) lastWritten_ = v;  // nothing else reads it
     }
+    // Each write notes what it tried when it fails, for the report (no cost while writes succeed).
     void write(const Value& v) {
-        ctx_.target.SetValue(target(), v, ctx_.regional);
+        try {
+            ctx_.target.SetValue(target(), v, ctx_.regional);
+        } catch (...) {
+            noteTried(v);
+            throw;
+        }
         remember(v);
     }
     void writeText(const std::string& text) {
-        ctx_.target.SetValue(target(), Value::ofText(text), ctx_.current);
+        try {
+            ctx_.target.SetValue(target(), Value::ofText(text), ctx_.current);
+        } catch (...) {
+            noteTried(Value::ofText(text));
+            throw;
+        }
         remember(Value::ofText(text));
     }
-    void writeNumber(double d) {
-        ctx_.target.SetValue(target(), Value::ofFloat(d), ctx_.regional);
-        remember(Value::ofFloat(d));
+    void writeNumber(double d) { write(Value::ofFloat(d)); }
+
+    // A failure of a guarded step: counted and reported, then the next step runs.
+    template <class Step>
+    void guarded(Step&& step) {
+        tried_.clear();
+        guardedFieldStep(ctx_.progress, std::forward<Step>(step), [this](const char* reason) { report(reason); });
     }
 
     double sourceNumber() const { return convertValue(source(), Value::Kind::Float, ctx_.regional).number; }
 
     void run() {
-        guarded(ctx_, [&] { write(source()); });
-        if (opt_.Div && *opt_.Div != 0) guarded(ctx_, [&] { scaled(1.0 / *opt_.Div, *opt_.Div, true); });
-        if (opt_.Mul && *opt_.Mul != 0) guarded(ctx_, [&] { scaled(*opt_.Mul, *opt_.Mul, false); });
+        guarded([&] { write(source()); });
+        if (opt_.Div && *opt_.Div != 0) guarded([&] { scaled(1.0 / *opt_.Div, *opt_.Div, true); });
+        if (opt_.Mul && *opt_.Mul != 0) guarded([&] { scaled(*opt_.Mul, *opt_.Mul, false); });
         if (!opt_.Vorgabewert_alph.empty()) applyDefault(true);
         if (opt_.Vorgabewert_num) applyDefault(false);
-        if (!opt_.Formel_alph.empty()) guarded(ctx_, [&] { write(Value::ofText(textFormula())); });
-        if (!opt_.Formel_num.empty()) guarded(ctx_, [&] { writeNumber(numberFormula()); });
-        if (opt_.Ausrichtung_li) guarded(ctx_, [&] { alignLeft(); });
-        if (opt_.Ausrichtung_re) guarded(ctx_, [&] { alignRight(); });
-        guarded(ctx_, [&] { cutLeftAtOverlength(); });
+        if (!opt_.Formel_alph.empty()) guarded([&] { write(Value::ofText(textFormula())); });
+        if (!opt_.Formel_num.empty()) guarded([&] { writeNumber(numberFormula()); });
+        if (opt_.Ausrichtung_li) guarded([&] { alignLeft(); });
+        if (opt_.Ausrichtung_re) guarded([&] { alignRight(); });
+        guarded([&] { cutLeftAtOverlength(); });
         cutOut();
-        if (opt_.Runden) guarded(ctx_, [&] { round(); });
+        if (opt_.Runden) guarded([&] { round(); });
     }
 
     void runUnassigned() {
-        if (!opt_.Vorgabewert_alph.empty()) guarded(ctx_, [&] { writeText(opt_.Vorgabewert_alph); });
-        if (opt_.Vorgabewert_num) guarded(ctx_, [&] { writeNumber(*opt_.Vorgabewert_num); });
-        if (!opt_.Formel_alph.empty()) guarded(ctx_, [&] { write(Value::ofText(textFormula())); });
-        if (!opt_.Formel_num.empty()) guarded(ctx_, [&] { writeNumber(numberFormula()); });
+        if (!opt_.Vorgabewert_alph.empty()) guarded([&] { writeText(opt_.Vorgabewert_alph); });
+        if (opt_.Vorgabewert_num) guarded([&] { writeNumber(*opt_.Vorgabewert_num); });
+        if (!opt_.Formel_alph.empty()) guarded([&] { write(Value::ofText(textFormula())); });
+        if (!opt_.Formel_num.empty()) guarded([&] { writeNumber(numberFormula()); });
     }
 
 private:
+    void noteTried(const Value& v) {
+        if (!ctx_.report) return;
+        try {
+            tried_ = valueToText(v, ctx_.regional);
+        } catch (const std::exception&) {
+            tried_.clear();
+        }
+    }
+    void report(const char* reason) {
+        if (!ctx_.report) return;
+        ReportEntry e;
+        e.record = ctx_.source.RecordNumber();
+        e.field = rule_.feldname;
+        if (rule_.sourceField) {
+            try {
+                e.sourceValue = sourceText();
+            } catch (const std::exception&) {
+            }
+        }
+        e.triedValue = tried_;
+        e.reason = reason;
+        ctx_.report->add(std::move(e));
+    }
+
     void scaled(double factor, double by, bool divide) {
         const Value& s = source();
         if (s.isNull()) {
@@ -107,7 +140,7 @@ private:
 
     // The default D written by one assignment of ApplyDefault.
     void writeDefault(bool textDefault) {
-        guarded(ctx_, [&] {
+        guarded([&] {
             if (textDefault) writeText(opt_.Vorgabewert_alph);
             else writeNumber(*opt_.Vorgabewert_num);
         });
@@ -198,14 +231,14 @@ private:
     void cutOut() {
         if (!opt_.StringAuswahlBeg || !opt_.StringAuswahlEnd || *opt_.StringAuswahlBeg == 0 || *opt_.StringAuswahlEnd == 0)
             return;
-        guarded(ctx_, [&] { writeText(""); });
+        guarded([&] { writeText(""); });
         const int from = *opt_.StringAuswahlBeg;
         int to = *opt_.StringAuswahlEnd;
         if (to < from) return;
         // Positions past the end add nothing: the loop need not go beyond the longest text a field holds.
         to = std::min(to, std::max(from, 0) + 65535);
         for (int pos = from; pos <= to; ++pos) {
-            guarded(ctx_, [&] {
+            guarded([&] {
                 std::string text = sourceText();
                 if (pos < 1 || static_cast<std::size_t>(pos) > charCount(text)) return;
                 writeText(targetText() + charSlice(text, static_cast<std::size_t>(pos - 1), 1));
@@ -226,6 +259,7 @@ private:
     TransformContext& ctx_;
     std::optional<Value> lastWritten_;
     mutable std::optional<Value> sourceValue_;
+    std::string tried_;
 };
 
 }  // namespace

@@ -10,6 +10,7 @@
 #include "formula/FormulaErrors.h"
 #include "importrun/FormulaEvaluator.h"
 #include "importrun/ProgressSink.h"
+#include "importrun/RunReport.h"
 #include "importrun/RunRule.h"
 #include "tablestore/Table.h"
 
@@ -22,6 +23,7 @@ struct TransformContext {
     const FormatSettings& regional; // conversions of general values
     const FormatSettings& current;  // writes "as text" and the rounding
     FormulaEvaluator* formulas = nullptr;
+    RunReport* report = nullptr;    // which field of which record failed, and why
 };
 
 // For a rule with a source field.
@@ -31,17 +33,21 @@ void ApplyUnassignedRule(const RunRule& rule, TransformContext& ctx);
 void CountFieldError(ProgressSink& progress);
 
 // Runs one guarded step: the failures a field can cause (the table store's, a conversion's, a
-// formula's) are counted; anything else is a fault of the program and ends the run.
-template <class Step>
-void guardedFieldStep(ProgressSink& progress, Step&& step) {
+// formula's) are counted and told to `failed` with their message; anything else is a fault of the
+// program and ends the run.
+template <class Step, class OnFailure>
+void guardedFieldStep(ProgressSink& progress, Step&& step, OnFailure&& failed) {
     try {
         step();
-    } catch (const TableError&) {
+    } catch (const TableError& e) {
         CountFieldError(progress);
-    } catch (const ConversionError&) {
+        failed(e.what());
+    } catch (const ConversionError& e) {
         CountFieldError(progress);
-    } catch (const FormulaError&) {
+        failed(e.what());
+    } catch (const FormulaError& e) {
         CountFieldError(progress);
+        failed(e.what());
     }
 }
 

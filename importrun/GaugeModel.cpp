@@ -185,8 +185,14 @@ void GaugeModel::show() {
          {Counter::AnzFehler, Counter::AnzHinzu, Counter::AnzAkt, Counter::Ignor, Counter::Umben, Counter::Summe})
         counts_[index(c)] = 0;
     cancelled_ = false;
+    report_ = nullptr;
     visible_ = true;
     notify(GaugeChange::Shown);
+}
+
+void GaugeModel::showReport(const RunReport* report) {
+    report_ = report;
+    notify(GaugeChange::Layout);
 }
 
 void GaugeModel::close() {

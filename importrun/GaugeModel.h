@@ -7,6 +7,7 @@
 #include "common/FormatSettings.h"
 #include "common/Prompter.h"
 #include "importrun/ProgressSink.h"
+#include "importrun/RunReport.h"
 
 #include <array>
 #include <cstdint>
@@ -172,6 +173,10 @@ public:
     const std::string& cancelCaption() const { return cancelCaption_; }
     void setCancelCaption(std::string_view caption);
     bool helpVisible() const { return helpVisible_; }
+    void showReport(const RunReport* report) override;
+    const RunReport* report() const { return report_; }
+    // "&Fehlerliste…": once a run has ended with something in its report.
+    bool reportButtonVisible() const { return report_ && !report_->empty(); }
     void setHelpVisible(bool visible);
     bool counterPanelVisible() const { return counterPanelVisible_; }
     void setCounterPanelVisible(bool visible);
@@ -205,6 +210,7 @@ private:
     int cancelLeft_ = 120;
     std::string cancelCaption_ = kCancelCaption;
     bool helpVisible_ = false;
+    const RunReport* report_ = nullptr;
     bool counterPanelVisible_ = true;
     bool readLinesVisible_ = false;
     std::array<bool, kPictureCount> pictures_{true, true};  // folder and first database

@@ -131,6 +131,15 @@ std::optional<std::vector<Value>> ImportRun::lookupKey(bool countErrors) {
             if (countErrors) {
                 CountFieldError(progress_);
                 ++keyErrors_;
+                ReportEntry e;
+                e.record = t_.source.RecordNumber();
+                e.field = key->feldname;
+                e.sourceValue = v.isNull() ? std::string() : valueToText(v, regional_);
+                e.reason = e.sourceValue.empty() || trim(e.sourceValue).empty()
+                               ? "Der Schlüsselwert ist leer; der Datensatz kann weder gefunden noch hinzugefügt werden."
+                               : "Der Wert passt nicht in das Schlüsselfeld; der Datensatz kann weder gefunden noch "
+                                 "hinzugefügt werden.";
+                report(std::move(e));
             }
             return std::nullopt;
         }
@@ -140,6 +149,30 @@ std::optional<std::vector<Value>> ImportRun::lookupKey(bool countErrors) {
 }
 
 bool ImportRun::seek(const std::vector<Value>& key) { return t_.target.SeekKey(key); }
+
+void ImportRun::report(ReportEntry entry) {
+    if (ctx_.report) ctx_.report->add(std::move(entry));
+}
+
+std::string ImportRun::keyText(const std::vector<Value>& key) const {
+    std::string text;
+    for (const Value& v : key) {
+        if (!text.empty()) text += ", ";
+        text += valueToText(v, regional_);
+    }
+    return text;
+}
+
+void ImportRun::reportUnprocessed(std::int64_t processed, ReportCounter counter) {
+    if (processed >= sourceCount_) return;
+    ReportEntry e;
+    e.record = processed + 1;
+    e.records = sourceCount_ - processed;
+    e.reason = progress_.cancelled() ? "Nicht bearbeitet: der Lauf wurde abgebrochen."
+                                     : "Nicht bearbeitet: für den Primärschlüssel gibt es keine Zuordnung.";
+    e.counter = counter;
+    report(std::move(e));
+}
 
 void ImportRun::KeyRuleMissing() {
     prompter_.error("Sie haben \"Schlüsselwerte ignorieren\" gewählt,\r\njedoch für den Primärschlüssel der Zieltabelle "
@@ -216,20 +249,36 @@ void ImportRun::RunAppend() {
 void ImportRun::RunAppendNew(bool targetEmptied) {
     prepare(targetEmptied ? kTextAppend : kTextAppendNew, true);
     const RunRule* key = keyRule();
+    std::int64_t processed = 0;
+    const ReportCounter skipped = targetEmptied ? ReportCounter::Errors : ReportCounter::Ignored;
     while (nextRecord()) {
         if (!key) break;  // without a key rule nothing could ever be found
         if (!key->assigned()) {
             KeyRuleMissing();
             return;
         }
+        ++processed;
         std::optional<std::vector<Value>> lookup = lookupKey();
         if (!lookup) {
             t_.source.MoveNext();
             continue;
         }
+        bool found = seek(*lookup);
+        if (found && ctx_.report) {
+            ReportEntry e;
+            e.record = t_.source.RecordNumber();
+            e.field = key->feldname;
+            e.sourceValue = keyText(*lookup);
+            e.reason = targetEmptied ? "Der Schlüssel kommt in der Quelle mehrfach vor; nur sein erster Datensatz "
+                                       "wurde eingelesen."
+                                     : "Der Schlüssel ist in der Zieltabelle schon vorhanden; der Datensatz wurde "
+                                       "nicht eingelesen.";
+            e.counter = skipped;
+            report(std::move(e));
+        }
         // Appended records are looked up again; a second miss (the key rule changes the stored
         // key) appends once more, and the store refuses the duplicate.
-        for (int pass = 0; pass < 2 && !seek(*lookup); ++pass) {
+        for (int pass = 0; pass < 2 && !found; ++pass) {
             t_.target.BeginAppend();
             progress_.addToCounter(Counter::AnzHinzu);
             unposted_ = Counter::AnzHinzu;
@@ -237,9 +286,11 @@ void ImportRun::RunAppendNew(bool targetEmptied) {
             fillFields(rules_, ctx_);
             t_.target.PostRecord();
             unposted_.reset();
+            found = seek(*lookup);
         }
         t_.source.MoveNext();
     }
+    reportUnprocessed(processed, skipped);
     saveTried_ = true;
     SaveTarget(t_.target, progress_);
     // Records whose key could not be looked up are counted as errors already, not as ignored ones.
@@ -316,6 +367,14 @@ bool ImportRun::RunRenameExisting(const std::string& startValue) {
                     break;
                 }
                 written = true;
+            }, [&](const char* reason) {
+                ReportEntry e;
+                e.record = t_.source.RecordNumber();
+                e.field = key->feldname;
+                e.sourceValue = keyText(*lookup);
+                e.triedValue = key->typ == 1 ? text : valueToText(v, regional_);
+                e.reason = std::string("Unter neuem Schlüssel nicht hinzugefügt: ") + reason;
+                report(std::move(e));
             });
             // A failed record is dropped; the next one gets the same key.
             if (!written) t_.target.CancelRecord();
@@ -456,7 +515,25 @@ bool ImportRun::run(ImportMode mode, const std::string& startValue, bool targetE
         case ImportMode::SelfIncrement: RunSelfIncrement(startValue); break;
         case ImportMode::Update: RunUpdate(); break;
         }
+    } catch (const std::exception& e) {
+        ReportEntry entry;
+        entry.record = t_.source.Active() ? t_.source.RecordNumber() : 0;
+        entry.reason = std::string("Der Lauf wurde hier beendet: ") + e.what();
+        entry.counter = ReportCounter::None;
+        report(std::move(entry));
+        endFailedRun();
+        throw;
     } catch (...) {
+        endFailedRun();
+        throw;
+    }
+    // A mode that ended early (cancelled, a key rule missing, a key type it cannot count) saves here.
+    if (!saveTried_) SaveTarget(t_.target, progress_);
+    return renamed;
+}
+
+void ImportRun::endFailedRun() {
+    {
         // The record that failed was counted but is dropped: the counters claim only what is kept.
         if (unposted_ && t_.target.state() != Table::State::Browse) {
             progress_.setCount(*unposted_, progress_.count(*unposted_) - 1);
@@ -470,11 +547,7 @@ bool ImportRun::run(ImportMode mode, const std::string& startValue, bool targetE
             } catch (const std::exception&) {
             }
         }
-        throw;
     }
-    // A mode that ended early (cancelled, a key rule missing, a key type it cannot count) saves here.
-    if (!saveTried_) SaveTarget(t_.target, progress_);
-    return renamed;
 }
 
 }  // namespace kimport

@@ -43,6 +43,9 @@ public:
     // renaming failed.
     bool run(ImportMode mode, const std::string& startValue, bool targetEmptied);
 
+    // Where each field error, skipped record and the failure that ends a run is explained.
+    void setReport(RunReport* report) { ctx_.report = report; }
+
     // Set when the key rule had no source field; the wizard then resets the mode page.
     bool keyRuleMissing() const { return keyRuleMissing_; }
     // Set when a mode ended early by its own decision (an unsupported key type).
@@ -61,6 +64,12 @@ private:
     void finishMode();
     void requireSomethingToFill() const;
     Value advanceKey(const Value& v, int typ) const;
+    void report(ReportEntry entry);
+    // After a failure that ends the run: the record being written is dropped, what was posted saved.
+    void endFailedRun();
+    std::string keyText(const std::vector<Value>& key) const;
+    // The source records a mode did not reach (cancelled, or no key rule): one entry for all of them.
+    void reportUnprocessed(std::int64_t processed, ReportCounter counter);
 
     RunTables t_;
     ProgressSink& progress_;

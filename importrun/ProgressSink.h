@@ -79,6 +79,9 @@ public:
     virtual bool cancelled() const = 0;
     // Called between records so the window can repaint and its cancel button can work.
     virtual void pump() = 0;
+    // After a run: the report of what it could not do, for the window to offer (kept by reference until
+    // the next operation is shown). Sinks without a window ignore it.
+    virtual void showReport(const class RunReport* /*report*/) {}
 };
 
 // Shows the window for an operation and closes it when the operation ends, also by an exception:

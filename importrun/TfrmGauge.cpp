@@ -1,5 +1,7 @@
 #include "importrun/TfrmGauge.h"
 
+#include "importrun/TfrmFehlerliste.h"
+
 #include <QCloseEvent>
 #include <QCoreApplication>
 #include <QFontMetrics>
@@ -330,6 +332,20 @@ void TfrmGauge::buildBottom() {
     btnHilfe->setGeometry(196, 27, 75, 25);
     btnHilfe->setProperty("helpContext", kGaugeHelpContext);
     connect(btnHilfe, &QPushButton::clicked, this, &TfrmGauge::btnHilfeClick);
+
+    btnFehlerliste = new QPushButton(QStringLiteral("&Fehlerliste…"), panBottom);
+    btnFehlerliste->setObjectName(QStringLiteral("btnFehlerliste"));
+    btnFehlerliste->setToolTip(QStringLiteral("Welche Datensätze und Felder nicht wie gewünscht eingelesen wurden, "
+                                              "und warum"));
+    btnFehlerliste->setGeometry(8, 27, 92, 25);
+    btnFehlerliste->hide();
+    connect(btnFehlerliste, &QPushButton::clicked, this, &TfrmGauge::btnFehlerlisteClick);
+}
+
+void TfrmGauge::btnFehlerlisteClick() {
+    if (!model_.report()) return;
+    if (!errorList_) errorList_ = new TfrmFehlerliste(prompter_, this);
+    errorList_->showReport(*model_.report());
 }
 
 void TfrmGauge::buildPictures() {
@@ -396,7 +412,9 @@ void TfrmGauge::sync() {
     for (int i = 0; i < kCounterCount; ++i) counterLabels_[i]->setText(qs(model_.counterText(static_cast<Counter>(i))));
 
     btnGaugeAbbrechen->setText(qs(model_.cancelCaption()));
-    btnGaugeAbbrechen->move(model_.cancelLeft(), btnGaugeAbbrechen->y());
+    // With the report's button the cancel button moves right to make room for it.
+    btnFehlerliste->setVisible(model_.reportButtonVisible());
+    btnGaugeAbbrechen->move(model_.reportButtonVisible() ? 108 : model_.cancelLeft(), btnGaugeAbbrechen->y());
     btnHilfe->setVisible(model_.helpVisible());
 
     for (int i = 0; i < kPictureCount; ++i) pictures_[i]->setVisible(model_.pictureVisible(static_cast<Picture>(i)));

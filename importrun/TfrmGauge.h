@@ -87,6 +87,7 @@ signals:
 public slots:
     void btnGaugeAbbrechenClick();
     void btnHilfeClick();
+    void btnFehlerlisteClick();
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
@@ -121,6 +122,8 @@ private:
     TGauge* Gauge1 = nullptr;
     QPushButton* btnGaugeAbbrechen = nullptr;
     QPushButton* btnHilfe = nullptr;
+    QPushButton* btnFehlerliste = nullptr;
+    class TfrmFehlerliste* errorList_ = nullptr;  // made on first use
     std::array<QLabel*, kPictureCount> pictures_{};
     QTimer* AnimateTimer1 = nullptr;
     QTimer* AnimateTimer2 = nullptr;

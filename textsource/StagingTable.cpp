@@ -154,14 +154,34 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
     std::vector<std::string> values;
     while (!progress.cancelled() && reader.nextRecord(record, layout, &unclosed)) {
         splitLineInto(record, layout, values);
+        result.lineOfRecord.push_back(reader.lineNumber());
+        const bool keepProblem = result.readProblems.size() < RunReport::kMaxEntries;
         if (values.size() > columns) {
             ++result.surplusLines;
             if (result.firstSurplus.size() < 10) result.firstSurplus.push_back(reader.lineNumber());
             progress.addToCounter(Counter::AnzFehler);
+            if (keepProblem) {
+                ReportEntry e;
+                e.record = result.records + 1;
+                for (std::size_t j = columns; j < values.size(); ++j)
+                    e.sourceValue += (j > columns ? "; " : "") + values[j];
+                e.reason = "Die Zeile hat " + std::to_string(values.size()) + " Werte, die Datei " +
+                           std::to_string(columns) + " Spalten; die überzähligen Werte wurden nicht eingelesen.";
+                e.counter = ReportCounter::None;
+                result.readProblems.push_back(std::move(e));
+            }
         }
         if (unclosed) {
             ++result.unclosedQuotes;
             progress.addToCounter(Counter::AnzFehler);
+            if (keepProblem) {
+                ReportEntry e;
+                e.record = result.records + 1;
+                e.reason = "Ein Anführungszeichen wird bis zum Ende der Datei nicht geschlossen; der Rest der Datei "
+                           "wurde als ein Wert gelesen.";
+                e.counter = ReportCounter::None;
+                result.readProblems.push_back(std::move(e));
+            }
         }
         values.resize(columns);
         for (std::size_t j = 0; j < columns; ++j) {

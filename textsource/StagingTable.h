@@ -4,6 +4,7 @@
 #pragma once
 
 #include "importrun/ProgressSink.h"
+#include "importrun/RunReport.h"
 #include "textsource/TextLayout.h"
 
 #include <cstdint>
@@ -37,6 +38,10 @@ struct StagingResult {
     std::vector<std::int64_t> firstSurplus; // their line numbers, the first ten
     std::int64_t unclosedQuotes = 0;        // a quoted section open at the end of the file
     std::vector<std::string> memoColumns;   // columns with values longer than 255 characters
+    // The line of the file each record starts on (entry k-1 for record k), and what the reading could
+    // not take as it stood (surplus values, an open quote), by record number: for the run's report.
+    std::vector<std::int64_t> lineOfRecord;
+    std::vector<ReportEntry> readProblems;
     bool cancelled = false;
 };
 

@@ -174,6 +174,9 @@ public:
     void saveRemark(const std::string& remark);
     void startRun();
 
+    // What the last run could not do, record by record (the progress window offers it as a list).
+    RunReport runReport;
+
     // The progress window, or one in memory when none was given.
     ProgressSink& progress();
 
@@ -212,6 +215,10 @@ private:
     std::unique_ptr<RuleOptions> ruleOptions_;
     std::unique_ptr<SettingsManager> settingsManager_;
     std::string browseDirectory_;  // where the browse dialog was last left
+    // Of the text source's staging table: each record's line in the file, and what the reading could not take.
+    std::vector<std::int64_t> stagingLines_;
+    std::vector<ReportEntry> stagingProblems_;
+    void keepStagingReport(StagingResult& staged);
     void showBothTables(bool afterRun);
 };
 

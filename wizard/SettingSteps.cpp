@@ -101,6 +101,7 @@ bool ImportWizard::loadSettingUnchanged() {
         StagingResult staged = BuildStagingTable(path, state_.textLayout, state_.textPreview.names,
                                                  env_.programDir + "Temp/", progress());
         ownTempFiles_.push_back(baseNameOf(staged.path));
+        keepStagingReport(staged);
         tblQuelle.setPath(staged.path);
     }
     state_.cbxZielLeeren.checked = s.emptyTarget;

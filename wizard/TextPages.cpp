@@ -161,6 +161,7 @@ bool ImportWizard::buildTextStagingTable() {
     tblQuelle.CloseTable();
     staged = BuildStagingTable(path, layout, names, env_.programDir + "Temp/", progress());
     ownTempFiles_.push_back(baseNameOf(staged.path));
+    keepStagingReport(staged);
     tblQuelle.setPath(staged.path);
     ClearTableExclusive(tblQStrukt, env_.prompter);
     MappingTables t = mappingTables();

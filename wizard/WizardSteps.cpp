@@ -74,6 +74,11 @@ void ImportWizard::rememberLayout() {
     lastTargetRead = state_.edtZiel;
 }
 
+void ImportWizard::keepStagingReport(StagingResult& staged) {
+    stagingLines_ = std::move(staged.lineOfRecord);
+    stagingProblems_ = std::move(staged.readProblems);
+}
+
 void ImportWizard::startRun() {
     state_.page6Enabled = false;
     Prompter& p = env_.prompter;
@@ -89,6 +94,13 @@ void ImportWizard::startRun() {
         ImportMode mode = importModeFromButtons(checkedModeButtons(state_.mode)).value_or(ImportMode::Append);
         ImportRun run(RunTables{tblQuelle, tblZiel, tblZStrukt}, progress(), p, env_.formats.regional,
                       env_.formats.current, env_.formulas);
+        // A text source's report names the lines of the file, and first what its reading could not take.
+        runReport.clear();
+        if (!isTablePath(state_.edtQuelle)) {
+            runReport.setLineNumbers(stagingLines_);
+            for (const ReportEntry& e : stagingProblems_) runReport.add(e);
+        }
+        run.setReport(&runReport);
         // What would refuse the run refuses it before the target is emptied.
         run.check(mode);
         if (state_.cbxZielLeeren.checked) {
@@ -99,7 +111,14 @@ void ImportWizard::startRun() {
         for (Table* t : {&tblQuelle, &tblZiel, &tblZStrukt})
             if (!t->Active()) t->OpenTable();
         progress().setCount(Counter::SummeQuelle, tblQuelle.RecordCount());
-        bool renamed = run.run(mode, state_.mode.edtStartwert, state_.cbxZielLeeren.checked);
+        bool renamed = false;
+        try {
+            renamed = run.run(mode, state_.mode.edtStartwert, state_.cbxZielLeeren.checked);
+        } catch (...) {
+            progress().showReport(&runReport);
+            throw;
+        }
+        progress().showReport(&runReport);
         if (run.keyRuleMissing()) {
             state_.edtImpSpeich.clear();
             state_.rbtTabAnz.checked = state_.rbtTabNichtAnz.checked = false;
