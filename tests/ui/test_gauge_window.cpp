@@ -3,7 +3,13 @@
 #include "common/ScriptedPrompter.h"
 #include "importrun/TfrmGauge.h"
 
+#include <QApplication>
+#include <QClipboard>
+#include <QDialog>
+#include <QFile>
 #include <QLabel>
+#include <QTableWidget>
+#include <QTemporaryDir>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTimer>
@@ -171,6 +177,53 @@ private slots:
         QTest::mouseClick(cancel, Qt::LeftButton);
         QVERIFY(!f.window.isVisible());
         QVERIFY(!f.model.cancelled());
+        QVERIFY2(f.failures.isEmpty(), qPrintable(f.failures.join('\n')));
+    }
+
+    // After a run with something in its report the window offers the list; it shows every entry, sorts
+    // by record, copies to the clipboard and saves the CSV through the prompter's dialog.
+    void reportButtonOpensTheSortableListWhichCopiesAndSaves() {
+        Fixture f;
+        f.model.prepareImportRun("Datensätze werden hinzugefügt...", 10);
+        f.model.show();
+        auto* button = f.child<QPushButton>("btnFehlerliste");
+        QVERIFY(button && !button->isVisible());
+        RunReport report;
+        report.add({7, 1, "Preis", "zwei", "zwei", "'zwei' ist kein gültiger Gleitkommawert", ReportCounter::Errors});
+        report.add({2, 1, "Nr", "1", "", "Der Schlüssel ist in der Zieltabelle schon vorhanden", ReportCounter::Ignored});
+        f.model.finish();
+        f.model.showReport(&report);
+        QTRY_VERIFY(button->isVisible());
+        QTest::mouseClick(button, Qt::LeftButton);
+        auto* list = f.window.findChild<QDialog*>(QStringLiteral("frmFehlerliste"));
+        QVERIFY(list && list->isVisible());
+        auto* grid = list->findChild<QTableWidget*>(QStringLiteral("grdFehler"));
+        QCOMPARE(grid->rowCount(), 2);
+        QCOMPARE(grid->item(0, 0)->text(), QStringLiteral("2"));  // sorted by record
+        QCOMPARE(grid->item(1, 2)->text(), QStringLiteral("Preis"));
+        QVERIFY(list->findChild<QLabel*>(QStringLiteral("lblZusammenfassung"))->text().startsWith(
+            QStringLiteral("1 Fehler, 1 ignorierte Datensätze")));
+
+        QTest::mouseClick(list->findChild<QPushButton*>(QStringLiteral("btnKopieren")), Qt::LeftButton);
+        const QStringList copied = QApplication::clipboard()->text().split(QLatin1Char('\n'));
+        QCOMPARE(copied.value(0), QStringLiteral("Datensatz\tArt\tZielfeld\tQuellwert\tVersuchter Wert\tGrund"));
+        QCOMPARE(copied.value(1).section(QLatin1Char('\t'), 0, 2), QStringLiteral("2\tignoriert\tNr"));
+
+        QTemporaryDir dir;
+        const std::string path = dir.filePath(QStringLiteral("Liste.csv")).toStdString();
+        f.prompter.expectSaveFile(path).expectMessage(MsgKind::Information, Buttons::Ok,
+                                                      "Die Fehlerliste ist gespeichert worden:\r\n" + path);
+        QTest::mouseClick(list->findChild<QPushButton*>(QStringLiteral("btnSpeichern")), Qt::LeftButton);
+        QFile saved(QString::fromStdString(path));
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll().startsWith("\xEF\xBB\xBF" "Datensatz;Art;Zielfeld"));
+        QVERIFY(f.prompter.finished());
+
+        // The next operation starts without the last one's report.
+        f.model.close();
+        f.model.prepareImportRun("Datensätze werden hinzugefügt...", 10);
+        f.model.show();
+        QTRY_VERIFY(!button->isVisible());
         QVERIFY2(f.failures.isEmpty(), qPrintable(f.failures.join('\n')));
     }
 
