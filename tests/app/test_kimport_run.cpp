@@ -497,3 +497,30 @@ TEST(KimportRun, AFixedWidthSettingRunsTheSameHereAndElsewhere) {
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(contentsOf(target), here);
 }
+
+// The report names the lines of a text file: a price that is no number, a line with a value too many, a key
+// the target holds and the empty line (a record without key); into a CSV with --report, else the first entries on standard error.
+TEST(KimportRun, TheReportNamesLineFieldValueAndReason) {
+    Cli cli;
+    const std::string target = cli.make("Ziel.DB", {typed("Nr", FieldType::Integer), text("Name", 10),
+                                                    typed("Preis", FieldType::Float)}, 1, {{"1", "Alt", "9"}});
+    const std::string source = cli.data.file("Preise.txt");
+    kimport::test::writeFile(source, "Nr;Name;Preis\r\n1;Eins;1,5\r\n\r\n2;Zwei;zwei\r\n3;Drei;3;zuviel\r\n");
+    const std::string options = "--mode 2 --names-first-line --separator ';'";
+    CommandResult r = cli.run(source, target, options + " --report '" + cli.data.file("Bericht.csv") + "'");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    const std::string csv = readFile(cli.data.file("Bericht.csv"));
+    EXPECT_EQ(csv.rfind("\xEF\xBB\xBFZeile;Art;Zielfeld;Quellwert;Versuchter Wert;Grund\r\n", 0), 0u) << csv;
+    EXPECT_NE(csv.find("\r\n5;Fehler;;zuviel;;\"Die Zeile hat 4 Werte, die Datei 3 Spalten"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\r\n2;ignoriert;Nr;1;;\"Der Schlüssel ist in der Zieltabelle schon vorhanden"), std::string::npos)
+        << csv;
+    EXPECT_NE(csv.find("\r\n4;Fehler;Preis;zwei;zwei;"), std::string::npos) << csv;
+    EXPECT_NE(csv.find("\r\n3;Fehler;Nr;;;\"Der Schlüsselwert ist leer"), std::string::npos) << csv;
+
+    // Without --report: the entries after the counters, on standard error.
+    Cli again;
+    const std::string target2 = again.make("Ziel.DB", {typed("Nr", FieldType::Integer), text("Name", 10),
+                                                       typed("Preis", FieldType::Float)}, 1, {});
+    r = again.run(source, target2, options);
+    EXPECT_NE(r.err.find("  Zeile 4, Feld Preis: "), std::string::npos) << r.err;
+}
