@@ -268,7 +268,8 @@ void ImportRun::RunAppendNew(bool targetEmptied) {
             ReportEntry e;
             e.record = t_.source.RecordNumber();
             e.field = key->feldname;
-            e.sourceValue = keyText(*lookup);
+            e.sourceValue = key->sourceField ? valueToText(t_.source.GetValue(*key->sourceField), regional_)
+                                             : keyText(*lookup);
             e.reason = targetEmptied ? "Der Schlüssel kommt in der Quelle mehrfach vor; nur sein erster Datensatz "
                                        "wurde eingelesen."
                                      : "Der Schlüssel ist in der Zieltabelle schon vorhanden; der Datensatz wurde "

@@ -82,7 +82,9 @@ void TfrmFehlerliste::showReport(const RunReport& report) {
         grdFehler->setItem(r, 2, new QTableWidgetItem(qs(e.field)));
         grdFehler->setItem(r, 3, new QTableWidgetItem(qs(e.sourceValue)));
         grdFehler->setItem(r, 4, new QTableWidgetItem(qs(e.triedValue)));
-        grdFehler->setItem(r, 5, new QTableWidgetItem(qs(e.reason)));
+        auto* reason = new QTableWidgetItem(qs(e.reason));
+        reason->setToolTip(qs(e.reason));  // the column is seldom wide enough for the whole text
+        grdFehler->setItem(r, 5, reason);
     }
     grdFehler->setSortingEnabled(true);
     grdFehler->sortByColumn(0, Qt::AscendingOrder);
