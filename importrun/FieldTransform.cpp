@@ -96,7 +96,7 @@ public:
 
 private:
     void noteTried(const Value& v) {
-        if (!ctx_.report) return;
+        if (!ctx_.report || ctx_.report->full()) return;
         try {
             tried_ = valueToText(v, ctx_.regional);
         } catch (const std::exception&) {
@@ -105,6 +105,10 @@ private:
     }
     void report(const char* reason) {
         if (!ctx_.report) return;
+        if (ctx_.report->full()) {
+            ctx_.report->countOnly(ReportCounter::Errors);
+            return;
+        }
         ReportEntry e;
         e.record = ctx_.source.RecordNumber();
         e.field = rule_.feldname;

@@ -131,6 +131,11 @@ std::optional<std::vector<Value>> ImportRun::lookupKey(bool countErrors) {
             if (countErrors) {
                 CountFieldError(progress_);
                 ++keyErrors_;
+                if (!ctx_.report) return std::nullopt;
+                if (ctx_.report->full()) {
+                    ctx_.report->countOnly(ReportCounter::Errors);
+                    return std::nullopt;
+                }
                 ReportEntry e;
                 e.record = t_.source.RecordNumber();
                 e.field = key->feldname;
@@ -264,7 +269,9 @@ void ImportRun::RunAppendNew(bool targetEmptied) {
             continue;
         }
         bool found = seek(*lookup);
-        if (found && ctx_.report) {
+        if (found && ctx_.report && ctx_.report->full()) {
+            ctx_.report->countOnly(skipped);
+        } else if (found && ctx_.report) {
             ReportEntry e;
             e.record = t_.source.RecordNumber();
             e.field = key->feldname;

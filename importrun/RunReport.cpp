@@ -14,11 +14,11 @@ void RunReport::clear() {
 }
 
 void RunReport::add(ReportEntry entry) {
-    recordsFor_[static_cast<int>(entry.counter)] += entry.records;
-    if (entries_.size() >= kMaxEntries) {
-        ++omitted_;
+    if (full()) {
+        countOnly(entry.counter, entry.records);
         return;
     }
+    recordsFor_[static_cast<int>(entry.counter)] += entry.records;
     if (!lines_.empty() && entry.record >= 1 && entry.record <= static_cast<std::int64_t>(lines_.size()))
         entry.record = lines_[static_cast<std::size_t>(entry.record - 1)];
     entries_.push_back(std::move(entry));

@@ -33,6 +33,12 @@ public:
 
     void clear();
     void add(ReportEntry entry);
+    // Once full, entries are only counted: callers need not build them.
+    bool full() const { return entries_.size() >= kMaxEntries; }
+    void countOnly(ReportCounter counter, std::int64_t records = 1) {
+        recordsFor_[static_cast<int>(counter)] += records;
+        ++omitted_;
+    }
     // Record numbers of a text source's staging table, each with the line of the file it came from
     // (entry k-1 for record k): entries added afterwards name the line instead of the record.
     void setLineNumbers(std::vector<std::int64_t> lines) { lines_ = std::move(lines); }
