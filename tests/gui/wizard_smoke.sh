@@ -113,7 +113,9 @@ walk_wizard() {
     key alt+w                     # -> page 6
     typeinto "$3"; key alt+f      # Fertigstellen
     wait_window "$TITLE" 1 >/dev/null
-    key Return                    # "Die Importeinstellung ... ist gespeichert worden."
+    # "Die Importeinstellung ... ist gespeichert worden."; the run starts at once, so no pause here:
+    # the long run below must still be going when the cancel key reaches it.
+    xdotool key Return
 }
 
 # --- 1. a small import, the viewer after the run, the program's end with the viewer --------------
@@ -129,7 +131,7 @@ records=$(./kimport dump Ziel1.DB | tail -n +2 | wc -l)
 echo "1: Lauf, Tabelleninhalt und Programmende in Ordnung ($records Datensätze)"
 
 # --- 2. a long run cancelled through the progress window's question ------------------------------
-N=600000
+N=1500000
 awk -v n=$N 'BEGIN { print "ArtNr;Bezeichnung;Preis"; for (i = 1; i <= n; i++) printf "A%07d;Artikel %d;%d,50\n", i, i, i % 1000 }' \
     >gross.txt
 ./kimport copy Demos/ArtikelNeu.DB Gross.DB >/dev/null
