@@ -3,12 +3,14 @@ BUILD_DIR ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: run test build deps fuzz bench clean
+.PHONY: run test build deps fuzz bench package clean
 
 run: build
 	cd $(BUILD_DIR)/bin && ./kelvaro-import
 
+# The package test runs only as root (it installs the package); it builds the package itself.
 test: build
+	@[ "$$(id -u)" != 0 ] || sh scripts/install-deps --package
 	cd $(BUILD_DIR) && ctest --output-on-failure -j $(JOBS) --timeout 600
 
 deps:
@@ -22,6 +24,12 @@ bench: build
 	@sh scripts/install-deps --bench
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target benchmarks
 	@for b in $(BUILD_DIR)/bin/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+# kelvaro-import_1.0c_amd64.deb in $(BUILD_DIR)
+package: build
+	@sh scripts/install-deps --package
+	cd $(BUILD_DIR) && cpack -G DEB
+	@ls -l $(BUILD_DIR)/kelvaro-import_*.deb
 
 fuzz:
 	@sh scripts/install-deps --fuzz

@@ -2,6 +2,7 @@
 #include "app/RunCommand.h"
 #include "app/SettingsCommand.h"
 #include "common/FileSets.h"
+#include "common/ProgramDirectory.h"
 #include "tablestore/Dump.h"
 #include "common/CodePage.h"
 #include "common/Text.h"
@@ -9,6 +10,7 @@
 #include "tablestore/TableCopy.h"
 #include "tablestore/TableFiles.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -65,12 +67,11 @@ const char* const kHelp =
     "die letzte Zeile, ob nichts gespeichert wurde oder gespeichert mit Fehlern), 2 bei falschen Argumenten,\n"
     "3 wenn run abgebrochen wurde (Strg+C; das bis dahin Importierte ist gespeichert).\n";
 
-// The directory of the executable, with a trailing "/".
-std::string programDirectory(const char* argv0) {
-    std::error_code ec;
-    auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-    std::string path = ec ? std::filesystem::absolute(argv0).string() : self.string();
-    return directoryOf(path);
+// The program directory; with --program-dir the command takes that one and no per-user folder is set up.
+std::string programDirectory(const char* argv0, const std::vector<std::string>& args) {
+    const auto option = std::find(args.begin(), args.end(), "--program-dir");
+    if (option != args.end() && option + 1 != args.end()) return {};
+    return resolveProgramDirectory(executableDirectory(argv0));
 }
 
 int usage(const std::string& message) {
@@ -205,8 +206,8 @@ int main(int argc, char** argv) {
             if (command == "pack") return pack(*options);
             return command == "schema" ? schema(*options) : dump(*options);
         }
-        if (command == "run") return runImportCommand(args, programDirectory(argv[0]));
-        if (command == "settings") return settingsCommand(args, programDirectory(argv[0]));
+        if (command == "run") return runImportCommand(args, programDirectory(argv[0], args));
+        if (command == "settings") return settingsCommand(args, programDirectory(argv[0], args));
     } catch (const std::exception& e) {
         std::cerr << "kimport: " << e.what() << "\n";
         return 1;

@@ -1,5 +1,6 @@
 // kelvaro-import: the import wizard.
 #include "app/QtPrompter.h"
+#include "common/ProgramDirectory.h"
 #include "formula/FieldFormulas.h"
 #include "formula/TParser.h"
 #include "formula/TfrmFormelEdt.h"
@@ -74,9 +75,15 @@ int main(int argc, char** argv) {
                           QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
         QApplication::installTranslator(&qtTranslator);
 
-    std::string programDir = QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString() + "/";
     QtPrompter prompter;
     app.prompter = &prompter;
+    std::string programDir;
+    try {
+        programDir = resolveProgramDirectory(QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString());
+    } catch (const std::exception& e) {
+        prompter.error(e.what());
+        return 1;
+    }
     QtRegistry registry;
     ProcessFormats formats;
     GaugeModel gaugeModel(formats.current);
