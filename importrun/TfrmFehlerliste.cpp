@@ -32,6 +32,10 @@ QTableWidgetItem* numberItem(std::int64_t first, std::int64_t count) {
 TfrmFehlerliste::TfrmFehlerliste(Prompter& prompter, QWidget* parent)
     : QDialog(parent, Qt::Window | Qt::WindowTitleHint | Qt::WindowCloseButtonHint | Qt::WindowMaximizeButtonHint),
       prompter_(prompter) {
+    // Opened from the progress window, which stays on top: without the same hint the list would
+    // open beneath it.
+    if (parent && (parent->window()->windowFlags() & Qt::WindowStaysOnTopHint))
+        setWindowFlag(Qt::WindowStaysOnTopHint);
     setObjectName(QStringLiteral("frmFehlerliste"));
     setWindowTitle(QStringLiteral("Fehlerliste - " KIMPORT_VERSION_TEXT));
     auto* v = new QVBoxLayout(this);

@@ -197,6 +197,8 @@ private slots:
         QTest::mouseClick(button, Qt::LeftButton);
         auto* list = f.window.findChild<QDialog*>(QStringLiteral("frmFehlerliste"));
         QVERIFY(list && list->isVisible());
+        // The progress window stays on top; the list must open above it, not beneath.
+        QVERIFY(list->windowFlags() & Qt::WindowStaysOnTopHint);
         auto* grid = list->findChild<QTableWidget*>(QStringLiteral("grdFehler"));
         QCOMPARE(grid->rowCount(), 2);
         QCOMPARE(grid->item(0, 0)->text(), QStringLiteral("2"));  // sorted by record
