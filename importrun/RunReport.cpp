@@ -1,5 +1,6 @@
 #include "importrun/RunReport.h"
 
+#include "tablestore/Dump.h"
 #include "tablestore/FileSetWriter.h"
 
 #include <sstream>
@@ -37,16 +38,7 @@ const char* counterName(ReportCounter counter) {
 
 namespace {
 
-// A CSV field: quoted when it holds a separator, a quote or a line break.
-std::string csvField(const std::string& value) {
-    if (value.find_first_of(";\"\r\n") == std::string::npos) return value;
-    std::string quoted = "\"";
-    for (char c : value) {
-        if (c == '"') quoted += '"';
-        quoted += c;
-    }
-    return quoted + "\"";
-}
+std::string csvField(const std::string& value) { return csvQuote(value, ';'); }
 
 std::string recordText(const ReportEntry& e) {
     if (e.records <= 1) return std::to_string(e.record);

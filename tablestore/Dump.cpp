@@ -39,8 +39,9 @@ std::string dumpCell(const Value& v) {
     return {};
 }
 
-std::string csvQuote(const std::string& cell) {
-    if (cell.find_first_of(",\"\r\n") == std::string::npos) return cell;
+std::string csvQuote(const std::string& cell, char separator) {
+    const char special[] = {separator, '"', '\r', '\n', '\0'};
+    if (cell.find_first_of(special) == std::string::npos) return cell;
     std::string out = "\"";
     for (char c : cell) {
         if (c == '"') out += '"';

@@ -12,8 +12,8 @@ namespace kimport {
 
 // One value as a dump cell (before CSV quoting).
 std::string dumpCell(const Value& value);
-// Quotes a cell when it holds a comma, a quote, CR or LF.
-std::string csvQuote(const std::string& cell);
+// Quotes a cell when it holds the separator, a quote, CR or LF.
+std::string csvQuote(const std::string& cell, char separator = ',');
 void dumpTable(const TableImage& image, std::ostream& out);
 
 }  // namespace kimport
