@@ -80,9 +80,25 @@ wait_end() {
 }
 
 SHOT=0
+# Waits until the program has used no processor time for 0.3 s (at most 30 s): a page that reads a
+# large table takes a while, and a key sent meanwhile may be dropped as the page changes.
+settle() {
+    [ -n "$APP_PID" ] || return 0
+    last=""
+    i=0
+    while [ $i -lt 100 ]; do
+        now=$(awk '{print $14 + $15}' "/proc/$APP_PID/stat" 2>/dev/null || echo gone)
+        [ "$now" = "$last" ] && return 0
+        last=$now
+        sleep 0.3
+        i=$((i + 1))
+    done
+}
+
 key() {
     xdotool key --delay 40 "$@"
-    sleep 0.4
+    sleep 0.1
+    settle
     # SMOKE_SHOTS=DIR keeps a picture of the screen after every key, to see where a walk went astray.
     if [ -n "${SMOKE_SHOTS:-}" ]; then
         SHOT=$((SHOT + 1))
@@ -97,7 +113,13 @@ start_wizard() {
     ./kelvaro-import >"$WORK/app.log" 2>&1 &
     APP_PID=$!
     main=$(wait_window "$TITLE" 100 | head -1) || fail "das Hauptfenster erschien nicht"
-    sleep 1.5
+    # The start screen closes by itself after five seconds; a key sent as it closes may reach no window.
+    i=0
+    while xdotool search --onlyvisible --name "Kelvaro" 2>/dev/null | grep -qvx "$main"; do
+        [ $i -ge 100 ] && fail "der Startbildschirm schloss sich nicht"
+        sleep 0.1
+        i=$((i + 1))
+    done
     xdotool windowactivate --sync "$main" 2>/dev/null || true
 }
 
