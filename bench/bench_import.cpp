@@ -191,6 +191,7 @@ int main(int argc, char** argv) {
                     "", g.status == 0 ? "" : ", ogr2ogr failed");
         std::printf("       ogr2ogr %.3f s, peak %.1f MB\n", g.seconds, static_cast<double>(g.peakKb) / 1024);
     }
-    std::filesystem::remove_all(dir);
+    // KIMPORT_BENCH_KEEP=1 leaves the tables for a profiler.
+    if (!std::getenv("KIMPORT_BENCH_KEEP")) std::filesystem::remove_all(dir);
     return ok ? 0 : 1;
 }

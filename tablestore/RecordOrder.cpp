@@ -1,25 +1,46 @@
 #include "tablestore/RecordOrder.h"
 
+#include <algorithm>
 #include <stdexcept>
+#include <tuple>
 
 namespace kimport {
 
-std::pair<std::size_t, std::size_t> RecordOrder::locate(std::size_t position) const {
-    // Walking the cursor asks for neighbouring positions: start from the chunk found last time.
-    std::size_t c = 0, start = 0;
-    if (cacheChunk_ < chunks_.size() && position >= cacheStart_) {
-        c = cacheChunk_;
-        start = cacheStart_;
+std::size_t RecordOrder::chunkStart(std::size_t c) const {
+    if (starts_.size() < chunks_.size()) starts_.resize(chunks_.size());
+    if (validStarts_ == 0) {
+        starts_[0] = 0;
+        validStarts_ = 1;
     }
-    for (; c < chunks_.size(); ++c) {
-        if (position < start + chunks_[c].size()) {
+    for (; validStarts_ <= c; ++validStarts_)
+        starts_[validStarts_] = starts_[validStarts_ - 1] + chunks_[validStarts_ - 1].size();
+    return starts_[c];
+}
+
+std::pair<std::size_t, std::size_t> RecordOrder::locate(std::size_t position) const {
+    if (position >= size_) return {chunks_.size(), position - size_};
+    // Walking the cursor asks for neighbouring positions: try the chunk found last time and the next one.
+    for (std::size_t c = cacheChunk_; c < cacheChunk_ + 2 && c < chunks_.size(); ++c) {
+        const std::size_t start = chunkStart(c);
+        if (position >= start && position < start + chunks_[c].size()) {
             cacheChunk_ = c;
-            cacheStart_ = start;
             return {c, position - start};
         }
-        start += chunks_[c].size();
     }
-    return {chunks_.size(), position - start};
+    // The last chunk's start is known without the others'.
+    if (const std::size_t lastStart = size_ - chunks_.back().size(); position >= lastStart) {
+        cacheChunk_ = chunks_.size() - 1;
+        return {cacheChunk_, position - lastStart};
+    }
+    // Otherwise: compute starts until one lies past the position, then search them.
+    std::size_t last = validStarts_ == 0 ? 0 : validStarts_ - 1;
+    while (chunkStart(last) + chunks_[last].size() <= position) ++last;
+    const auto first = starts_.begin();
+    std::size_t c = static_cast<std::size_t>(std::upper_bound(first, first + static_cast<std::ptrdiff_t>(last + 1), position) -
+                                             first) - 1;
+    // Only a table's single chunk can be empty, so the last start not past the position is its chunk.
+    cacheChunk_ = c;
+    return {c, position - starts_[c]};
 }
 
 RecordOrder::RowId RecordOrder::at(std::size_t position) const {
@@ -38,7 +59,6 @@ void RecordOrder::insert(std::size_t position, RowId row) {
     } else {
         std::tie(c, o) = locate(position);
     }
-    std::size_t start = position - o;
     auto& chunk = chunks_[c];
     chunk.insert(chunk.begin() + static_cast<std::ptrdiff_t>(o), row);
     ++size_;
@@ -47,49 +67,32 @@ void RecordOrder::insert(std::size_t position, RowId row) {
         chunk.resize(kChunk);
         chunks_.insert(chunks_.begin() + static_cast<std::ptrdiff_t>(c + 1), std::move(upper));
     }
+    startsChangedAfter(c);
     // The chunk just changed is where the next access most likely goes.
     cacheChunk_ = c;
-    cacheStart_ = start;
 }
 
 void RecordOrder::erase(std::size_t position) {
     if (position >= size_) throw std::out_of_range("RecordOrder::erase");
     auto [c, o] = locate(position);
-    std::size_t start = position - o;
     chunks_[c].erase(chunks_[c].begin() + static_cast<std::ptrdiff_t>(o));
     --size_;
     if (chunks_[c].empty() && chunks_.size() > 1) {
         chunks_.erase(chunks_.begin() + static_cast<std::ptrdiff_t>(c));
-        cacheChunk_ = cacheStart_ = 0;
+        if (validStarts_ > c) validStarts_ = c;
+        cacheChunk_ = 0;
     } else {
+        startsChangedAfter(c);
         cacheChunk_ = c;
-        cacheStart_ = start;
     }
 }
 
 void RecordOrder::clear() {
     chunks_.clear();
-    cacheChunk_ = cacheStart_ = 0;
+    starts_.clear();
+    validStarts_ = 0;
+    cacheChunk_ = 0;
     size_ = 0;
-}
-
-std::size_t RecordOrder::lowerBound(const std::function<bool(RowId)>& rowLessThanProbe) const {
-    if (size_ == 0 || rowLessThanProbe(chunks_.back().back())) return size_;  // appending in order
-    // Chunks are ordered too: find the first whose last row is not less than the probe.
-    std::size_t lo = 0, hi = chunks_.size();
-    while (lo < hi) {
-        std::size_t mid = (lo + hi) / 2;
-        if (rowLessThanProbe(chunks_[mid].back())) lo = mid + 1; else hi = mid;
-    }
-    const auto& chunk = chunks_[lo];
-    std::size_t a = 0, b = chunk.size();
-    while (a < b) {
-        std::size_t mid = (a + b) / 2;
-        if (rowLessThanProbe(chunk[mid])) a = mid + 1; else b = mid;
-    }
-    std::size_t before = 0;
-    for (std::size_t c = 0; c < lo; ++c) before += chunks_[c].size();
-    return before + a;
 }
 
 }  // namespace kimport

@@ -3,7 +3,7 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
+#include <utility>
 #include <vector>
 
 namespace kimport {
@@ -20,7 +20,33 @@ public:
     void erase(std::size_t position);
     void clear();
     // First position whose row is not less than the probe (rows ordered by less).
-    std::size_t lowerBound(const std::function<bool(RowId)>& rowLessThanProbe) const;
+    template <class RowLessThanProbe> std::size_t lowerBound(RowLessThanProbe&& rowLessThanProbe) const {
+        if (size_ == 0 || rowLessThanProbe(chunks_.back().back())) return size_;  // appending in order
+        // Chunks are ordered too: find the first whose last row is not less than the probe. Lookups
+        // mostly come in key order, so the chunk used last and the next one are tried first.
+        std::size_t lo = 0, hi = chunks_.size();
+        if (const std::size_t c = cacheChunk_; c < chunks_.size()) {
+            if (!rowLessThanProbe(chunks_[c].back())) {
+                if (c == 0 || rowLessThanProbe(chunks_[c - 1].back())) lo = hi = c;
+                else hi = c;
+            } else if (c + 1 < chunks_.size()) {
+                lo = c + 1;
+                if (!rowLessThanProbe(chunks_[c + 1].back())) hi = c + 1;
+            }
+        }
+        while (lo < hi) {
+            std::size_t mid = (lo + hi) / 2;
+            if (rowLessThanProbe(chunks_[mid].back())) lo = mid + 1; else hi = mid;
+        }
+        const auto& chunk = chunks_[lo];
+        std::size_t a = 0, b = chunk.size();
+        while (a < b) {
+            std::size_t mid = (a + b) / 2;
+            if (rowLessThanProbe(chunk[mid])) a = mid + 1; else b = mid;
+        }
+        cacheChunk_ = lo;  // the caller reads the row found next
+        return chunkStart(lo) + a;
+    }
     // Calls f for every row in order.
     template <class F> void forEach(F&& f) const {
         for (const auto& chunk : chunks_)
@@ -31,10 +57,20 @@ private:
     static constexpr std::size_t kChunk = 1024;
     // Chunk and offset of a position.
     std::pair<std::size_t, std::size_t> locate(std::size_t position) const;
+    // Position of chunk c's first row.
+    std::size_t chunkStart(std::size_t c) const;
+    // A change in chunk c moves the starts of the chunks after it.
+    void startsChangedAfter(std::size_t c) {
+        if (validStarts_ > c + 1) validStarts_ = c + 1;
+    }
 
     std::vector<std::vector<RowId>> chunks_;
     std::size_t size_ = 0;
-    mutable std::size_t cacheChunk_ = 0, cacheStart_ = 0;
+    // starts_[c] for c < validStarts_: kept across lookups, so that finding a position does not walk
+    // all chunks. Changes usually come in key order, so few starts need computing again.
+    mutable std::vector<std::size_t> starts_;
+    mutable std::size_t validStarts_ = 0;
+    mutable std::size_t cacheChunk_ = 0;
 };
 
 }  // namespace kimport

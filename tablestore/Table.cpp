@@ -309,9 +309,7 @@ void Table::assignAutoIncrement(char* row) {
 }
 
 std::size_t Table::insertPosition(const char* row) const {
-    // Records mostly come in key order: after the last one is the place to look first.
-    const RecordOrder& order = image_->order;
-    if (!order.empty() && keyOrder_->compare(image_->row(order.at(order.size() - 1)), row) < 0) return order.size();
+    // Records mostly come in key order: the search looks after the last one first.
     return image_->order.lowerBound(
         [&](std::uint32_t r) { return keyOrder_->compare(image_->row(r), row) < 0; });
 }

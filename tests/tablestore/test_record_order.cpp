@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <vector>
 
@@ -47,4 +48,40 @@ TEST(RecordOrder, LowerBoundFindsTheInsertPositionInSortedOrder) {
         std::size_t expected = static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), probe) - sorted.begin());
         EXPECT_EQ(order.lowerBound([&](RecordOrder::RowId r) { return r < probe; }), expected) << probe;
     }
+}
+
+// Sorted inserts found by lowerBound, then whole chunks erased: positions stay right throughout.
+TEST(RecordOrder, PositionsStayRightAsChunksSplitAndEmpty) {
+    RecordOrder order;
+    std::vector<RecordOrder::RowId> sorted;
+    std::mt19937 rng(7);
+    auto check = [&](RecordOrder::RowId probe) {
+        auto expected = static_cast<std::size_t>(std::lower_bound(sorted.begin(), sorted.end(), probe) - sorted.begin());
+        std::size_t at = order.lowerBound([&](RecordOrder::RowId r) { return r < probe; });
+        EXPECT_EQ(at, expected) << probe;
+        if (at < sorted.size()) {
+            EXPECT_EQ(order.at(at), sorted[at]);
+        }
+        return at;
+    };
+    for (int i = 0; i < 12000; ++i) {
+        auto v = static_cast<RecordOrder::RowId>(rng() % 1000000);
+        std::size_t at = check(v);
+        order.insert(at, v);
+        sorted.insert(sorted.begin() + static_cast<std::ptrdiff_t>(at), v);
+    }
+    // Erase a stretch longer than a chunk from the middle, looking up as it goes.
+    for (int i = 0; i < 3000; ++i) {
+        std::size_t at = 4000;
+        order.erase(at);
+        sorted.erase(sorted.begin() + static_cast<std::ptrdiff_t>(at));
+        check(static_cast<RecordOrder::RowId>(rng() % 1000000));
+    }
+    for (std::size_t p = 0; p < sorted.size(); p += 97) EXPECT_EQ(order.at(p), sorted[p]);
+    while (!sorted.empty()) {
+        order.erase(sorted.size() - 1);
+        sorted.pop_back();
+    }
+    EXPECT_TRUE(order.empty());
+    EXPECT_EQ(check(5), 0u);
 }
