@@ -2,7 +2,8 @@
 // target), 2 and 5 (into a keyed target holding half of the keys), and
 // sqlite3 doing the same work from CSV into a table with a primary key.
 // Prints each time, the ratio ours/sqlite3 and the peak memory; for the text
-// source also the ratio to GDAL's ogr2ogr writing a .dbf, when it is installed.
+// source also the ratio to GDAL's ogr2ogr writing a .dbf, and a dBase to dBase
+// append against ogr2ogr -append, when it is installed.
 #include "BenchSupport.h"
 #include "settings/ControlTables.h"
 #include "tablestore/Table.h"
@@ -190,6 +191,30 @@ int main(int argc, char** argv) {
         std::printf("%-6s %10.3f %10s %8.2f %12s   (kimport / ogr2ogr to .dbf%s)\n", "ogr", a.seconds, "", a.seconds / g.seconds,
                     "", g.status == 0 ? "" : ", ogr2ogr failed");
         std::printf("       ogr2ogr %.3f s, peak %.1f MB\n", g.seconds, static_cast<double>(g.peakKb) / 1024);
+    }
+    // dBase to dBase: the same records appended to a table that holds them already (dBase tables have no
+    // primary key here, so only mode 1), against ogr2ogr -append doing the same.
+    if (std::system("command -v ogr2ogr >/dev/null 2>&1") == 0) {
+        Timed made = timeCommand(kimport + " copy " + dir + "Quelle.DB " + dir + "Quelle.DBF --format dbase4 >/dev/null 2>&1");
+        ok = ok && made.status == 0;
+        std::filesystem::create_directories(dir + "dbf");
+        Timed a, g;
+        for (int round = 0; round < 2; ++round) {
+            std::filesystem::copy_file(dir + "Quelle.DBF", dir + "dbf/ziel.dbf", std::filesystem::copy_options::overwrite_existing);
+            Timed ours = timeCommand(kimport + " run --program-dir " + dir + "prog --source " + dir + "Quelle.DBF --target " +
+                                     dir + "dbf/ziel.dbf >/dev/null 2>&1");
+            std::filesystem::copy_file(dir + "Quelle.DBF", dir + "dbf/ziel.dbf", std::filesystem::copy_options::overwrite_existing);
+            Timed theirs = timeCommand("ogr2ogr -append " + dir + "dbf/ziel.dbf " + dir + "Quelle.DBF >/dev/null 2>&1");
+            if (round == 0 || ours.seconds < a.seconds) a = ours;
+            if (round == 0 || theirs.seconds < g.seconds) g = theirs;
+            a.status = a.status ? a.status : ours.status;
+        }
+        ok = ok && a.status == 0;
+        std::printf("%-6s %10.3f %10.3f %8.2f %12.1f%s   (dBase -> dBase, mode 1; second column: ogr2ogr -append, "
+                    "peak %.1f MB; files %.1f MB)\n",
+                    "dbf", a.seconds, g.seconds, a.seconds / g.seconds, static_cast<double>(a.peakKb) / 1024,
+                    a.status == 0 ? "" : "  (kimport failed)", static_cast<double>(g.peakKb) / 1024,
+                    static_cast<double>(std::filesystem::file_size(dir + "Quelle.DBF")) / 1e6);
     }
     // KIMPORT_BENCH_KEEP=1 leaves the tables for a profiler.
     if (!std::getenv("KIMPORT_BENCH_KEEP")) std::filesystem::remove_all(dir);
