@@ -30,6 +30,18 @@ public:
     virtual void sync() = 0;
 };
 
+// Reads n bytes from the position, or fewer when the file ends first.
+inline std::size_t readFullyAt(FileHandle& file, std::uint64_t position, char* buffer, std::size_t n) {
+    file.seek(position);
+    std::size_t got = 0;
+    while (got < n) {
+        std::size_t r = file.read(buffer + got, n - got);
+        if (r == 0) break;
+        got += r;
+    }
+    return got;
+}
+
 // Held while a lock on a file is wanted; released when destroyed.
 class FileLock {
 public:

@@ -14,18 +14,6 @@ namespace kimport::dbase {
 
 namespace {
 
-// Reads exactly n bytes from the position or fewer when the file ends first.
-std::size_t readFully(FileHandle& file, std::uint64_t position, char* buffer, std::size_t n) {
-    file.seek(position);
-    std::size_t got = 0;
-    while (got < n) {
-        std::size_t r = file.read(buffer + got, n - got);
-        if (r == 0) break;
-        got += r;
-    }
-    return got;
-}
-
 // The block number of a memo pointer; 0 for none, nullopt for a pointer that is no number.
 std::optional<std::uint64_t> memoBlock(const FieldDef& f, const char* field) {
     if (hasBinaryMemoPointer(f)) return le32(field);
@@ -104,7 +92,7 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
     std::unique_ptr<FileHandle> file = fs.openRead(dataPath);
     const std::uint64_t fileSize = file->size();
     std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kMaxHeaderBytes)), '\0');
-    head.resize(readFully(*file, 0, head.data(), head.size()));
+    head.resize(readFullyAt(*file, 0, head.data(), head.size()));
     DbfLayout layout = parseHeader(head, fileSize, shownName(dataPath), codePageIfNone);
     requireCodePage(layout.codePage, dataPath);
 
@@ -122,7 +110,7 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
 
     const std::size_t dataBytes = static_cast<std::size_t>(layout.recordCount) * layout.recordLength;
     image->rows.resize(dataBytes);
-    if (readFully(*file, layout.headerLength, image->rows.data(), dataBytes) != dataBytes)
+    if (readFullyAt(*file, layout.headerLength, image->rows.data(), dataBytes) != dataBytes)
         throw TableError("Die Tabelle " + shownName(dataPath) + " ist beschädigt: die Datensätze sind unvollständig.");
     file.reset();
     image->rowCount = layout.recordCount;

@@ -10,6 +10,7 @@
 #include "tablestore/paradox/ParadoxFormat.h"
 #include "tablestore/paradox/ParadoxMemo.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kimport::paradox {
@@ -78,9 +79,15 @@ HeaderFacts readHeader(const std::vector<char>& d, const std::string& path, int 
 }  // namespace
 
 std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone) {
-    std::vector<char> d;
+    // The header is read first, then the blocks through a window: the file is never held twice.
+    std::unique_ptr<FileHandle> file;
+    std::uint64_t fileSize = 0;
+    std::vector<char> d;  // the file's first bytes, at least the header (its size is a 16-bit number)
     try {
-        d = fs.readAll(dataPath);
+        file = fs.openRead(dataPath);
+        fileSize = file->size();
+        d.resize(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, 65536)));
+        d.resize(readFullyAt(*file, 0, d.data(), d.size()));
     } catch (const IoError& e) {
         throw TableError(e.what(), TableError::Kind::Io, dataPath);
     }
@@ -152,23 +159,41 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
     // Walk the block chain.
     const std::size_t blockSize = static_cast<std::size_t>(h.blockKb) * 1024;
     // A last block cut short at the end of the file still counts when the records it uses are complete.
-    const std::size_t blocksInFile = (d.size() - headerEnd + blockSize - 1) / blockSize;
+    const auto blocksInFile = static_cast<std::size_t>((fileSize - headerEnd + blockSize - 1) / blockSize);
     const std::size_t perBlock = (blockSize - 6) / static_cast<std::size_t>(h.recordSize);
     std::vector<bool> seen(blocksInFile + 1, false);
     image->rows.reserve(std::min<std::size_t>(h.recordCount, blocksInFile * perBlock) *
                         static_cast<std::size_t>(h.recordSize));
+    // The chain mostly runs in file order: a window of consecutive blocks serves most of them.
+    std::vector<char> window;
+    std::uint64_t windowStart = 0;
+    const std::size_t windowSize = std::max<std::size_t>(blockSize, 1 << 20);
+    auto blockBytes = [&](std::uint64_t blockStart) -> std::pair<const char*, std::size_t> {
+        if (blockStart < windowStart || blockStart + blockSize > windowStart + window.size()) {
+            window.resize(windowSize);
+            try {
+                window.resize(readFullyAt(*file, blockStart, window.data(), windowSize));
+            } catch (const IoError& e) {
+                throw TableError(e.what(), TableError::Kind::Io, dataPath);
+            }
+            windowStart = blockStart;
+        }
+        const auto offset = static_cast<std::size_t>(blockStart - windowStart);
+        return {window.data() + offset, std::min(blockSize, window.size() - std::min(offset, window.size()))};
+    };
     std::size_t block = static_cast<std::size_t>(h.firstBlock);
     while (block != 0) {
         if (block > blocksInFile) damaged(dataPath, "Blockverweis außerhalb der Datei");
         if (seen[block]) damaged(dataPath, "Blockkette mit Schleife");
         seen[block] = true;
-        const std::size_t blockStart = headerEnd + (block - 1) * blockSize;
-        if (blockStart + 6 > d.size()) damaged(dataPath, "Blockverweis außerhalb der Datei");
-        const char* b = d.data() + blockStart;
+        const std::uint64_t blockStart = headerEnd + static_cast<std::uint64_t>(block - 1) * blockSize;
+        if (blockStart + 6 > fileSize) damaged(dataPath, "Blockverweis außerhalb der Datei");
+        const auto [b, have] = blockBytes(blockStart);
+        if (have < 6) damaged(dataPath, "Blockverweis außerhalb der Datei");
         auto addDataSize = static_cast<std::int16_t>(le16(b + 4));
         long count = addDataSize < 0 ? 0 : addDataSize / h.recordSize + 1;
         if (static_cast<std::size_t>(count) > perBlock) damaged(dataPath, "Block mit zu vielen Datensätzen");
-        if (blockStart + 6 + static_cast<std::size_t>(count) * static_cast<std::size_t>(h.recordSize) > d.size())
+        if (6 + static_cast<std::size_t>(count) * static_cast<std::size_t>(h.recordSize) > have)
             damaged(dataPath, "Blockverweis außerhalb der Datei");
         for (long i = 0; i < count; ++i) {
             std::uint32_t r =
