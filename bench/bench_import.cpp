@@ -130,9 +130,9 @@ int main(int argc, char** argv) {
     const Mode modes[] = {
         {1, "Leer", ""},
         {2, "Halb", "INSERT OR IGNORE INTO t SELECT * FROM s;"},
-        // Mode 3 gives a record whose key exists the next new key; sqlite3 lets the primary key pick one.
-        {3, "Halb", "INSERT INTO t SELECT CASE WHEN EXISTS(SELECT 1 FROM t AS u WHERE u.Nr = s.Nr) THEN NULL ELSE s.Nr "
-                    "END, Name, Preis, Menge, Datum, Aktiv FROM s;"},
+        // Mode 3 gives a record whose key exists a new key above all others.
+        {3, "Halb", "INSERT INTO t SELECT CASE WHEN EXISTS(SELECT 1 FROM t AS u WHERE u.Nr = s.Nr) THEN s.Nr + NEWKEYS "
+                    "ELSE s.Nr END, Name, Preis, Menge, Datum, Aktiv FROM s;"},
         {5, "Halb", "INSERT INTO t SELECT * FROM s WHERE true ON CONFLICT(Nr) DO UPDATE SET Name=excluded.Name, "
                     "Preis=excluded.Preis, Menge=excluded.Menge, Datum=excluded.Datum, Aktiv=excluded.Aktiv;"},
     };
@@ -161,7 +161,9 @@ int main(int argc, char** argv) {
             std::filesystem::remove(db);
             work << schema << "\n.mode csv\n.import " << dir << "quelle.csv t\n";
         } else {
-            work << stage << m.sqlite << "\n";
+            std::string sql = m.sqlite;
+            if (std::size_t at = sql.find("NEWKEYS"); at != std::string::npos) sql.replace(at, 7, std::to_string(2 * kRecords));
+            work << stage << sql << "\n";
         }
         work.close();
         Timed b = timeCommand("sqlite3 " + db + " < " + dir + "work.sql");

@@ -5,6 +5,7 @@
 #include "tablestore/TableError.h"
 #include "tablestore/paradox/ParadoxFormat.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace kimport::paradox {
@@ -21,14 +22,29 @@ constexpr char kGraphicPrefix[4] = {1, 0, 0, 1};
 }  // namespace
 
 MemoFile::MemoFile(const std::string& path, FileSystem& fs) : path_(path) {
+    const char* first = nullptr;
     try {
-        data_ = fs.readAll(path);
+        file_ = fs.openRead(path);
+        size_ = file_->size();
+        first = bytesAt(0, 1);
     } catch (const IoError& e) {
         throw TableError(e.what());
     }
-    if (!data_.empty() && data_[0] != 0)
+    if (first && first[0] != 0)
         throw TableError("Die Memodatei " + fileNameOf(path) +
                          " ist verschlüsselt oder beschädigt und kann nicht gelesen werden.");
+}
+
+const char* MemoFile::bytesAt(std::uint64_t offset, std::size_t n) const {
+    if (offset + n > size_) return nullptr;
+    if (offset >= windowStart_ && offset + n <= windowStart_ + window_.size())
+        return window_.data() + (offset - windowStart_);
+    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size_ - offset, std::max<std::size_t>(n, 1 << 20)));
+    window_.resize(want);
+    window_.resize(readFullyAt(*file_, offset, window_.data(), want));
+    windowStart_ = offset;
+    if (window_.size() < n) throw IoError("Die Memodatei " + fileNameOf(path_) + " ließ sich nicht ganz lesen.");
+    return window_.data();
 }
 
 std::string MemoFile::valueOf(const char* field, int length, int physicalType) const {
@@ -43,25 +59,32 @@ std::string MemoFile::valueOf(const char* field, int length, int physicalType) c
     } else {
         std::size_t offset = pointer & 0xFFFFFF00u;
         std::size_t index = pointer & 0xFFu;
-        if (offset + 9 > data_.size()) return {};
-        const char* block = data_.data() + offset;
-        if (index == 0xFF) {
-            if (block[0] != 2) return {};
-            std::size_t stored = le32(block + 3);
-            std::size_t n = std::min<std::size_t>(size, stored);
-            if (offset + 9 + n > data_.size()) return {};
-            value.assign(block + 9, n);
-        } else {
-            if (block[0] != 3 || index >= kSlots || offset + kMbUnit > data_.size()) return {};
-            const char* slot = block + 0x0C + 5 * index;
-            std::size_t startChunk = static_cast<unsigned char>(slot[0]);
-            std::size_t chunks = static_cast<unsigned char>(slot[1]);
-            std::size_t last = static_cast<unsigned char>(slot[4]);
-            if (startChunk == 0 || chunks == 0) return {};
-            std::size_t stored = (chunks - 1) * 16 + last;
-            std::size_t n = std::min<std::size_t>(size, stored);
-            if (startChunk * 16 + n > kMbUnit) return {};
-            value.assign(block + startChunk * 16, n);
+        try {
+            const char* block = bytesAt(offset, 9);
+            if (!block) return {};
+            if (index == 0xFF) {
+                if (block[0] != 2) return {};
+                std::size_t stored = le32(block + 3);
+                std::size_t n = std::min<std::size_t>(size, stored);
+                const char* whole = bytesAt(offset, 9 + n);
+                if (!whole) return {};
+                value.assign(whole + 9, n);
+            } else {
+                if (block[0] != 3 || index >= kSlots) return {};
+                const char* unit = bytesAt(offset, kMbUnit);
+                if (!unit) return {};
+                const char* slot = unit + 0x0C + 5 * index;
+                std::size_t startChunk = static_cast<unsigned char>(slot[0]);
+                std::size_t chunks = static_cast<unsigned char>(slot[1]);
+                std::size_t last = static_cast<unsigned char>(slot[4]);
+                if (startChunk == 0 || chunks == 0) return {};
+                std::size_t stored = (chunks - 1) * 16 + last;
+                std::size_t n = std::min<std::size_t>(size, stored);
+                if (startChunk * 16 + n > kMbUnit) return {};
+                value.assign(unit + startChunk * 16, n);
+            }
+        } catch (const IoError& e) {
+            throw TableError(e.what(), TableError::Kind::Io, path_);
         }
     }
     if (physicalType == kGraphic && value.size() >= 8) value.erase(0, 8);

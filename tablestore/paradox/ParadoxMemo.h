@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <memory>
 #include <vector>
 
 namespace kimport::paradox {
@@ -20,8 +21,15 @@ public:
     std::string valueOf(const char* field, int length, int physicalType) const;
 
 private:
+    // n bytes at the offset, or nullptr when the file ends first. Values are read through a window:
+    // the memo file is never held whole beside the values taken from it.
+    const char* bytesAt(std::uint64_t offset, std::size_t n) const;
+
     std::string path_;
-    std::vector<char> data_;
+    std::unique_ptr<FileHandle> file_;
+    std::uint64_t size_ = 0;
+    mutable std::vector<char> window_;
+    mutable std::uint64_t windowStart_ = 0;
 };
 
 // Collects blobs and writes them as a new .MB: small ones share sub-allocated
