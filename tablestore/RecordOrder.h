@@ -2,6 +2,7 @@
 // in chunks, so inserting in the middle of a million rows stays cheap.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 #include <utility>
 #include <vector>
@@ -23,16 +24,17 @@ public:
     template <class RowLessThanProbe> std::size_t lowerBound(RowLessThanProbe&& rowLessThanProbe) const {
         if (size_ == 0 || rowLessThanProbe(chunks_.back().back())) return size_;  // appending in order
         // Chunks are ordered too: find the first whose last row is not less than the probe. Lookups
-        // mostly come in key order, so the chunk used last and the next one are tried first.
+        // mostly come in key order, often alternating between two places (a record and the new key
+        // it gets): the chunks of the last two lookups and their neighbours are tried first.
         std::size_t lo = 0, hi = chunks_.size();
-        if (const std::size_t c = cacheChunk_; c < chunks_.size()) {
-            if (!rowLessThanProbe(chunks_[c].back())) {
-                if (c == 0 || rowLessThanProbe(chunks_[c - 1].back())) lo = hi = c;
-                else hi = c;
-            } else if (c + 1 < chunks_.size()) {
-                lo = c + 1;
-                if (!rowLessThanProbe(chunks_[c + 1].back())) hi = c + 1;
-            }
+        auto narrowBy = [&](std::size_t c) {
+            if (rowLessThanProbe(chunks_[c].back())) lo = c + 1; else hi = c;
+        };
+        for (std::size_t hint : hints_) {
+            if (hint < lo || hint >= hi) continue;
+            narrowBy(hint);
+            if (hi == hint && hint > lo) narrowBy(hint - 1);
+            else if (lo == hint + 1 && hint + 1 < hi) narrowBy(hint + 1);
         }
         while (lo < hi) {
             std::size_t mid = (lo + hi) / 2;
@@ -40,11 +42,36 @@ public:
         }
         const auto& chunk = chunks_[lo];
         std::size_t a = 0, b = chunk.size();
+        // In the chunk of the last lookup, gallop out from where it ended: the next key is mostly near.
+        if (lo == lastChunk_ && lastOffset_ < b) {
+            std::size_t at = lastOffset_, step = 1;
+            if (rowLessThanProbe(chunk[at])) {
+                a = at + 1;
+                while (a + step - 1 < b && rowLessThanProbe(chunk[a + step - 1])) {
+                    a += step;
+                    step *= 2;
+                }
+                b = std::min(b, a + step - 1);
+            } else {
+                b = at;
+                while (b >= step && !rowLessThanProbe(chunk[b - step])) {
+                    b -= step;
+                    step *= 2;
+                }
+                a = b >= step ? b - step + 1 : 0;
+            }
+        }
         while (a < b) {
             std::size_t mid = (a + b) / 2;
             if (rowLessThanProbe(chunk[mid])) a = mid + 1; else b = mid;
         }
+        lastChunk_ = lo;
+        lastOffset_ = a;
         cacheChunk_ = lo;  // the caller reads the row found next
+        if (hints_[0] != lo) {
+            hints_[1] = hints_[0];
+            hints_[0] = lo;
+        }
         return chunkStart(lo) + a;
     }
     // Calls f for every row in order.
@@ -71,6 +98,8 @@ private:
     mutable std::vector<std::size_t> starts_;
     mutable std::size_t validStarts_ = 0;
     mutable std::size_t cacheChunk_ = 0;
+    mutable std::size_t hints_[2] = {0, 0};
+    mutable std::size_t lastChunk_ = 0, lastOffset_ = 0;
 };
 
 }  // namespace kimport
