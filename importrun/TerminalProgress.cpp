@@ -6,8 +6,7 @@ namespace kimport {
 
 void TerminalProgress::pump() {
     GaugeModel::pump();
-    if (drawn_ && ++pumps_ % 64 != 0 && bar().percentDone() == drawnPercent_ && status() == drawnStatus_) return;
-    auto now = std::chrono::steady_clock::now();
+    const auto now = progressClockNow();
     if (drawn_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
     lastDraw_ = now;
     draw();
@@ -24,8 +23,6 @@ void TerminalProgress::draw() {
     line += "] " + std::to_string(percent) + "% " + text;
     out_ << line << "\x1b[K" << std::flush;
     drawn_ = true;
-    drawnPercent_ = percent;
-    drawnStatus_ = status();
 }
 
 void TerminalProgress::finish() {

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "importrun/GaugeModel.h"
+#include "importrun/ProgressClock.h"
 
 #include <atomic>
 #include <chrono>
@@ -27,12 +28,8 @@ private:
 
     std::ostream& out_;
     const std::atomic<bool>& interrupted_;
-    std::chrono::steady_clock::time_point lastDraw_{};
+    std::chrono::milliseconds lastDraw_{};
     bool drawn_ = false;
-    // A run pumps once per record: the clock is read every 64th pump, or when the line would change.
-    unsigned pumps_ = 0;
-    int drawnPercent_ = -1;
-    std::string drawnStatus_;
 };
 
 }  // namespace kimport

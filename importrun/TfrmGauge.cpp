@@ -429,9 +429,12 @@ void TfrmGauge::syncTimers() {
 }
 
 void TfrmGauge::pump() {
-    if (pumpClock_.isValid() && pumpClock_.elapsed() < pumpInterval_) return;
+    if (pumpInterval_ > 0) {
+        const auto now = progressClockNow();
+        if (now - lastPump_ < std::chrono::milliseconds(pumpInterval_)) return;
+        lastPump_ = now;
+    }
     QCoreApplication::processEvents();
-    pumpClock_.start();
 }
 
 void TfrmGauge::FormShow() {

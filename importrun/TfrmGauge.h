@@ -3,9 +3,9 @@
 #pragma once
 
 #include "importrun/GaugeModel.h"
+#include "importrun/ProgressClock.h"
 
 #include <QDialog>
-#include <QElapsedTimer>
 #include <QPointer>
 #include <QWidget>
 
@@ -129,7 +129,8 @@ private:
     QTimer* AnimateTimer2 = nullptr;
 
     bool syncPending_ = false;
-    QElapsedTimer pumpClock_;
+    // Redrawn by time, not per record; the first pump always draws.
+    std::chrono::milliseconds lastPump_{-1000000};
     int pumpInterval_ = 30;
 };
 

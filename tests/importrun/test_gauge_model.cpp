@@ -2,6 +2,7 @@
 // checks, counters, show/close/cancel, configurations and animations; the
 // terminal form of it.
 #include "importrun/GaugeModel.h"
+#include "importrun/ProgressClock.h"
 #include "importrun/TerminalProgress.h"
 
 #include "common/Numbers.h"
@@ -374,4 +375,13 @@ TEST(TerminalProgress, AChangedStatusIsDrawnAtTheNextPumpOnceTheIntervalHasPasse
     p.setStatus("Feldgrößen werden definiert...");
     p.pump();
     EXPECT_NE(out.str().find("Feldgrößen"), std::string::npos);
+}
+
+// Progress displays redraw by a clock cheap enough to read at every record: it still moves with time.
+TEST(ProgressClock, FollowsTheTimeWithinItsCoarseResolution) {
+    const auto before = progressClockNow();
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    const auto after = progressClockNow();
+    EXPECT_GE(after - before, std::chrono::milliseconds(35));
+    EXPECT_LE(after - before, std::chrono::milliseconds(5000));
 }
