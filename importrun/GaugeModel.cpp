@@ -39,6 +39,7 @@ void GaugeBar::setMinValue(int value) {
     // The bound in the message is computed wide: a maximum of INT_MIN must not wrap.
     if (value > max_ && !loading_) throw outOfRange(-kMaxInt, std::int64_t{max_} - 1);
     min_ = value;
+    sameShownValid_ = false;
     if (progress_ < value) progress_ = value;
     repaint();
 }
@@ -47,19 +48,41 @@ void GaugeBar::setMaxValue(int value) {
     if (value == max_) return;
     if (value < min_ && !loading_) throw outOfRange(std::int64_t{min_} + 1, kMaxInt);
     max_ = value;
+    sameShownValid_ = false;
     if (progress_ > value) progress_ = value;
     repaint();
 }
 
 void GaugeBar::setProgress(int value) {
-    const int before = percentDone();
     if (value < min_)
         value = min_;
     else if (value > max_)
         value = max_;
     if (value == progress_) return;
+    // A run moves the bar for every record: within the values that show the same percent nothing
+    // needs computing.
+    if (!sameShownValid_) findSameShown();
+    if (sameShownValid_) {
+        const bool samePercent = value >= sameShownFrom_ && value <= sameShownTo_;
+        progress_ = value;
+        if (samePercent) return;
+        findSameShown();
+        repaint();
+        return;
+    }
+    const int before = percentDone();
     progress_ = value;
     if (percentDone() != before) repaint();
+}
+
+void GaugeBar::findSameShown() {
+    const std::int64_t range = std::int64_t{max_} - min_;
+    sameShownValid_ = range > 0 && progress_ >= min_;
+    if (!sameShownValid_) return;
+    // percentDone() is p for min + ceil(p * range / 100) <= value <= min + ceil((p + 1) * range / 100) - 1.
+    const std::int64_t p = percentDone();
+    sameShownFrom_ = min_ + (p * range + 99) / 100;
+    sameShownTo_ = min_ + ((p + 1) * range + 99) / 100 - 1;
 }
 
 int GaugeBar::percentDone() const {

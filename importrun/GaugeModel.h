@@ -63,10 +63,14 @@ public:
 
 private:
     void repaint();
+    // The values of progress_ that show the same percent as it does now.
+    void findSameShown();
 
     int min_ = 0;
     int max_ = 100;
     int progress_ = 0;
+    bool sameShownValid_ = false;
+    std::int64_t sameShownFrom_ = 0, sameShownTo_ = 0;
     bool loading_ = false;
     GaugeKind kind_ = GaugeKind::HorizontalBar;
     bool showText_ = true;

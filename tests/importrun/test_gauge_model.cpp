@@ -13,6 +13,7 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <random>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -384,4 +385,34 @@ TEST(ProgressClock, FollowsTheTimeWithinItsCoarseResolution) {
     const auto after = progressClockNow();
     EXPECT_GE(after - before, std::chrono::milliseconds(35));
     EXPECT_LE(after - before, std::chrono::milliseconds(5000));
+}
+
+// The bar repaints exactly when the shown percent changes, however the position and range move.
+TEST(GaugeBar, RepaintsExactlyWhenThePercentShownChanges) {
+    std::mt19937 rng(11);
+    for (int trial = 0; trial < 200; ++trial) {
+        GaugeBar bar;
+        const int low = static_cast<int>(rng() % 1000) - 500;
+        const int span = static_cast<int>(rng() % 5000);
+        bar.setMinValue(-1000);  // below any maximum set next
+        bar.setMaxValue(low + span);
+        bar.setMinValue(low);
+        int expected = bar.repaintCount();
+        int shown = bar.percentDone();
+        for (int step = 0; step < 500; ++step) {
+            const int r = static_cast<int>(rng() % 10);
+            if (r < 7) bar.setProgress(bar.progress() + static_cast<int>(rng() % 40));
+            else if (r < 9) bar.setProgress(low - 10 + static_cast<int>(rng() % (span + 20)));
+            else {
+                bar.setMaxValue(bar.maxValue() + 1 + static_cast<int>(rng() % 100));
+                ++expected;  // a new range always repaints
+                shown = bar.percentDone();
+                ASSERT_EQ(bar.repaintCount(), expected);
+                continue;
+            }
+            if (bar.percentDone() != shown) ++expected;
+            shown = bar.percentDone();
+            ASSERT_EQ(bar.repaintCount(), expected) << "trial " << trial << " step " << step;
+        }
+    }
 }
