@@ -43,13 +43,17 @@ std::pair<std::size_t, std::size_t> RecordOrder::locate(std::size_t position) co
     return {c, position - starts_[c]};
 }
 
-RecordOrder::RowId RecordOrder::at(std::size_t position) const {
+RecordOrder::RowId RecordOrder::atSearched(std::size_t position) const {
     if (position >= size_) throw std::out_of_range("RecordOrder::at");
     auto [c, o] = locate(position);
+    cachedRows_ = chunks_[c].data();
+    cachedFrom_ = position - o;
+    cachedCount_ = chunks_[c].size();
     return chunks_[c][o];
 }
 
 void RecordOrder::insert(std::size_t position, RowId row) {
+    forgetCachedChunk();
     if (position > size_) position = size_;
     if (chunks_.empty()) chunks_.emplace_back();
     std::size_t c, o;
@@ -73,6 +77,7 @@ void RecordOrder::insert(std::size_t position, RowId row) {
 }
 
 void RecordOrder::erase(std::size_t position) {
+    forgetCachedChunk();
     if (position >= size_) throw std::out_of_range("RecordOrder::erase");
     auto [c, o] = locate(position);
     chunks_[c].erase(chunks_[c].begin() + static_cast<std::ptrdiff_t>(o));
@@ -88,6 +93,7 @@ void RecordOrder::erase(std::size_t position) {
 }
 
 void RecordOrder::clear() {
+    forgetCachedChunk();
     chunks_.clear();
     starts_.clear();
     validStarts_ = 0;

@@ -15,7 +15,11 @@ public:
 
     std::size_t size() const { return size_; }
     bool empty() const { return size_ == 0; }
-    RowId at(std::size_t position) const;
+    RowId at(std::size_t position) const {
+        // A cursor walks neighbouring positions: the chunk found last answers without a search.
+        if (position - cachedFrom_ < cachedCount_) return cachedRows_[position - cachedFrom_];
+        return atSearched(position);
+    }
     void insert(std::size_t position, RowId row);
     void push_back(RowId row) { insert(size_, row); }
     void erase(std::size_t position);
@@ -82,8 +86,11 @@ public:
 
 private:
     static constexpr std::size_t kChunk = 1024;
+    RowId atSearched(std::size_t position) const;
     // Chunk and offset of a position.
     std::pair<std::size_t, std::size_t> locate(std::size_t position) const;
+    // Any change may move rows between chunks or the chunks themselves.
+    void forgetCachedChunk() { cachedCount_ = 0; }
     // Position of chunk c's first row.
     std::size_t chunkStart(std::size_t c) const;
     // A change in chunk c moves the starts of the chunks after it.
@@ -98,6 +105,9 @@ private:
     mutable std::vector<std::size_t> starts_;
     mutable std::size_t validStarts_ = 0;
     mutable std::size_t cacheChunk_ = 0;
+    // The rows of the chunk found last by at(), from position cachedFrom_ on.
+    mutable const RowId* cachedRows_ = nullptr;
+    mutable std::size_t cachedFrom_ = 0, cachedCount_ = 0;
     mutable std::size_t hints_[2] = {0, 0};
     mutable std::size_t lastChunk_ = 0, lastOffset_ = 0;
 };
