@@ -46,7 +46,7 @@ std::pair<std::size_t, std::size_t> RecordOrder::locate(std::size_t position) co
 RecordOrder::RowId RecordOrder::atSearched(std::size_t position) const {
     if (position >= size_) throw std::out_of_range("RecordOrder::at");
     auto [c, o] = locate(position);
-    cachedRows_ = chunks_[c].data();
+    cachedChunk_ = c;
     cachedFrom_ = position - o;
     cachedCount_ = chunks_[c].size();
     return chunks_[c][o];

@@ -17,7 +17,7 @@ public:
     bool empty() const { return size_ == 0; }
     RowId at(std::size_t position) const {
         // A cursor walks neighbouring positions: the chunk found last answers without a search.
-        if (position - cachedFrom_ < cachedCount_) return cachedRows_[position - cachedFrom_];
+        if (position - cachedFrom_ < cachedCount_) return chunks_[cachedChunk_][position - cachedFrom_];
         return atSearched(position);
     }
     void insert(std::size_t position, RowId row);
@@ -105,9 +105,8 @@ private:
     mutable std::vector<std::size_t> starts_;
     mutable std::size_t validStarts_ = 0;
     mutable std::size_t cacheChunk_ = 0;
-    // The rows of the chunk found last by at(), from position cachedFrom_ on.
-    mutable const RowId* cachedRows_ = nullptr;
-    mutable std::size_t cachedFrom_ = 0, cachedCount_ = 0;
+    // The chunk found last by at(), holding cachedCount_ rows from position cachedFrom_ on.
+    mutable std::size_t cachedChunk_ = 0, cachedFrom_ = 0, cachedCount_ = 0;
     mutable std::size_t hints_[2] = {0, 0};
     mutable std::size_t lastChunk_ = 0, lastOffset_ = 0;
 };

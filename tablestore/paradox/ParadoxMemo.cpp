@@ -25,10 +25,10 @@ MemoFile::MemoFile(const std::string& path, FileSystem& fs) : path_(path) {
     const char* first = nullptr;
     try {
         file_ = fs.openRead(path);
-        size_ = file_->size();
+        window_ = std::make_unique<WindowedFile>(*file_, file_->size());
         first = bytesAt(0, 1);
     } catch (const IoError& e) {
-        throw TableError(e.what());
+        throw TableError(e.what(), TableError::Kind::Io, path);
     }
     if (first && first[0] != 0)
         throw TableError("Die Memodatei " + fileNameOf(path) +
@@ -36,15 +36,8 @@ MemoFile::MemoFile(const std::string& path, FileSystem& fs) : path_(path) {
 }
 
 const char* MemoFile::bytesAt(std::uint64_t offset, std::size_t n) const {
-    if (offset + n > size_) return nullptr;
-    if (offset >= windowStart_ && offset + n <= windowStart_ + window_.size())
-        return window_.data() + (offset - windowStart_);
-    const auto want = static_cast<std::size_t>(std::min<std::uint64_t>(size_ - offset, std::max<std::size_t>(n, 1 << 20)));
-    window_.resize(want);
-    window_.resize(readFullyAt(*file_, offset, window_.data(), want));
-    windowStart_ = offset;
-    if (window_.size() < n) throw IoError("Die Memodatei " + fileNameOf(path_) + " ließ sich nicht ganz lesen.");
-    return window_.data();
+    const char* p = nullptr;
+    return window_->read(offset, n, p) == n ? p : nullptr;
 }
 
 std::string MemoFile::valueOf(const char* field, int length, int physicalType) const {

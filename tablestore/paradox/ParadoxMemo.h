@@ -4,6 +4,7 @@
 
 #include "common/FileSystem.h"
 #include "tablestore/FileSetWriter.h"
+#include "tablestore/WindowedFile.h"
 
 #include <cstdint>
 #include <string>
@@ -21,15 +22,13 @@ public:
     std::string valueOf(const char* field, int length, int physicalType) const;
 
 private:
-    // n bytes at the offset, or nullptr when the file ends first. Values are read through a window:
-    // the memo file is never held whole beside the values taken from it.
+    // n bytes at the offset, or nullptr when the file ends first. The memo file is read through a
+    // window: it is never held whole beside the values taken from it.
     const char* bytesAt(std::uint64_t offset, std::size_t n) const;
 
     std::string path_;
     std::unique_ptr<FileHandle> file_;
-    std::uint64_t size_ = 0;
-    mutable std::vector<char> window_;
-    mutable std::uint64_t windowStart_ = 0;
+    std::unique_ptr<WindowedFile> window_;
 };
 
 // Collects blobs and writes them as a new .MB: small ones share sub-allocated

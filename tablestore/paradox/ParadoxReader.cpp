@@ -7,6 +7,7 @@
 #include "tablestore/Bytes.h"
 #include "tablestore/TableError.h"
 #include "tablestore/TableFiles.h"
+#include "tablestore/WindowedFile.h"
 #include "tablestore/paradox/ParadoxFormat.h"
 #include "tablestore/paradox/ParadoxMemo.h"
 
@@ -164,22 +165,15 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
     std::vector<bool> seen(blocksInFile + 1, false);
     image->rows.reserve(std::min<std::size_t>(h.recordCount, blocksInFile * perBlock) *
                         static_cast<std::size_t>(h.recordSize));
-    // The chain mostly runs in file order: a window of consecutive blocks serves most of them.
-    std::vector<char> window;
-    std::uint64_t windowStart = 0;
-    const std::size_t windowSize = std::max<std::size_t>(blockSize, 1 << 20);
+    WindowedFile blocks(*file, fileSize);
     auto blockBytes = [&](std::uint64_t blockStart) -> std::pair<const char*, std::size_t> {
-        if (blockStart < windowStart || blockStart + blockSize > windowStart + window.size()) {
-            window.resize(windowSize);
-            try {
-                window.resize(readFullyAt(*file, blockStart, window.data(), windowSize));
-            } catch (const IoError& e) {
-                throw TableError(e.what(), TableError::Kind::Io, dataPath);
-            }
-            windowStart = blockStart;
+        const char* b = nullptr;
+        try {
+            const std::size_t have = blocks.read(blockStart, blockSize, b);
+            return {b, have};
+        } catch (const IoError& e) {
+            throw TableError(e.what(), TableError::Kind::Io, dataPath);
         }
-        const auto offset = static_cast<std::size_t>(blockStart - windowStart);
-        return {window.data() + offset, std::min(blockSize, window.size() - std::min(offset, window.size()))};
     };
     std::size_t block = static_cast<std::size_t>(h.firstBlock);
     while (block != 0) {

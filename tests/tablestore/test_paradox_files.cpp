@@ -177,3 +177,45 @@ TEST(ParadoxWriter, PxlibReadsCopiedFixturesWithTheSameRecords) {
         EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), records + 1);
     }
 }
+
+// Other programs leave block chains that run anywhere in the file. A chain running backwards over
+// several megabytes reads the same records as the file in order.
+TEST(ParadoxReader, ABlockChainRunningBackwardsReadsTheSameRecords) {
+    TempDir dir;
+    MakeTable(dir.path(), "Kette.DB", {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 60}}, 0);
+    {
+        Table t;
+        t.setPath(dir.file("Kette.DB"));
+        t.Exclusive = true;
+        t.OpenTable();
+        for (int i = 0; i < 100000; ++i) {
+            t.BeginAppend();
+            t.SetValue(0, Value::ofInteger(i));
+            t.SetValue(1, Value::ofText("Satz " + std::to_string(i)));
+            t.PostRecord();
+        }
+        t.CloseTable();
+    }
+    const std::string before = dumpOf(dir.file("Kette.DB"));
+    std::string bytes = readFile(dir.file("Kette.DB"));
+    const std::size_t headerSize = static_cast<unsigned char>(bytes[2]) | static_cast<unsigned char>(bytes[3]) << 8;
+    const std::size_t blockSize = static_cast<std::size_t>(static_cast<unsigned char>(bytes[5])) * 1024;
+    const std::size_t blocks = (bytes.size() - headerSize) / blockSize;
+    ASSERT_GT(blocks * blockSize, std::size_t{3} << 20);
+    // Block k moves to place blocks + 1 - k; its links follow it.
+    auto moved = [&](unsigned k) { return k == 0 ? 0u : static_cast<unsigned>(blocks + 1 - k); };
+    auto le16 = [](const char* p) { return static_cast<unsigned>(static_cast<unsigned char>(p[0]) | static_cast<unsigned char>(p[1]) << 8); };
+    auto put16 = [](char* p, unsigned v) { p[0] = static_cast<char>(v & 0xFF); p[1] = static_cast<char>(v >> 8); };
+    std::string reversed = bytes;
+    for (std::size_t k = 1; k <= blocks; ++k) {
+        const char* from = bytes.data() + headerSize + (k - 1) * blockSize;
+        char* to = reversed.data() + headerSize + (moved(static_cast<unsigned>(k)) - 1) * blockSize;
+        std::copy(from, from + blockSize, to);
+        put16(to, moved(le16(from)));
+        put16(to + 2, moved(le16(from + 2)));
+    }
+    put16(reversed.data() + 0x0E, moved(le16(bytes.data() + 0x0E)));
+    put16(reversed.data() + 0x10, moved(le16(bytes.data() + 0x10)));
+    writeFile(dir.file("Kette.DB"), reversed);
+    EXPECT_EQ(dumpOf(dir.file("Kette.DB")), before);
+}
