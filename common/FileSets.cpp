@@ -64,6 +64,11 @@ std::vector<DirEntry> matchingEntries(const std::string& pattern, FileSystem& fs
     return result;
 }
 
+bool fileExistsIgnoringCase(const std::string& path, FileSystem& fs) {
+    const std::string found = findIgnoringCase(path, fs);
+    return fs.exists(found) && !fs.isDirectory(found);
+}
+
 std::string findIgnoringCase(const std::string& path, FileSystem& fs) {
     if (fs.exists(path)) return path;
     std::string dir = directoryOf(path);

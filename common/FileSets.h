@@ -49,5 +49,7 @@ std::string withTrailingSlash(std::string directory);
 // The path of an existing file whose name differs only in letter case, or
 // the path itself when no such file exists.
 std::string findIgnoringCase(const std::string& path, FileSystem& fs = realFileSystem());
+// Whether a file (not a folder) of that name exists, in any letter case.
+bool fileExistsIgnoringCase(const std::string& path, FileSystem& fs = realFileSystem());
 
 }  // namespace kimport

@@ -541,19 +541,17 @@ bool ImportRun::run(ImportMode mode, const std::string& startValue, bool targetE
 }
 
 void ImportRun::endFailedRun() {
-    {
-        // The record that failed was counted but is dropped: the counters claim only what is kept.
-        if (unposted_ && t_.target.state() != Table::State::Browse) {
-            progress_.setCount(*unposted_, progress_.count(*unposted_) - 1);
-            progress_.setCount(Counter::Summe, progress_.count(Counter::Summe) - 1);
-        }
-        unposted_.reset();
-        // A run that fails on a record keeps what was posted before it; a failed save says so itself.
-        if (!saveTried_) {
-            try {
-                SavePostedRecords(t_.target, progress_);
-            } catch (const std::exception&) {
-            }
+    // The record that failed was counted but is dropped: the counters claim only what is kept.
+    if (unposted_ && t_.target.state() != Table::State::Browse) {
+        progress_.setCount(*unposted_, progress_.count(*unposted_) - 1);
+        progress_.setCount(Counter::Summe, progress_.count(Counter::Summe) - 1);
+    }
+    unposted_.reset();
+    // A run that fails on a record keeps what was posted before it; a failed save says so itself.
+    if (!saveTried_) {
+        try {
+            SavePostedRecords(t_.target, progress_);
+        } catch (const std::exception&) {
         }
     }
 }

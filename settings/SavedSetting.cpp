@@ -135,13 +135,7 @@ void writeSetting(Table& t, const SavedSetting& s) {
 bool textLayoutComplete(const SavedSetting& s) {
     // Without a source name the missing source is the message, not the layout.
     if (s.sourcePath.empty() || !isTextSourcePath(s.sourcePath)) return true;
-    const TextLayout& l = s.layout;
-    if (l.kind == LayoutKind::Fixed) {
-        for (int b : l.breaks)
-            if (b > 0) return true;
-        return false;
-    }
-    return l.kind == LayoutKind::Variable && (l.anySeparator() || l.activeQuote() != 0);
+    return s.layout.splitsFixed() || s.layout.splitsDelimited();
 }
 
 std::string incompleteLayoutMessage(const SavedSetting& s) {

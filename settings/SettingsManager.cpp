@@ -114,11 +114,4 @@ void SettingsManager::btnExportierenClick() {
     refresh();
 }
 
-ReadInResult SettingsManager::readIn(const std::string& vorDefPath, ProgressSink* progress) {
-    ReadInResult result = ReadInSettings(t_, vorDefPath, progress);
-    if (anySetting()) state_.view = SettingsView::Predefined;
-    refresh();
-    return result;
-}
-
 }  // namespace kimport

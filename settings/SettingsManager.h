@@ -40,8 +40,6 @@ public:
     void btnLoeschenClick();
     void btnUmbenennenClick();
     void btnKopierenNachClick();
-    // Reads in from the file and switches to the predefined settings. The result's errors are for the list.
-    ReadInResult readIn(const std::string& vorDefPath, ProgressSink* progress);
 
     // "&Exportieren…": the selected setting into a VorDef.DB in the folder the user chooses.
     void btnExportierenClick();

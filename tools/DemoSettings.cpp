@@ -1,7 +1,6 @@
 #include "DemoSettings.h"
 
 #include "common/FileSets.h"
-#include "common/ScriptedPrompter.h"
 #include "importrun/GaugeModel.h"
 #include "mapping/RuleOptions.h"
 #include "mapping/StructureMapping.h"
@@ -90,7 +89,7 @@ void addDemoSettings(const std::string& programDirIn) {
     impList.CloseTable();
     if (haveTable && haveText) return;
 
-    const std::string vorDefDir = programDir + "Temp/vordef/";
+    const std::string vorDefDir = tempDirectory(programDir) + "vordef/";
     std::filesystem::remove_all(vorDefDir);
     std::filesystem::create_directories(vorDefDir);
     MakeTable(vorDefDir, "VorDef.DB", impListLayout().fields, impListLayout().keyFieldCount);
@@ -135,9 +134,9 @@ void addDemoSettings(const std::string& programDirIn) {
         const FormatSettings german = FormatSettings::german();
         GaugeModel quiet(german);
         Table staged;
-        BuildStagingTable(text, layout, names, programDir + "Temp/", quiet, &staged);
+        BuildStagingTable(text, layout, names, tempDirectory(programDir), quiet, &staged);
         prepareMapping(programDir, staged, demos + "ArtikelNeu.DB", vorDefDir, "DEMO2", [](RuleOptions&, Table&) {});
-        std::filesystem::remove(findIgnoringCase(programDir + "Temp/Preisliste.db"));
+        std::filesystem::remove(findIgnoringCase(stagingTablePath(text, tempDirectory(programDir))));
         SavedSetting s;
         s.name = kTextDemo;
         s.remark = "Liest die Preisliste (Textdatei, Semikolon, Feldnamen in der ersten Zeile) ein und aktualisiert "

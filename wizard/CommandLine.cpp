@@ -6,11 +6,6 @@ namespace kimport {
 
 namespace {
 
-bool fileExists(const std::string& path, FileSystem& fs) {
-    std::string found = findIgnoringCase(path, fs);
-    return fs.exists(found) && !fs.isDirectory(found);
-}
-
 bool isOption(const std::string& p, char letter) {
     return p.size() == 2 && p[0] == '/' && (p[1] == letter || p[1] == letter - 'a' + 'A');
 }
@@ -33,21 +28,21 @@ CommandLineResult evaluateCommandLine(const std::vector<std::string>& p, FileSys
     case 0:
         return r;
     case 1:
-        if (!fileExists(p[0], fs)) return fail(quotedMissing("Datei", p[0]));
+        if (!fileExistsIgnoringCase(p[0], fs)) return fail(quotedMissing("Datei", p[0]));
         r.source = p[0];
         return r;
     case 2:
         if (isOption(p[0], 'q')) {
-            if (!fileExists(p[1], fs)) return fail(quotedMissing("Datei", p[1]));
+            if (!fileExistsIgnoringCase(p[1], fs)) return fail(quotedMissing("Datei", p[1]));
             r.source = p[1];
             return r;
         }
         if (isOption(p[0], 'z')) {
-            if (!fileExists(p[1], fs)) return fail(quotedMissing("Zieldatei", p[1]));
+            if (!fileExistsIgnoringCase(p[1], fs)) return fail(quotedMissing("Zieldatei", p[1]));
             r.target = p[1];
             return r;
         }
-        if (fileExists(p[0], fs) && fileExists(p[1], fs)) {
+        if (fileExistsIgnoringCase(p[0], fs) && fileExistsIgnoringCase(p[1], fs)) {
             r.source = p[0];
             r.target = p[1];
             return r;
@@ -55,8 +50,8 @@ CommandLineResult evaluateCommandLine(const std::vector<std::string>& p, FileSys
         return fail("Die übergebenen Parameter können weder als Quelldatei\r\nnoch als Zieldatei verwendet werden");
     case 3:
         if (p[0] != "!" && p[0] != "/!") return r;  // nothing is taken over
-        if (!fileExists(p[1], fs)) return fail(quotedMissing("Zieldatei", p[1]));
-        if (!fileExists(p[2], fs)) return fail(quotedMissing("Quelldatei", p[2]));
+        if (!fileExistsIgnoringCase(p[1], fs)) return fail(quotedMissing("Zieldatei", p[1]));
+        if (!fileExistsIgnoringCase(p[2], fs)) return fail(quotedMissing("Quelldatei", p[2]));
         r.target = p[1];
         r.source = p[2];
         return r;
@@ -70,11 +65,11 @@ CommandLineResult evaluateCommandLine(const std::vector<std::string>& p, FileSys
         if (sourceFirst) missingSource += ".";
         std::string missingTarget = "Die per Parameter übergebene Zieldatei\r\n\"" + target + "\"\r\nexistiert leider nicht.";
         if (sourceFirst) {
-            if (!fileExists(source, fs)) return fail(missingSource);
-            if (!fileExists(target, fs)) return fail(missingTarget);
+            if (!fileExistsIgnoringCase(source, fs)) return fail(missingSource);
+            if (!fileExistsIgnoringCase(target, fs)) return fail(missingTarget);
         } else {
-            if (!fileExists(target, fs)) return fail(missingTarget);
-            if (!fileExists(source, fs)) return fail(missingSource);
+            if (!fileExistsIgnoringCase(target, fs)) return fail(missingTarget);
+            if (!fileExistsIgnoringCase(source, fs)) return fail(missingSource);
         }
         r.source = source;
         r.target = target;

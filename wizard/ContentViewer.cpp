@@ -60,9 +60,7 @@ void ContentViewer::openTable(TableRows& rows, const std::string& path) {
         }
         rows.open(path);
     } catch (const std::exception& e) {
-        FileSystem& fs = realFileSystem();
-        const std::string found = findIgnoringCase(path, fs);  // as the table store looks for it
-        prompter_.error(tableOpenErrorText(e, fs.exists(found) && !fs.isDirectory(found)));
+        prompter_.error(tableOpenErrorText(e, fileExistsIgnoringCase(path)));  // found as the table store looks for it
     }
 }
 

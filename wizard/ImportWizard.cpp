@@ -506,8 +506,7 @@ bool ImportWizard::checkName(bool source) {
         p.error("Der von Ihnen eingegebene Verzeichnispfad existiert leider nicht.");
         return false;
     }
-    std::string found = findIgnoringCase(name, env_.fs);
-    if (!env_.fs.exists(found) || env_.fs.isDirectory(found)) {
+    if (!fileExistsIgnoringCase(name, env_.fs)) {
         p.error("Der von Ihnen eingegebene Dateiname existiert leider nicht.");
         return false;
     }

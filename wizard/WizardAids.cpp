@@ -36,7 +36,6 @@ FileDialogSpec ImportWizard::browseDialog(bool source) const {
     if (!source) {
         const std::string targetDir = directoryOf(state_.edtZiel);
         if (!targetDir.empty() && env_.fs.isDirectory(targetDir)) dir = targetDir;
-        else dir = directoryOf(state_.edtQuelle);
     }
     if (!dir.empty() && env_.fs.isDirectory(dir)) {
         dialog.initialDir = dir;
@@ -78,8 +77,7 @@ void ImportWizard::btnSicherungskopieClick() {
         state_.focusControl = "edtZiel";
         return;
     }
-    const std::string found = findIgnoringCase(name, env_.fs);
-    if (!env_.fs.exists(found) || env_.fs.isDirectory(found)) {
+    if (!fileExistsIgnoringCase(name, env_.fs)) {
         env_.prompter.error("Der von Ihnen eingegebene Dateiname existiert leider nicht.");
         state_.focusControl = "edtZiel";
         return;

@@ -83,8 +83,20 @@ public:
                           "' --target '" + target + "' --program-dir '" + program.path() + "' " + options);
     }
 
+    // Exports a saved setting as a predefined one into dir/VorDef.DB.
+    CommandResult exportSetting(const std::string& name, const std::string& dir) {
+        return runCommand("'" + std::string(KIMPORT_KIMPORT_EXE) + "' settings export " + name + " --to '" + dir +
+                          "' --program-dir '" + program.path() + "'");
+    }
+
     TempDir program, data;
 };
+
+// Runs a saved setting in another program directory.
+CommandResult runSettingIn(const std::string& name, const std::string& programDir) {
+    return runCommand("LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' run --setting " + name + " --program-dir '" +
+                      programDir + "'");
+}
 
 const Fields kNumbered{typed("Nr", FieldType::Integer), text("Name", 10)};
 const Rows kThree{{"1", "Eins"}, {"2", "Zwei"}, {"3", "Drei"}};
@@ -442,14 +454,12 @@ TEST(KimportRun, AnExportedSettingIsReadInAndRunElsewhere) {
     kimport::test::writeFile(target, empty);
 
     TempDir disk, elsewhere;
-    CommandResult exported = runCommand("'" + std::string(KIMPORT_KIMPORT_EXE) + "' settings export Kurz --to '" +
-                                        disk.path() + "' --program-dir '" + cli.program.path() + "'");
+    CommandResult exported = cli.exportSetting("Kurz", disk.path());
     ASSERT_EQ(exported.exitCode, 0) << exported.err;
     ReadInResult read = readInto(elsewhere, disk.file("VorDef.DB"));
     EXPECT_EQ(read.read, 1);
     EXPECT_TRUE(read.errors.empty());
-    CommandResult r = runCommand("LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' run --setting Kurz --program-dir '" +
-                                 elsewhere.path() + "'");
+    CommandResult r = runSettingIn("Kurz", elsewhere.path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(contentsOf(target), here);
 }
@@ -487,13 +497,9 @@ TEST(KimportRun, AFixedWidthSettingRunsTheSameHereAndElsewhere) {
 
     kimport::test::writeFile(target, empty);
     TempDir disk, elsewhere;
-    ASSERT_EQ(runCommand("'" + std::string(KIMPORT_KIMPORT_EXE) + "' settings export Fest --to '" + disk.path() +
-                         "' --program-dir '" + cli.program.path() + "'")
-                  .exitCode,
-              0);
+    ASSERT_EQ(cli.exportSetting("Fest", disk.path()).exitCode, 0);
     EXPECT_EQ(readInto(elsewhere, disk.file("VorDef.DB")).read, 1);
-    CommandResult r = runCommand("LC_ALL=C '" + std::string(KIMPORT_KIMPORT_EXE) + "' run --setting Fest --program-dir '" +
-                                 elsewhere.path() + "'");
+    CommandResult r = runSettingIn("Fest", elsewhere.path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(contentsOf(target), here);
 }

@@ -4,6 +4,7 @@
 
 #include "common/ScriptedPrompter.h"
 #include "settings/ControlTables.h"
+#include "settings/SettingsTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -15,20 +16,8 @@ using kimport::test::TempDir;
 
 namespace {
 
-struct Catalog {
-    TempDir dir, disk;  // the program directory, and a folder with a VorDef.DB to read in
-    ScriptedPrompter prompter;
-    Table impList, zStrukt;
-
-    Catalog() {
-        prompter.onFailure = [](const std::string& f) { ADD_FAILURE() << f; };
-        makeControlTables(dir.path());
-        impList.setPath(impListPath(dir.path()));
-        zStrukt.setPath(zStruktPath(dir.path()));
-        impList.Exclusive = zStrukt.Exclusive = true;
-        impList.OpenTable();
-    }
-    SettingsTables tables() { return SettingsTables{impList, zStrukt, prompter, realFileSystem(), dir.path()}; }
+struct Catalog : test::ControlTablesFixture {
+    TempDir disk;  // a folder with a VorDef.DB to read in
 
     // A setting in the catalogue with mapping files under its number (own) or its name (predefined).
     void add(const std::string& name, bool own, const std::string& vorDefName = "") {

@@ -8,6 +8,7 @@
 #include "common/FaultyFileSystem.h"
 #include "common/ScriptedPrompter.h"
 #include "settings/ControlTables.h"
+#include "settings/SettingsTestSupport.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -19,27 +20,14 @@ using kimport::test::TempDir;
 
 namespace {
 
-struct Store {
-    TempDir dir;
-    ScriptedPrompter prompter;
-    Table impList, zStrukt;
-
+struct Store : test::ControlTablesFixture {
     Store() {
-        prompter.onFailure = [](const std::string& f) { ADD_FAILURE() << f; };
-        makeControlTables(dir.path());
-        impList.setPath(impListPath(dir.path()));
-        zStrukt.setPath(zStruktPath(dir.path()));
-        impList.Exclusive = zStrukt.Exclusive = true;
-        impList.OpenTable();
         zStrukt.OpenTable();
         // One rule row, so that the mapping files hold something to compare.
         zStrukt.BeginAppend();
         zStrukt.SetValue(zStrukt.FieldNamed("Feldname"), Value::ofText("Nr"));
         zStrukt.PostRecord();
         zStrukt.Flush();
-    }
-    SettingsTables tables(FileSystem& fs = realFileSystem()) {
-        return SettingsTables{impList, zStrukt, prompter, fs, dir.path()};
     }
     bool exists(const std::string& name) { return std::filesystem::exists(dir.file(name)); }
     static SavedSetting fixedText(const std::string& name) {

@@ -98,6 +98,16 @@ inline Rows contentsOf(const std::string& path) {
     return contents(t);
 }
 
+// Removes every record of a table, as a user emptying it between two imports.
+inline void emptyTable(const std::string& path) {
+    Table t;
+    t.setPath(path);
+    t.Exclusive = true;
+    t.OpenTable();
+    t.ClearTable();
+    t.CloseTable();
+}
+
 // Makes a table in the directory and appends the rows; returns its path.
 inline std::string makeTableWithRows(const std::string& directory, const std::string& name,
                                      const std::vector<FieldSpec>& fields, int keys, const Rows& rows) {

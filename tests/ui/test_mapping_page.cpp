@@ -7,6 +7,7 @@
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
 #include "tablestore/Dump.h"
+#include "tablestore/TableTestSupport.h"
 #include "wizard/TfrmImport1.h"
 #include "wizard/TfrmRuleOptions.h"
 
@@ -19,6 +20,8 @@
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTableView>
+#include "tablestore/TableTestSupport.h"
+
 #include <QtTest>
 
 #include <filesystem>
@@ -244,14 +247,7 @@ private slots:
         w.click("btnFertigstellen");
         const std::string first = w.targetDump();
         QVERIFY(first.find("1,Schraube M,2.5") != std::string::npos);
-        {
-            Table t;
-            t.setPath(w.target);
-            t.Exclusive = true;
-            t.OpenTable();
-            t.ClearTable();
-            t.CloseTable();
-        }
+        kimport::test::emptyTable(w.target);
         // Next month: the setting from the first page, unchanged, straight to the last page.
         w.restart();
         QVERIFY(w.window->rbtVorhEinst_oAE->isVisible());

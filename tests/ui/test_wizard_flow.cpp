@@ -345,14 +345,7 @@ private slots:
         w.wizard->tblZiel.CloseTable();
         const std::size_t imported = test::contentsOf(w.target).size();
         QVERIFY(imported >= 3);
-        {
-            Table t;
-            t.setPath(w.target);
-            t.Exclusive = true;
-            t.OpenTable();
-            t.ClearTable();
-            t.CloseTable();
-        }
+        test::emptyTable(w.target);
         w.window->close();
         w.start();
         w.click("rbtVorhEinst_oAE");

@@ -1,0 +1,31 @@
+// A fresh program directory with its control tables, ImpList open, for the settings operations.
+#pragma once
+
+#include "common/ScriptedPrompter.h"
+#include "settings/ControlTables.h"
+#include "settings/SettingsStore.h"
+#include "support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace kimport::test {
+
+struct ControlTablesFixture {
+    TempDir dir;
+    ScriptedPrompter prompter;
+    Table impList, zStrukt;
+
+    ControlTablesFixture() {
+        prompter.onFailure = [](const std::string& f) { ADD_FAILURE() << f; };
+        makeControlTables(dir.path());
+        impList.setPath(impListPath(dir.path()));
+        zStrukt.setPath(zStruktPath(dir.path()));
+        impList.Exclusive = zStrukt.Exclusive = true;
+        impList.OpenTable();
+    }
+    SettingsTables tables(FileSystem& fs = realFileSystem()) {
+        return SettingsTables{impList, zStrukt, prompter, fs, dir.path()};
+    }
+};
+
+}  // namespace kimport::test
