@@ -225,6 +225,8 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         t->regional = formats.regional;
     }
     source.Exclusive = false;
+    // A source table is walked from the start only: it is read as a stream, never held whole.
+    source.Sequential = isTablePath(o.source);
     source.setPath(o.source);
     target.setPath(o.target);
     source.CodePageIfNone = target.CodePageIfNone = o.codePage;

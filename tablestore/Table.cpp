@@ -4,6 +4,7 @@
 #include "common/Text.h"
 #include "tablestore/FormatCodec.h"
 #include "tablestore/KeyOrder.h"
+#include "tablestore/RowFeed.h"
 #include "tablestore/ValueConversion.h"
 
 #include <cstring>
@@ -114,9 +115,34 @@ void Table::position(std::size_t pos) {
     if (state_ == State::Edit || state_ == State::Insert) CancelRecord();
 }
 
+void Table::readOnlyForward() const {
+    throw TableError("Die Tabelle " + displayName() + " wird nur der Reihe nach gelesen; dies ist dabei nicht möglich.");
+}
+
+bool Table::nextBatch() {
+    // About 1 MB of records at a time: large enough that a batch costs little, small enough to stay put in memory.
+    const std::size_t rows = std::max<std::size_t>(64, (std::size_t{1} << 20) / static_cast<std::size_t>(image_->recordLength));
+    for (;;) {
+        image_->rows.clear();
+        image_->rowCount = 0;
+        image_->order.clear();
+        image_->deletedRows.clear();
+        image_->blobs.clear();
+        ++orderVersion_;
+        if (!feed_->nextBatch(*image_, rows)) return false;
+        if (!image_->order.empty()) return true;  // a batch of deleted records only: on to the next
+    }
+}
+
 void Table::MoveFirst() {
     requireActive();
     if (state_ != State::Browse) PostRecord();
+    if (feed_ && !firstBatchHeld_) {
+        feed_->restart();
+        nextBatch();
+        batchStart_ = 0;
+        firstBatchHeld_ = true;
+    }
     std::size_t n = image_->order.size();
     std::size_t p = 0;
     while (p < n && !visible(image_->order.at(p))) ++p;
@@ -133,11 +159,23 @@ void Table::MoveNext() {
     std::size_t p = pos_ + 1;
     while (p < n && !visible(image_->order.at(p))) ++p;
     bof_ = false;
+    if (p >= n && feed_) {
+        firstBatchHeld_ = false;
+        if (nextBatch()) {
+            batchStart_ += static_cast<std::int64_t>(n);
+            pos_ = 0;
+            return;
+        }
+        // At the end nothing is held; the record number stays that of the last record.
+        batchStart_ += static_cast<std::int64_t>(n) - 1;
+        pos_ = 0;
+    }
     if (p >= n) eof_ = true; else pos_ = p;
 }
 
 void Table::MoveLast() {
     requireActive();
+    requireRandomAccess();
     if (state_ != State::Browse) PostRecord();
     std::size_t p = image_->order.size();
     while (p > 0 && !visible(image_->order.at(p - 1))) --p;
@@ -148,6 +186,7 @@ void Table::MoveLast() {
 
 void Table::MovePrior() {
     requireActive();
+    requireRandomAccess();
     if (state_ != State::Browse) PostRecord();
     std::size_t p = pos_;
     while (p > 0 && !visible(image_->order.at(p - 1))) --p;
@@ -159,6 +198,7 @@ void Table::MovePrior() {
 
 bool Table::GoToRecord(std::int64_t number) {
     requireActive();
+    requireRandomAccess();
     if (state_ != State::Browse) PostRecord();
     if (number < 1) return false;
     if (filter_.empty()) {
@@ -180,6 +220,7 @@ bool Table::GoToRecord(std::int64_t number) {
 
 std::int64_t Table::RecordCount() const {
     requireActive();
+    if (feed_) return feedRecords_;
     if (filter_.empty()) return static_cast<std::int64_t>(image_->order.size());
     std::int64_t n = 0;
     image_->order.forEach([&](std::uint32_t r) { n += visible(r) ? 1 : 0; });
@@ -188,6 +229,7 @@ std::int64_t Table::RecordCount() const {
 
 std::int64_t Table::RecordNumber() const {
     requireActive();
+    if (feed_) return state_ == State::Insert || (eof_ && bof_) ? 0 : batchStart_ + static_cast<std::int64_t>(pos_) + 1;
     if (image_->order.empty() || state_ == State::Insert || (eof_ && bof_)) return 0;
     if (filter_.empty()) return static_cast<std::int64_t>(pos_) + 1;
     std::int64_t n = 0;
@@ -286,6 +328,7 @@ void Table::BeginAppend() {
 
 void Table::BeginInsert() {
     requireActive();
+    requireRandomAccess();
     if (state_ != State::Browse) PostRecord();
     bool atRecord = !image_->order.empty() && !eof_;
     std::size_t before = pos_;
@@ -395,6 +438,7 @@ void Table::DeleteRecord() {
 
 bool Table::SeekKey(const std::vector<Value>& values) {
     requireActive();
+    requireRandomAccess();
     if (state_ != State::Browse) PostRecord();
     if (!keyOrder_) throw TableError("Die Tabelle " + displayName() + " hat keinen Primärindex.");
     if (values.empty() || static_cast<int>(values.size()) > image_->keyFieldCount)
@@ -435,6 +479,7 @@ void Table::ClearTable() {
 
 void Table::FilterRecords(const std::string& condition) {
     requireActive();
+    requireRandomAccess();
     std::vector<Condition> parsed;
     std::string rest = trim(condition);
     while (!rest.empty()) {

@@ -19,6 +19,7 @@
 namespace kimport {
 
 class KeyOrder;
+class RowFeed;
 
 class Table {
 public:
@@ -39,6 +40,10 @@ public:
     FormatSettings regional = FormatSettings::german();
     // The code page of a table that names none (0: the format's usual one).
     int CodePageIfNone = 0;
+    // Read as a stream (set before OpenTable): the cursor goes forward from the first record and only a
+    // batch of records is held at a time, however large the table. For a table walked from the start,
+    // like a run's source; it cannot be changed, sought, filtered or walked back.
+    bool Sequential = false;
 
     void OpenTable();
     // Starts a new, empty table under this path, in the shape the image gives
@@ -156,11 +161,22 @@ private:
     void lockAndRecover(const std::string& given);
     void startBrowsing();
     void requireFilesWritable() const;
+    void requireRandomAccess() const {
+        if (feed_) readOnlyForward();
+    }
+    [[noreturn]] void readOnlyForward() const;
+    // Replaces the batch held by the stream's next one with a live record; false at the stream's end.
+    bool nextBatch();
 
     FileSystem& fs_;
     std::unique_ptr<TableImage> image_;
     std::unique_ptr<KeyOrder> keyOrder_;
     std::unique_ptr<FileLock> lock_;
+    // A table read as a stream: the records before the batch held, and whether that batch is the first.
+    std::unique_ptr<RowFeed> feed_;
+    std::int64_t feedRecords_ = 0;
+    std::int64_t batchStart_ = 0;
+    bool firstBatchHeld_ = false;
     bool lockExclusive_ = false;
     std::string dataPath_;        // the data file as found on open
     std::string openedIdentity_;  // the data file when it was read, to notice a change by another program

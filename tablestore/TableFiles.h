@@ -5,6 +5,7 @@
 #pragma once
 
 #include "common/FileSystem.h"
+#include "tablestore/RowFeed.h"
 #include "tablestore/TableImage.h"
 
 #include <memory>
@@ -17,8 +18,10 @@ namespace kimport {
 void requireCodePage(int codePage, const std::string& dataPath);
 
 // A table that names no code page is read in codePageIfNone (0: the format's usual one).
+// openStream reads the structure and checks the records' layout; the feed hands out the records.
 namespace paradox {
 std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone = 0);
+TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePageIfNone = 0);
 // Throws TableError when the table must not be written (an index we cannot keep up to date).
 void checkWritable(const TableImage& image, FileSystem& fs);
 // Writes the whole file set through a FileSetWriter (old files replaced at once).
@@ -34,6 +37,7 @@ void setCodePage(TableImage& image, int codePage);
 
 namespace dbase {
 std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone = 0);
+TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePageIfNone = 0);
 void checkWritable(const TableImage& image, FileSystem& fs);
 void writeTable(TableImage& image, FileSystem& fs);
 // version: 0 or 0x8B dBase IV, 0x83 dBase III, 0xF5 FoxPro 2, 0x30 Visual FoxPro (the memo mark is set as needed).

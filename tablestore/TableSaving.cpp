@@ -112,8 +112,25 @@ void Table::OpenTable() {
         openedIdentity_ = fs_.identity(dataPath_);
         if (!fs_.exists(dataPath_) || fs_.isDirectory(dataPath_))
             throw TableError("Die Tabelle " + given + " existiert nicht.");
-        image_ = isParadoxPath(dataPath_) ? paradox::readTable(dataPath_, fs_, CodePageIfNone)
-                                          : dbase::readTable(dataPath_, fs_, CodePageIfNone);
+        if (Sequential) {
+            TableStream stream = isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
+                                                          : dbase::openStream(dataPath_, fs_, CodePageIfNone);
+            feedRecords_ = static_cast<std::int64_t>(stream.feed->liveRecords());
+            image_ = std::move(stream.image);
+            feed_ = std::move(stream.feed);
+            batchStart_ = 0;
+            try {
+                nextBatch();  // what cannot be read at the start is reported by the opening
+            } catch (...) {
+                image_.reset();
+                feed_.reset();
+                throw;
+            }
+            firstBatchHeld_ = true;
+        } else {
+            image_ = isParadoxPath(dataPath_) ? paradox::readTable(dataPath_, fs_, CodePageIfNone)
+                                              : dbase::readTable(dataPath_, fs_, CodePageIfNone);
+        }
     });
     dirty_ = false;
     writableChecked_ = false;
@@ -218,6 +235,8 @@ void Table::Flush() {
 void Table::CloseDiscarding() {
     if (!image_) return;
     image_.reset();
+    feed_.reset();
+    batchStart_ = 0;
     keyOrder_.reset();
     lock_.reset();
     state_ = State::Inactive;
@@ -249,6 +268,7 @@ void Table::CloseTable() {
 
 void Table::prepareWrite() {
     requireActive();
+    requireRandomAccess();
     if (writableChecked_) return;
     if (image_->missingRecords > 0)
         throw TableError("Die Tabelle " + displayName() + " ist unvollständig: " +

@@ -1,6 +1,7 @@
 // Opening a .DBF: header, records and every memo value, loaded into a TableImage.
 #include "common/FileSets.h"
 #include "common/Text.h"
+#include "tablestore/RowFeed.h"
 #include "tablestore/TableError.h"
 #include "tablestore/TableFiles.h"
 #include "tablestore/dbase/DbfHeader.h"
@@ -37,8 +38,17 @@ MemoStyle readingStyle(int version) {
     return (version & 0x08) || isLevel7(version) || version == 0x05 ? MemoStyle::DbtIV : MemoStyle::DbtIII;
 }
 
-// Replaces every memo pointer of every row (deleted ones too) by a handle into the image's BlobStore.
-void loadMemos(TableImage& image, const std::vector<const FieldDef*>& memoFields, FileSystem& fs) {
+// The memo file beside a table, with the values its records point to.
+struct MemoSource {
+    std::string path;
+    std::unique_ptr<MemoFileReader> reader;
+    // Sound files hold each block in one value at most; once the values exceed twice the memo file,
+    // it is damaged and the remaining values count as unreadable, so memory and time stay bounded.
+    std::uint64_t budget = 0;
+    bool exhausted = false;
+};
+
+MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
     MemoStyle style = readingStyle(image.version);
     std::string memoPath = existingMemoPath(image.dataPath, style, fs);
     if (memoPath.empty() && style != MemoStyle::Fpt) {
@@ -51,17 +61,18 @@ void loadMemos(TableImage& image, const std::vector<const FieldDef*>& memoFields
                          shownName(image.dataPath) + " fehlt; ohne sie können die Memofelder nicht gelesen werden.");
     image.memoIdentity = fs.identity(memoPath);
     image.memoPath = memoPath;
-    MemoFileReader memo(fs.readAll(memoPath), style);
+    MemoSource memo{memoPath, std::make_unique<MemoFileReader>(fs.readAll(memoPath), style)};
     image.hasMemoFile = true;
-    image.memoBlockSize = static_cast<int>(memo.blockSize());
+    image.memoBlockSize = static_cast<int>(memo.reader->blockSize());
+    memo.budget = 2 * memo.reader->size() + (1u << 20);
+    return memo;
+}
 
-    // Shared pointers share one value. Sound files hold each block in one value
-    // at most; once the values exceed twice the memo file, it is damaged and
-    // the remaining values count as unreadable, so memory and time stay bounded.
+// Replaces the memo pointers of the rows from `first` on (deleted ones too) by handles into the
+// image's BlobStore. Pointers of one batch that share a block share one value.
+void takeMemos(TableImage& image, std::uint32_t first, const std::vector<const FieldDef*>& memoFields, MemoSource& memo) {
     std::unordered_map<std::uint64_t, std::uint32_t> handleOfBlock;
-    std::uint64_t budget = 2 * memo.size() + (1u << 20);
-    bool exhausted = false;
-    for (std::uint32_t r = 0; r < image.rowCount; ++r) {
+    for (std::uint32_t r = first; r < image.rowCount; ++r) {
         char* row = image.row(r);
         for (const FieldDef* f : memoFields) {
             char* field = row + f->offset;
@@ -71,10 +82,10 @@ void loadMemos(TableImage& image, const std::vector<const FieldDef*>& memoFields
                 auto known = handleOfBlock.find(*block);
                 if (known != handleOfBlock.end()) {
                     handle = known->second;
-                } else if (!exhausted) {
-                    std::optional<std::string_view> value = memo.valueAt(*block, budget, exhausted);
+                } else if (!memo.exhausted) {
+                    std::optional<std::string_view> value = memo.reader->valueAt(*block, memo.budget, memo.exhausted);
                     if (value) {
-                        budget -= value->size();
+                        memo.budget -= value->size();
                         handle = image.blobs.add(std::string(*value), *block);
                     }
                     handleOfBlock.emplace(*block, handle);
@@ -86,9 +97,81 @@ void loadMemos(TableImage& image, const std::vector<const FieldDef*>& memoFields
     }
 }
 
+// Hands out the records in the file's order, deleted ones among them as the file has them.
+class RecordFeed : public RowFeed {
+public:
+    RecordFeed(std::unique_ptr<FileHandle> file, std::uint64_t headerLength, std::uint32_t recordCount,
+               int recordLength, std::vector<const FieldDef*> memoFields, MemoSource memo, std::string dataPath)
+        : file_(std::move(file)), headerLength_(headerLength), recordCount_(recordCount), recordLength_(recordLength),
+          memoFields_(std::move(memoFields)), memo_(std::move(memo)), dataPath_(std::move(dataPath)) {}
+
+    std::uint64_t liveRecords() override {
+        // Only the deletion marks count; the records are read a piece at a time.
+        std::uint64_t live = 0;
+        std::vector<char> piece;
+        for (std::uint32_t r = 0; r < recordCount_;) {
+            const std::uint32_t n = std::min<std::uint32_t>(recordCount_ - r, piecesOf(1 << 20));
+            readRecords(r, n, piece);
+            for (std::uint32_t i = 0; i < n; ++i) live += piece[static_cast<std::size_t>(i) * length()] != '*';
+            r += n;
+        }
+        return live;
+    }
+
+    void restart() override { next_ = 0; }
+
+    bool nextBatch(TableImage& image, std::size_t rows) override {
+        if (next_ >= recordCount_) return false;
+        const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(recordCount_ - next_, rows));
+        const std::uint32_t first = image.rowCount;
+        if (first > UINT32_MAX - n) throw TableError("Die Tabelle " + shownName(dataPath_) + " kann keine weiteren Datensätze aufnehmen");
+        const std::size_t at = image.rows.size();
+        image.rows.resize(at + static_cast<std::size_t>(n) * length());
+        readRecords(next_, n, image.rows, at);
+        image.rowCount += n;
+        if (first == 0 && next_ == 0) image.rowsFromFile = n;  // a whole read: the rows are the file's
+        for (std::uint32_t r = first; r < image.rowCount; ++r) {
+            if (image.row(r)[0] == '*')
+                image.deletedRows.push_back(r);
+            else
+                image.order.push_back(r);
+        }
+        if (!memoFields_.empty()) takeMemos(image, first, memoFields_, memo_);
+        next_ += n;
+        return true;
+    }
+
+private:
+    std::size_t length() const { return static_cast<std::size_t>(recordLength_); }
+    std::uint32_t piecesOf(std::size_t bytes) const {
+        return static_cast<std::uint32_t>(std::max<std::size_t>(1, bytes / length()));
+    }
+    void readRecords(std::uint32_t from, std::uint32_t n, std::vector<char>& into, std::size_t at = 0) {
+        const std::size_t bytes = static_cast<std::size_t>(n) * length();
+        if (into.size() < at + bytes) into.resize(at + bytes);
+        std::size_t got = 0;
+        try {
+            got = readFullyAt(*file_, headerLength_ + static_cast<std::uint64_t>(from) * length(), into.data() + at, bytes);
+        } catch (const IoError& e) {
+            throw TableError(e.what(), TableError::Kind::Io, dataPath_);
+        }
+        if (got != bytes)
+            throw TableError("Die Tabelle " + shownName(dataPath_) + " ist beschädigt: die Datensätze sind unvollständig.");
+    }
+
+    std::unique_ptr<FileHandle> file_;
+    std::uint64_t headerLength_;
+    std::uint32_t recordCount_;
+    int recordLength_;
+    std::vector<const FieldDef*> memoFields_;
+    MemoSource memo_;
+    std::string dataPath_;
+    std::uint32_t next_ = 0;
+};
+
 }  // namespace
 
-std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone) {
+TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePageIfNone) {
     std::unique_ptr<FileHandle> file = fs.openRead(dataPath);
     const std::uint64_t fileSize = file->size();
     std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kMaxHeaderBytes)), '\0');
@@ -108,31 +191,23 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
     image->recordLength = static_cast<int>(layout.recordLength);
     image->originalHeader.assign(head.begin(), head.begin() + layout.headerLength);
 
-    const std::size_t dataBytes = static_cast<std::size_t>(layout.recordCount) * layout.recordLength;
-    image->rows.resize(dataBytes);
-    if (readFullyAt(*file, layout.headerLength, image->rows.data(), dataBytes) != dataBytes)
-        throw TableError("Die Tabelle " + shownName(dataPath) + " ist beschädigt: die Datensätze sind unvollständig.");
-    file.reset();
-    image->rowCount = layout.recordCount;
-    image->rowsFromFile = layout.recordCount;
-
-    for (std::uint32_t r = 0; r < image->rowCount; ++r) {
-        if (image->row(r)[0] == '*')
-            image->deletedRows.push_back(r);
-        else
-            image->order.push_back(r);
-    }
-
     std::vector<const FieldDef*> memoFields;
     for (const FieldDef& f : image->fields)
         if (f.type != FieldType::Unknown && isMemoField(f)) memoFields.push_back(&f);
+    MemoSource memo;
     if (!memoFields.empty()) {
         if (image->version == 0xE5)
             throw TableError("Die Tabelle " + shownName(dataPath) +
                              " hat eine Memodatei im Format .SMT; dieses Format wird nicht unterstützt.");
-        loadMemos(*image, memoFields, fs);
+        memo = openMemoFile(*image, fs);
     }
-    return image;
+    auto feed = std::make_unique<RecordFeed>(std::move(file), layout.headerLength, layout.recordCount,
+                                             image->recordLength, std::move(memoFields), std::move(memo), dataPath);
+    return TableStream{std::move(image), std::move(feed)};
+}
+
+std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone) {
+    return readWhole(openStream(dataPath, fs, codePageIfNone));
 }
 
 }  // namespace kimport::dbase

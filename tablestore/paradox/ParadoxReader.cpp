@@ -5,6 +5,7 @@
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "tablestore/Bytes.h"
+#include "tablestore/RowFeed.h"
 #include "tablestore/TableError.h"
 #include "tablestore/TableFiles.h"
 #include "tablestore/WindowedFile.h"
@@ -77,9 +78,123 @@ HeaderFacts readHeader(const std::vector<char>& d, const std::string& path, int 
     return h;
 }
 
+// Where the records lie: a chain of blocks after the header, each with a 6-byte head (next block,
+// previous block, bytes used after the first record).
+struct BlockChain {
+    std::string dataPath;
+    std::uint64_t fileSize = 0;
+    std::size_t headerEnd = 0, blockSize = 0, recordSize = 0;
+    std::uint32_t headerRecordCount = 0;
+    std::size_t firstBlock = 0;
+
+    // A last block cut short at the end of the file still counts when the records it uses are complete.
+    std::size_t blocksInFile() const { return static_cast<std::size_t>((fileSize - headerEnd + blockSize - 1) / blockSize); }
+    std::size_t perBlock() const { return (blockSize - 6) / recordSize; }
+    std::uint64_t blockStart(std::size_t block) const {
+        return headerEnd + static_cast<std::uint64_t>(block - 1) * blockSize;
+    }
+    // The bytes of a block the file holds.
+    std::size_t bytesOf(std::size_t block) const {
+        const std::uint64_t start = blockStart(block);
+        return start >= fileSize ? 0 : static_cast<std::size_t>(std::min<std::uint64_t>(blockSize, fileSize - start));
+    }
+    // Checks a block before its records are taken (have: the bytes of it the file holds); returns
+    // its record count from its head.
+    std::size_t recordsIn(std::size_t block, const char* head, std::size_t have, std::vector<bool>& seen) const {
+        if (block > blocksInFile()) damaged(dataPath, "Blockverweis außerhalb der Datei");
+        if (seen[block]) damaged(dataPath, "Blockkette mit Schleife");
+        seen[block] = true;
+        if (have < 6 || !head) damaged(dataPath, "Blockverweis außerhalb der Datei");
+        auto addDataSize = static_cast<std::int16_t>(le16(head + 4));
+        const std::size_t count = addDataSize < 0 ? 0 : static_cast<std::size_t>(addDataSize) / recordSize + 1;
+        if (count > perBlock()) damaged(dataPath, "Block mit zu vielen Datensätzen");
+        if (6 + count * recordSize > have) damaged(dataPath, "Blockverweis außerhalb der Datei");
+        return count;
+    }
+};
+
+// Hands out the records block by block along the chain, with their blob values.
+class BlockFeed : public RowFeed {
+public:
+    BlockFeed(std::unique_ptr<FileHandle> file, BlockChain chain, std::unique_ptr<MemoFile> memo)
+        : file_(std::move(file)), chain_(std::move(chain)), memo_(std::move(memo)), blocks_(*file_, chain_.fileSize) {
+        restart();
+    }
+
+    std::uint64_t liveRecords() override {
+        // Only the blocks' heads are read; the chain is checked as a batch would check it.
+        std::vector<bool> seen(chain_.blocksInFile() + 1, false);
+        std::uint64_t records = 0;
+        char head[6];
+        for (std::size_t block = chain_.firstBlock; block != 0; block = le16(head)) {
+            std::size_t have = 0;
+            if (block <= chain_.blocksInFile() && readAt(chain_.blockStart(block), head, sizeof head) == sizeof head)
+                have = chain_.bytesOf(block);
+            records += chain_.recordsIn(block, head, have, seen);
+        }
+        return records;
+    }
+
+    void restart() override {
+        block_ = chain_.firstBlock;
+        seen_.assign(chain_.blocksInFile() + 1, false);
+    }
+
+    bool nextBatch(TableImage& image, std::size_t rows) override {
+        const std::uint32_t first = image.rowCount;
+        const std::size_t most = std::min<std::size_t>(chain_.headerRecordCount, chain_.blocksInFile() * chain_.perBlock());
+        image.rows.reserve(std::min(rows, most) * chain_.recordSize);
+        while (block_ != 0 && image.rowCount - first < rows) {
+            const char* b = nullptr;
+            std::size_t have = 0;
+            if (block_ <= chain_.blocksInFile()) {
+                try {
+                    have = blocks_.read(chain_.blockStart(block_), chain_.blockSize, b);
+                } catch (const IoError& e) {
+                    throw TableError(e.what(), TableError::Kind::Io, chain_.dataPath);
+                }
+            }
+            const std::size_t count = chain_.recordsIn(block_, b, have, seen_);
+            for (std::size_t i = 0; i < count; ++i) image.order.push_back(image.appendRow(b + 6 + i * chain_.recordSize));
+            block_ = le16(b);
+        }
+        if (memo_) takeBlobs(image, first);
+        return image.rowCount > first;
+    }
+
+private:
+    std::size_t readAt(std::uint64_t offset, char* into, std::size_t n) {
+        try {
+            return readFullyAt(*file_, offset, into, n);
+        } catch (const IoError& e) {
+            throw TableError(e.what(), TableError::Kind::Io, chain_.dataPath);
+        }
+    }
+
+    // Replaces the blob fields' pointers into the .MB by handles of the values read.
+    void takeBlobs(TableImage& image, std::uint32_t first) {
+        for (std::uint32_t r = first; r < image.rowCount; ++r) {
+            for (const FieldDef& f : image.fields) {
+                if (!isBlobPhysical(f.physicalType)) continue;
+                char* p = image.row(r) + f.offset;
+                std::string value = memo_->valueOf(p, f.length, f.physicalType);
+                std::memset(p, 0, static_cast<std::size_t>(f.length));
+                BlobStore::storeHandle(p, image.blobs.add(std::move(value)));
+            }
+        }
+    }
+
+    std::unique_ptr<FileHandle> file_;
+    BlockChain chain_;
+    std::unique_ptr<MemoFile> memo_;
+    WindowedFile blocks_;
+    std::size_t block_ = 0;
+    std::vector<bool> seen_;
+};
+
 }  // namespace
 
-std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone) {
+TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePageIfNone) {
     // The header is read first, then the blocks through a window: the file is never held twice.
     std::unique_ptr<FileHandle> file;
     std::uint64_t fileSize = 0;
@@ -156,59 +271,14 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
         memo = std::make_unique<MemoFile>(mbPath, fs);
         image->hasMemoFile = true;
     }
+    BlockChain chain{dataPath, fileSize, headerEnd, static_cast<std::size_t>(h.blockKb) * 1024,
+                     static_cast<std::size_t>(h.recordSize), h.recordCount, static_cast<std::size_t>(h.firstBlock)};
+    auto feed = std::make_unique<BlockFeed>(std::move(file), chain, std::move(memo));
+    return TableStream{std::move(image), std::move(feed)};
+}
 
-    // Walk the block chain.
-    const std::size_t blockSize = static_cast<std::size_t>(h.blockKb) * 1024;
-    // A last block cut short at the end of the file still counts when the records it uses are complete.
-    const auto blocksInFile = static_cast<std::size_t>((fileSize - headerEnd + blockSize - 1) / blockSize);
-    const std::size_t perBlock = (blockSize - 6) / static_cast<std::size_t>(h.recordSize);
-    std::vector<bool> seen(blocksInFile + 1, false);
-    image->rows.reserve(std::min<std::size_t>(h.recordCount, blocksInFile * perBlock) *
-                        static_cast<std::size_t>(h.recordSize));
-    WindowedFile blocks(*file, fileSize);
-    auto blockBytes = [&](std::uint64_t blockStart) -> std::pair<const char*, std::size_t> {
-        const char* b = nullptr;
-        try {
-            const std::size_t have = blocks.read(blockStart, blockSize, b);
-            return {b, have};
-        } catch (const IoError& e) {
-            throw TableError(e.what(), TableError::Kind::Io, dataPath);
-        }
-    };
-    std::size_t block = static_cast<std::size_t>(h.firstBlock);
-    while (block != 0) {
-        if (block > blocksInFile) damaged(dataPath, "Blockverweis außerhalb der Datei");
-        if (seen[block]) damaged(dataPath, "Blockkette mit Schleife");
-        seen[block] = true;
-        const std::uint64_t blockStart = headerEnd + static_cast<std::uint64_t>(block - 1) * blockSize;
-        if (blockStart + 6 > fileSize) damaged(dataPath, "Blockverweis außerhalb der Datei");
-        const auto [b, have] = blockBytes(blockStart);
-        if (have < 6) damaged(dataPath, "Blockverweis außerhalb der Datei");
-        auto addDataSize = static_cast<std::int16_t>(le16(b + 4));
-        long count = addDataSize < 0 ? 0 : addDataSize / h.recordSize + 1;
-        if (static_cast<std::size_t>(count) > perBlock) damaged(dataPath, "Block mit zu vielen Datensätzen");
-        if (6 + static_cast<std::size_t>(count) * static_cast<std::size_t>(h.recordSize) > have)
-            damaged(dataPath, "Blockverweis außerhalb der Datei");
-        for (long i = 0; i < count; ++i) {
-            std::uint32_t r =
-                image->appendRow(b + 6 + static_cast<std::size_t>(i) * static_cast<std::size_t>(h.recordSize));
-            image->order.push_back(r);
-        }
-        block = le16(b);
-    }
-
-    if (memo) {
-        for (std::uint32_t r = 0; r < image->rowCount; ++r) {
-            for (const FieldDef& f : image->fields) {
-                if (!isBlobPhysical(f.physicalType)) continue;
-                char* p = image->row(r) + f.offset;
-                std::string value = memo->valueOf(p, f.length, f.physicalType);
-                std::memset(p, 0, static_cast<std::size_t>(f.length));
-                BlobStore::storeHandle(p, image->blobs.add(std::move(value)));
-            }
-        }
-    }
-    return image;
+std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone) {
+    return readWhole(openStream(dataPath, fs, codePageIfNone));
 }
 
 }  // namespace kimport::paradox
