@@ -72,6 +72,32 @@ inline PhaseResult runPhase(const std::function<void()>& work) {
     return r;
 }
 
+struct Timed {
+    double seconds = 0;
+    long peakKb = 0;
+    int status = 0;
+};
+
+// Runs a shell command and measures its wall time and its peak memory.
+inline Timed timeCommand(const std::string& command) {
+    // Files just written are flushed first: the timed command does not pay for writing what came before.
+    ::sync();
+    auto start = std::chrono::steady_clock::now();
+    pid_t child = fork();
+    if (child == 0) {
+        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        _exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    wait4(child, &status, 0, &usage);
+    Timed t;
+    t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    t.peakKb = usage.ru_maxrss;
+    t.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    return t;
+}
+
 inline long fileSetKb(const std::string& dir) {
     std::string cmd = "du -sk '" + dir + "' | cut -f1";
     FILE* p = popen(cmd.c_str(), "r");

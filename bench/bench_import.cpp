@@ -9,16 +9,14 @@
 #include "tablestore/Table.h"
 
 #include <algorithm>
-#include <chrono>
 #include <cstdlib>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 using namespace kimport;
+using kimport::bench::Timed;
+using kimport::bench::timeCommand;
 
 namespace {
 
@@ -66,31 +64,6 @@ void writeTextSource(const std::string& path) {
         out << (i + 1) << ";Artikel Nummer " << i << ";" << cents / 100 << "," << (cents % 100 < 10 ? "0" : "")
             << cents % 100 << ";" << (i % 30000) << ";01.01.2010;" << (i % 3 == 0 ? "True" : "False") << "\r\n";
     }
-}
-
-struct Timed {
-    double seconds = 0;
-    long peakKb = 0;
-    int status = 0;
-};
-
-Timed timeCommand(const std::string& command) {
-    // Files just written are flushed first: the timed command does not pay for writing what came before.
-    ::sync();
-    auto start = std::chrono::steady_clock::now();
-    pid_t child = fork();
-    if (child == 0) {
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
-    Timed t;
-    t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    t.peakKb = usage.ru_maxrss;
-    t.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-    return t;
 }
 
 void copyFileSet(const std::string& from, const std::string& to) {

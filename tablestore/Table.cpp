@@ -124,7 +124,6 @@ bool Table::nextBatch() {
     const std::size_t rows = std::max<std::size_t>(64, (std::size_t{1} << 20) / static_cast<std::size_t>(image_->recordLength));
     for (;;) {
         image_->rows.clear();
-        image_->rowCount = 0;
         image_->order.clear();
         image_->deletedRows.clear();
         image_->blobs.clear();
@@ -469,8 +468,7 @@ void Table::ClearTable() {
     image_->order.clear();
     ++orderVersion_;
     image_->deletedRows.clear();
-    image_->rows.clear();
-    image_->rowCount = 0;
+    image_->rows = RowStore();
     image_->blobs.clear();
     dirty_ = true;
     eof_ = bof_ = true;

@@ -26,27 +26,27 @@ const std::vector<char>& TableImage::blankRow() const {
 }
 
 std::uint32_t TableImage::appendRow(const char* bytes) {
-    if (rowCount == UINT32_MAX) throw TableError("Die Tabelle " + dataPath + " kann keine weiteren Datensätze aufnehmen");
-    rows.insert(rows.end(), bytes, bytes + recordLength);
-    return rowCount++;
+    if (rowCount() == UINT32_MAX) throw TableError("Die Tabelle " + dataPath + " kann keine weiteren Datensätze aufnehmen");
+    rows.append(bytes, static_cast<std::size_t>(recordLength));
+    return rowCount() - 1;
 }
 
 void TableImage::compact() {
-    std::vector<char> packed;
-    packed.reserve((order.size() + deletedRows.size()) * static_cast<std::size_t>(recordLength));
+    const auto length = static_cast<std::size_t>(recordLength);
+    RowStore packed;
+    packed.reserve(order.size() + deletedRows.size(), length);
     RecordOrder newOrder;
     std::uint32_t next = 0;
     order.forEach([&](std::uint32_t r) {
-        packed.insert(packed.end(), row(r), row(r) + recordLength);
+        packed.append(row(r), length);
         newOrder.push_back(next++);
     });
     std::vector<std::uint32_t> newDeleted;
     for (std::uint32_t r : deletedRows) {
-        packed.insert(packed.end(), row(r), row(r) + recordLength);
+        packed.append(row(r), length);
         newDeleted.push_back(next++);
     }
     rows = std::move(packed);
-    rowCount = next;
     order = std::move(newOrder);
     deletedRows = std::move(newDeleted);
 }

@@ -6,6 +6,7 @@
 #include "tablestore/BlobStore.h"
 #include "tablestore/FieldDef.h"
 #include "tablestore/RecordOrder.h"
+#include "tablestore/RowStore.h"
 
 #include <cstdint>
 #include <string>
@@ -24,8 +25,7 @@ struct TableImage {
     int keyFieldCount = 0;         // leading fields forming the primary key (Paradox)
     int recordLength = 0;          // bytes per in-memory row
 
-    std::vector<char> rows;        // row r at r * recordLength
-    std::uint32_t rowCount = 0;
+    RowStore rows;                 // the rows, recordLength bytes each; row ids count from 0
     RecordOrder order;             // live rows in cursor order
     std::vector<std::uint32_t> deletedRows;  // dBase rows marked deleted, kept as they were
     // Rows 0 .. rowsFromFile-1 were read in the file's physical order; a save keeps
@@ -56,8 +56,9 @@ struct TableImage {
     mutable std::size_t unreadableValues = 0;
     mutable std::vector<char> blankRow_;  // made on first use: the fields are fixed by then
 
-    char* row(std::uint32_t r) { return rows.data() + static_cast<std::size_t>(r) * recordLength; }
-    const char* row(std::uint32_t r) const { return rows.data() + static_cast<std::size_t>(r) * recordLength; }
+    std::uint32_t rowCount() const { return rows.count(); }
+    char* row(std::uint32_t r) { return rows.at(r); }
+    const char* row(std::uint32_t r) const { return rows.at(r); }
     // A zeroed (Paradox) or blank (dBase) row in the format's layout.
     const std::vector<char>& blankRow() const;
     // Appends a zeroed (Paradox) or blank (dBase) row and returns its id; not yet in the order.

@@ -197,10 +197,10 @@ void Table::CheckCapacity(std::uint64_t records) const {
 
 void Table::ReserveRecords(std::uint64_t more) {
     requireActive();
-    constexpr std::uint64_t kMostBytes = std::uint64_t{1} << 30;
-    const std::uint64_t bytes = image_->rows.size() + more * static_cast<std::uint64_t>(image_->recordLength);
+    // Only the list of chunks grows here: the rows held are never moved.
     try {
-        if (bytes <= kMostBytes) image_->rows.reserve(static_cast<std::size_t>(bytes));
+        image_->rows.reserve(image_->rowCount() + std::min<std::uint64_t>(more, UINT32_MAX),
+                             static_cast<std::size_t>(image_->recordLength));
     } catch (const std::bad_alloc&) {
     }
 }

@@ -72,7 +72,7 @@ MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
 // image's BlobStore. Pointers of one batch that share a block share one value.
 void takeMemos(TableImage& image, std::uint32_t first, const std::vector<const FieldDef*>& memoFields, MemoSource& memo) {
     std::unordered_map<std::uint64_t, std::uint32_t> handleOfBlock;
-    for (std::uint32_t r = first; r < image.rowCount; ++r) {
+    for (std::uint32_t r = first; r < image.rowCount(); ++r) {
         char* row = image.row(r);
         for (const FieldDef* f : memoFields) {
             char* field = row + f->offset;
@@ -111,7 +111,8 @@ public:
         std::vector<char> piece;
         for (std::uint32_t r = 0; r < recordCount_;) {
             const std::uint32_t n = std::min<std::uint32_t>(recordCount_ - r, piecesOf(1 << 20));
-            readRecords(r, n, piece);
+            piece.resize(static_cast<std::size_t>(n) * length());
+            readRecords(r, n, piece.data());
             for (std::uint32_t i = 0; i < n; ++i) live += piece[static_cast<std::size_t>(i) * length()] != '*';
             r += n;
         }
@@ -123,14 +124,17 @@ public:
     bool nextBatch(TableImage& image, std::size_t rows) override {
         if (next_ >= recordCount_) return false;
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(recordCount_ - next_, rows));
-        const std::uint32_t first = image.rowCount;
+        const std::uint32_t first = image.rowCount();
         if (first > UINT32_MAX - n) throw TableError("Die Tabelle " + shownName(dataPath_) + " kann keine weiteren Datensätze aufnehmen");
-        const std::size_t at = image.rows.size();
-        image.rows.resize(at + static_cast<std::size_t>(n) * length());
-        readRecords(next_, n, image.rows, at);
-        image.rowCount += n;
+        // Read straight into the store, a chunk's room at a time.
+        for (std::uint32_t done = 0; done < n;) {
+            std::uint32_t got = 0;
+            char* into = image.rows.grow(n - done, length(), got);
+            readRecords(next_ + done, got, into);
+            done += got;
+        }
         if (first == 0 && next_ == 0) image.rowsFromFile = n;  // a whole read: the rows are the file's
-        for (std::uint32_t r = first; r < image.rowCount; ++r) {
+        for (std::uint32_t r = first; r < image.rowCount(); ++r) {
             if (image.row(r)[0] == '*')
                 image.deletedRows.push_back(r);
             else
@@ -146,12 +150,11 @@ private:
     std::uint32_t piecesOf(std::size_t bytes) const {
         return static_cast<std::uint32_t>(std::max<std::size_t>(1, bytes / length()));
     }
-    void readRecords(std::uint32_t from, std::uint32_t n, std::vector<char>& into, std::size_t at = 0) {
+    void readRecords(std::uint32_t from, std::uint32_t n, char* into) {
         const std::size_t bytes = static_cast<std::size_t>(n) * length();
-        if (into.size() < at + bytes) into.resize(at + bytes);
         std::size_t got = 0;
         try {
-            got = readFullyAt(*file_, headerLength_ + static_cast<std::uint64_t>(from) * length(), into.data() + at, bytes);
+            got = readFullyAt(*file_, headerLength_ + static_cast<std::uint64_t>(from) * length(), into, bytes);
         } catch (const IoError& e) {
             throw TableError(e.what(), TableError::Kind::Io, dataPath_);
         }

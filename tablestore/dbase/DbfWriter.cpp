@@ -244,7 +244,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
     if (image.missingRecords > 0)
         throw TableError("Die Tabelle " + shownName(image.dataPath) + " ist unvollständig und wird nicht geschrieben.");
     std::vector<std::uint32_t> rows = rowsInFileOrder(image);
-    std::vector<char> isDeleted(image.rowCount, 0);
+    std::vector<char> isDeleted(image.rowCount(), 0);
     for (std::uint32_t r : image.deletedRows) isDeleted[r] = 1;
     if (rows.size() > UINT32_MAX)
         throw TableError("Die Tabelle " + shownName(image.dataPath) + " hat zu viele Datensätze.");

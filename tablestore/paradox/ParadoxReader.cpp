@@ -141,10 +141,10 @@ public:
     }
 
     bool nextBatch(TableImage& image, std::size_t rows) override {
-        const std::uint32_t first = image.rowCount;
+        const std::uint32_t first = image.rowCount();
         const std::size_t most = std::min<std::size_t>(chain_.headerRecordCount, chain_.blocksInFile() * chain_.perBlock());
-        image.rows.reserve(std::min(rows, most) * chain_.recordSize);
-        while (block_ != 0 && image.rowCount - first < rows) {
+        image.rows.reserve(std::min(rows, most), chain_.recordSize);
+        while (block_ != 0 && image.rowCount() - first < rows) {
             const char* b = nullptr;
             std::size_t have = 0;
             if (block_ <= chain_.blocksInFile()) {
@@ -159,7 +159,7 @@ public:
             block_ = le16(b);
         }
         if (memo_) takeBlobs(image, first);
-        return image.rowCount > first;
+        return image.rowCount() > first;
     }
 
 private:
@@ -173,7 +173,7 @@ private:
 
     // Replaces the blob fields' pointers into the .MB by handles of the values read.
     void takeBlobs(TableImage& image, std::uint32_t first) {
-        for (std::uint32_t r = first; r < image.rowCount; ++r) {
+        for (std::uint32_t r = first; r < image.rowCount(); ++r) {
             for (const FieldDef& f : image.fields) {
                 if (!isBlobPhysical(f.physicalType)) continue;
                 char* p = image.row(r) + f.offset;

@@ -98,8 +98,8 @@ TEST(DbfDamaged, TruncatedTablesAreReadOrRefused) {
             if (length >= g.headerLength && length < needed && g.count > 0 && fileExists(expected)) {
                 ASSERT_EQ(outcome, Outcome::Read);
                 auto image = dbase::readTable(path, realFileSystem());
-                EXPECT_EQ(image->rowCount, (length - g.headerLength) / g.recordLength);
-                EXPECT_EQ(image->missingRecords, g.count - image->rowCount);
+                EXPECT_EQ(image->rowCount(), (length - g.headerLength) / g.recordLength);
+                EXPECT_EQ(image->missingRecords, g.count - image->rowCount());
                 Table t;
                 t.setPath(path);
                 t.OpenTable();

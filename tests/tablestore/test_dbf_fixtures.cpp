@@ -103,7 +103,7 @@ TEST(DbfFixtures, ReportsTypesSizesAndCodePagesOfTheSamples) {
     EXPECT_TRUE(dbase4->hasMemoFile);
 
     auto deleted = dbase::readTable(fixturesDir() + "dbase/DBFFile/PYACFL.DBF", realFileSystem());
-    EXPECT_EQ(deleted->rowCount, 45u);
+    EXPECT_EQ(deleted->rowCount(), 45u);
     EXPECT_EQ(deleted->deletedRows.size(), 30u);
     EXPECT_EQ(deleted->order.size(), 15u);
 }
@@ -131,7 +131,7 @@ TEST(DbfFixtures, WritingEveryWritableSampleKeepsItsDump) {
         ASSERT_GE(rewritten.size(), headerLength);
         // Header length as read (PYACFL.DBF counts an extra byte), records, then one EOF mark.
         EXPECT_EQ(dbase::le16(rewritten.data() + 8), headerLength);
-        EXPECT_EQ(rewritten.size(), headerLength + std::size_t{again->rowCount} * again->recordLength + 1);
+        EXPECT_EQ(rewritten.size(), headerLength + std::size_t{again->rowCount()} * again->recordLength + 1);
         EXPECT_EQ(rewritten.back(), '\x1A');
         // Bytes we do not interpret stay: everything after the date and the count.
         EXPECT_TRUE(std::equal(original.begin() + 8, original.begin() + static_cast<std::ptrdiff_t>(headerLength),

@@ -280,9 +280,7 @@ TEST(DbfWriter, WritesAMillionRecordsQuickly) {
     std::uint32_t first = image->newRow();
     put(*image, first, "NAME", Value::ofText("Kunde"));
     put(*image, first, "DA", Value::ofDate(dayNumberFromCivil(2024, 1, 2)));
-    image->rows.resize(std::size_t{count} * 40);
-    for (std::uint32_t r = 1; r < count; ++r) std::copy_n(image->row(0), 40, image->row(r));
-    image->rowCount = count;
+    for (std::uint32_t r = 1; r < count; ++r) image->appendRow(image->row(0));
     for (std::uint32_t r = 0; r < count; ++r) {
         put(*image, r, "NR", Value::ofInteger(r));
         image->order.push_back(r);

@@ -198,7 +198,7 @@ TEST(SaveGuards, DeletedDBaseRecordsStayWhereTheyWereUntilTheTableIsPacked) {
     }
     auto image = dbase::readTable(path, realFileSystem());
     std::string flags, names;
-    for (std::uint32_t r = 0; r < image->rowCount; ++r) {
+    for (std::uint32_t r = 0; r < image->rowCount(); ++r) {
         flags += image->row(r)[0];
         names += std::string(image->row(r) + 1, 5) + "|";
     }
@@ -219,7 +219,7 @@ TEST(SaveGuards, DeletedDBaseRecordsStayWhereTheyWereUntilTheTableIsPacked) {
     }
     image = dbase::readTable(path, realFileSystem());
     flags.clear();
-    for (std::uint32_t r = 0; r < image->rowCount; ++r) flags += image->row(r)[0];
+    for (std::uint32_t r = 0; r < image->rowCount(); ++r) flags += image->row(r)[0];
     EXPECT_EQ(flags, " *  * ");
     {
         Table t;
@@ -228,7 +228,7 @@ TEST(SaveGuards, DeletedDBaseRecordsStayWhereTheyWereUntilTheTableIsPacked) {
         t.PackTable();
         t.CloseTable();
     }
-    EXPECT_EQ(dbase::readTable(path, realFileSystem())->rowCount, 4u);
+    EXPECT_EQ(dbase::readTable(path, realFileSystem())->rowCount(), 4u);
     EXPECT_EQ(contentsOf(path), (Rows{{"r1"}, {"r3"}, {"r4neu"}, {"r6"}}));
 }
 

@@ -294,9 +294,9 @@ TEST(TableCopy, FormatsChooseTheVariantAndPackRemovesDeletedRecords) {
         t.DeleteRecord();
         t.CloseTable();
     }
-    EXPECT_EQ(dbase::readTable(dbf, realFileSystem())->rowCount, 2u);
+    EXPECT_EQ(dbase::readTable(dbf, realFileSystem())->rowCount(), 2u);
     auto r = runCommand(kimportExe() + " pack '" + dbf + "'");
     EXPECT_EQ(r.exitCode, 0) << r.err;
-    EXPECT_EQ(dbase::readTable(dbf, realFileSystem())->rowCount, 1u);
+    EXPECT_EQ(dbase::readTable(dbf, realFileSystem())->rowCount(), 1u);
     EXPECT_EQ(contentsOf(dbf), (Rows{{"Birnen", "2"}}));
 }
