@@ -3,6 +3,7 @@
 // redrawn every 30 ms and a terminal line every 100 ms.
 #pragma once
 
+#include <algorithm>
 #include <chrono>
 #include <ctime>
 
@@ -17,5 +18,31 @@ inline std::chrono::milliseconds progressClockNow() {
     return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
 #endif
 }
+
+// Says when a display is due again. Asked once per record: while calls come fast the clock is read
+// only every few calls (up to every 64th), while they come slowly at every call.
+class ProgressTicker {
+public:
+    explicit ProgressTicker(std::chrono::milliseconds interval) : interval_(interval) {}
+    // The first call is always due; later ones once the interval has passed since the last due one.
+    bool due() {
+        if (++calls_ < stride_) return false;
+        calls_ = 0;
+        const auto now = progressClockNow();
+        stride_ = now == lastRead_ ? std::min(stride_ * 2, 64u) : 1;  // the same tick of the coarse clock: fast calls
+        lastRead_ = now;
+        if (started_ && now - last_ < interval_) return false;
+        started_ = true;
+        last_ = now;
+        return true;
+    }
+    void setInterval(std::chrono::milliseconds interval) { interval_ = interval; }
+
+private:
+    std::chrono::milliseconds interval_;
+    std::chrono::milliseconds last_{}, lastRead_{};
+    unsigned calls_ = 0, stride_ = 1;
+    bool started_ = false;
+};
 
 }  // namespace kimport

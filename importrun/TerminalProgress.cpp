@@ -6,10 +6,7 @@ namespace kimport {
 
 void TerminalProgress::pump() {
     GaugeModel::pump();
-    const auto now = progressClockNow();
-    if (drawn_ && now - lastDraw_ < std::chrono::milliseconds(100)) return;
-    lastDraw_ = now;
-    draw();
+    if (ticker_.due() || !drawn_) draw();
 }
 
 void TerminalProgress::draw() {

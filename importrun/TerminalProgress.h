@@ -28,7 +28,7 @@ private:
 
     std::ostream& out_;
     const std::atomic<bool>& interrupted_;
-    std::chrono::milliseconds lastDraw_{};
+    ProgressTicker ticker_{std::chrono::milliseconds(100)};
     bool drawn_ = false;
 };
 

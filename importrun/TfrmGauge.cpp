@@ -429,11 +429,7 @@ void TfrmGauge::syncTimers() {
 }
 
 void TfrmGauge::pump() {
-    if (pumpInterval_ > 0) {
-        const auto now = progressClockNow();
-        if (now - lastPump_ < std::chrono::milliseconds(pumpInterval_)) return;
-        lastPump_ = now;
-    }
+    if (pumpInterval_ > 0 && !pumpTicker_.due()) return;
     QCoreApplication::processEvents();
 }
 

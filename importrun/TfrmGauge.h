@@ -75,7 +75,10 @@ public:
     GaugeModel& model() { return model_; }
     // Runs pending events at most once per interval; the model's pump() lands here.
     void pump();
-    void setPumpInterval(int milliseconds) { pumpInterval_ = milliseconds; }
+    void setPumpInterval(int milliseconds) {
+        pumpInterval_ = milliseconds;
+        pumpTicker_.setInterval(std::chrono::milliseconds(milliseconds));
+    }
 
     // Designed client area; the operations' heights include 27 pixels of title bar and frame.
     static constexpr int kClientWidth = 331;
@@ -130,8 +133,8 @@ private:
 
     bool syncPending_ = false;
     // Redrawn by time, not per record; the first pump always draws.
-    std::chrono::milliseconds lastPump_{-1000000};
     int pumpInterval_ = 30;
+    ProgressTicker pumpTicker_{std::chrono::milliseconds(30)};
 };
 
 }  // namespace kimport

@@ -387,6 +387,26 @@ TEST(ProgressClock, FollowsTheTimeWithinItsCoarseResolution) {
     EXPECT_LE(after - before, std::chrono::milliseconds(5000));
 }
 
+// Displays ask at every record: fast calls are due about once per interval; after a pause one of the
+// next few calls is due, and calls that keep coming slowly are due each time the interval has passed.
+TEST(ProgressTicker, FastCallsAreDueOncePerIntervalAndSlowCallsFollowTheClock) {
+    ProgressTicker ticker(std::chrono::milliseconds(20));
+    EXPECT_TRUE(ticker.due());
+    int due = 0;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
+    while (std::chrono::steady_clock::now() < end) due += ticker.due() ? 1 : 0;
+    EXPECT_GE(due, 3);
+    EXPECT_LE(due, 11);
+    std::this_thread::sleep_for(std::chrono::milliseconds(40));
+    int calls = 1;
+    while (!ticker.due() && calls < 1000) ++calls;
+    EXPECT_LE(calls, 64);
+    for (int i = 0; i < 3; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        EXPECT_TRUE(ticker.due());
+    }
+}
+
 // The bar repaints exactly when the shown percent changes, however the position and range move.
 TEST(GaugeBar, RepaintsExactlyWhenThePercentShownChanges) {
     std::mt19937 rng(11);
