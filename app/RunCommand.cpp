@@ -114,10 +114,8 @@ bool readTextSource(RunOptions& o, TerminalProgress& progress, Table& source, st
                     RunReport& report) {
     completeLayout(o.source, o.text);
     TextPreview preview = BuildPreview(o.source, o.text.layout);
-    // The staging table is saved and then read back as a stream: the run never holds it whole.
-    StagingResult staged = BuildStagingTable(o.source, o.text.layout, preview.names, o.programDir + "Temp/", progress);
-    source.setPath(staged.path);
-    source.Sequential = true;
+    // The run reads the text as a stream of staging records: no staging table is held or written.
+    StagingResult staged = OpenStagingStream(o.source, o.text.layout, preview.names, o.programDir + "Temp/", progress, source);
     progress.endLine();
     if (staged.surplusLines > 0) {
         std::cerr << "kimport run: " << staged.surplusLines
@@ -245,7 +243,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
             source.CodePageIfNone = 0;
         }
         // Damaged or locked tables are reported before anything is written.
-        source.OpenTable();
+        if (!source.Active()) source.OpenTable();  // a text source is open as its stream already
         target.OpenTable();
         if (std::uint32_t missing = source.image().missingRecords)
             std::cerr << "kimport run: Warnung: die Quelle ist zu kurz; " << missing

@@ -7,6 +7,7 @@
 #include "common/FileSystem.h"
 #include "common/FormatSettings.h"
 #include "tablestore/FieldDef.h"
+#include "tablestore/RowFeed.h"
 #include "tablestore/TableError.h"
 #include "tablestore/TableImage.h"
 #include "tablestore/Value.h"
@@ -19,7 +20,6 @@
 namespace kimport {
 
 class KeyOrder;
-class RowFeed;
 
 class Table {
 public:
@@ -46,6 +46,9 @@ public:
     bool Sequential = false;
 
     void OpenTable();
+    // Opens a table read as a stream from records the caller's feed makes (a text file's, say) rather
+    // than from a table file: Sequential, with nothing locked, and it cannot be changed.
+    void OpenStream(TableStream stream);
     // Starts a new, empty table under this path, in the shape the image gives
     // (see newTableImage). Nothing reaches the disk before Flush or CloseTable;
     // then it replaces a table of that name, with all its files, at once.
@@ -167,6 +170,8 @@ private:
     [[noreturn]] void readOnlyForward() const;
     // Replaces the batch held by the stream's next one with a live record; false at the stream's end.
     bool nextBatch();
+    // Takes a stream's structure and its first batch.
+    void adoptStream(TableStream stream);
 
     FileSystem& fs_;
     std::unique_ptr<TableImage> image_;

@@ -113,25 +113,39 @@ void Table::OpenTable() {
         if (!fs_.exists(dataPath_) || fs_.isDirectory(dataPath_))
             throw TableError("Die Tabelle " + given + " existiert nicht.");
         if (Sequential) {
-            TableStream stream = isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
-                                                          : dbase::openStream(dataPath_, fs_, CodePageIfNone);
-            feedRecords_ = static_cast<std::int64_t>(stream.feed->liveRecords());
-            image_ = std::move(stream.image);
-            feed_ = std::move(stream.feed);
-            batchStart_ = 0;
-            try {
-                nextBatch();  // what cannot be read at the start is reported by the opening
-            } catch (...) {
-                image_.reset();
-                feed_.reset();
-                throw;
-            }
-            firstBatchHeld_ = true;
+            adoptStream(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
+                                                  : dbase::openStream(dataPath_, fs_, CodePageIfNone));
         } else {
             image_ = isParadoxPath(dataPath_) ? paradox::readTable(dataPath_, fs_, CodePageIfNone)
                                               : dbase::readTable(dataPath_, fs_, CodePageIfNone);
         }
     });
+    dirty_ = false;
+    writableChecked_ = false;
+    startBrowsing();
+}
+
+void Table::adoptStream(TableStream stream) {
+    feedRecords_ = static_cast<std::int64_t>(stream.feed->liveRecords());
+    image_ = std::move(stream.image);
+    feed_ = std::move(stream.feed);
+    batchStart_ = 0;
+    try {
+        nextBatch();  // what cannot be read at the start is reported by the opening
+    } catch (...) {
+        image_.reset();
+        feed_.reset();
+        throw;
+    }
+    firstBatchHeld_ = true;
+}
+
+void Table::OpenStream(TableStream stream) {
+    if (image_) throw TableError("Die Tabelle " + displayName() + " ist bereits geöffnet.");
+    Sequential = true;
+    setPath(stream.image->dataPath);
+    dataPath_ = stream.image->dataPath;
+    adoptStream(std::move(stream));
     dirty_ = false;
     writableChecked_ = false;
     startBrowsing();

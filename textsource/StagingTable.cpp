@@ -3,6 +3,8 @@
 #include "common/CodePage.h"
 #include "common/FileSets.h"
 #include "common/Text.h"
+#include "tablestore/FormatCodec.h"
+#include "tablestore/RowFeed.h"
 #include "tablestore/Table.h"
 #include "tablestore/TableFiles.h"
 #include "textsource/TextFile.h"
@@ -128,10 +130,23 @@ std::string stagingTablePath(const std::string& textPath, const std::string& tem
     return withTrailingSlash(tempDir) + baseNameOf(textPath) + ".db";
 }
 
-StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& layout,
-                                const std::vector<std::string>& names, const std::string& tempDir,
-                                ProgressSink& progress, Table* keepOpen) {
+namespace {
+
+// What the reading pass found: the records' count, lines and problems, the fields sized to the
+// longest values, and the values themselves while they fit in bounded memory.
+struct TextPass {
     StagingResult result;
+    std::vector<FieldSpec> fields;
+    int codePage = 1252;
+    TextEncoding encoding = TextEncoding::Auto;
+    HeldValues held;
+};
+
+TextPass readTextPass(const std::string& textPath, const TextLayout& layout, const std::vector<std::string>& names,
+                      const std::string& tempDir, ProgressSink& progress) {
+    TextPass pass;
+    StagingResult& result = pass.result;
+    HeldValues& held = pass.held;
     if (names.empty()) throw TableError("Die Textdatei " + fileNameOf(textPath) + " hat keine Spalten.");
     std::filesystem::create_directories(tempDir);
     const std::size_t columns = names.size();
@@ -145,7 +160,6 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
     // The reading pass finds the longest value of each column and keeps the values while they fit in
     // bounded memory; the table, sized by then, is filled from them (or from a second reading pass).
     std::vector<std::size_t> longest(columns, 1), longestBytes(columns, 1);
-    HeldValues held;
     held.reserve(ec ? 0 : fileSize);  // the values are about as long as the file: grown once, not by doubling
     bool windowsText = true;  // every value fits Windows-1252
     std::string record;
@@ -223,42 +237,112 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
     for (const FieldSpec& f : fields)
         if (f.type == FieldType::Memo) result.memoColumns.push_back(f.name);
 
-    progress.setStatus("Feldgrößen werden definiert...");
+    pass.codePage = codePage;
+    pass.fields = std::move(fields);
+    pass.encoding = reader.encoding();
     result.path = stagingTablePath(textPath, tempDir);
-    auto image = newTableImage(result.path, fields);
-    paradox::setCodePage(*image, codePage);
+    return pass;
+}
+
+// Writes one record's values into a row of the staging layout, as Table::SetText would.
+void fillRow(TableImage& image, char* row, const std::vector<std::string_view>& values) {
+    const FormatCodec& codec = codecFor(image.format);
+    for (std::size_t j = 0; j < values.size(); ++j)
+        if (!values[j].empty()) codec.writeText(image, image.fields[j], row, values[j]);
+}
+
+// Hands out the staging records from the values the reading pass held, or, where they did not fit,
+// by reading and splitting the file again.
+class TextRowFeed : public RowFeed {
+public:
+    // Takes the held values of the pass.
+    TextRowFeed(std::string textPath, TextLayout layout, TextPass& pass)
+        : textPath_(std::move(textPath)), layout_(std::move(layout)), encoding_(pass.encoding),
+          records_(pass.result.records), columns_(pass.fields.size()), held_(std::move(pass.held)) {}
+
+    std::uint64_t liveRecords() override { return static_cast<std::uint64_t>(records_); }
+    void restart() override {
+        next_ = 0;
+        reader_.reset();
+    }
+    bool nextBatch(TableImage& image, std::size_t rows) override {
+        if (next_ >= records_) return false;
+        if (!held_.complete() && !reader_) {
+            reader_ = std::make_unique<TextFileReader>(textPath_, encoding_);
+            if (layout_.namesInFirstLine) reader_->nextRecord(record_, layout_);
+        }
+        std::vector<std::string_view> values(columns_);
+        const std::uint32_t first = image.rowCount();
+        for (std::size_t n = 0; n < rows && next_ < records_; ++n, ++next_) {
+            if (held_.complete()) {
+                for (std::size_t j = 0; j < columns_; ++j) values[j] = held_.at(static_cast<std::size_t>(next_) * columns_ + j);
+            } else {
+                if (!reader_->nextRecord(record_, layout_)) {
+                    next_ = records_;  // the file became shorter meanwhile
+                    break;
+                }
+                splitLineInto(record_, layout_, split_);
+                split_.resize(columns_);
+                for (std::size_t j = 0; j < columns_; ++j) values[j] = split_[j];
+            }
+            const std::uint32_t r = image.newRow();
+            fillRow(image, image.row(r), values);
+            image.order.push_back(r);
+        }
+        return image.rowCount() > first;
+    }
+
+private:
+    std::string textPath_;
+    TextLayout layout_;
+    TextEncoding encoding_;
+    std::int64_t records_;
+    std::size_t columns_;
+    HeldValues held_;
+    std::int64_t next_ = 0;
+    std::unique_ptr<TextFileReader> reader_;
+    std::string record_;
+    std::vector<std::string> split_;
+};
+
+}  // namespace
+
+StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& layout,
+                                const std::vector<std::string>& names, const std::string& tempDir,
+                                ProgressSink& progress, Table* keepOpen) {
+    TextPass pass = readTextPass(textPath, layout, names, tempDir, progress);
+    StagingResult& result = pass.result;
+    progress.setStatus("Feldgrößen werden definiert...");
+    auto image = newTableImage(result.path, pass.fields);
+    paradox::setCodePage(*image, pass.codePage);
+    // The records come through the same feed a run may read the text through.
+    image->rows.reserve(static_cast<std::uint64_t>(result.records), static_cast<std::size_t>(image->recordLength));
+    TextRowFeed feed(textPath, layout, pass);
+    while (feed.nextBatch(*image, 1024)) progress.pump();
     Table local;
     Table& table = keepOpen ? *keepOpen : local;
     table.setPath(result.path);
     table.CreateTable(std::move(image));
-    table.ReserveRecords(static_cast<std::uint64_t>(result.records));
-    if (held.complete()) {
-        for (std::int64_t r = 0; r < result.records; ++r) {
-            table.BeginAppend();
-            for (std::size_t j = 0; j < columns; ++j)
-                if (auto v = held.at(static_cast<std::size_t>(r) * columns + j); !v.empty())
-                    table.SetText(static_cast<int>(j), v);
-            table.PostRecord();
-            if (r % 1024 == 0) progress.pump();
-        }
-        held.release();
-    } else {
-        TextFileReader again(textPath, reader.encoding());
-        if (layout.namesInFirstLine) again.nextRecord(record, layout);
-        for (std::int64_t r = 0; r < result.records && again.nextRecord(record, layout); ++r) {
-            splitLineInto(record, layout, values);
-            values.resize(columns);
-            table.BeginAppend();
-            for (std::size_t j = 0; j < columns; ++j)
-                if (!values[j].empty()) table.SetText(static_cast<int>(j), values[j]);
-            table.PostRecord();
-            if (r % 1024 == 0) progress.pump();
-        }
-    }
     if (keepOpen)
         table.Flush();
     else
         table.CloseTable();
+    progress.appendStatus("fertig.");
+    progress.endTextRead();
+    progress.close();
+    return result;
+}
+
+StagingResult OpenStagingStream(const std::string& textPath, const TextLayout& layout,
+                                const std::vector<std::string>& names, const std::string& tempDir,
+                                ProgressSink& progress, Table& into) {
+    TextPass pass = readTextPass(textPath, layout, names, tempDir, progress);
+    StagingResult result = std::move(pass.result);
+    auto image = newTableImage(result.path, pass.fields);
+    paradox::setCodePage(*image, pass.codePage);
+    pass.result.records = result.records;
+    auto feed = std::make_unique<TextRowFeed>(textPath, layout, pass);
+    into.OpenStream(TableStream{std::move(image), std::move(feed)});
     progress.appendStatus("fertig.");
     progress.endTextRead();
     progress.close();

@@ -57,6 +57,13 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
                                 const std::vector<std::string>& names, const std::string& tempDir,
                                 ProgressSink& progress, Table* keepOpen = nullptr);
 
+// Reads the text file as BuildStagingTable does, but writes no table: `into` is opened as a stream
+// (Table::OpenStream) whose records are made from the text as its cursor goes. For a run, which walks
+// its source once; the staging table's memory and file are saved.
+StagingResult OpenStagingStream(const std::string& textPath, const TextLayout& layout,
+                                const std::vector<std::string>& names, const std::string& tempDir,
+                                ProgressSink& progress, Table& into);
+
 // The layout a staging table was last built with (LayoutChanged / RememberLayout).
 class LayoutMemory {
 public:

@@ -185,3 +185,31 @@ TEST(KimportRunText, AFixedWidthFileUpdatesAKeyedTargetAndADosFileFillsADBaseTab
     EXPECT_EQ(r.exitCode, 0) << r.out;
     EXPECT_EQ(contentsOf(utf), (Rows{{"München"}, {"Köln"}}));
 }
+
+// A run reads the text as a stream of the same records the staging table holds, without writing it.
+TEST(StagingTable, AStreamGivesTheTablesRecordsAndWritesNothing) {
+    const FormatSettings german = FormatSettings::german();
+    const std::string longText(300, 'L');
+    for (const std::string& text : {"Nr;Name;Leer;Notiz\n1;Anna;;kurz\n2;Bernhard;;" + longText + "\n3;Eva;;x;zu viel\n",
+                                     std::string("Stadt\nΑθήνα\nZürich\n\"Köln; am Rhein\"\n")}) {
+        TempDir dir;
+        GaugeModel gauge(german);
+        StagingResult built = stage(text, csv(), dir, gauge);
+        const Rows expected = contentsOf(built.path);
+
+        GaugeModel again(german);
+        Table stream;
+        const std::string path = dir.file("daten.txt");
+        StagingResult r = OpenStagingStream(path, csv(), BuildPreview(path, csv()).names, dir.file("Strom/"), again, stream);
+        EXPECT_EQ(r.records, built.records);
+        EXPECT_EQ(r.lineOfRecord, built.lineOfRecord);
+        EXPECT_EQ(r.memoColumns, built.memoColumns);
+        EXPECT_EQ(again.counterText(Counter::AnzFehler), gauge.counterText(Counter::AnzFehler));
+        EXPECT_EQ(stream.RecordCount(), built.records);
+        EXPECT_EQ(contents(stream), expected);
+        EXPECT_EQ(contents(stream), expected);  // a second walk starts again at the first record
+        EXPECT_THROW(stream.BeginAppend(), TableError);
+        stream.CloseTable();
+        EXPECT_FALSE(std::filesystem::exists(r.path));
+    }
+}
