@@ -2,11 +2,13 @@
 // phase's peak is its own.
 #pragma once
 
+#include "settings/ControlTables.h"
 #include "tablestore/Table.h"
 
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <sys/resource.h>
@@ -78,24 +80,49 @@ struct Timed {
     int status = 0;
 };
 
-// Runs a shell command and measures its wall time and its peak memory.
+// Runs a shell command and measures its wall time and its peak memory. The peak is taken by GNU time:
+// a process started straight from this one would count this process's memory as its own (the kernel
+// keeps the larger of the two across the start of the new program).
 inline Timed timeCommand(const std::string& command) {
     // Files just written are flushed first: the timed command does not pay for writing what came before.
     ::sync();
+    const std::string peakFile = (std::filesystem::temp_directory_path() / "kimport-bench-peak.txt").string();
+    std::string quoted;
+    for (char c : command) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    const std::string measured = "/usr/bin/time -f %M -o " + peakFile + " sh -c '" + quoted + "'";
     auto start = std::chrono::steady_clock::now();
     pid_t child = fork();
     if (child == 0) {
-        execl("/bin/sh", "sh", "-c", command.c_str(), static_cast<char*>(nullptr));
+        execl("/bin/sh", "sh", "-c", measured.c_str(), static_cast<char*>(nullptr));
         _exit(127);
     }
     int status = 0;
-    rusage usage{};
-    wait4(child, &status, 0, &usage);
+    waitpid(child, &status, 0);
     Timed t;
     t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    t.peakKb = usage.ru_maxrss;
     t.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    // A command that failed has "Command exited with non-zero status" before the figure.
+    if (FILE* f = std::fopen(peakFile.c_str(), "r")) {
+        char line[256];
+        while (std::fgets(line, sizeof line, f)) t.peakKb = std::atol(line) > 0 ? std::atol(line) : t.peakKb;
+        std::fclose(f);
+    }
     return t;
+}
+
+// The kimport executable to time: the first argument, else the one beside the benchmark.
+inline std::string kimportBeside(int argc, char** argv) {
+    return argc > 1 ? argv[1] : (std::filesystem::path(argv[0]).parent_path() / "kimport").string();
+}
+
+// A fresh working folder below the system's temporary one, with a program folder "prog/" holding
+// empty control tables; returned with a trailing "/".
+inline std::string freshBenchFolder(const std::string& name) {
+    const std::string dir = (std::filesystem::temp_directory_path() / name).string() + "/";
+    std::filesystem::remove_all(dir);
+    std::filesystem::create_directories(dir + "prog");
+    makeControlTables(dir + "prog/");
+    return dir;
 }
 
 inline long fileSetKb(const std::string& dir) {

@@ -4,7 +4,6 @@
 // memory and the goal for it (1.5 times the target's files plus 100 MB), and checks the record
 // counts afterwards. The tables are made here and removed at the end (KIMPORT_BENCH_KEEP=1 keeps them).
 #include "BenchSupport.h"
-#include "settings/ControlTables.h"
 
 #include <cstdio>
 #include <filesystem>
@@ -69,11 +68,8 @@ struct Case {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string kimport = argc > 1 ? argv[1] : (std::filesystem::path(argv[0]).parent_path() / "kimport").string();
-    const std::string dir = (std::filesystem::temp_directory_path() / "kimport-bench-big/").string();
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir + "prog");
-    makeControlTables(dir + "prog/");
+    const std::string kimport = bench::kimportBeside(argc, argv);
+    const std::string dir = bench::freshBenchFolder("kimport-bench-big");
 
     // 65535 blocks of 32 KB hold 163 records of 200 bytes each; 1.9 GB are 57,983 blocks.
     const std::int64_t paradoxRecords = 57983LL * 163;

@@ -1,11 +1,11 @@
-// Times `kimport run` on 1,000,000 source records in modes 1 (into an empty
-// target), 2 and 5 (into a keyed target holding half of the keys), and
-// sqlite3 doing the same work from CSV into a table with a primary key.
+// Times `kimport run` on 1,000,000 source records in mode 1 (into an empty
+// target) and modes 2 to 5 (into a keyed target holding half of the keys; mode 4
+// from a source without key whose number goes by another name, so keys are counted up),
+// and sqlite3 doing the same work from CSV into a table with a primary key.
 // Prints each time, the ratio ours/sqlite3 and the peak memory; for the text
 // source also the ratio to GDAL's ogr2ogr writing a .dbf, and a dBase to dBase
 // append against ogr2ogr -append, when it is installed.
 #include "BenchSupport.h"
-#include "settings/ControlTables.h"
 #include "tablestore/Table.h"
 
 #include <algorithm>
@@ -23,13 +23,14 @@ namespace {
 const int kRecords = std::getenv("KIMPORT_BENCH_RECORDS") ? std::atoi(std::getenv("KIMPORT_BENCH_RECORDS")) : 1000000;
 const int kRounds = std::getenv("KIMPORT_BENCH_ROUNDS") ? std::max(1, std::atoi(std::getenv("KIMPORT_BENCH_ROUNDS"))) : 3;
 
-std::vector<FieldSpec> fields() {
-    return {{"Nr", FieldType::Integer, 0},   {"Name", FieldType::String, 30}, {"Preis", FieldType::Currency, 0},
+// keyName: a source whose number goes by another name leaves the target's key unassigned (mode 4).
+std::vector<FieldSpec> fields(const char* keyName = "Nr") {
+    return {{keyName, FieldType::Integer, 0},   {"Name", FieldType::String, 30}, {"Preis", FieldType::Currency, 0},
             {"Menge", FieldType::SmallInt, 0}, {"Datum", FieldType::Date, 0},  {"Aktiv", FieldType::Boolean, 0}};
 }
 
-void fillTable(const std::string& dir, const std::string& name, int step, bool keyed) {
-    MakeTable(dir, name, fields(), keyed ? 1 : 0);
+void fillTable(const std::string& dir, const std::string& name, int step, bool keyed, const char* keyName = "Nr") {
+    MakeTable(dir, name, fields(keyName), keyed ? 1 : 0);
     Table t;
     t.setPath(dir + name);
     t.Exclusive = true;
@@ -74,13 +75,11 @@ void copyFileSet(const std::string& from, const std::string& to) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    const std::string kimport = argc > 1 ? argv[1] : (std::filesystem::path(argv[0]).parent_path() / "kimport").string();
-    const std::string dir = (std::filesystem::temp_directory_path() / "kimport-bench-import/").string();
-    std::filesystem::remove_all(dir);
-    std::filesystem::create_directories(dir + "prog");
-    makeControlTables(dir + "prog/");
+    const std::string kimport = bench::kimportBeside(argc, argv);
+    const std::string dir = bench::freshBenchFolder("kimport-bench-import");
     std::printf("import: %d source records (long key + 5 fields); target keyed, half of the keys present\n", kRecords);
     fillTable(dir, "Quelle.DB", 1, true);
+    fillTable(dir, "OhneNr.DB", 1, false, "Lfd");  // not a key: key fields pair with key fields
     fillTable(dir, "Leer.DB", kRecords, true);  // one record, then emptied by mode 1's --empty-target
     fillTable(dir, "Halb.DB", 2, true);
     // Level-7 targets may take 32 KB blocks, so that 5,000,000 records and more fit.
@@ -92,7 +91,7 @@ int main(int argc, char** argv) {
     writeCsv(dir + "quelle.csv", 1);
     writeCsv(dir + "halb.csv", 2);
 
-    const std::string run = kimport + " run --program-dir " + dir + "prog --source " + dir + "Quelle.DB --target ";
+    const std::string run = kimport + " run --program-dir " + dir + "prog --source " + dir;
     struct Mode {
         int mode;
         const char* target;
@@ -108,6 +107,8 @@ int main(int argc, char** argv) {
         // Mode 3 gives a record whose key exists a new key above all others.
         {3, "Halb", "INSERT INTO t SELECT CASE WHEN EXISTS(SELECT 1 FROM t AS u WHERE u.Nr = s.Nr) THEN s.Nr + NEWKEYS "
                     "ELSE s.Nr END, Name, Preis, Menge, Datum, Aktiv FROM s;"},
+        // Mode 4 gives every record a new key counted up from above all others (sqlite3: its row ids).
+        {4, "Halb", "INSERT INTO t(Name, Preis, Menge, Datum, Aktiv) SELECT Name, Preis, Menge, Datum, Aktiv FROM s;"},
         {5, "Halb", "INSERT INTO t SELECT * FROM s WHERE true ON CONFLICT(Nr) DO UPDATE SET Name=excluded.Name, "
                     "Preis=excluded.Preis, Menge=excluded.Menge, Datum=excluded.Datum, Aktiv=excluded.Aktiv;"},
     };
@@ -116,9 +117,10 @@ int main(int argc, char** argv) {
     // Each side runs kRounds times in turn and its best time counts: a shared machine's noise is as
     // large as the differences measured.
     for (const Mode& m : modes) {
-        std::string ours = run + dir + "Ziel.DB --mode " + std::to_string(m.mode) +
-                           (m.mode == 1 ? " --empty-target" : "") +
-                           (m.mode == 3 ? " --start-value " + std::to_string(2 * kRecords + 1) : "") + " >/dev/null 2>&1";
+        std::string ours = run + (m.mode == 4 ? "OhneNr.DB" : "Quelle.DB") + " --target " + dir + "Ziel.DB --mode " +
+                           std::to_string(m.mode) + (m.mode == 1 ? " --empty-target" : "") +
+                           (m.mode == 3 || m.mode == 4 ? " --start-value " + std::to_string(2 * kRecords + 1) : "") +
+                           " >/dev/null 2>&1";
         // sqlite3: the same records from CSV into a table with a primary key.
         const std::string db = dir + "ziel.sqlite";
         std::ofstream script(dir + "script.sql");

@@ -1,6 +1,7 @@
 #include "tablestore/dbase/DbfMemo.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace kimport::dbase {
 
@@ -11,59 +12,76 @@ constexpr std::uint32_t kDbtBlockSize = 512;
 const char kDbtIVMark[4] = {'\xFF', '\xFF', '\x08', '\x00'};
 }  // namespace
 
-MemoFileReader::MemoFileReader(std::vector<char> data, MemoStyle style) : data_(std::move(data)), style_(style) {
+MemoFileReader::MemoFileReader(std::unique_ptr<FileHandle> file, MemoStyle style)
+    : file_(std::move(file)), size_(file_->size()), window_(*file_, size_), style_(style) {
     if (style_ == MemoStyle::Fpt) {
-        if (data_.size() >= 8)
-            blockSize_ = static_cast<unsigned char>(data_[6]) << 8 | static_cast<unsigned char>(data_[7]);
+        if (const char* h = bytesAt(0, 8)) blockSize_ = static_cast<unsigned char>(h[6]) << 8 | static_cast<unsigned char>(h[7]);
         // FoxPro's SET BLOCKSIZE TO 0 allocates by bytes.
         if (blockSize_ == 0) blockSize_ = 1;
-    } else if (style_ == MemoStyle::DbtIV && data_.size() >= 0x16) {
-        blockSize_ = le16(data_.data() + 0x14);
-        if (blockSize_ == 0) blockSize_ = le32(data_.data() + 4);
-        if (blockSize_ == 0) blockSize_ = kDbtBlockSize;
+    } else if (style_ == MemoStyle::DbtIV) {
+        if (const char* h = bytesAt(0, 0x16)) {
+            blockSize_ = le16(h + 0x14);
+            if (blockSize_ == 0) blockSize_ = le32(h + 4);
+            if (blockSize_ == 0) blockSize_ = kDbtBlockSize;
+        }
     }
 }
 
-std::optional<std::string_view> MemoFileReader::untilEndMark(std::uint64_t offset, std::uint64_t maxLength,
-                                                             bool& tooLong) const {
+const char* MemoFileReader::bytesAt(std::uint64_t offset, std::size_t n) {
+    const char* p = nullptr;
+    return window_.read(offset, n, p) == n ? p : nullptr;
+}
+
+std::optional<std::string> MemoFileReader::untilEndMark(std::uint64_t offset, std::uint64_t maxLength, bool& tooLong) {
     // dBase III ends a value with 1A 1A, FoxPro with a single 1A: stop at the first.
     // The search goes no further than the longest value still wanted.
-    auto begin = data_.begin() + static_cast<std::ptrdiff_t>(offset);
-    std::uint64_t searchable = std::min<std::uint64_t>(data_.size() - offset, maxLength + 1);
-    auto end = std::find(begin, begin + static_cast<std::ptrdiff_t>(searchable), '\x1A');
-    auto length = static_cast<std::uint64_t>(end - begin);
-    if (length > maxLength) {
+    const std::uint64_t searchable = std::min<std::uint64_t>(size_ - offset, maxLength + 1);
+    std::string value;
+    for (std::uint64_t done = 0; done < searchable;) {
+        const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(searchable - done, 1 << 16));
+        const char* p = bytesAt(offset + done, n);
+        if (!p) break;
+        const char* mark = static_cast<const char*>(std::memchr(p, '\x1A', n));
+        value.append(p, mark ? static_cast<std::size_t>(mark - p) : n);
+        if (mark) break;
+        done += n;
+    }
+    if (value.size() > maxLength) {
         tooLong = true;
         return std::nullopt;
     }
-    return std::string_view(data_.data() + offset, static_cast<std::size_t>(length));
+    return value;
 }
 
-std::optional<std::string_view> MemoFileReader::valueAt(std::uint64_t block, std::uint64_t maxLength,
-                                                        bool& tooLong) const {
-    const std::uint64_t size = data_.size();
-    if (block == 0 || block > size / blockSize_) return std::nullopt;
+std::optional<std::string> MemoFileReader::valueAt(std::uint64_t block, std::uint64_t maxLength, bool& tooLong) {
+    if (block == 0 || block > size_ / blockSize_) return std::nullopt;
     const std::uint64_t offset = block * blockSize_;
-    if (offset >= size) return std::nullopt;
-    const std::uint64_t available = size - offset;
-    const char* p = data_.data() + offset;
-    auto limited = [&](const char* start, std::uint64_t length) -> std::optional<std::string_view> {
+    if (offset >= size_) return std::nullopt;
+    const std::uint64_t available = size_ - offset;
+    auto limited = [&](std::uint64_t start, std::uint64_t length) -> std::optional<std::string> {
         if (length > maxLength) {
             tooLong = true;
             return std::nullopt;
         }
-        return std::string_view(start, static_cast<std::size_t>(length));
+        const char* p = bytesAt(start, static_cast<std::size_t>(length));
+        if (!p) return std::nullopt;
+        return std::string(p, static_cast<std::size_t>(length));
     };
     switch (style_) {
-        case MemoStyle::Fpt:
+        case MemoStyle::Fpt: {
             if (offset < kFptHeaderBytes || available < 8) return std::nullopt;
-            return limited(p + 8, std::min<std::uint64_t>(be32(p + 4), available - 8));
-        case MemoStyle::DbtIV:
-            if (available >= 8 && std::equal(kDbtIVMark, kDbtIVMark + 4, p)) {
-                std::uint32_t stored = le32(p + 4);  // counts the 8 bytes of the block header
-                return limited(p + 8, stored < 8 ? 0 : std::min<std::uint64_t>(stored - 8, available - 8));
+            const char* head = bytesAt(offset, 8);
+            if (!head) return std::nullopt;
+            return limited(offset + 8, std::min<std::uint64_t>(be32(head + 4), available - 8));
+        }
+        case MemoStyle::DbtIV: {
+            const char* head = available >= 8 ? bytesAt(offset, 8) : nullptr;
+            if (head && std::equal(kDbtIVMark, kDbtIVMark + 4, head)) {
+                std::uint32_t stored = le32(head + 4);  // counts the 8 bytes of the block header
+                return limited(offset + 8, stored < 8 ? 0 : std::min<std::uint64_t>(stored - 8, available - 8));
             }
             return untilEndMark(offset, maxLength, tooLong);  // some writers put dBase III values into dBase IV files
+        }
         case MemoStyle::DbtIII:
             return untilEndMark(offset, maxLength, tooLong);
         case MemoStyle::None:

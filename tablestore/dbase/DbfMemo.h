@@ -1,13 +1,16 @@
 // Memo files beside a .DBF: .DBT in the dBase III and IV layouts and the
-// big-endian .FPT of FoxPro. Reading takes the whole file into memory and
-// answers by block number; writing always produces a fresh file that only
-// appends, so no reader ever meets a reused block.
+// big-endian .FPT of FoxPro. Reading answers by block number through a window
+// on the file, which is never held whole beside the values taken from it;
+// writing always produces a fresh file that only appends, so no reader ever
+// meets a reused block.
 #pragma once
 
 #include "tablestore/FileSetWriter.h"
+#include "tablestore/WindowedFile.h"
 #include "tablestore/dbase/DbfFormat.h"
 
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -17,17 +20,22 @@ namespace kimport::dbase {
 
 class MemoFileReader {
 public:
-    MemoFileReader(std::vector<char> data, MemoStyle style);
+    // Throws IoError when the file cannot be read.
+    MemoFileReader(std::unique_ptr<FileHandle> file, MemoStyle style);
     // The value that starts at the block; nullopt when the pointer leads outside
     // the values or the value is longer than maxLength (then *tooLong is set).
-    std::optional<std::string_view> valueAt(std::uint64_t block, std::uint64_t maxLength, bool& tooLong) const;
-    std::uint64_t size() const { return data_.size(); }
+    std::optional<std::string> valueAt(std::uint64_t block, std::uint64_t maxLength, bool& tooLong);
+    std::uint64_t size() const { return size_; }
     std::uint32_t blockSize() const { return blockSize_; }
 
 private:
-    std::optional<std::string_view> untilEndMark(std::uint64_t offset, std::uint64_t maxLength, bool& tooLong) const;
+    std::optional<std::string> untilEndMark(std::uint64_t offset, std::uint64_t maxLength, bool& tooLong);
+    // n bytes at the offset, or nullptr where the file ends first; valid until the next read.
+    const char* bytesAt(std::uint64_t offset, std::size_t n);
 
-    std::vector<char> data_;
+    std::unique_ptr<FileHandle> file_;
+    std::uint64_t size_;
+    WindowedFile window_;
     MemoStyle style_;
     std::uint32_t blockSize_ = 512;
 };

@@ -61,7 +61,7 @@ MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
                          shownName(image.dataPath) + " fehlt; ohne sie können die Memofelder nicht gelesen werden.");
     image.memoIdentity = fs.identity(memoPath);
     image.memoPath = memoPath;
-    MemoSource memo{memoPath, std::make_unique<MemoFileReader>(fs.readAll(memoPath), style)};
+    MemoSource memo{memoPath, std::make_unique<MemoFileReader>(fs.openRead(memoPath), style)};
     image.hasMemoFile = true;
     image.memoBlockSize = static_cast<int>(memo.reader->blockSize());
     memo.budget = 2 * memo.reader->size() + (1u << 20);
@@ -83,10 +83,15 @@ void takeMemos(TableImage& image, std::uint32_t first, const std::vector<const F
                 if (known != handleOfBlock.end()) {
                     handle = known->second;
                 } else if (!memo.exhausted) {
-                    std::optional<std::string_view> value = memo.reader->valueAt(*block, memo.budget, memo.exhausted);
+                    std::optional<std::string> value;
+                    try {
+                        value = memo.reader->valueAt(*block, memo.budget, memo.exhausted);
+                    } catch (const IoError& e) {
+                        throw TableError(e.what(), TableError::Kind::Io, memo.path);
+                    }
                     if (value) {
                         memo.budget -= value->size();
-                        handle = image.blobs.add(std::string(*value), *block);
+                        handle = image.blobs.add(std::move(*value), *block);
                     }
                     handleOfBlock.emplace(*block, handle);
                 }

@@ -84,9 +84,9 @@ std::string MemoFile::valueOf(const char* field, int length, int physicalType) c
     return value;
 }
 
-MemoWriter::MemoWriter() {
-    file_.assign(kMbUnit, 0);
-    char* h = file_.data();
+MemoWriter::MemoWriter(FileHandle& file) : file_(file), size_(kMbUnit) {
+    header_.assign(kMbUnit, 0);
+    char* h = header_.data();
     putLe16(h + 0x01, 1);
     const unsigned char constant[] = {0x82, 0x73, 0x02, 0x00, 0x29, 0x00};
     std::memcpy(h + 0x05, constant, sizeof constant);
@@ -99,33 +99,45 @@ MemoWriter::MemoWriter() {
 }
 
 std::uint32_t MemoWriter::addLarge(const std::string& data) {
-    std::size_t units = (data.size() + 9 + kMbUnit - 1) / kMbUnit;
-    if (file_.size() + units * kMbUnit > 0xFFFFFF00u)
-        throw TableError("Die Memodatei wird zu groß (mehr als 4 GB).");
-    std::size_t offset = file_.size();
-    file_.resize(offset + units * kMbUnit, 0);
-    char* b = file_.data() + offset;
-    b[0] = 2;
-    putLe16(b + 1, static_cast<std::uint32_t>(units));
-    putLe32(b + 3, static_cast<std::uint32_t>(data.size()));
-    putLe16(b + 7, modification_);
-    std::memcpy(b + 9, data.data(), data.size());
+    const std::size_t units = (data.size() + 9 + kMbUnit - 1) / kMbUnit;
+    if (size_ + units * kMbUnit > 0xFFFFFF00u) throw TableError("Die Memodatei wird zu groß (mehr als 4 GB).");
+    const std::uint64_t offset = size_;
+    char head[9] = {};
+    head[0] = 2;
+    putLe16(head + 1, static_cast<std::uint32_t>(units));
+    putLe32(head + 3, static_cast<std::uint32_t>(data.size()));
+    putLe16(head + 7, modification_);
+    static const char zeros[kMbUnit] = {};
+    file_.seek(offset);
+    file_.write(head, sizeof head);
+    file_.write(data.data(), data.size());
+    file_.write(zeros, units * kMbUnit - 9 - data.size());
+    size_ += units * kMbUnit;
     return static_cast<std::uint32_t>(offset) | 0xFFu;
+}
+
+void MemoWriter::closeSubBlock() {
+    if (openSubBlock_ == 0) return;
+    file_.seek(openSubBlock_);
+    file_.write(subBlock_.data(), subBlock_.size());
+    openSubBlock_ = 0;
 }
 
 std::uint32_t MemoWriter::addSmall(const std::string& data, std::uint8_t& slotIndex) {
     std::size_t chunks = (data.size() + 15) / 16;
     if (openSubBlock_ == 0 || nextSlot_ < 0 || static_cast<std::size_t>(nextChunk_) + chunks > kChunks) {
-        if (file_.size() + kMbUnit > 0xFFFFFF00u) throw TableError("Die Memodatei wird zu groß (mehr als 4 GB).");
-        openSubBlock_ = static_cast<std::uint32_t>(file_.size());
-        file_.resize(file_.size() + kMbUnit, 0);
-        char* b = file_.data() + openSubBlock_;
+        if (size_ + kMbUnit > 0xFFFFFF00u) throw TableError("Die Memodatei wird zu groß (mehr als 4 GB).");
+        closeSubBlock();
+        openSubBlock_ = static_cast<std::uint32_t>(size_);
+        size_ += kMbUnit;
+        subBlock_.assign(kMbUnit, 0);
+        char* b = subBlock_.data();
         b[0] = 3;
         putLe16(b + 1, 1);
         nextChunk_ = static_cast<int>(kFirstDataChunk);
         nextSlot_ = static_cast<int>(kSlots) - 1;  // slots are used from the top down
     }
-    char* b = file_.data() + openSubBlock_;
+    char* b = subBlock_.data();
     slotIndex = static_cast<std::uint8_t>(nextSlot_--);
     char* slot = b + 0x0C + 5 * slotIndex;
     slot[0] = static_cast<char>(nextChunk_);
@@ -164,9 +176,11 @@ void MemoWriter::store(char* field, int length, int physicalType, const std::str
     putLe16(tail + 8, modification_);
 }
 
-void MemoWriter::write(FileHandle& file) {
-    putLe16(file_.data() + 0x03, modification_);
-    file.write(file_.data(), file_.size());
+void MemoWriter::finish() {
+    closeSubBlock();
+    putLe16(header_.data() + 0x03, modification_);
+    file_.seek(0);
+    file_.write(header_.data(), header_.size());
 }
 
 }  // namespace kimport::paradox

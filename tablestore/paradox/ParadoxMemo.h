@@ -31,20 +31,25 @@ private:
     std::unique_ptr<WindowedFile> window_;
 };
 
-// Collects blobs and writes them as a new .MB: small ones share sub-allocated
-// blocks, large ones get blocks of their own.
+// Writes blobs into a new .MB as they come: small ones share sub-allocated
+// blocks, large ones get blocks of their own. Only the sub-allocated block being
+// filled and the header are held; the header is written last, by finish().
 class MemoWriter {
 public:
-    MemoWriter();
+    explicit MemoWriter(FileHandle& file);
     // Stores a value for a blob field and fills the field's 10-byte tail (and leader).
     void store(char* field, int length, int physicalType, const std::string& value);
-    void write(FileHandle& file);
+    void finish();
 
 private:
     std::uint32_t addSmall(const std::string& data, std::uint8_t& slot);
     std::uint32_t addLarge(const std::string& data);
+    void closeSubBlock();
 
-    std::vector<char> file_;       // whole .MB content
+    FileHandle& file_;
+    std::vector<char> header_;      // the first block
+    std::vector<char> subBlock_;    // the type-3 block being filled
+    std::uint64_t size_ = 0;        // the file's length so far, the open sub-block included
     std::uint32_t openSubBlock_ = 0;  // offset of the type-3 block being filled, 0 = none
     int nextChunk_ = 0;
     int nextSlot_ = 0;

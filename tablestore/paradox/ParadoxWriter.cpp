@@ -160,7 +160,12 @@ void writeTable(TableImage& image, FileSystem& fs) {
     }();
     std::vector<char> firstKeys;
     std::vector<std::uint16_t> counts;
-    MemoWriter memo;
+    std::string dir = directoryOf(image.dataPath), base = baseNameOf(image.dataPath);
+    // Blob values go into the .MB as the blocks are written: they are never held a second time.
+    std::unique_ptr<MemoWriter> memo;
+    if (!blobFields.empty())
+        memo = std::make_unique<MemoWriter>(
+            writer.create(findIgnoringCase(dir + base + (endsWith(image.dataPath, ".db") ? ".mb" : ".MB"), fs)));
     std::vector<char> block(blockSize);
     std::size_t position = 0;
     std::vector<std::uint32_t> rowsInOrder;
@@ -177,7 +182,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
             char* dst = block.data() + 6 + i * recordSize;
             std::memcpy(dst, src, recordSize);
             for (const FieldDef* f : blobFields)
-                memo.store(dst + f->offset, f->length, f->physicalType,
+                memo->store(dst + f->offset, f->length, f->physicalType,
                            image.blobs.get(BlobStore::handleAt(src + f->offset)));
         }
         if (keyLength > 0) {
@@ -188,11 +193,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
         position += n;
     }
     out.flush();
-    std::string dir = directoryOf(image.dataPath), base = baseNameOf(image.dataPath);
-    if (!blobFields.empty()) {
-        std::string mbPath = findIgnoringCase(dir + base + (endsWith(image.dataPath, ".db") ? ".mb" : ".MB"), fs);
-        memo.write(writer.create(mbPath));
-    }
+    if (memo) memo->finish();
     std::string pxPath = findIgnoringCase(dir + base + (endsWith(image.dataPath, ".db") ? ".px" : ".PX"), fs);
     if (image.keyFieldCount > 0) {
         PrimaryIndexInput in;
