@@ -125,6 +125,20 @@ inline std::string freshBenchFolder(const std::string& name) {
     return dir;
 }
 
+// The bytes of a table's files (the data file and its companions of the same base name).
+inline std::uint64_t fileSetBytes(const std::string& dataPath) {
+    std::uint64_t bytes = 0;
+    const std::filesystem::path p(dataPath);
+    for (const auto& e : std::filesystem::directory_iterator(p.parent_path()))
+        if (e.path().stem() == p.stem() && e.is_regular_file()) bytes += e.file_size();
+    return bytes;
+}
+
+// The memory a run into this target may take: 1.5 times its files plus 100 MB, in MB.
+inline double memoryGoalMb(const std::string& dataPath) {
+    return 1.5 * static_cast<double>(fileSetBytes(dataPath)) / (1024.0 * 1024.0) + 100;
+}
+
 inline long fileSetKb(const std::string& dir) {
     std::string cmd = "du -sk '" + dir + "' | cut -f1";
     FILE* p = popen(cmd.c_str(), "r");

@@ -50,14 +50,6 @@ std::int64_t recordsIn(const std::string& path) {
 
 double mb(double bytes) { return bytes / (1024.0 * 1024.0); }
 
-std::uint64_t fileSetBytes(const std::string& dataPath) {
-    std::uint64_t bytes = 0;
-    const std::filesystem::path p(dataPath);
-    for (const auto& e : std::filesystem::directory_iterator(p.parent_path()))
-        if (e.path().stem() == p.stem() && e.is_regular_file()) bytes += e.file_size();
-    return bytes;
-}
-
 struct Case {
     const char* what;
     std::string target, source;
@@ -94,7 +86,7 @@ int main(int argc, char** argv) {
     std::printf("%-16s %10s %10s %10s %10s %s\n", "case", "target MB", "time s", "peak MB", "goal MB", "records after");
     bool ok = true;
     for (const Case& c : cases) {
-        const double targetBytes = static_cast<double>(fileSetBytes(c.target));
+        const double targetBytes = static_cast<double>(bench::fileSetBytes(c.target));
         Timed t = timeCommand(kimport + " run --program-dir " + dir + "prog --source " + c.source + " --target " +
                               c.target + " --mode " + std::to_string(c.mode) + " >/dev/null 2>" + dir + "stderr.txt");
         const std::int64_t after = recordsIn(c.target);

@@ -219,3 +219,43 @@ TEST(ParadoxReader, ABlockChainRunningBackwardsReadsTheSameRecords) {
     writeFile(dir.file("Kette.DB"), reversed);
     EXPECT_EQ(dumpOf(dir.file("Kette.DB")), before);
 }
+
+// Blob values go into the .MB while the blocks are written: values kept in the record, small ones
+// sharing blocks and large ones of several blocks, in every order, read back as they were written.
+TEST(ParadoxWriter, MemoValuesOfEverySizeReadBackAsWritten) {
+    TempDir dir;
+    MakeTable(dir.path(), "NOTIZEN.DB",
+              {{"Nr", FieldType::Integer, 0}, {"Notiz", FieldType::Memo, 10}, {"Daten", FieldType::Blob, 10}}, 1);
+    Rows expected;
+    {
+        Table t;
+        t.setPath(dir.file("NOTIZEN.DB"));
+        t.OpenTable();
+        const std::size_t sizes[] = {0, 5, 10, 11, 200, 2048, 2049, 4087, 4088, 9000, 70000};
+        for (int i = 0; i < 600; ++i) {
+            const std::size_t memoSize = sizes[static_cast<std::size_t>(i) % std::size(sizes)];
+            const std::size_t blobSize = sizes[static_cast<std::size_t>(i * 7 + 3) % std::size(sizes)];
+            std::string memo(memoSize, static_cast<char>('a' + i % 26)), blob(blobSize, static_cast<char>('A' + i % 26));
+            if (!memo.empty()) memo.back() = '!';
+            t.BeginAppend();
+            t.SetAsInteger(0, i);
+            t.SetText(1, memo);
+            t.SetValue(2, Value::ofBytes(blob));
+            t.PostRecord();
+            expected.push_back({std::to_string(i), memo, blob});
+        }
+        t.CloseTable();
+    }
+    const auto mbSize = std::filesystem::file_size(dir.file("NOTIZEN.MB"));
+    EXPECT_EQ(mbSize % 4096, 0u);
+    Table back;
+    back.setPath(dir.file("NOTIZEN.DB"));
+    back.OpenTable();
+    Rows got;
+    for (back.MoveFirst(); !back.AtEnd(); back.MoveNext()) {
+        Value blob = back.GetValue(2);
+        got.push_back({back.AsString(0, FormatSettings::german()), back.AsString(1, FormatSettings::german()),
+                       blob.isNull() ? std::string() : blob.text});
+    }
+    EXPECT_EQ(got, expected);
+}
