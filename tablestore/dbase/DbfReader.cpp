@@ -42,8 +42,10 @@ MemoStyle readingStyle(int version) {
 struct MemoSource {
     std::string path;
     std::unique_ptr<MemoFileReader> reader;
-    // Sound files hold each block in one value at most; once the values exceed twice the memo file,
-    // it is damaged and the remaining values count as unreadable, so memory and time stay bounded.
+    // Sound files hold each block in one value at most; once the values of one batch exceed twice the
+    // memo file, it is damaged and the batch's remaining values count as unreadable, so memory and time
+    // stay bounded. A whole read is one batch.
+    std::uint64_t allowance = 0;
     std::uint64_t budget = 0;
     bool exhausted = false;
 };
@@ -64,7 +66,7 @@ MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
     MemoSource memo{memoPath, std::make_unique<MemoFileReader>(fs.openRead(memoPath), style)};
     image.hasMemoFile = true;
     image.memoBlockSize = static_cast<int>(memo.reader->blockSize());
-    memo.budget = 2 * memo.reader->size() + (1u << 20);
+    memo.allowance = 2 * memo.reader->size() + (1u << 20);
     return memo;
 }
 
@@ -72,6 +74,8 @@ MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
 // image's BlobStore. Pointers of one batch that share a block share one value.
 void takeMemos(TableImage& image, std::uint32_t first, const std::vector<const FieldDef*>& memoFields, MemoSource& memo) {
     std::unordered_map<std::uint64_t, std::uint32_t> handleOfBlock;
+    memo.budget = memo.allowance;
+    memo.exhausted = false;
     for (std::uint32_t r = first; r < image.rowCount(); ++r) {
         char* row = image.row(r);
         for (const FieldDef* f : memoFields) {
@@ -82,7 +86,9 @@ void takeMemos(TableImage& image, std::uint32_t first, const std::vector<const F
                 auto known = handleOfBlock.find(*block);
                 if (known != handleOfBlock.end()) {
                     handle = known->second;
-                } else if (!memo.exhausted) {
+                } else if (memo.exhausted) {
+                    ++image.unreadableValues;
+                } else {
                     std::optional<std::string> value;
                     try {
                         value = memo.reader->valueAt(*block, memo.budget, memo.exhausted);
@@ -92,6 +98,8 @@ void takeMemos(TableImage& image, std::uint32_t first, const std::vector<const F
                     if (value) {
                         memo.budget -= value->size();
                         handle = image.blobs.add(std::move(*value), *block);
+                    } else if (memo.exhausted) {
+                        ++image.unreadableValues;
                     }
                     handleOfBlock.emplace(*block, handle);
                 }

@@ -144,3 +144,46 @@ TEST(TableStream, RefusesWhatNeedsTheWholeTableAndLeavesItUnchanged) {
 
 }  // namespace
 }  // namespace kimport::test
+
+namespace kimport::test {
+namespace {
+
+// Records of several batches that share one large memo value all read it: the bound on the values a
+// damaged memo file may make us read counts per batch, not across the whole walk.
+TEST(TableStream, AMemoSharedAcrossBatchesIsReadForEveryRecord) {
+    TempDir dir;
+    const std::string path = dir.file("GETEILT.DBF");
+    const std::string big(600000, 'm');
+    makeTableWithRows(dir.path(), "GETEILT.DBF", {{"NOTIZ", FieldType::Memo, 10}}, 0, {{big}});
+    // Copies of the one record, all pointing at the same memo block.
+    std::string file = readFile(path);
+    const std::uint16_t headerLength = static_cast<unsigned char>(file[8]) | static_cast<unsigned char>(file[9]) << 8;
+    const std::uint16_t recordLength = static_cast<unsigned char>(file[10]) | static_cast<unsigned char>(file[11]) << 8;
+    const std::string record = file.substr(headerLength, recordLength);
+    const std::uint32_t records = 400000;  // about five batches
+    std::string body;
+    for (std::uint32_t i = 0; i < records; ++i) body += record;
+    file = file.substr(0, headerLength) + body + "\x1A";
+    for (int b = 0; b < 4; ++b) file[4 + b] = static_cast<char>((records >> (8 * b)) & 0xFF);
+    writeFile(path, file);
+
+    Table t;
+    t.Sequential = true;
+    t.setPath(path);
+    t.OpenTable();
+    std::uint32_t full = 0, walked = 0;
+    for (t.MoveFirst(); !t.AtEnd(); t.MoveNext(), ++walked) {
+        if (t.IsNull(0)) continue;
+        // The value itself at the start and end of every batch and between.
+        if (walked % 20000 == 0 || walked + 1 == records) {
+            EXPECT_EQ(t.GetValue(0).text, big) << walked;
+        }
+        ++full;
+    }
+    EXPECT_EQ(walked, records);
+    EXPECT_EQ(full, records);
+    EXPECT_EQ(t.image().unreadableValues, 0u);
+}
+
+}  // namespace
+}  // namespace kimport::test
