@@ -2,6 +2,7 @@
 
 #include "common/Numbers.h"
 #include "common/Text.h"
+#include "tablestore/FormatCodec.h"
 #include "tablestore/ValueConversion.h"
 
 #include <algorithm>
@@ -212,12 +213,23 @@ private:
         return t == FieldType::SmallInt || t == FieldType::Integer || t == FieldType::Word || t == FieldType::AutoInc;
     }
 
+    // A number field holding a whole number from 0 to below 10^15: its text is exactly its digits, and
+    // that text, padded or not, reads back as the same number.
+    bool holdsPlainWholeNumber() const {
+        if (naturalKind(ctx_.target.FieldDefAt(target()).type) != Value::Kind::Float || ctx_.target.IsNull(target()))
+            return false;
+        const Value v = ctx_.target.GetValue(target());
+        return v.kind == Value::Kind::Float && v.number >= 0 && v.number < 1e15 && v.number == std::floor(v.number);
+    }
+
     void alignRight() {
         // A whole-number field holding a value reads it back without blanks: nothing to pad.
         // (Checked first because it is cheap; a missing field still fails below, as it always did.)
         if (rule_.sourceField && rule_.targetField && isWholeNumberField(ctx_.target.FieldDefAt(target()).type) &&
             !ctx_.target.IsNull(target()))
             return;
+        // The same for a whole number in a field of decimals, unless the left cut reads what was written last.
+        if (rule_.sourceField && rule_.targetField && !opt_.Ueberl_abschneid_li && holdsPlainWholeNumber()) return;
         const Value& s = source();
         if (!readsAsDigits(s) || !IsDigitString(rule_.laenge)) return;
         write(Value::ofText(PadLeft(trim(targetText()), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
