@@ -337,11 +337,10 @@ StagingResult OpenStagingStream(const std::string& textPath, const TextLayout& l
                                 const std::vector<std::string>& names, const std::string& tempDir,
                                 ProgressSink& progress, Table& into) {
     TextPass pass = readTextPass(textPath, layout, names, tempDir, progress);
-    StagingResult result = std::move(pass.result);
-    auto image = newTableImage(result.path, pass.fields);
+    auto image = newTableImage(pass.result.path, pass.fields);
     paradox::setCodePage(*image, pass.codePage);
-    pass.result.records = result.records;
     auto feed = std::make_unique<TextRowFeed>(textPath, layout, pass);
+    StagingResult result = std::move(pass.result);
     into.OpenStream(TableStream{std::move(image), std::move(feed)});
     progress.appendStatus("fertig.");
     progress.endTextRead();
