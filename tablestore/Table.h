@@ -1,7 +1,8 @@
 // The record cursor over one table: open and close, structure, walking,
 // field values, editing and appending, key lookup, clearing and filtering.
-// The whole table is held in memory while open; changes reach the disk when
-// the table is flushed or closed, all files of the table replaced at once.
+// The whole table is held in memory while open (a table read as a stream only
+// a batch of it); changes reach the disk when the table is flushed or closed,
+// all files of the table replaced at once.
 #pragma once
 
 #include "common/FileSystem.h"
