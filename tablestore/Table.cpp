@@ -123,25 +123,24 @@ bool Table::nextBatch() {
     // About 1 MB of records at a time: large enough that a batch costs little, small enough to stay put in memory.
     const std::size_t rows = std::max<std::size_t>(64, (std::size_t{1} << 20) / static_cast<std::size_t>(image_->recordLength));
     for (;;) {
-        image_->rows.clear();
-        image_->order.clear();
-        image_->deletedRows.clear();
-        image_->blobs.clear();
+        image_->clearRows();
         ++orderVersion_;
         if (!feed_->nextBatch(*image_, rows)) return false;
         if (!image_->order.empty()) return true;  // a batch of deleted records only: on to the next
     }
 }
 
+void Table::rewindFeed() {
+    feed_->restart();
+    nextBatch();
+    batchStart_ = 0;
+    firstBatchHeld_ = true;
+}
+
 void Table::MoveFirst() {
     requireActive();
     if (state_ != State::Browse) PostRecord();
-    if (feed_ && !firstBatchHeld_) {
-        feed_->restart();
-        nextBatch();
-        batchStart_ = 0;
-        firstBatchHeld_ = true;
-    }
+    if (feed_ && !firstBatchHeld_) rewindFeed();
     std::size_t n = image_->order.size();
     std::size_t p = 0;
     while (p < n && !visible(image_->order.at(p))) ++p;

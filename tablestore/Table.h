@@ -171,6 +171,8 @@ private:
     [[noreturn]] void readOnlyForward() const;
     // Replaces the batch held by the stream's next one with a live record; false at the stream's end.
     bool nextBatch();
+    // Holds the stream's first batch again.
+    void rewindFeed();
     // Takes a stream's structure and its first batch.
     void adoptStream(TableStream stream);
 

@@ -67,6 +67,13 @@ struct TableImage {
     std::uint32_t appendRow(const char* bytes);
     // Leaves out rows no longer in the order (after deletes and edits).
     void compact();
+    // Drops every row with its memo values; the structure stays (a stream's next batch comes after).
+    void clearRows() {
+        rows.clear();
+        order.clear();
+        deletedRows.clear();
+        blobs.clear();
+    }
 };
 
 }  // namespace kimport

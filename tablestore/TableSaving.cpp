@@ -129,15 +129,13 @@ void Table::adoptStream(TableStream stream) {
     feedRecords_ = static_cast<std::int64_t>(stream.feed->liveRecords());
     image_ = std::move(stream.image);
     feed_ = std::move(stream.feed);
-    batchStart_ = 0;
     try {
-        nextBatch();  // what cannot be read at the start is reported by the opening
+        rewindFeed();  // what cannot be read at the start is reported by the opening
     } catch (...) {
         image_.reset();
         feed_.reset();
         throw;
     }
-    firstBatchHeld_ = true;
 }
 
 void Table::OpenStream(TableStream stream) {

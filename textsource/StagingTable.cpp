@@ -67,10 +67,6 @@ public:
         const std::uint32_t from = k == 0 ? 0 : ends_[k - 1];
         return std::string_view(bytes_).substr(from, ends_[k] - from);
     }
-    void release() {
-        std::string().swap(bytes_);
-        std::vector<std::uint32_t>().swap(ends_);
-    }
 
 private:
     static constexpr std::size_t kLimit = 256u << 20;
@@ -305,6 +301,19 @@ private:
     std::vector<std::string> split_;
 };
 
+// The staging table's structure, sized by the reading pass, without records.
+std::unique_ptr<TableImage> stagingImage(const TextPass& pass) {
+    auto image = newTableImage(pass.result.path, pass.fields);
+    paradox::setCodePage(*image, pass.codePage);
+    return image;
+}
+
+void finishTextRead(ProgressSink& progress) {
+    progress.appendStatus("fertig.");
+    progress.endTextRead();
+    progress.close();
+}
+
 }  // namespace
 
 StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& layout,
@@ -313,8 +322,7 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
     TextPass pass = readTextPass(textPath, layout, names, tempDir, progress);
     StagingResult& result = pass.result;
     progress.setStatus("Feldgrößen werden definiert...");
-    auto image = newTableImage(result.path, pass.fields);
-    paradox::setCodePage(*image, pass.codePage);
+    auto image = stagingImage(pass);
     // The records come through the same feed a run may read the text through.
     image->rows.reserve(static_cast<std::uint64_t>(result.records), static_cast<std::size_t>(image->recordLength));
     TextRowFeed feed(textPath, layout, pass);
@@ -327,9 +335,7 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
         table.Flush();
     else
         table.CloseTable();
-    progress.appendStatus("fertig.");
-    progress.endTextRead();
-    progress.close();
+    finishTextRead(progress);
     return result;
 }
 
@@ -337,14 +343,11 @@ StagingResult OpenStagingStream(const std::string& textPath, const TextLayout& l
                                 const std::vector<std::string>& names, const std::string& tempDir,
                                 ProgressSink& progress, Table& into) {
     TextPass pass = readTextPass(textPath, layout, names, tempDir, progress);
-    auto image = newTableImage(pass.result.path, pass.fields);
-    paradox::setCodePage(*image, pass.codePage);
+    auto image = stagingImage(pass);
     auto feed = std::make_unique<TextRowFeed>(textPath, layout, pass);
     StagingResult result = std::move(pass.result);
     into.OpenStream(TableStream{std::move(image), std::move(feed)});
-    progress.appendStatus("fertig.");
-    progress.endTextRead();
-    progress.close();
+    finishTextRead(progress);
     return result;
 }
 

@@ -128,7 +128,8 @@ public:
         char head[6];
         for (std::size_t block = chain_.firstBlock; block != 0; block = le16(head)) {
             std::size_t have = 0;
-            if (block <= chain_.blocksInFile() && readAt(chain_.blockStart(block), head, sizeof head) == sizeof head)
+            if (block <= chain_.blocksInFile() &&
+                reading([&] { return readFullyAt(*file_, chain_.blockStart(block), head, sizeof head); }) == sizeof head)
                 have = chain_.bytesOf(block);
             records += chain_.recordsIn(block, head, have, seen);
         }
@@ -147,13 +148,8 @@ public:
         while (block_ != 0 && image.rowCount() - first < rows) {
             const char* b = nullptr;
             std::size_t have = 0;
-            if (block_ <= chain_.blocksInFile()) {
-                try {
-                    have = blocks_.read(chain_.blockStart(block_), chain_.blockSize, b);
-                } catch (const IoError& e) {
-                    throw TableError(e.what(), TableError::Kind::Io, chain_.dataPath);
-                }
-            }
+            if (block_ <= chain_.blocksInFile())
+                have = reading([&] { return blocks_.read(chain_.blockStart(block_), chain_.blockSize, b); });
             const std::size_t count = chain_.recordsIn(block_, b, have, seen_);
             for (std::size_t i = 0; i < count; ++i) image.order.push_back(image.appendRow(b + 6 + i * chain_.recordSize));
             block_ = le16(b);
@@ -163,9 +159,11 @@ public:
     }
 
 private:
-    std::size_t readAt(std::uint64_t offset, char* into, std::size_t n) {
+    // A read of the file; a failure of the disk is the table store's error, whenever the cursor meets it.
+    template <class Read>
+    std::size_t reading(Read&& read) {
         try {
-            return readFullyAt(*file_, offset, into, n);
+            return read();
         } catch (const IoError& e) {
             throw TableError(e.what(), TableError::Kind::Io, chain_.dataPath);
         }
