@@ -52,7 +52,7 @@ std::optional<SettingForRun> prepareSavedSetting(const std::string& programDir, 
     if (s.backupCopy) {
         // The copy under the name the wizard proposes: "CP_" and the target's name, beside it.
         const std::string dir = directoryOf(run.target).empty() ? "./" : directoryOf(run.target);
-        if (CopyFileSet(dir + baseNameOf(run.target) + ".*", dir, "CP_" + baseNameOf(run.target), prompter) < 1) {
+        if (CopyFileSet(dir, baseNameOf(run.target), dir, "CP_" + baseNameOf(run.target), prompter) < 1) {
             prompter.error("Die Sicherungskopie der Zieldatei " + fileNameOf(run.target) + " konnte nicht angelegt "
                            "werden; der Import wird nicht ausgeführt.");
             return std::nullopt;

@@ -89,7 +89,7 @@ int show(Table& impList, const std::string& programDir, const std::string& name)
     line("Sicherungskopie", yesNo(s.backupCopy));
     line("Letzter Import", dateText(s.lastImport));
     line("Eigene Einstellung", yesNo(s.own));
-    line("Zuordnungstabelle", mappingBaseName(s));
+    line("Zuordnungstabelle", storedMappingBaseName(s));
     line("Formate", "Dezimal " + s.decimal + "  Tausender " + s.thousands + "  Zeit " + s.time + "  Datum " + s.date +
                         "  " + s.shortDate);
     if (isTextSourcePath(s.sourcePath)) {
@@ -111,6 +111,10 @@ int show(Table& impList, const std::string& programDir, const std::string& name)
         line("Spalten", names);
     }
     // The rules, from the setting's own mapping table (read only, never changed here).
+    if (mappingBaseName(s).empty()) {
+        std::cerr << "kimport settings: " << unusableBaseNameMessage(s) << '\n';
+        return 1;
+    }
     Table mapping;
     mapping.setPath(findIgnoringCase(withTrailingSlash(programDir) + mappingBaseName(s) + ".DB"));
     try {
@@ -129,25 +133,68 @@ int show(Table& impList, const std::string& programDir, const std::string& name)
     return 0;
 }
 
+// Messages of the settings operations go to standard error; nobody is there to answer a question.
+struct StderrPrompter : Prompter {
+    Answer message(MsgKind, Buttons, std::string_view text, int) override {
+        std::cerr << "kimport settings: " << text << '\n';
+        return Answer::No;
+    }
+    void beep() override {}
+    std::optional<std::string> inputQuery(std::string_view, std::string_view, std::string_view) override { return {}; }
+    std::optional<std::string> openFile(const FileDialogSpec&) override { return {}; }
+    std::optional<std::string> saveFile(const FileDialogSpec&) override { return {}; }
+};
+
+// The catalogue's tables as the settings operations take them; the working mapping table is not used.
+struct Catalogue {
+    StderrPrompter prompter;
+    Table unused;
+    SettingsTables tables;
+    Catalogue(Table& impList, const std::string& programDir)
+        : tables{impList, unused, prompter, realFileSystem(), withTrailingSlash(programDir)} {}
+};
+
+void printErrors(const std::vector<std::string>& errors) {
+    for (std::string e : errors) {
+        while (!e.empty() && (e.back() == '\n' || e.back() == '\r')) e.pop_back();
+        std::cerr << "kimport settings: " << e << '\n';
+    }
+}
+
 int exportSettings(Table& impList, const std::string& programDir, const std::vector<std::string>& names,
                    const std::string& directory) {
-    struct Quiet : Prompter {
-        Answer message(MsgKind, Buttons, std::string_view text, int) override {
-            std::cerr << "kimport settings: " << text << '\n';
-            return Answer::Ok;
-        }
-        void beep() override {}
-        std::optional<std::string> inputQuery(std::string_view, std::string_view, std::string_view) override { return {}; }
-        std::optional<std::string> openFile(const FileDialogSpec&) override { return {}; }
-        std::optional<std::string> saveFile(const FileDialogSpec&) override { return {}; }
-    } prompter;
-    Table unused;
-    SettingsTables tables{impList, unused, prompter, realFileSystem(), withTrailingSlash(programDir)};
-    ExportResult result = ExportSettings(tables, names, directory);
-    for (const std::string& e : result.errors) std::cerr << "kimport settings: " << e << '\n';
+    Catalogue c(impList, programDir);
+    ExportResult result = ExportSettings(c.tables, names, directory);
+    printErrors(result.errors);
     std::cout << result.written << (result.written == 1 ? " Importeinstellung" : " Importeinstellungen")
               << " nach " << withTrailingSlash(directory) << "VorDef.DB geschrieben.\n";
     return result.errors.empty() ? 0 : 1;
+}
+
+// "Neue Einstellungen einlesen" without the window: DIR/VorDef.DB with its mapping files.
+int importSettings(Table& impList, const std::string& programDir, const std::string& directory) {
+    Catalogue c(impList, programDir);
+    const std::string vorDef = findIgnoringCase(withTrailingSlash(directory) + "VorDef.DB");
+    if (!fileExistsIgnoringCase(vorDef)) {
+        std::cerr << "kimport settings: " << vorDef << " gibt es nicht.\n";
+        return 1;
+    }
+    ReadInResult result = ReadInSettings(c.tables, vorDef, nullptr);
+    printErrors(result.errors);
+    std::cout << result.read << (result.read == 1 ? " Importeinstellung" : " Importeinstellungen")
+              << " eingelesen.\n";
+    return result.refused == 0 ? 0 : 1;
+}
+
+int deleteSetting(Table& impList, const std::string& programDir, const std::string& name) {
+    Catalogue c(impList, programDir);
+    if (!seekSetting(impList, name)) {
+        std::cerr << "kimport settings: die Importeinstellung \"" << name << "\" gibt es nicht.\n";
+        return 1;
+    }
+    DeleteSetting(c.tables, readSetting(impList));
+    std::cout << "Die Importeinstellung \"" << name << "\" ist gelöscht worden.\n";
+    return 0;
 }
 
 }  // namespace
@@ -166,14 +213,21 @@ int settingsCommand(const std::vector<std::string>& args, const std::string& def
     const auto to = std::find(rest.begin(), rest.end(), "--to");
     const bool exporting = !rest.empty() && rest[0] == "export" && to != rest.end() && to + 2 == rest.end() &&
                            to - rest.begin() >= 2;
-    if (!listing && !showing && !exporting) {
-        std::cerr << "kimport settings: erwartet \"list\", \"show NAME\" oder \"export NAME... --to DIR\" "
-                     "[--program-dir DIR]\n";
+    const bool importing = rest.size() == 2 && rest[0] == "import";
+    const bool deleting = rest.size() == 2 && rest[0] == "delete";
+    if (!listing && !showing && !exporting && !importing && !deleting) {
+        std::cerr << "kimport settings: erwartet \"list\", \"show NAME\", \"export NAME... --to DIR\", "
+                     "\"import DIR\" oder \"delete NAME\" [--program-dir DIR]\n";
         return 2;
     }
     Table impList;
     impList.setPath(impListPath(programDir));
-    impList.OpenTable();  // shared: a wizard that holds it exclusively makes this fail with its message
+    // Shared for reading: a wizard that holds it exclusively makes this fail with its message. A change
+    // of the catalogue holds it alone, as the wizard does.
+    impList.Exclusive = importing || deleting;
+    impList.OpenTable();
+    if (importing) return importSettings(impList, programDir, rest[1]);
+    if (deleting) return deleteSetting(impList, programDir, rest[1]);
     if (exporting) return exportSettings(impList, programDir, std::vector<std::string>(rest.begin() + 1, to), *(to + 1));
     return listing ? list(impList) : show(impList, programDir, rest[1]);
 }

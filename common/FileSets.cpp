@@ -2,6 +2,7 @@
 
 #include "common/Text.h"
 
+#include <cctype>
 #include <filesystem>
 
 namespace kimport {
@@ -33,34 +34,33 @@ std::string withTrailingSlash(std::string directory) {
     return directory;
 }
 
-bool wildcardMatch(std::string_view pattern, std::string_view name) {
-    std::string p = foldedUpper(pattern), n = foldedUpper(name);
-    std::size_t pi = 0, ni = 0, starP = std::string::npos, starN = 0;
-    while (ni < n.size()) {
-        if (pi < p.size() && (p[pi] == '?' || p[pi] == n[ni])) {
-            ++pi;
-            ++ni;
-        } else if (pi < p.size() && p[pi] == '*') {
-            starP = pi++;
-            starN = ni;
-        } else if (starP != std::string::npos) {
-            pi = starP + 1;
-            ni = ++starN;
-        } else {
-            return false;
-        }
-    }
-    std::string rest = p.substr(pi);
-    if (rest.find_first_not_of('*') == std::string::npos) return true;
-    return rest == ".*";  // "NAME.*" also matches a file without extension, as the system's listing does
+bool isTableFileExtension(std::string_view extension) {
+    const std::string ext = asciiUpper(extension);
+    static const char* const kKnown[] = {".DB",  ".MB",  ".PX",  ".VAL", ".TV",  ".FAM", ".DBF",
+                                         ".DBT", ".FPT", ".MDX", ".CDX", ".NDX"};
+    for (const char* known : kKnown)
+        if (ext == known) return true;
+    // Secondary indexes of a Paradox table: .X01 ... .YFF, .XG0 ...
+    auto hexOrG = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) || c == 'G'; };
+    return ext.size() == 4 && (ext[1] == 'X' || ext[1] == 'Y') && hexOrG(ext[2]) && hexOrG(ext[3]);
 }
 
-std::vector<DirEntry> matchingEntries(const std::string& pattern, FileSystem& fs) {
+bool isPlainBaseName(std::string_view name) {
+    if (name.empty() || name.size() > 8) return false;
+    for (char c : name)
+        if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_') return false;
+    return true;
+}
+
+std::vector<DirEntry> fileSetEntries(const std::string& directory, const std::string& baseName, FileSystem& fs) {
     std::vector<DirEntry> result;
-    std::string dir = directoryOf(pattern);
-    std::string namePattern = fileNameOf(pattern);
-    for (DirEntry& e : fs.list(dir))
-        if (wildcardMatch(namePattern, e.name) && !endsWith(e.name, kTempSuffix)) result.push_back(std::move(e));
+    if (baseName.empty()) return result;
+    for (DirEntry& e : fs.list(withTrailingSlash(directory))) {
+        const auto dot = e.name.find_last_of('.');
+        if (e.isDirectory || dot == std::string::npos || endsWith(e.name, kTempSuffix)) continue;
+        if (equalsIgnoreCase(e.name.substr(0, dot), baseName) && isTableFileExtension(e.name.substr(dot)))
+            result.push_back(std::move(e));
+    }
     return result;
 }
 
@@ -125,9 +125,9 @@ bool CopyOneFile(const std::string& sourcePath, const std::string& targetPath, P
     return true;
 }
 
-int CopyFileSet(const std::string& sourcePattern, const std::string& targetDirectory, const std::string& newBaseName,
-                Prompter& prompter, FileSystem& fs) {
-    if (sourcePattern.empty() || targetDirectory.empty()) {
+int CopyFileSet(const std::string& sourceDirectory, const std::string& baseName, const std::string& targetDirectory,
+                const std::string& newBaseName, Prompter& prompter, FileSystem& fs) {
+    if (baseName.empty() || targetDirectory.empty()) {
         prompter.error("Quell- oder Zieldatei wurde nicht angegeben!");
         return -1;
     }
@@ -135,12 +135,11 @@ int CopyFileSet(const std::string& sourcePattern, const std::string& targetDirec
         prompter.error("Zielpfad nicht vorhanden: " + targetDirectory);
         return -1;
     }
-    std::string target = withTrailingSlash(targetDirectory);
-    std::string sourceDir = directoryOf(sourcePattern);
+    const std::string target = withTrailingSlash(targetDirectory);
+    const std::string sourceDir = withTrailingSlash(sourceDirectory.empty() ? "./" : sourceDirectory);
     int count = 0;
     bool failed = false;
-    for (const DirEntry& e : matchingEntries(sourcePattern, fs)) {
-        if (e.isDirectory) continue;
+    for (const DirEntry& e : fileSetEntries(sourceDir, baseName, fs)) {
         std::string name = newBaseName.empty() ? e.name : newBaseName + extensionOf(e.name);
         // A set with a file missing is no copy of the set: the caller must not take it for one.
         if (!CopyOneFile(sourceDir + e.name, target + name, prompter, fs)) failed = true;
@@ -149,15 +148,15 @@ int CopyFileSet(const std::string& sourcePattern, const std::string& targetDirec
     return failed ? -1 : count;
 }
 
-int DeleteFileSet(const std::string& pattern, Prompter& prompter, FileSystem& fs) {
-    if (pattern.empty()) {
+int DeleteFileSet(const std::string& directory, const std::string& baseName, Prompter& prompter, FileSystem& fs) {
+    if (baseName.empty()) {
         prompter.error("Dateien wurden nicht angegeben!");
         return -1;
     }
-    std::string dir = directoryOf(pattern);
+    const std::string dir = withTrailingSlash(directory.empty() ? "./" : directory);
     int count = 0;
-    for (const DirEntry& e : matchingEntries(pattern, fs))
-        if (!e.isDirectory && fs.remove(dir + e.name)) ++count;
+    for (const DirEntry& e : fileSetEntries(dir, baseName, fs))
+        if (fs.remove(dir + e.name)) ++count;
     return count;
 }
 

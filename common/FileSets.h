@@ -1,5 +1,7 @@
-// Operations on whole files and on file sets: every file of a table, matched
-// by directory + base name + ".*". Failures are shown through the Prompter.
+// Operations on whole files and on file sets: every file of a table, found by
+// directory + base name + one of the extensions a table's files carry. The base
+// name is compared whole, never as a pattern, so that a name read from a file
+// reaches only the files of that name. Failures are shown through the Prompter.
 #pragma once
 
 #include "common/FileSystem.h"
@@ -16,28 +18,35 @@ constexpr const char* kTempSuffix = ".kimp-tmp";
 // Attribute bits for the directory test.
 constexpr unsigned kDirectoryAttribute = 0x10;
 
-// Copies every file matching the pattern into the target directory, under
-// newBaseName + the file's extension (or its own name when newBaseName is
-// empty). Returns the number of files copied, or -1 after a message (also when
-// any one of them could not be copied).
-int CopyFileSet(const std::string& sourcePattern, const std::string& targetDirectory, const std::string& newBaseName,
-                Prompter& prompter, FileSystem& fs = realFileSystem());
+// Copies every file of the set into the target directory, under newBaseName +
+// the file's extension (or its own name when newBaseName is empty). Returns the
+// number of files copied, or -1 after a message (also when any one of them
+// could not be copied).
+int CopyFileSet(const std::string& sourceDirectory, const std::string& baseName, const std::string& targetDirectory,
+                const std::string& newBaseName, Prompter& prompter, FileSystem& fs = realFileSystem());
 
 // Copies one file; the target may name a directory. The target is replaced
 // only after the whole copy reached the disk. False after a message.
 bool CopyOneFile(const std::string& sourcePath, const std::string& targetPath, Prompter& prompter,
                  FileSystem& fs = realFileSystem());
 
-// Deletes every file matching the pattern; returns the count deleted, or -1 after a message.
-int DeleteFileSet(const std::string& pattern, Prompter& prompter, FileSystem& fs = realFileSystem());
+// Deletes every file of the set; returns the count deleted, or -1 after a message.
+int DeleteFileSet(const std::string& directory, const std::string& baseName, Prompter& prompter,
+                  FileSystem& fs = realFileSystem());
 
 // True when the path exists and its attributes contain all the given bits.
 bool PathHasAttributes(const std::string& path, unsigned attributes, FileSystem& fs = realFileSystem());
 
-// Names in the directory matching a wildcard pattern ("*", "?"), compared
-// without regard to letter case, in the order the system lists them.
-std::vector<DirEntry> matchingEntries(const std::string& pattern, FileSystem& fs);
-bool wildcardMatch(std::string_view pattern, std::string_view name);
+// The files of the table baseName in the directory, in the order the system lists
+// them: base name equal without regard to letter case, extension one of a table's
+// (isTableFileExtension); no folders, no temporary files of a save.
+std::vector<DirEntry> fileSetEntries(const std::string& directory, const std::string& baseName, FileSystem& fs);
+// ".DB", ".MB", ".PX", ".VAL", ".TV", ".FAM", secondary indexes ".Xnn"/".Ynn",
+// ".DBF", ".DBT", ".FPT", ".MDX", ".CDX", ".NDX" (any letter case).
+bool isTableFileExtension(std::string_view extension);
+// A base name stored in a control table or a settings package: one to eight
+// letters, digits or "_" -- no path, no pattern, nothing the system reads specially.
+bool isPlainBaseName(std::string_view name);
 
 // Path pieces: directory with a trailing "/", file name, extension with its dot.
 std::string directoryOf(const std::string& path);

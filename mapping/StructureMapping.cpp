@@ -183,13 +183,12 @@ bool CheckStoredMapping(MappingTables& t, bool textVariant, const std::string& s
 }
 
 void SaveMappingCopy(MappingTables& t) {
-    std::string base = t.zStrukt.path();
-    base = base.substr(0, base.find_last_of('.'));
+    const std::string working = t.zStrukt.path();
     std::string temp = tempDirectory(t.programDir);
     if (!t.fs.isDirectory(temp)) t.fs.makeDirectory(temp);
     t.zStrukt.CloseTable();
     t.tempStrukt.CloseTable();
-    CopyFileSet(base + ".*", temp, "tmp", t.prompter, t.fs);
+    CopyFileSet(directoryOf(working), baseNameOf(working), temp, "tmp", t.prompter, t.fs);
 }
 
 void CarryOverRules(MappingTables& t) {

@@ -144,9 +144,19 @@ std::string incompleteLayoutMessage(const SavedSetting& s) {
            "Einstellungen ändern\" und legen Sie den Aufbau fest.";
 }
 
-std::string mappingBaseName(const SavedSetting& s) {
+std::string storedMappingBaseName(const SavedSetting& s) {
     if (s.own) return s.tableName ? std::to_string(*s.tableName) : std::string();
     return s.vorDefTableName;
+}
+
+std::string mappingBaseName(const SavedSetting& s) {
+    std::string stored = storedMappingBaseName(s);
+    return isPlainBaseName(stored) ? stored : std::string();
+}
+
+std::string unusableBaseNameMessage(const SavedSetting& s) {
+    return "Die Importeinstellung \"" + s.name + "\" nennt als Zuordnungstabelle \"" + storedMappingBaseName(s) +
+           "\".\r\nErlaubt ist nur ein einfacher Dateiname aus höchstens 8 Buchstaben, Ziffern oder \"_\".";
 }
 
 void storeFormats(const FormatSettings& f, SavedSetting& s) {

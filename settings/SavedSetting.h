@@ -49,8 +49,14 @@ bool textLayoutComplete(const SavedSetting& setting);
 // The message for a setting whose text layout is incomplete.
 std::string incompleteLayoutMessage(const SavedSetting& setting);
 
-// The base name of the setting's mapping table: TableName for an own setting, else VorDefTableName.
+// The base name of the setting's mapping table as the row holds it: TableName for an own setting,
+// else VorDefTableName.
+std::string storedMappingBaseName(const SavedSetting& setting);
+// The same when it is a plain file name (isPlainBaseName), else empty: a row names only its own
+// files in the program directory, never a path or a pattern.
 std::string mappingBaseName(const SavedSetting& setting);
+// The message for a row whose stored base name is no plain file name.
+std::string unusableBaseNameMessage(const SavedSetting& setting);
 
 // The formats as a setting stores them, and putting them back (an empty column changes nothing).
 void storeFormats(const FormatSettings& formats, SavedSetting& setting);

@@ -5,6 +5,7 @@
 #include "common/Text.h"
 #include "settings/ColumnValues.h"
 #include "settings/ControlTables.h"
+#include "tablestore/FileSetWriter.h"
 #include "tablestore/ValueConversion.h"
 
 #include <algorithm>
@@ -54,6 +55,17 @@ void copyColumns(const Table& from, Table& to, std::initializer_list<const char*
             to.Clear(target);
         else
             to.SetValue(target, from.GetValue(*source));
+    }
+}
+
+// Copies a setting's mapping files at once; -1 after a message.
+int copyMappingFiles(SettingsTables& t, const std::string& fromDir, const std::string& fromBase,
+                     const std::string& toDir, const std::string& toBase) {
+    try {
+        return copyFileSetAtOnce(t.fs, fromDir, fromBase, toDir, toBase, true);
+    } catch (const std::exception& e) {
+        t.prompter.error(e.what());
+        return -1;
     }
 }
 
@@ -218,7 +230,7 @@ bool CopySetting(SettingsTables& t, const std::string& name) {
         t.impList.PostRecord();
     }
     t.impList.Flush();
-    if (CopyFileSet(t.programDir + fromBase + ".*", t.programDir, newBase, t.prompter, t.fs) < 1) {
+    if (copyMappingFiles(t, t.programDir, fromBase, t.programDir, newBase) < 1) {
         t.prompter.error("Die Importeinstellung konnte nicht kopiert werden");
         seekSetting(t.impList, newName);
         DeleteSetting(t, readSetting(t.impList));
@@ -253,6 +265,7 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
         std::string name = rows[row];
         if (name.empty()) {
             result.errors.push_back("Eine Importeinstellung ohne Bezeichnung ist nicht eingelesen worden.\r\n");
+            ++result.refused;
             continue;
         }
         bool appended = false;
@@ -260,6 +273,12 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
             if (!seekSetting(vorDef, name)) continue;
             const SavedSetting incoming = readSetting(vorDef);
             const std::string fromBase = mappingBaseName(incoming);
+            // A package names only its own files: a path or a pattern is never followed.
+            if (fromBase.empty() && !storedMappingBaseName(incoming).empty()) {
+                result.errors.push_back(unusableBaseNameMessage(incoming) + " Sie ist nicht eingelesen worden.\r\n");
+                ++result.refused;
+                continue;
+            }
             if (seekSetting(t.impList, name)) {
                 Pause();
                 // The new name must fit the column: the old one is shortened when needed.
@@ -290,7 +309,7 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
                 t.impList.PostRecord();
             }
             t.impList.Flush();
-            if (fromBase.empty() || CopyFileSet(fromDir + fromBase + ".*", t.programDir, toBase, t.prompter, t.fs) < 1)
+            if (fromBase.empty() || copyMappingFiles(t, fromDir, fromBase, t.programDir, toBase) < 1)
                 throw std::runtime_error("mapping files missing");
             ++result.read;
         } catch (const std::exception&) {
@@ -304,6 +323,7 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
                 }
             } catch (const std::exception&) {
             }
+            ++result.refused;
             result.errors.push_back("Es konnten nicht alle notwendigen Daten eingelesen werden.Möglicherweise können "
                                     "Sie die Importeinstellung \"" + name + "\" nicht ausführen.\r\n");
         }
@@ -317,42 +337,59 @@ ExportResult ExportSettings(SettingsTables& t, const std::vector<std::string>& n
     ExportResult result;
     const std::string directory = withTrailingSlash(directoryIn);
     const std::string vorDefPath = directory + "VorDef.DB";
-    if (!t.fs.exists(findIgnoringCase(vorDefPath, t.fs)))
-        MakeTable(directory, "VorDef.DB", impListLayout().fields, impListLayout().keyFieldCount);
+    // All or nothing: what this export made is removed again when any write fails (a full disk).
+    const bool hadVorDef = !fileSetEntries(directory, "VorDef", t.fs).empty();
+    std::vector<std::string> madeSets;
     Table vorDef(t.fs);
-    vorDef.setPath(findIgnoringCase(vorDefPath, t.fs));
-    vorDef.Exclusive = true;
-    vorDef.OpenTable();
-    for (const std::string& name : names) {
-        if (!seekSetting(t.impList, name)) {
-            result.errors.push_back("Die Importeinstellung \"" + name + "\" gibt es nicht.");
-            continue;
+    try {
+        if (!hadVorDef) MakeTable(directory, "VorDef.DB", impListLayout().fields, impListLayout().keyFieldCount);
+        vorDef.setPath(findIgnoringCase(vorDefPath, t.fs));
+        vorDef.Exclusive = true;
+        vorDef.OpenTable();
+        for (const std::string& name : names) {
+            if (!seekSetting(t.impList, name)) {
+                result.errors.push_back("Die Importeinstellung \"" + name + "\" gibt es nicht.");
+                continue;
+            }
+            SavedSetting s = readSetting(t.impList);
+            const std::string fromBase = mappingBaseName(s);
+            if (fromBase.empty() && !storedMappingBaseName(s).empty()) {
+                result.errors.push_back(unusableBaseNameMessage(s));
+                continue;
+            }
+            if (!hasMappingFile(t, fromBase)) {
+                result.errors.push_back("Die Zuordnungsdateien der Importeinstellung \"" + name + "\" fehlen.");
+                continue;
+            }
+            // Predefined there: an own setting's files get a name of at most eight characters from its number.
+            const std::string toBase = s.own ? "E" + fromBase : fromBase;
+            const bool existed = !fileSetEntries(directory, toBase, t.fs).empty();
+            // A failure here is a full disk or a folder we may not write: nothing of the export stays.
+            copyFileSetAtOnce(t.fs, t.programDir, fromBase, directory, toBase, true);
+            if (!existed) madeSets.push_back(toBase);
+            s.own = false;
+            s.vorDefTableName = toBase;
+            if (seekSetting(vorDef, name))
+                vorDef.BeginEdit();
+            else
+                vorDef.BeginAppend();
+            copyColumns(t.impList, vorDef, {"TableName"});
+            writeSetting(vorDef, s);
+            vorDef.PostRecord();
+            ++result.written;
         }
-        SavedSetting s = readSetting(t.impList);
-        const std::string fromBase = mappingBaseName(s);
-        if (!hasMappingFile(t, fromBase)) {
-            result.errors.push_back("Die Zuordnungsdateien der Importeinstellung \"" + name + "\" fehlen.");
-            continue;
+        vorDef.CloseTable();
+    } catch (const std::exception& e) {
+        if (vorDef.Active()) {
+            vorDef.CancelRecord();
+            vorDef.CloseDiscarding();
         }
-        // Predefined there: an own setting's files get a name of at most eight characters from its number.
-        const std::string toBase = s.own ? "E" + fromBase : fromBase;
-        if (CopyFileSet(t.programDir + fromBase + ".*", directory, toBase, t.prompter, t.fs) < 1) {
-            result.errors.push_back("Die Zuordnungsdateien der Importeinstellung \"" + name + "\" konnten nicht "
-                                    "kopiert werden.");
-            continue;
-        }
-        s.own = false;
-        s.vorDefTableName = toBase;
-        if (seekSetting(vorDef, name))
-            vorDef.BeginEdit();
-        else
-            vorDef.BeginAppend();
-        copyColumns(t.impList, vorDef, {"TableName"});
-        writeSetting(vorDef, s);
-        vorDef.PostRecord();
-        ++result.written;
+        if (!hadVorDef) madeSets.push_back("VorDef");
+        for (const std::string& base : madeSets)
+            for (const DirEntry& f : fileSetEntries(directory, base, t.fs)) t.fs.remove(directory + f.name);
+        result.written = 0;
+        result.errors.push_back(std::string("Der Export ist nicht geschrieben worden: ") + e.what());
     }
-    vorDef.CloseTable();
     return result;
 }
 

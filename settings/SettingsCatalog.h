@@ -43,6 +43,7 @@ bool CopySetting(SettingsTables& t, const std::string& name);
 
 struct ReadInResult {
     int read = 0;                          // settings added to the catalogue
+    int refused = 0;                       // rows not read in (each has an entry in errors)
     std::vector<std::string> errors;       // entries for the error list
     bool cancelled = false;
 };

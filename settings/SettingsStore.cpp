@@ -15,32 +15,12 @@ namespace {
 
 // Removes a setting's files; what cannot be removed is not worth a second message.
 void removeFileSet(SettingsTables& t, const std::string& baseName) {
-    for (const DirEntry& e : matchingEntries(t.programDir + baseName + ".*", t.fs)) t.fs.remove(t.programDir + e.name);
+    for (const DirEntry& e : fileSetEntries(t.programDir, baseName, t.fs)) t.fs.remove(t.programDir + e.name);
 }
 
-// Copies the file set fromBase.* to toBase.* (extensions in upper case) all at once, as a table is saved:
-// a process that dies on the way leaves the old set, or a journal that completes the new one. Files of
-// the old set that the new one does not have go. Returns the number of files copied (0: none to copy).
+// The mapping files fromBase.* to toBase.* in the program directory, all at once as a table is saved.
 int copyFileSetAtOnce(SettingsTables& t, const std::string& fromBase, const std::string& toBase) {
-    const std::vector<DirEntry> from = matchingEntries(t.programDir + fromBase + ".*", t.fs);
-    if (from.empty()) return 0;
-    FileSetWriter writer(t.fs, t.programDir + toBase + ".DB");
-    std::vector<std::string> written;
-    for (const DirEntry& e : from) {
-        if (e.isDirectory || e.name.find(kTempSuffix) != std::string::npos) continue;
-        const std::string target = t.programDir + toBase + asciiUpper(extensionOf(e.name));
-        const std::vector<char> bytes = t.fs.readAll(t.programDir + e.name);
-        FileHandle& out = writer.create(target);
-        out.write(bytes.data(), bytes.size());
-        written.push_back(target);
-    }
-    for (const DirEntry& e : matchingEntries(t.programDir + toBase + ".*", t.fs)) {
-        const std::string path = t.programDir + e.name;
-        if (std::find(written.begin(), written.end(), path) == written.end() && e.name.find(kTempSuffix) == std::string::npos)
-            writer.removeAtCommit(path);
-    }
-    writer.commit();
-    return static_cast<int>(written.size());
+    return copyFileSetAtOnce(t.fs, t.programDir, fromBase, t.programDir, toBase, true);
 }
 
 void reopen(Table& table) {
@@ -110,20 +90,27 @@ SaveOutcome SaveSetting(SettingsTables& t, SavedSetting s) {
 
 bool RestoreMapping(SettingsTables& t, const SavedSetting& s, bool offerToDelete) {
     const std::string baseName = mappingBaseName(s);
-    // A save that died while it copied the files is completed (or undone) first.
-    if (!baseName.empty()) FileSetWriter::recover(t.fs, t.programDir + baseName + ".DB");
-    for (const char* extension : {".DB", ".MB"}) {
-        const std::string path = t.programDir + baseName + extension;
-        if (!baseName.empty() && t.fs.exists(findIgnoringCase(path, t.fs))) continue;
-        const std::string missing = "Die Importeinstellungsdatei \"" + path + "\"\r\nist nicht gefunden worden.\r\n\r\n"
-                                    "Die Importeinstellung \"" + s.name + "\"\r\nkann nicht ausgeführt werden.";
-        t.prompter.beep();
-        if (!offerToDelete) {
-            t.prompter.error(missing);
-            return false;
+    std::string problem;
+    if (baseName.empty() && !storedMappingBaseName(s).empty()) {
+        // Nothing of this row's files is touched; the row itself may go.
+        problem = unusableBaseNameMessage(s) + "\r\n\r\nDie Importeinstellung kann nicht ausgeführt werden.";
+    } else {
+        // A save that died while it copied the files is completed (or undone) first.
+        if (!baseName.empty()) FileSetWriter::recover(t.fs, t.programDir + baseName + ".DB");
+        for (const char* extension : {".DB", ".MB"}) {
+            const std::string path = t.programDir + baseName + extension;
+            if (!baseName.empty() && fileExistsIgnoringCase(path, t.fs)) continue;
+            problem = "Die Importeinstellungsdatei \"" + path + "\"\r\nist nicht gefunden worden.\r\n\r\n"
+                      "Die Importeinstellung \"" + s.name + "\"\r\nkann nicht ausgeführt werden.";
+            break;
         }
-        if (t.prompter.message(MsgKind::Error, Buttons::YesNo,
-                               missing + "\r\n\r\nSoll die Importeinstellung gelöscht werden?") == Answer::Yes)
+    }
+    if (!problem.empty()) {
+        t.prompter.beep();
+        if (!offerToDelete)
+            t.prompter.error(problem);
+        else if (t.prompter.message(MsgKind::Error, Buttons::YesNo,
+                                    problem + "\r\n\r\nSoll die Importeinstellung gelöscht werden?") == Answer::Yes)
             DeleteSetting(t, s);
         return false;
     }

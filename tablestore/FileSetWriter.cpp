@@ -134,6 +134,37 @@ void FileSetWriter::recover(FileSystem& fs, const std::string& dataPath) {
             fs.remove(dir + e.name);
 }
 
+int copyFileSetAtOnce(FileSystem& fs, const std::string& fromDirectory, const std::string& baseName,
+                      const std::string& toDirectory, const std::string& newBaseName, bool upperCaseExtensions) {
+    const std::string fromDir = withTrailingSlash(fromDirectory.empty() ? "./" : fromDirectory);
+    const std::string toDir = withTrailingSlash(toDirectory.empty() ? "./" : toDirectory);
+    const std::vector<DirEntry> from = fileSetEntries(fromDir, baseName, fs);
+    if (from.empty()) return 0;
+    auto targetName = [&](const std::string& name) {
+        return toDir + newBaseName + (upperCaseExtensions ? asciiUpper(extensionOf(name)) : extensionOf(name));
+    };
+    // The journal belongs to the data file of the set (the first file when it has none).
+    std::string dataPath = targetName(from.front().name);
+    for (const DirEntry& e : from)
+        if (equalsIgnoreCase(extensionOf(e.name), ".DB") || equalsIgnoreCase(extensionOf(e.name), ".DBF"))
+            dataPath = targetName(e.name);
+    FileSetWriter writer(fs, dataPath);
+    std::vector<std::string> written;
+    std::vector<char> buffer(1 << 16);
+    for (const DirEntry& e : from) {
+        const std::string target = findIgnoringCase(targetName(e.name), fs);
+        auto in = fs.openRead(fromDir + e.name);
+        FileHandle& out = writer.create(target);
+        for (std::size_t got; (got = in->read(buffer.data(), buffer.size())) > 0;) out.write(buffer.data(), got);
+        written.push_back(fs.resolvedPath(target));
+    }
+    for (const DirEntry& e : fileSetEntries(toDir, newBaseName, fs))
+        if (std::find(written.begin(), written.end(), fs.resolvedPath(toDir + e.name)) == written.end())
+            writer.removeAtCommit(toDir + e.name);
+    writer.commit();
+    return static_cast<int>(written.size());
+}
+
 void BufferedOutput::write(const char* data, std::size_t n) {
     if (buffer_.size() + n > buffer_.capacity()) flush();
     if (n >= buffer_.capacity()) {

@@ -43,6 +43,14 @@ private:
     bool committed_ = false;
 };
 
+// Copies the table files of baseName in fromDirectory (common/FileSets: exact name, a table's
+// extensions) to toDirectory under newBaseName, all at once as a save: a copy that fails or dies
+// leaves the files that were there. Files of the old set the new one lacks go. Extensions are
+// written in upper case when asked. Returns the number of files copied (0: none to copy); throws
+// IoError (or TableError from the journal) when the copy cannot be made.
+int copyFileSetAtOnce(FileSystem& fs, const std::string& fromDirectory, const std::string& baseName,
+                      const std::string& toDirectory, const std::string& newBaseName, bool upperCaseExtensions);
+
 // Writes through a buffer in large pieces, for writers that emit many small parts.
 class BufferedOutput {
 public:

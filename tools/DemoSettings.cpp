@@ -61,7 +61,7 @@ void prepareMapping(const std::string& programDir, Table& source, const std::str
     q.CloseTable();
     t.CloseTable();
     source.CloseTable();
-    if (CopyFileSet(withTrailingSlash(programDir) + kZStruktBaseName + ".*", into, baseName, silent) < 1)
+    if (CopyFileSet(programDir, kZStruktBaseName, into, baseName, silent) < 1)
         throw std::runtime_error("Zuordnung nicht kopiert");
     ClearTableExclusive(z, silent);
     ClearTableExclusive(q, silent);

@@ -548,7 +548,7 @@ void ImportWizard::finish() {
         // Only the working files this instance made: another program may keep its own in Temp.
         if (env_.fs.isDirectory(env_.programDir + "Temp"))
             for (const std::string& base : ownTempFiles_)
-                DeleteFileSet(env_.programDir + "Temp/" + base + ".*", env_.prompter, env_.fs);
+                DeleteFileSet(env_.programDir + "Temp/", base, env_.prompter, env_.fs);
         ClearTableExclusive(tblZStrukt, env_.prompter);
         ClearTableExclusive(tblQStrukt, env_.prompter);
         Registry& r = env_.registry;

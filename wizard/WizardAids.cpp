@@ -101,11 +101,10 @@ void ImportWizard::makeBackupCopy() {
     if (!chosen) return;
     const std::string chosenDir = directoryOf(*chosen).empty() ? dir : directoryOf(*chosen);
     const std::string base = baseNameOf(*chosen);
-    const std::string setPattern = target.substr(0, target.find_last_of('.') + 1) + "*";
     int copied = -1;
     // A copy onto the target itself would be no backup.
     if (!base.empty() && !samePath(chosenDir + base + extensionOf(target), target))
-        copied = CopyFileSet(setPattern, chosenDir, base, env_.prompter, env_.fs);
+        copied = CopyFileSet(directoryOf(target), baseNameOf(target), chosenDir, base, env_.prompter, env_.fs);
     if (copied < 1)
         env_.prompter.error("Die Sicherungskopie konnte nicht erstellt werden");
     else

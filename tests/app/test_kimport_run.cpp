@@ -456,12 +456,26 @@ TEST(KimportRun, AnExportedSettingIsReadInAndRunElsewhere) {
     TempDir disk, elsewhere;
     CommandResult exported = cli.exportSetting("Kurz", disk.path());
     ASSERT_EQ(exported.exitCode, 0) << exported.err;
-    ReadInResult read = readInto(elsewhere, disk.file("VorDef.DB"));
-    EXPECT_EQ(read.read, 1);
-    EXPECT_TRUE(read.errors.empty());
+    // Read in there from the command line, as "Neue Einstellungen einlesen" does.
+    makeControlTables(elsewhere.path());
+    const std::string kimportExe = "'" + std::string(KIMPORT_KIMPORT_EXE) + "' settings ";
+    const std::string there = " --program-dir '" + elsewhere.path() + "'";
+    CommandResult read = runCommand(kimportExe + "import '" + disk.path() + "'" + there);
+    ASSERT_EQ(read.exitCode, 0) << read.err;
+    EXPECT_EQ(read.out, "1 Importeinstellung eingelesen.\n");
+    EXPECT_EQ(read.err, "");
     CommandResult r = runSettingIn("Kurz", elsewhere.path());
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(contentsOf(target), here);
+
+    // Deleting takes the row and its mapping files, nothing else.
+    const std::size_t filesBefore = kimport::test::listNames(elsewhere.path()).size();
+    CommandResult deleted = runCommand(kimportExe + "delete Kurz" + there);
+    ASSERT_EQ(deleted.exitCode, 0) << deleted.err;
+    EXPECT_EQ(deleted.out, "Die Importeinstellung \"Kurz\" ist gelöscht worden.\n");
+    EXPECT_EQ(kimport::test::listNames(elsewhere.path()).size(), filesBefore - 2);  // its .DB and .MB
+    EXPECT_EQ(runCommand(kimportExe + "delete Kurz" + there).exitCode, 1);
+    EXPECT_EQ(runCommand(kimportExe + "import '" + elsewhere.file("fehlt") + "'" + there).exitCode, 1);
 }
 
 TEST(KimportRun, AFixedWidthSettingRunsTheSameHereAndElsewhere) {

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <sys/stat.h>
 
@@ -30,7 +31,7 @@ TEST(FileSetCopy, CopiesEveryFileOfTheSetUnderTheNewBaseName) {
     writeFile(dir.file("Other.DB"), "other");
     std::filesystem::create_directory(dir.file("ZStrukt.dir"));
     auto p = strictPrompter();
-    EXPECT_EQ(CopyFileSet(dir.file("ZStrukt.*"), dir.path(), "17", p), 3);
+    EXPECT_EQ(CopyFileSet(dir.path(), "ZStrukt", dir.path(), "17", p), 3);
     EXPECT_EQ(readFile(dir.file("17.DB")), "data");
     EXPECT_EQ(readFile(dir.file("17.MB")), "memo");
     EXPECT_EQ(readFile(dir.file("17.X02")), "index");
@@ -46,10 +47,10 @@ TEST(FileSetCopy, KeepsNamesWithoutNewBaseAndChecksTheTargetDirectory) {
     p.expectError("Quell- oder Zieldatei wurde nicht angegeben!");
     p.expectError("Quell- oder Zieldatei wurde nicht angegeben!");
     p.expectError("Zielpfad nicht vorhanden: " + dst.file("fehlt"));
-    EXPECT_EQ(CopyFileSet(src.file("Kunden.*"), "", "", p), -1);
-    EXPECT_EQ(CopyFileSet("", dst.path(), "", p), -1);
-    EXPECT_EQ(CopyFileSet(src.file("Kunden.*"), dst.file("fehlt"), "", p), -1);
-    EXPECT_EQ(CopyFileSet(src.file("Kunden.*"), dst.path().substr(0, dst.path().size() - 1), "", p), 2);
+    EXPECT_EQ(CopyFileSet(src.path(), "Kunden", "", "", p), -1);
+    EXPECT_EQ(CopyFileSet(src.path(), "", dst.path(), "", p), -1);
+    EXPECT_EQ(CopyFileSet(src.path(), "Kunden", dst.file("fehlt"), "", p), -1);
+    EXPECT_EQ(CopyFileSet(src.path(), "Kunden", dst.path().substr(0, dst.path().size() - 1), "", p), 2);
     EXPECT_EQ(readFile(dst.file("Kunden.PX")), "px");
     EXPECT_TRUE(p.finished());
 }
@@ -116,10 +117,13 @@ TEST(FileSetDelete, DeletesMatchingFilesAndPassesOverDirectories) {
     std::filesystem::create_directory(dir.file("temp.d"));
     auto p = strictPrompter();
     p.expectError("Dateien wurden nicht angegeben!");
-    EXPECT_EQ(DeleteFileSet("", p), -1);
-    EXPECT_EQ(DeleteFileSet(dir.file("Temp.*"), p), 2);
+    EXPECT_EQ(DeleteFileSet(dir.path(), "", p), -1);
+    EXPECT_EQ(DeleteFileSet(dir.path(), "Temp", p), 2);
     EXPECT_EQ(test::listNames(dir.path()), (std::vector<std::string>{"Temporary.DB", "temp.d"}));
-    EXPECT_EQ(DeleteFileSet(dir.file("*.*"), p), 1);
+    // A name is never a pattern: "*" reaches only a file of that very name.
+    writeFile(dir.file("*.DB"), "");
+    EXPECT_EQ(DeleteFileSet(dir.path(), "*", p), 1);
+    EXPECT_EQ(test::listNames(dir.path()), (std::vector<std::string>{"Temporary.DB", "temp.d"}));
     EXPECT_TRUE(p.finished());
 }
 
@@ -131,11 +135,17 @@ TEST(DirectoryTest, TrueOnlyForDirectories) {
     EXPECT_FALSE(PathHasAttributes(dir.file("nothing"), kDirectoryAttribute));
 }
 
-TEST(Wildcards, MatchWithoutRegardToCase) {
-    EXPECT_TRUE(wildcardMatch("ZStrukt.*", "zstrukt.db"));
-    EXPECT_TRUE(wildcardMatch("ZStrukt.*", "ZSTRUKT.MB"));
-    EXPECT_FALSE(wildcardMatch("ZStrukt.*", "ZStrukt1.DB"));
-    EXPECT_TRUE(wildcardMatch("P*.lck", "PDOXUSRS.LCK"));
-    EXPECT_TRUE(wildcardMatch("a?c", "abc"));
+TEST(FileSetNames, OnlyATablesFilesOfExactlyThatBaseName) {
+    TempDir dir;
+    for (const char* name : {"Kunden.DB", "KUNDEN.px", "kunden.X02", "Kunden.YG0", "Kunden.txt", "Kunden1.DB", "Kunden"})
+        writeFile(dir.file(name), "");
+    std::vector<std::string> found;
+    for (const DirEntry& e : fileSetEntries(dir.path(), "kunden", realFileSystem())) found.push_back(e.name);
+    std::sort(found.begin(), found.end());
+    EXPECT_EQ(found, (std::vector<std::string>{"KUNDEN.px", "Kunden.DB", "Kunden.YG0", "kunden.X02"}));
+    EXPECT_TRUE(fileSetEntries(dir.path(), "K*", realFileSystem()).empty());
+    EXPECT_TRUE(fileSetEntries(dir.path(), "Kunde?", realFileSystem()).empty());
+    for (const char* plain : {"7", "ARTIKEL", "_12a", "E1234567"}) EXPECT_TRUE(isPlainBaseName(plain)) << plain;
+    for (const char* bad : {"", "*", "../v", "a/b", "A.DB", "NEUNZEHN9", "a b", "K?"}) EXPECT_FALSE(isPlainBaseName(bad)) << bad;
     EXPECT_EQ(findIgnoringCase("/nonexistent/dir/x.db"), "/nonexistent/dir/x.db");
 }
