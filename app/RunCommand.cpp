@@ -1,4 +1,5 @@
 #include "app/RunCommand.h"
+#include "common/UserMessage.h"
 #include "importrun/RunReport.h"
 
 #include "app/SavedSettingRun.h"
@@ -145,7 +146,7 @@ bool writeReport(const RunOptions& o, const RunReport& report) {
         try {
             saveReportCsv(report, o.reportPath);
         } catch (const std::exception& e) {
-            std::cerr << "kimport run: der Bericht " << o.reportPath << " konnte nicht geschrieben werden: " << e.what()
+            std::cerr << "kimport run: der Bericht " << o.reportPath << " konnte nicht geschrieben werden: " << userMessage(e)
                       << "\n";
             return false;
         }
@@ -234,6 +235,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     zStrukt.setPath(zStruktPath(o.programDir));
     MappingTables tables{source, target, qStrukt, zStrukt, temp, prompter, realFileSystem(), o.programDir, nullptr};
     bool failed = false, notSaved = false, refused = false;
+    bool started = false;  // from here on the target may change: emptied, then filled
     RunReport report;
     std::int64_t textErrors = 0;  // lines of a text source that could not be read whole
     try {
@@ -267,6 +269,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
                       &formulas);
         run.setReport(&report);
         run.check(static_cast<ImportMode>(o.mode));  // before the target is emptied
+        started = true;
         if (o.emptyTarget) {
             target.CloseTable();
             if (!ClearTableExclusive(target, prompter)) return 1;
@@ -286,7 +289,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         failed = true;
     } catch (const std::exception& e) {
         progress.endLine();
-        std::cerr << "kimport run: " << e.what() << "\n";
+        std::cerr << "kimport run: " << userMessage(e) << "\n";
         failed = true;
         // The run saved what was posted before the failure, unless the save itself failed.
         auto* error = dynamic_cast<const TableError*>(&e);
@@ -303,12 +306,12 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
             ClearTableExclusive(qStrukt, prompter);
         }
     } catch (const std::exception& e) {
-        std::cerr << "kimport run: " << e.what() << "\n";
+        std::cerr << "kimport run: " << userMessage(e) << "\n";
         failed = true;
     }
     // What happened, in one line, and the exit code that says the same.
     const std::int64_t errors = progress.count(Counter::AnzFehler);
-    if (refused) {
+    if (refused || !started) {
         std::cerr << "kimport run: nichts importiert; die Zieltabelle ist unverändert.\n";
         return kExitFailure;
     }

@@ -1,4 +1,5 @@
 #include "app/SettingsCommand.h"
+#include "common/UserMessage.h"
 
 #include "common/FileSets.h"
 #include "common/Numbers.h"
@@ -120,7 +121,7 @@ int show(Table& impList, const std::string& programDir, const std::string& name)
     try {
         mapping.OpenTable();
     } catch (const std::exception& e) {
-        std::cerr << "kimport settings: " << e.what() << '\n';
+        std::cerr << "kimport settings: " << userMessage(e) << '\n';
         return 1;
     }
     std::cout << "\nZielfeld\tTyp\tLänge\tSchlüssel\tQuellfeld\tOptionen\n";

@@ -1,5 +1,6 @@
 // kimport: the headless side of the program, for scripts and tests.
 #include "app/RunCommand.h"
+#include "common/UserMessage.h"
 #include "app/SettingsCommand.h"
 #include "common/FileSets.h"
 #include "common/ProgramDirectory.h"
@@ -215,8 +216,14 @@ int main(int argc, char** argv) {
         }
         if (command == "run") return runImportCommand(args, programDirectory(argv[0], args));
         if (command == "settings") return settingsCommand(args, programDirectory(argv[0], args));
+    } catch (const std::bad_alloc&) {
+        std::cerr << "kimport: " << kOutOfMemoryMessage << "\n";  // nothing more is allocated for it
+        return 1;
     } catch (const std::exception& e) {
-        std::cerr << "kimport: " << e.what() << "\n";
+        std::cerr << "kimport: " << userMessage(e) << "\n";
+        return 1;
+    } catch (...) {
+        std::cerr << "kimport: " << kUnexpectedErrorMessage << "\n";
         return 1;
     }
     return usage("unbekannter Befehl \"" + command + "\"");

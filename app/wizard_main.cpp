@@ -1,6 +1,7 @@
 // kelvaro-import: the import wizard.
 #include "app/QtPrompter.h"
 #include "common/ProgramDirectory.h"
+#include "common/UserMessage.h"
 #include "formula/FieldFormulas.h"
 #include "formula/TParser.h"
 #include "formula/TfrmFormelEdt.h"
@@ -38,9 +39,9 @@ public:
         try {
             return QApplication::notify(receiver, event);
         } catch (const std::exception& e) {
-            if (prompter) prompter->error(e.what());
+            if (prompter) prompter->error(userMessage(e));
         } catch (...) {
-            if (prompter) prompter->error("Ein unerwarteter Fehler ist aufgetreten.");
+            if (prompter) prompter->error(kUnexpectedErrorMessage);
         }
         return false;
     }
@@ -81,7 +82,7 @@ int main(int argc, char** argv) {
     try {
         programDir = resolveProgramDirectory(QDir(QCoreApplication::applicationDirPath()).absolutePath().toStdString());
     } catch (const std::exception& e) {
-        prompter.error(e.what());
+        prompter.error(userMessage(e));
         return 1;
     }
     QtRegistry registry;
@@ -145,7 +146,7 @@ int main(int argc, char** argv) {
             try {
                 return wizard.ruleOptions().formulaText(textFormula);
             } catch (const std::exception& e) {
-                prompter.error(e.what());
+                prompter.error(userMessage(e));
                 return std::string();
             }
         };
@@ -153,14 +154,14 @@ int main(int argc, char** argv) {
             try {
                 wizard.ruleOptions().setFormulaText(textFormula, text);
             } catch (const std::exception& e) {
-                prompter.error(e.what());
+                prompter.error(userMessage(e));
             }
             mainWindow.applyState();
         };
         try {
             binding.target = wizard.ruleOptions().formulaTarget();
         } catch (const std::exception& e) {
-            prompter.error(e.what());
+            prompter.error(userMessage(e));
             return;
         }
         binding.source = &wizard.tblQuelle;
@@ -199,7 +200,7 @@ int main(int argc, char** argv) {
         try {
             setting = wizard.currentSetting();
         } catch (const std::exception& e) {
-            prompter.error(e.what());
+            prompter.error(userMessage(e));
         }
         if (!setting) return;
         mainWindow.hide();
@@ -208,7 +209,7 @@ int main(int argc, char** argv) {
         try {
             wizard.saveRemark(remark);
         } catch (const std::exception& e) {
-            prompter.error(e.what());
+            prompter.error(userMessage(e));
         }
     });
     TfrmCopyFehler errorList(&mainWindow);
@@ -221,7 +222,12 @@ int main(int argc, char** argv) {
 
     std::vector<std::string> parameters;
     for (int i = 1; i < argc; ++i) parameters.emplace_back(argv[i]);
-    wizard.start(parameters);
+    try {
+        wizard.start(parameters);
+    } catch (const std::exception& e) {
+        prompter.error(userMessage(e));
+        return 1;
+    }
     if (!wizard.ownsControlTables()) return 1;  // another instance runs; it was said once
     mainWindow.applyState();
     mainWindow.show();

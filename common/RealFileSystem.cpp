@@ -33,6 +33,17 @@ std::string systemErrorText(int error) {
 
 namespace {
 
+// What a path names that is no regular file, for messages.
+std::string notAFileText(mode_t mode) {
+    if (S_ISDIR(mode)) return systemErrorText(EISDIR);
+    const char* what = S_ISFIFO(mode)  ? "eine benannte Pipe"
+                       : S_ISCHR(mode) ? "ein zeichenorientiertes Gerät"
+                       : S_ISBLK(mode) ? "ein blockorientiertes Gerät"
+                       : S_ISSOCK(mode) ? "ein Socket"
+                                        : "etwas anderes";
+    return std::string("sie ist keine gewöhnliche Datei, sondern ") + what + ".";
+}
+
 class PosixFile : public FileHandle {
 public:
     PosixFile(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
@@ -152,14 +163,22 @@ private:
 class RealFileSystem : public FileSystem {
 public:
     std::unique_ptr<FileHandle> openRead(const std::string& path) override {
-        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Without waiting: a named pipe with no writer would hold open() until one came.
+        int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0)
             throw IoError("Die Datei " + path + " kann nicht geöffnet werden: " + systemErrorText(errno));
         struct stat st {};
-        if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+        if (::fstat(fd, &st) != 0) {
+            const int error = errno;
             ::close(fd);
-            throw IoError("Die Datei " + path + " kann nicht geöffnet werden: " + systemErrorText(EISDIR));
+            throw IoError("Die Datei " + path + " kann nicht geöffnet werden: " + systemErrorText(error));
         }
+        if (!S_ISREG(st.st_mode)) {
+            ::close(fd);
+            // Pipes, devices and sockets have no end to read to and no size to check: only plain files are read.
+            throw IoError("Die Datei " + path + " kann nicht geöffnet werden: " + notAFileText(st.st_mode));
+        }
+        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
         return std::make_unique<PosixFile>(fd, path);
     }
 

@@ -19,8 +19,54 @@ namespace {
 
 constexpr std::size_t kPreviewLines = 20;
 constexpr std::size_t kMaxAlpha = 255;
+constexpr std::size_t kMaxFields = 255;  // fields of a Paradox table
 constexpr int kMaxRecordBytes = 4000;
-constexpr int kMemoBytes = 20;  // a memo field with a 10-character leader
+// A memo field takes its leader (the value's first characters) and 10 bytes saying where the rest lies.
+constexpr int kMemoLeader = 10;
+constexpr int kShortMemoLeader = 1;  // for narrow columns that must still leave the record
+constexpr int kMemoPointerBytes = 10;
+
+// The staging fields: a text field per column sized to its longest value, a memo field for values a text
+// field cannot hold. Where a record would be longer than a Paradox table takes, the widest text fields
+// become memo fields, each only where that makes the record shorter; a file whose records cannot fit even
+// then is refused.
+std::vector<FieldSpec> stagingFields(const std::string& textPath, const std::vector<std::string>& names,
+                                     const std::vector<std::size_t>& widths) {
+    std::vector<FieldSpec> fields;
+    fields.reserve(names.size());
+    std::size_t recordBytes = 0;
+    for (std::size_t j = 0; j < names.size(); ++j) {
+        if (widths[j] > kMaxAlpha)
+            fields.push_back(FieldSpec{names[j], FieldType::Memo, kMemoLeader});
+        else
+            fields.push_back(FieldSpec{names[j], FieldType::String, static_cast<int>(widths[j])});
+        recordBytes += fields.back().type == FieldType::Memo ? kMemoLeader + kMemoPointerBytes : widths[j];
+    }
+    auto tooLong = [&] { return recordBytes > static_cast<std::size_t>(kMaxRecordBytes); };
+    auto inRecord = [](const FieldSpec& f) { return f.type == FieldType::Memo ? f.size + kMemoPointerBytes : f.size; };
+    // Changes fields, most bytes saved first, while the record is too long and the change saves bytes.
+    auto shrink = [&](FieldType from, int leader) {
+        std::vector<std::size_t> order;
+        for (std::size_t j = 0; j < fields.size(); ++j)
+            if (fields[j].type == from && inRecord(fields[j]) > leader + kMemoPointerBytes) order.push_back(j);
+        std::stable_sort(order.begin(), order.end(),
+                         [&](std::size_t x, std::size_t y) { return fields[x].size > fields[y].size; });
+        for (std::size_t k = 0; k < order.size() && tooLong(); ++k) {
+            FieldSpec& f = fields[order[k]];
+            recordBytes -= static_cast<std::size_t>(inRecord(f) - leader - kMemoPointerBytes);
+            f = FieldSpec{f.name, FieldType::Memo, leader};
+        }
+    };
+    shrink(FieldType::String, kMemoLeader);       // wide columns keep their first characters in the record
+    shrink(FieldType::Memo, kShortMemoLeader);    // then memo fields give up most of their leader
+    shrink(FieldType::String, kShortMemoLeader);  // then narrow columns go into memo fields too
+    if (recordBytes > static_cast<std::size_t>(kMaxRecordBytes))
+        throw TableError("Die Textdatei " + fileNameOf(textPath) + " hat " + std::to_string(names.size()) +
+                         " Spalten; ein Datensatz bräuchte auch mit Memofeldern " + std::to_string(recordBytes) +
+                         " Bytes, eine Paradox-Tabelle nimmt höchstens " + std::to_string(kMaxRecordBytes) +
+                         " Bytes je Datensatz auf.");
+    return fields;
+}
 
 std::string upperName(const std::string& raw) {
     std::string out;
@@ -144,19 +190,21 @@ TextPass readTextPass(const std::string& textPath, const TextLayout& layout, con
     StagingResult& result = pass.result;
     HeldValues& held = pass.held;
     if (names.empty()) throw TableError("Die Textdatei " + fileNameOf(textPath) + " hat keine Spalten.");
+    if (names.size() > kMaxFields)
+        throw TableError("Die Textdatei " + fileNameOf(textPath) + " hat " + std::to_string(names.size()) +
+                         " Spalten; eine Paradox-Tabelle nimmt höchstens " + std::to_string(kMaxFields) + " Felder auf.");
     std::filesystem::create_directories(tempDir);
     const std::size_t columns = names.size();
     TextFileReader reader(textPath, detectEncoding(textPath, layout.encoding, layout.dos));
-    std::error_code ec;
-    const auto fileSize = std::filesystem::file_size(textPath, ec);
-    progress.prepareTextRead("Textdatei wird eingelesen...", static_cast<int>(std::min<std::uintmax_t>(
-                                                                  ec ? 0 : fileSize / 1024 + 1, INT32_MAX)));
+    const std::uint64_t fileSize = reader.size();
+    progress.prepareTextRead("Textdatei wird eingelesen...",
+                             static_cast<int>(std::min<std::uint64_t>(fileSize / 1024 + 1, INT32_MAX)));
     progress.show();
 
     // The reading pass finds the longest value of each column and keeps the values while they fit in
     // bounded memory; the table, sized by then, is filled from them (or from a second reading pass).
     std::vector<std::size_t> longest(columns, 1), longestBytes(columns, 1);
-    held.reserve(ec ? 0 : fileSize);  // the values are about as long as the file: grown once, not by doubling
+    held.reserve(fileSize);  // the values are about as long as the file: grown once, not by doubling
     bool windowsText = true;  // every value fits Windows-1252
     std::string record;
     bool unclosed = false;
@@ -213,23 +261,7 @@ TextPass readTextPass(const std::string& textPath, const TextLayout& layout, con
 
     // Text that Windows-1252 cannot hold is kept as UTF-8: the staging table is read only by this program.
     const int codePage = windowsText ? 1252 : 65001;
-    std::vector<FieldSpec> fields;
-    int recordBytes = 0;
-    for (std::size_t j = 0; j < columns; ++j) {
-        std::size_t size = windowsText ? longest[j] : longestBytes[j];
-        FieldSpec f{names[j], FieldType::String, static_cast<int>(std::min(size, kMaxAlpha))};
-        if (size > kMaxAlpha) f = FieldSpec{names[j], FieldType::Memo, 10};
-        recordBytes += f.type == FieldType::Memo ? kMemoBytes : f.size;
-        fields.push_back(f);
-    }
-    // Records too long for a Paradox table keep their widest columns in memo fields.
-    while (recordBytes > kMaxRecordBytes) {
-        auto widest = std::max_element(fields.begin(), fields.end(), [](const FieldSpec& a, const FieldSpec& b) {
-            return (a.type == FieldType::String ? a.size : 0) < (b.type == FieldType::String ? b.size : 0);
-        });
-        recordBytes += kMemoBytes - widest->size;
-        *widest = FieldSpec{widest->name, FieldType::Memo, 10};
-    }
+    std::vector<FieldSpec> fields = stagingFields(textPath, names, windowsText ? longest : longestBytes);
     for (const FieldSpec& f : fields)
         if (f.type == FieldType::Memo) result.memoColumns.push_back(f.name);
 
@@ -308,17 +340,37 @@ std::unique_ptr<TableImage> stagingImage(const TextPass& pass) {
     return image;
 }
 
-void finishTextRead(ProgressSink& progress) {
-    progress.appendStatus("fertig.");
-    progress.endTextRead();
-    progress.close();
-}
+// The progress window of a text read: closed however the read ends, since a window left open keeps
+// the wizard disabled.
+class TextReadWindow {
+public:
+    explicit TextReadWindow(ProgressSink& progress) : progress_(progress) {}
+    ~TextReadWindow() {
+        if (!finished_) {
+            progress_.endTextRead();
+            progress_.close();
+        }
+    }
+    TextReadWindow(const TextReadWindow&) = delete;
+    TextReadWindow& operator=(const TextReadWindow&) = delete;
+    void finish() {
+        progress_.appendStatus("fertig.");
+        progress_.endTextRead();
+        progress_.close();
+        finished_ = true;
+    }
+
+private:
+    ProgressSink& progress_;
+    bool finished_ = false;
+};
 
 }  // namespace
 
 StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& layout,
                                 const std::vector<std::string>& names, const std::string& tempDir,
                                 ProgressSink& progress, Table* keepOpen) {
+    TextReadWindow window(progress);
     TextPass pass = readTextPass(textPath, layout, names, tempDir, progress);
     StagingResult& result = pass.result;
     progress.setStatus("Feldgrößen werden definiert...");
@@ -335,19 +387,20 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
         table.Flush();
     else
         table.CloseTable();
-    finishTextRead(progress);
+    window.finish();
     return result;
 }
 
 StagingResult OpenStagingStream(const std::string& textPath, const TextLayout& layout,
                                 const std::vector<std::string>& names, const std::string& tempDir,
                                 ProgressSink& progress, Table& into) {
+    TextReadWindow window(progress);
     TextPass pass = readTextPass(textPath, layout, names, tempDir, progress);
     auto image = stagingImage(pass);
     auto feed = std::make_unique<TextRowFeed>(textPath, layout, pass);
     StagingResult result = std::move(pass.result);
     into.OpenStream(TableStream{std::move(image), std::move(feed)});
-    finishTextRead(progress);
+    window.finish();
     return result;
 }
 

@@ -26,12 +26,15 @@ bool hasBom(const std::string& bytes) { return bytes.rfind("\xEF\xBB\xBF", 0) ==
 
 }  // namespace
 
-TextEncoding detectEncoding(const std::string& path, TextEncoding chosen, bool dos) {
+TextEncoding detectEncoding(const std::string& path, TextEncoding chosen, bool dos, FileSystem& fs) {
     if (chosen != TextEncoding::Auto) return chosen;
-    std::ifstream in(path, std::ios::binary);
     std::string head(kDetectBytes, '\0');
-    in.read(head.data(), static_cast<std::streamsize>(head.size()));
-    head.resize(static_cast<std::size_t>(in.gcount()));
+    try {
+        auto file = fs.openRead(path);
+        head.resize(file->read(head.data(), head.size()));
+    } catch (const IoError&) {
+        head.clear();  // the reader opened next says why
+    }
     if (hasBom(head)) return TextEncoding::Utf8;
     if (dos) return TextEncoding::Dos850;
     bool ascii = true;
@@ -44,17 +47,30 @@ TextEncoding detectEncoding(const std::string& path, TextEncoding chosen, bool d
     return isValidUtf8(std::string_view(head).substr(0, end)) ? TextEncoding::Utf8 : TextEncoding::Windows1252;
 }
 
-TextFileReader::TextFileReader(const std::string& path, TextEncoding encoding)
-    : in_(path, std::ios::binary), path_(path), encoding_(encoding) {
-    if (!in_) throw TableError("Die Datei " + path + " kann nicht geöffnet werden.", TableError::Kind::Io, path);
+TextFileReader::TextFileReader(const std::string& path, TextEncoding encoding, FileSystem& fs)
+    : path_(path), encoding_(encoding) {
+    try {
+        file_ = fs.openRead(path);
+    } catch (const IoError& e) {
+        throw TableError(e.what(), TableError::Kind::Io, path);
+    }
 }
 
 bool TextFileReader::refill() {
     if (buffer_.empty()) buffer_.resize(kReadBlock);
-    in_.read(buffer_.data(), static_cast<std::streamsize>(buffer_.size()));
+    try {
+        end_ = file_->read(buffer_.data(), buffer_.size());
+    } catch (const IoError& e) {
+        throw TableError(e.what(), TableError::Kind::Io, path_);
+    }
     pos_ = 0;
-    end_ = static_cast<std::size_t>(in_.gcount());
     return end_ > 0;
+}
+
+void TextFileReader::tooLong(std::int64_t line) const {
+    throw TableError("Die Zeile " + std::to_string(line) + " der Datei " + path_ + " ist länger als " +
+                         std::to_string(kMaxTextLineBytes >> 20) + " MB; so lange Zeilen nimmt keine Zieltabelle auf.",
+                     TableError::Kind::Value, path_);
 }
 
 bool TextFileReader::rawLine(std::string& bytes) {
@@ -69,6 +85,8 @@ bool TextFileReader::rawLine(std::string& bytes) {
         const char* data = buffer_.data();
         std::size_t i = pos_;
         while (i < end_ && !kEndsLine[static_cast<unsigned char>(data[i])]) ++i;
+        // Checked before the bytes are taken: a file without line ends never fills the memory.
+        if (bytes.size() + (i - pos_) > kMaxTextLineBytes) tooLong(lines_ + 1);
         bytes.append(data + pos_, i - pos_);
         any = any || i > pos_;
         pos_ = i;
@@ -111,22 +129,24 @@ bool TextFileReader::nextRecord(std::string& record, const TextLayout& layout, b
     if (!nextLine(record)) return false;
     recordStart_ = lines_;
     if (!layout.splitsDelimited() || layout.activeQuote() == 0) return true;
-    std::string more;
-    while (quoteOpenAtEnd(record, layout)) {
-        if (!nextLine(more)) {
+    // Each line joined is scanned once, from inside the quoted section it continues.
+    for (bool open = quoteOpenAtEnd(record, layout); open; open = quoteOpenAtEnd(more_, layout, true)) {
+        if (!nextLine(more_)) {
             if (unclosed) *unclosed = true;
             break;
         }
-        record += "\r\n" + more;
+        if (record.size() + 2 + more_.size() > kMaxTextLineBytes) tooLong(recordStart_);
+        record += "\r\n";
+        record += more_;
     }
     return true;
 }
 
-std::vector<std::string> firstLines(const std::string& path, TextEncoding encoding, std::size_t count) {
-    TextFileReader reader(path, encoding);
+std::vector<std::string> firstLines(const std::string& path, TextEncoding encoding, std::size_t count, FileSystem& fs) {
+    TextFileReader reader(path, encoding, fs);
     std::vector<std::string> lines;
     std::string line;
-    while (lines.size() < count && reader.nextLine(line)) lines.push_back(line);
+    while (lines.size() < count && reader.nextLine(line)) lines.push_back(std::move(line));
     return lines;
 }
 

@@ -4,23 +4,29 @@
 // joined with CR LF (values exported from spreadsheets hold line breaks).
 #pragma once
 
+#include "common/FileSystem.h"
 #include "textsource/TextLayout.h"
 
 #include <cstdint>
-#include <fstream>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace kimport {
 
+// The longest line a text file may have, in the file's bytes; a quoted value over several lines
+// counts as one line. No target takes a longer value, and a line is held whole while it is split.
+inline constexpr std::size_t kMaxTextLineBytes = std::size_t{64} << 20;
+
 // The encoding a file is read in, from its first bytes when `chosen` is Auto.
-TextEncoding detectEncoding(const std::string& path, TextEncoding chosen, bool dos);
+TextEncoding detectEncoding(const std::string& path, TextEncoding chosen, bool dos, FileSystem& fs = realFileSystem());
 
 class TextFileReader {
 public:
-    // Throws TableError (German, naming the file) when the file cannot be opened.
-    TextFileReader(const std::string& path, TextEncoding encoding);
+    // Throws TableError (German, naming the file) when the file cannot be opened or is no regular file.
+    // Reading throws TableError for a line longer than kMaxTextLineBytes, naming its number.
+    TextFileReader(const std::string& path, TextEncoding encoding, FileSystem& fs = realFileSystem());
     TextFileReader(const TextFileReader&) = delete;
     TextFileReader& operator=(const TextFileReader&) = delete;
 
@@ -32,16 +38,20 @@ public:
     // The number of the line the last record started on (from 1).
     std::int64_t lineNumber() const { return recordStart_; }
     TextEncoding encoding() const { return encoding_; }
+    // The file's size in bytes.
+    std::uint64_t size() { return file_->size(); }
 
 private:
     bool rawLine(std::string& bytes);
     bool refill();
     void decodeInto(std::string& bytes, std::string& text) const;
 
-    std::ifstream in_;
+    [[noreturn]] void tooLong(std::int64_t line) const;
+
+    std::unique_ptr<FileHandle> file_;
     std::vector<char> buffer_;  // read ahead in large blocks: lines are scanned in memory
     std::size_t pos_ = 0, end_ = 0;
-    std::string bytes_;
+    std::string bytes_, more_;
     std::string path_;
     TextEncoding encoding_;
     bool ended_ = false;
@@ -49,6 +59,7 @@ private:
 };
 
 // Reads the first `count` lines (fewer at the end of the file), for previews and detection.
-std::vector<std::string> firstLines(const std::string& path, TextEncoding encoding, std::size_t count);
+std::vector<std::string> firstLines(const std::string& path, TextEncoding encoding, std::size_t count,
+                                    FileSystem& fs = realFileSystem());
 
 }  // namespace kimport

@@ -136,32 +136,30 @@ std::vector<std::string> SplitDelimitedLine(std::string_view line, const TextLay
     return values;
 }
 
-bool quoteOpenAtEnd(std::string_view line, const TextLayout& layout) {
+bool quoteOpenAtEnd(std::string_view line, const TextLayout& layout, bool startsInside) {
     const char quote = layout.activeQuote();
-    if (quote == 0 || line.find(quote) == std::string_view::npos) return false;
+    if (quote == 0) return false;
+    if (line.find(quote) == std::string_view::npos) return startsInside;
     // The quoted sections as SplitDelimitedLine walks them, without building values.
-    bool afterClose = false;
-    for (std::size_t i = 0; i < line.size();) {
-        if (line[i] == quote && !afterClose) {
-            bool closed = false;
-            for (++i; i < line.size(); ++i) {
-                if (line[i] != quote) continue;
-                if (i + 1 < line.size() && line[i + 1] == quote) {
-                    ++i;
-                    continue;
-                }
-                closed = true;
+    bool inside = startsInside, afterClose = false;
+    for (std::size_t i = 0; i < line.size(); ++i) {
+        if (inside) {
+            if (line[i] != quote) continue;
+            if (i + 1 < line.size() && line[i + 1] == quote) {  // a doubled quote stands for one
                 ++i;
-                break;
+                continue;
             }
-            if (!closed) return true;
+            inside = false;
             afterClose = true;
             continue;
         }
+        if (line[i] == quote && !afterClose) {
+            inside = true;
+            continue;
+        }
         afterClose = false;
-        ++i;
     }
-    return false;
+    return inside;
 }
 
 std::vector<std::string> SplitFixedLine(std::string_view line, const std::vector<int>& breaks) {

@@ -26,7 +26,8 @@ std::vector<std::string> SplitFixedLine(std::string_view line, const std::vector
 std::vector<std::string> splitLine(std::string_view line, const TextLayout& layout);
 void splitLineInto(std::string_view line, const TextLayout& layout, std::vector<std::string>& values);
 
-// True when a quoted section is still open at the end of the line.
-bool quoteOpenAtEnd(std::string_view line, const TextLayout& layout);
+// True when a quoted section is still open at the end of the line; startsInside: the line
+// continues one left open by the line before.
+bool quoteOpenAtEnd(std::string_view line, const TextLayout& layout, bool startsInside = false);
 
 }  // namespace kimport

@@ -1,4 +1,5 @@
 #include "wizard/ContentViewer.h"
+#include "common/UserMessage.h"
 
 #include "common/CodePage.h"
 #include "common/FileSets.h"
@@ -116,7 +117,7 @@ void ContentViewer::showTextFile(const std::string& path, bool dosConversion) {
             ++textLines_;
         }
     } catch (const std::exception& e) {
-        prompter_.error(e.what());
+        prompter_.error(userMessage(e));
     }
     view_.textStatus = {FormatCount(textLines_, FormatSettings::german()) + " Zeilen", {}};
 }

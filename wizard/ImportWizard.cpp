@@ -1,4 +1,5 @@
 #include "wizard/ImportWizard.h"
+#include "common/UserMessage.h"
 
 #include "common/FileSets.h"
 #include "importrun/GaugeModel.h"
@@ -154,7 +155,7 @@ bool ImportWizard::openImpList() {
         tblImpList.OpenTable();
         return true;
     } catch (const TableError& e) {
-        env_.prompter.error(e.what());
+        env_.prompter.error(userMessage(e));
         return false;
     }
 }
@@ -321,7 +322,7 @@ void ImportWizard::btnWeiter2Click() {
         try {
             tblQuelle.OpenTable();
         } catch (const TableError& e) {
-            env_.prompter.error(e.what());
+            env_.prompter.error(userMessage(e));
             state_.focusControl = "edtQuelle";
             return;
         }
@@ -402,7 +403,7 @@ void ImportWizard::btnWeiter3Click() {
         if (!tblZStrukt.Active()) tblZStrukt.OpenTable();
         tblZiel.OpenTable();
     } catch (const TableError& e) {
-        env_.prompter.error(e.what());
+        env_.prompter.error(userMessage(e));
         return;
     }
     if (tableSource) {
@@ -560,14 +561,14 @@ void ImportWizard::finish() {
         r.writeString(regKey("edtZiel"), state_.edtZiel);
         r.flush();
     } catch (const std::exception& e) {
-        env_.prompter.error(e.what());
+        env_.prompter.error(userMessage(e));
     }
     // The control tables are closed in any case.
     for (Table* t : {&tblQStrukt, &tblZStrukt, &tblImpList}) {
         try {
             t->CloseTable();
         } catch (const std::exception& e) {
-            env_.prompter.error(e.what());
+            env_.prompter.error(userMessage(e));
         }
     }
 }

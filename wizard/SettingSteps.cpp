@@ -2,6 +2,7 @@
 // first page, unchanged (straight to the mode or the last page) or for editing
 // (through the pages with everything filled in).
 #include "common/FileSets.h"
+#include "common/UserMessage.h"
 #include "common/Text.h"
 #include "settings/SettingsCatalog.h"
 #include "settings/SettingsStore.h"
@@ -198,7 +199,7 @@ void ImportWizard::readInSettings() {
         result = ReadInSettings(t, *file, &progress());
     } catch (const std::exception& e) {
         // A file that cannot be read (damaged, locked) is refused before the catalogue changes.
-        env_.prompter.error(e.what());
+        env_.prompter.error(userMessage(e));
         return;
     }
     for (const std::string& entry : result.errors) state_.errorList += entry;

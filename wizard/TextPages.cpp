@@ -2,6 +2,7 @@
 // separated values with their preview; leaving them reads the text file into
 // its staging table, which is then the source of the mapping and the run.
 #include "common/FileSets.h"
+#include "common/UserMessage.h"
 #include "common/Text.h"
 #include "tablestore/TableRoutines.h"
 #include "textsource/ColumnLayout.h"
@@ -35,7 +36,7 @@ void ImportWizard::loadTextSource() {
     try {
         lines = firstLines(path, detectEncoding(path, layout.encoding, layout.dos), kShownLines);
     } catch (const TableError& e) {
-        env_.prompter.error(e.what());
+        env_.prompter.error(userMessage(e));
         return;
     }
     if (layout.quoteIndex < 0) layout.quoteIndex = 0;  // "(keine)" shown at first

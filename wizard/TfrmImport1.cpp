@@ -1,4 +1,5 @@
 #include "wizard/TfrmImport1.h"
+#include "common/UserMessage.h"
 
 #include "wizard/QtWidgetHelpers.h"
 
@@ -378,9 +379,9 @@ void TfrmImport1::guarded(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
-        prompter.error(e.what());
+        prompter.error(userMessage(e));
     } catch (...) {
-        prompter.error("Ein unerwarteter Fehler ist aufgetreten.");
+        prompter.error(kUnexpectedErrorMessage);
     }
 }
 

@@ -1,4 +1,5 @@
 #include "wizard/TfrmMappingPanel.h"
+#include "common/UserMessage.h"
 
 #include "wizard/QtTableModel.h"
 #include "wizard/QtWidgetHelpers.h"
@@ -105,7 +106,7 @@ void TfrmMappingPanel::goToRow(Table& table, int row) {
     try {
         table.GoToRecord(row + 1);
     } catch (const std::exception& e) {
-        wizard_.environment().prompter.error(e.what());
+        wizard_.environment().prompter.error(userMessage(e));
     }
 }
 
@@ -165,7 +166,7 @@ void TfrmMappingPanel::commitEdits() {
         try {
             wizard_.ruleOptionEdit(pending->first, pending->second);
         } catch (const std::exception& e) {
-            wizard_.environment().prompter.error(e.what());
+            wizard_.environment().prompter.error(userMessage(e));
         }
     }
 }

@@ -2,6 +2,7 @@
 // and the import run. Each does what the page flow needs to go on; the
 // structure reading, the settings store and the run fill them out.
 #include "common/FileSets.h"
+#include "common/UserMessage.h"
 #include "common/Text.h"
 #include "tablestore/TableFiles.h"
 #include "importrun/ImportRun.h"
@@ -26,7 +27,7 @@ bool ImportWizard::checkStoredMapping(bool textVariant) {
         if (!tblZiel.Active() && !state_.edtZiel.empty()) tblZiel.setPath(state_.edtZiel);
         return CheckStoredMapping(t, textVariant, state_.edtQuelle, storedMappingValid);
     } catch (const TableError& e) {
-        env_.prompter.error(e.what());
+        env_.prompter.error(userMessage(e));
         return false;
     }
 }
@@ -143,7 +144,7 @@ void ImportWizard::startRun() {
         // The run has saved what was posted, or said in the progress window that it could not; what
         // could not be saved is dropped, so that no later save writes it after all.
         if (tblZiel.HasUnsavedChanges()) tblZiel.CloseDiscarding();
-        p.error(e.what());
+        p.error(userMessage(e));
         state_.page6Enabled = true;  // the user may change the setting and start again
     }
 }
