@@ -35,6 +35,7 @@ public:
     bool isDirectory(const std::string& path) override { return inner_.isDirectory(path); }
     std::vector<DirEntry> list(const std::string& directory) override { return inner_.list(directory); }
     void makeDirectory(const std::string& path) override;
+    bool removeDirectory(const std::string& path) override { return inner_.removeDirectory(path); }
     void syncDirectory(const std::string& directory) override;
     std::unique_ptr<FileLock> tryLock(const std::string& lockFile, std::uint64_t byte, bool exclusive) override {
         return inner_.tryLock(lockFile, byte, exclusive);

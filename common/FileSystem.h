@@ -72,6 +72,8 @@ public:
     // Entries of a directory in the order the system lists them, without "." and "..".
     virtual std::vector<DirEntry> list(const std::string& directory) = 0;
     virtual void makeDirectory(const std::string& path) = 0;
+    // Removes an empty directory; false when it could not be removed.
+    virtual bool removeDirectory(const std::string& path) { (void)path; return false; }
     // True when files can be created in the directory.
     virtual bool canWriteIn(const std::string& directory) = 0;
     // True when this user may change the file: write permission, and for the

@@ -227,6 +227,8 @@ public:
             throw IoError("Das Verzeichnis " + path + " kann nicht angelegt werden: " + systemErrorText(errno));
     }
 
+    bool removeDirectory(const std::string& path) override { return ::rmdir(path.c_str()) == 0; }
+
     void syncDirectory(const std::string& directory) override {
         int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
         if (fd < 0) return;

@@ -59,6 +59,23 @@ FileHandle& FileSetWriter::create(const std::string& finalPath) {
     return *files_.back().file;
 }
 
+void FileSetWriter::adopt(const std::string& finalPath, const std::string& writtenPath) {
+    Pending p;
+    p.finalPath = fs_.resolvedPath(absolutePath(finalPath));
+    p.tempPath = p.finalPath + kTempSuffix;
+    try {
+        fs_.rename(writtenPath, p.tempPath);
+        files_.push_back(std::move(p));
+        return;
+    } catch (const IoError&) {
+        // Another file system (a link leads there): the bytes are copied instead.
+    }
+    auto in = fs_.openRead(writtenPath);
+    FileHandle& out = create(finalPath);
+    std::vector<char> buffer(1 << 20);
+    for (std::size_t got; (got = in->read(buffer.data(), buffer.size())) > 0;) out.write(buffer.data(), got);
+}
+
 void FileSetWriter::removeAtCommit(const std::string& path) { removals_.push_back(absolutePath(path)); }
 
 void FileSetWriter::commit() {
@@ -66,7 +83,7 @@ void FileSetWriter::commit() {
     // the data file), so a save never opens a private table to others.
     const std::string model = fs_.resolvedPath(dataPath_);
     for (Pending& p : files_) {
-        p.file->sync();
+        if (p.file) p.file->sync();  // an adopted file was synced where it was written
         p.file.reset();
         const std::string& from = fs_.exists(p.finalPath) ? p.finalPath : model;
         if (fs_.exists(from)) fs_.copyOwnerAndMode(from, p.tempPath);

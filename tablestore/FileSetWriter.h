@@ -22,6 +22,9 @@ public:
 
     // A file to write that will replace finalPath at commit.
     FileHandle& create(const std::string& finalPath);
+    // A file written and synced elsewhere (a table built apart) that replaces finalPath at commit. It is
+    // moved beside finalPath now, or copied there when it lies on another file system.
+    void adopt(const std::string& finalPath, const std::string& writtenPath);
     // A file that is removed at commit (an index that no longer belongs to the table).
     void removeAtCommit(const std::string& path);
     void commit();

@@ -4,6 +4,7 @@
 #include "common/Numbers.h"
 #include "common/Text.h"
 #include "tablestore/Dump.h"
+#include "tablestore/FileSetWriter.h"
 #include "tablestore/FormatCodec.h"
 #include "tablestore/Table.h"
 #include "tablestore/TableFiles.h"
@@ -13,6 +14,7 @@
 #include "tablestore/paradox/ParadoxHeader.h"
 
 #include <algorithm>
+#include <filesystem>
 
 namespace kimport {
 
@@ -330,6 +332,77 @@ void verifyCopy(Table& source, const std::string& destPath, FileSystem& fs) {
                          " statt " + std::to_string(source.RecordCount()) + " Datensätze.");
 }
 
+// An existing target must be a table of its format: a file that is none is never replaced by a copy.
+void requireReplaceableTarget(const std::string& destPath, FileSystem& fs) {
+    const std::string existing = findIgnoringCase(destPath, fs);
+    if (!fs.exists(existing)) return;
+    auto refuse = [&](const char* why) {
+        throw TableError("Die Zieldatei " + existing + " ist keine lesbare " +
+                             (isParadoxPath(destPath) ? "Paradox" : "dBase") + "-Tabelle und wird nicht ersetzt:\r\n" +
+                             why,
+                         TableError::Kind::Usage, existing);
+    };
+    try {
+        // Its structure and the layout of its records, read without a lock: nothing is left beside it.
+        if (isParadoxPath(destPath))
+            paradox::openStream(existing, fs);
+        else
+            dbase::openStream(existing, fs);
+    } catch (const TableError& e) {
+        refuse(e.what());
+    } catch (const IoError& e) {
+        refuse(e.what());
+    }
+}
+
+// A folder beside the target where the copy is built and read back before it replaces anything.
+class CopyWorkshop {
+public:
+    CopyWorkshop(FileSystem& fs, const std::string& destPath)
+        : fs_(fs), dir_(directoryOf(std::filesystem::absolute(destPath).lexically_normal().string())),
+          path_(dir_ + "." + baseNameOf(destPath) + "-Kopie" + kTempSuffix + "/") {
+        clear();  // what a copy that was killed left
+        fs_.makeDirectory(path_);
+    }
+    ~CopyWorkshop() { clear(); }
+    CopyWorkshop(const CopyWorkshop&) = delete;
+    CopyWorkshop& operator=(const CopyWorkshop&) = delete;
+
+    std::string tablePath(const std::string& destPath) const { return path_ + fileNameOf(destPath); }
+
+    // The table's files replace the target's through one journaled swap; files of the old table that the
+    // new one does not have (an index, a memo file) go with it.
+    void moveInto(const std::string& destPath) {
+        const std::string base = baseNameOf(destPath);
+        FileSetWriter writer(fs_, destPath);
+        std::vector<std::string> kept;
+        for (const DirEntry& e : fileSetEntries(path_, base, fs_)) {
+            const std::string final = findIgnoringCase(dir_ + base + extensionOf(e.name), fs_);
+            writer.adopt(final, path_ + e.name);
+            kept.push_back(asciiUpper(extensionOf(e.name)));
+        }
+        const bool paradox = isParadoxPath(destPath);
+        for (const DirEntry& e : fileSetEntries(dir_, base, fs_)) {
+            const std::string ext = asciiUpper(extensionOf(e.name));
+            const bool sameFormat = paradox != (ext == ".DBF" || ext == ".DBT" || ext == ".FPT" || ext == ".MDX" ||
+                                                ext == ".CDX" || ext == ".NDX");
+            if (sameFormat && std::find(kept.begin(), kept.end(), ext) == kept.end()) writer.removeAtCommit(dir_ + e.name);
+        }
+        writer.commit();
+    }
+
+private:
+    void clear() {
+        if (!fs_.isDirectory(path_)) return;
+        for (const DirEntry& e : fs_.list(path_))
+            if (!e.isDirectory) fs_.remove(path_ + e.name);
+        fs_.removeDirectory(path_);
+    }
+
+    FileSystem& fs_;
+    std::string dir_, path_;
+};
+
 }  // namespace
 
 std::optional<TargetVariant> parseTargetVariant(const std::string& name) {
@@ -363,9 +436,12 @@ CopyResult copyTable(const std::string& sourcePath, const std::string& destPath,
     source.setPath(sourcePath);
     source.CodePageIfNone = options.sourceCodePage;
     source.OpenTable();
+    requireReplaceableTarget(destPath, fs);
+    // Built apart and read back there: a copy that differs from its source never replaces anything.
+    CopyWorkshop workshop(fs, destPath);
+    const std::string builtPath = workshop.tablePath(destPath);
     Table dest(fs);
-    dest.setPath(destPath);
-    if (dest.DatabaseName.empty()) dest.DatabaseName = ".";
+    dest.setPath(builtPath);
     dest.CreateTable(copyLayout(source.image(), dest.path(), options.variant));
     // From here on nothing is on the disk yet: any failure leaves the old table (or none) as it was.
     try {
@@ -394,7 +470,8 @@ CopyResult copyTable(const std::string& sourcePath, const std::string& destPath,
         dest.CloseDiscarding();
         throw;
     }
-    verifyCopy(source, destPath, fs);
+    verifyCopy(source, builtPath, fs);
+    workshop.moveInto(destPath);
     return {static_cast<std::uint64_t>(source.RecordCount()), source.image().missingRecords};
 }
 

@@ -202,6 +202,37 @@ TEST(TableCopy, AFailedOrKilledCopyLeavesTheExistingTableAsItWas) {
     }
 }
 
+TEST(TableCopy, AnExistingTargetThatIsNoTableIsNeverReplaced) {
+    TempDir dir, elsewhere;
+    std::string src = makeTableWithRows(dir.path(), "Quelle.DB", {{"Name", FieldType::String, 20}}, 0, {{"neu"}});
+    const std::string secret = "root:x:0:0:root:/root:/bin/bash\n";
+    writeFile(elsewhere.file("passwd"), secret);
+    for (const char* name : {"L.DB", "L.DBF"}) {
+        std::filesystem::create_symlink(elsewhere.file("passwd"), dir.file(name));
+        try {
+            copyTable(src, dir.file(name), {});
+            ADD_FAILURE() << name << " was replaced";
+        } catch (const TableError& e) {
+            EXPECT_EQ(std::string(e.what()).rfind("Die Zieldatei " + dir.file(name) + " ist keine lesbare " +
+                                                      (std::string(name) == "L.DB" ? "Paradox" : "dBase") +
+                                                      "-Tabelle und wird nicht ersetzt:\r\n",
+                                                  0),
+                      0u)
+                << e.what();
+        }
+        EXPECT_TRUE(std::filesystem::is_symlink(dir.file(name)));
+        std::filesystem::remove(dir.file(name));
+    }
+    EXPECT_EQ(readFile(elsewhere.file("passwd")), secret);
+    EXPECT_EQ(listNames(elsewhere.path()), (std::vector<std::string>{"passwd"}));
+    // A table behind a link is replaced where the link points; the link stays.
+    std::string table = makeTableWithRows(elsewhere.path(), "T.DB", {{"Name", FieldType::String, 20}}, 0, {{"alt"}});
+    std::filesystem::create_symlink(table, dir.file("T.DB"));
+    copyTable(src, dir.file("T.DB"), {});
+    EXPECT_TRUE(std::filesystem::is_symlink(dir.file("T.DB")));
+    EXPECT_EQ(contentsOf(table), (Rows{{"neu"}}));
+}
+
 TEST(TableCopy, ARecordThatCannotBeCopiedNamesRecordFieldAndValueAndPostsNothing) {
     TempDir dir;
     std::string src = makeTableWithRows(dir.path(), "Quelle.DB", {{"Name", FieldType::String, 20}}, 0,
