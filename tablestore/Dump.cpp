@@ -3,15 +3,8 @@
 #include "common/Numbers.h"
 #include "tablestore/FormatCodec.h"
 
-#include <cmath>
 
 namespace kimport {
-
-namespace {
-bool foxDateTime(const TableImage& image, const FieldDef& f) {
-    return image.format == TableFormat::DBase && f.letter == 'T';
-}
-}  // namespace
 
 std::string dumpCell(const Value& v) {
     switch (v.kind) {
@@ -67,11 +60,7 @@ void dumpTable(const TableImage& image, std::ostream& out) {
         for (const FieldDef& f : image.fields) {
             if (f.hidden) continue;
             if (!firstCell) line += ',';
-            Value v = codec.read(image, f, image.row(r));
-            // FoxPro date-times are shown to the second (FoxPro stores 08:30:00 as 08:29:59.999).
-            if (foxDateTime(image, f) && v.kind == Value::Kind::DateTime)
-                v.number = std::floor((v.number + 500) / 1000) * 1000;
-            line += csvQuote(dumpCell(v));
+            line += csvQuote(dumpCell(codec.read(image, f, image.row(r))));
             firstCell = false;
         }
         out << line << '\n';

@@ -117,6 +117,17 @@ void FileSetWriter::commit() {
     fs_.remove(journalPath(dataPath_));
 }
 
+bool FileSetWriter::hasRemains(FileSystem& fs, const std::string& dataPath) {
+    const std::string journal = journalPath(absolutePath(dataPath));
+    if (fs.exists(journal) || fs.exists(journal + kTempSuffix)) return true;
+    const std::string suffix = kTempSuffix;
+    for (const DirEntry& e : fs.list(directoryOf(absolutePath(dataPath))))
+        if (!e.isDirectory && endsWith(e.name, suffix) &&
+            inFamily(e.name.substr(0, e.name.size() - suffix.size()), dataPath))
+            return true;
+    return false;
+}
+
 void FileSetWriter::recover(FileSystem& fs, const std::string& dataPath) {
     const std::string dir = directoryOf(absolutePath(dataPath));
     std::string journal = journalPath(absolutePath(dataPath));

@@ -32,6 +32,8 @@ public:
     // Completes or rolls back an interrupted commit of the table whose data file is dataPath.
     static void recover(FileSystem& fs, const std::string& dataPath);
     static std::string journalPath(const std::string& dataPath);
+    // True when a save of the table left its journal or temporary files: it died, or is at work now.
+    static bool hasRemains(FileSystem& fs, const std::string& dataPath);
 
 private:
     struct Pending {

@@ -27,7 +27,7 @@ void requireCodePage(int codePage, const std::string& dataPath) {
     try {
         requireSupportedCodePage(codePage, "der Tabelle " + fileNameOf(dataPath));
     } catch (const CodePageError& e) {
-        throw TableError(e.what());
+        throw TableError(e.what(), TableError::Kind::Unsupported, dataPath);
     }
 }
 

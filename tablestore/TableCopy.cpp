@@ -1,5 +1,6 @@
 #include "tablestore/TableCopy.h"
 
+#include "common/CodePage.h"
 #include "common/FileSets.h"
 #include "common/Numbers.h"
 #include "common/Text.h"
@@ -15,6 +16,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <set>
 
 namespace kimport {
 
@@ -191,6 +193,36 @@ FieldSpec dbaseFieldFor(const TableImage& source, const FieldDef& f, const Colum
     }
 }
 
+// A dBase header holds ten bytes of a field's name (the eleventh ends it), but some programs fill all
+// eleven. Such a name is shortened; one that would then meet another ends in a counter instead
+// ("ABCDEFGHIJL" after "ABCDEFGHIJK" becomes "ABCDEFGH_2"), as new tables number theirs.
+void fitDBaseFieldNames(std::vector<FieldDef>& fields, int codePage) {
+    constexpr std::size_t kNameBytes = 10;
+    auto cut = [&](const std::string& name, std::size_t bytes) {
+        std::string encoded;
+        encodeCodePageExactly(name, codePage, encoded, nullptr, bytes);
+        return decodeCodePage(encoded, codePage);
+    };
+    auto fits = [&](const FieldDef& f) {
+        std::string encoded;
+        // A name the code page cannot hold is left to the writer, which refuses it by name.
+        return !encodeCodePageExactly(f.name, codePage, encoded) || encoded.size() <= kNameBytes;
+    };
+    std::set<std::string> taken;
+    for (const FieldDef& f : fields)
+        if (fits(f)) taken.insert(foldedUpper(f.name));
+    for (FieldDef& f : fields) {
+        if (fits(f)) continue;
+        std::string name = cut(f.name, kNameBytes);
+        for (int n = 2; taken.count(foldedUpper(name)); ++n) {
+            const std::string counter = "_" + std::to_string(n);
+            name = cut(f.name, kNameBytes - counter.size()) + counter;
+        }
+        taken.insert(foldedUpper(name));
+        f.name = name;
+    }
+}
+
 // A dBase table like the source: same version, fields, code page and memo block size.
 std::unique_ptr<TableImage> sameDBaseTable(const TableImage& source, const std::string& destPath) {
     auto image = std::make_unique<TableImage>();
@@ -200,6 +232,7 @@ std::unique_ptr<TableImage> sameDBaseTable(const TableImage& source, const std::
     image->codePage = source.codePage;
     image->dbfLanguageDriver = source.dbfLanguageDriver;
     image->fields = source.fields;
+    fitDBaseFieldNames(image->fields, image->codePage);
     image->recordLength = source.recordLength;
     image->memoBlockSize = source.memoBlockSize;
     image->lastAutoInc = 0;

@@ -19,6 +19,7 @@ public:
         KeyViolation,  // a record's key exists already
         ReadOnly,      // the files or the folder may not be written
         Changed,       // another program changed the table since it was read
+        Unsupported,   // a sound table this program cannot read (its code page, an encryption)
     };
 
     explicit TableError(const std::string& message, Kind kind = Kind::Usage, std::string file = {})

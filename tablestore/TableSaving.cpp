@@ -8,9 +8,11 @@
 #include "tablestore/Table.h"
 #include "tablestore/TableFiles.h"
 
+#include <chrono>
 #include <exception>
 #include <functional>
 #include <new>
+#include <thread>
 
 namespace kimport {
 
@@ -71,7 +73,21 @@ void Table::lockAndRecover(const std::string& given) {
     // An interrupted save is completed only by one who has the table to itself.
     bool alone = true;
     try {
-        lock(true);
+        // A process killed during a save holds its lock until the system has finished ending it, a moment
+        // after the kill (longer for a large one). What its save left shows it was at work: the lock is
+        // then asked for again for up to two seconds, so that the first open after the crash completes or
+        // removes that save. A lock held beyond that belongs to someone alive.
+        for (int attempt = 1;; ++attempt) {
+            try {
+                lock(true);
+                break;
+            } catch (const TableError& e) {
+                if (e.kind() != TableError::Kind::Locked || attempt >= 40 ||
+                    (attempt == 1 && !FileSetWriter::hasRemains(fs_, dataPath_)))
+                    throw;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
     } catch (const TableError&) {
         if (Exclusive) throw;
         alone = false;

@@ -107,9 +107,13 @@ Value readFoxDateTime(const char* p) {
     std::int64_t julian = le32(p), ms = le32(p + 4);
     if (julian == 0) return Value::null();
     std::int64_t day = julian - kJulianDayOffset;
-    if (day < 1 || day > dayNumberFromCivil(9999, 12, 31) || ms >= kMsPerDay) return Value::null();
-    // Kept to the millisecond, so that a rewrite stores what was read; shown rounded to whole seconds.
-    return Value::ofDateTime(static_cast<double>(day * kMsPerDay + ms));
+    const std::int64_t lastDay = dayNumberFromCivil(9999, 12, 31);
+    if (day < 1 || day > lastDay || ms >= kMsPerDay) return Value::null();
+    // FoxPro shows whole seconds, and its writers leave 08:30:00 as 08:29:59.999: read to the nearest
+    // second, so that showing, copying and converting give the same time. Records nobody changes are
+    // written back byte for byte; the calendar's last second stays inside it.
+    const std::int64_t total = (day * kMsPerDay + ms + 500) / 1000 * 1000;
+    return Value::ofDateTime(static_cast<double>(std::min(total, (lastDay + 1) * kMsPerDay - 1000)));
 }
 
 Value readText(const TableImage& t, std::string_view bytes) {

@@ -2,6 +2,7 @@
 
 #include "common/CodePage.h"
 #include "tablestore/TableError.h"
+#include "tablestore/TableFiles.h"
 #include "tablestore/dbase/DbfFormat.h"
 #include "tablestore/dbase/DbfLanguageDrivers.h"
 
@@ -208,6 +209,8 @@ DbfLayout parseHeader(std::string_view bytes, std::uint64_t fileSize, const std:
         if (layout.codePage == 0) layout.codePage = codePageOfLanguageDriver(layout.languageDriver);
     }
     if (layout.codePage == 0) layout.codePage = codePageIfNone != 0 ? codePageIfNone : usualCodePage(layout.version);
+    // The field names below are text in this code page: one we cannot convert is refused before them.
+    requireCodePage(layout.codePage, table);
 
     // The descriptors run until the 0x0D terminator, which must lie inside the header.
     std::size_t pos = g.start;

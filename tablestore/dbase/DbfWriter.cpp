@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <set>
 #include <unordered_map>
 
 namespace kimport::dbase {
@@ -83,6 +84,7 @@ std::string freshHeader(const TableImage& image) {
     std::string h(32 + 32 * image.fields.size() + 1 + (vfp ? 263 : 0), '\0');
     putLe16(h.data() + 8, static_cast<std::uint32_t>(h.size()));
     putLe16(h.data() + 10, static_cast<std::uint32_t>(image.recordLength));
+    std::set<std::string> names;
     for (std::size_t i = 0; i < image.fields.size(); ++i) {
         const FieldDef& f = image.fields[i];
         char* d = h.data() + 32 + 32 * i;
@@ -91,6 +93,10 @@ std::string freshHeader(const TableImage& image) {
             throw TableError("Der Feldname \"" + f.name + "\" kann in der Codeseite " +
                              std::to_string(image.codePage) + " der Tabelle " + shownName(image.dataPath) +
                              " nicht gespeichert werden.");
+        // The header keeps ten bytes of a name: two names that became one would be one field to every reader.
+        if (!names.insert(asciiUpper(name)).second)
+            throw TableError("Das Feld \"" + f.name + "\" hätte in der Tabelle " + shownName(image.dataPath) +
+                             " denselben Namen wie ein anderes (dBase-Feldnamen haben höchstens 10 Zeichen).");
         std::copy(name.begin(), name.end(), d);
         d[11] = f.letter;
         if (vfp) {
@@ -130,7 +136,7 @@ int languageDriverOf(const TableImage& image) {
     return driver != 0 ? driver : image.dbfLanguageDriver;
 }
 
-std::string buildHeader(const TableImage& image, const std::vector<std::uint32_t>& rows) {
+std::string buildHeader(const TableImage& image, const std::vector<std::uint32_t>& rows, bool withMemo) {
     std::string h = originalHeaderFits(image) ? std::string(image.originalHeader.begin(), image.originalHeader.end())
                                               : freshHeader(image);
     h[0] = static_cast<char>(image.version);
@@ -142,6 +148,11 @@ std::string buildHeader(const TableImage& image, const std::vector<std::uint32_t
     h[3] = static_cast<char>(today.tm_mday);
     putLe32(h.data() + 4, static_cast<std::uint32_t>(rows.size()));
     h[0x1D] = static_cast<char>(languageDriverOf(image));
+    if (isVisualFoxPro(image.version)) {
+        // Visual FoxPro marks a table with a memo file in its flags (0x02); the other flags stay.
+        const auto flags = static_cast<unsigned char>(h[0x1C]);
+        h[0x1C] = static_cast<char>(withMemo ? flags | 0x02u : flags & ~0x02u);
+    }
     updateAutoIncrement(h, image, rows);
     return h;
 }
@@ -282,7 +293,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
     if (nextFree > UINT32_MAX)
         throw TableError("Die Memodatei der Tabelle " + shownName(image.dataPath) + " würde zu groß.");
 
-    const std::string header = buildHeader(image, rows);
+    const std::string header = buildHeader(image, rows, style != MemoStyle::None);
     FileSetWriter files(fs, image.dataPath);
     FileHandle& dataFile = files.create(image.dataPath);
     BufferedOutput data(dataFile);

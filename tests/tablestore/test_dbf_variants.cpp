@@ -4,6 +4,8 @@
 #include "common/CodePage.h"
 #include "support/TestSupport.h"
 #include "tablestore/FormatCodec.h"
+#include "tablestore/TableCopy.h"
+#include "tablestore/TableTestSupport.h"
 #include "tablestore/TableError.h"
 #include "tablestore/TableFiles.h"
 #include "tablestore/dbase/DbfFormat.h"
@@ -118,8 +120,8 @@ TEST(DbfVariants, VisualFoxProVarcharNullFlagsAndBinaryTypes) {
     EXPECT_EQ(valueOf(*t, 0, 2), Value::ofInteger(-5));
     EXPECT_EQ(valueOf(*t, 0, 3), Value::ofFloat(12.3456));
     EXPECT_EQ(valueOf(*t, 0, 4), Value::ofFloat(2.5));
-    // Kept to the millisecond (the dump shows it rounded to the second).
-    EXPECT_EQ(valueOf(*t, 0, 5), Value::ofDateTime(msOf(2021, 10, 11, 22, 34, 50) - 1));
+    // Stored a millisecond short, as FoxPro's writers do: read as the whole second FoxPro shows.
+    EXPECT_EQ(valueOf(*t, 0, 5), Value::ofDateTime(msOf(2021, 10, 11, 22, 34, 50)));
     EXPECT_EQ(valueOf(*t, 1, 0), Value::ofText(std::string(250, 'x')));
     EXPECT_TRUE(valueOf(*t, 1, 1).isNull());
     EXPECT_TRUE(valueOf(*t, 1, 2).isNull());
@@ -314,6 +316,61 @@ TEST(DbfVariants, SmtMemoFilesAreRefused) {
     writeFile(dir.file("H6.DBF"), buildDbf(0xE5, 0, {{"TEXT", 'M', 10}}, {"          1"}));
     writeFile(dir.file("H6.SMT"), std::string(1024, '\0'));
     EXPECT_THROW(dbase::readTable(dir.file("H6.DBF"), realFileSystem()), TableError);
+}
+
+TEST(DbfVariants, ACodePageWeCannotConvertIsATableErrorBeforeTheNames) {
+    TempDir dir;
+    ASSERT_FALSE(isSupportedCodePage(895));
+    // Driver 0x68 names code page 895; a table naming none is read in the code page asked for.
+    writeFile(dir.file("CP.DBF"), buildDbf(0x03, 0x68, {{"N\x81", 'C', 1}}, {" \x81"}));
+    writeFile(dir.file("OHNE.DBF"), buildDbf(0x03, 0x00, {{"N\x81", 'C', 1}}, {" \x81"}));
+    for (const auto& [file, codePageIfNone] : {std::pair{"CP.DBF", 0}, std::pair{"OHNE.DBF", 895}}) {
+        try {
+            dbase::readTable(dir.file(file), realFileSystem(), codePageIfNone);
+            ADD_FAILURE() << file << " was read";
+        } catch (const TableError& e) {
+            EXPECT_EQ(e.kind(), TableError::Kind::Unsupported);
+            EXPECT_NE(std::string(e.what()).find(file), std::string::npos) << e.what();
+        } catch (const std::exception& e) {
+            ADD_FAILURE() << "no TableError: " << e.what();
+        }
+    }
+}
+
+TEST(DbfVariants, ACopyKeepsFieldNamesOfElevenBytesApart) {
+    TempDir dir;
+    // Some writers fill all eleven bytes of a name; the header of a copy holds ten.
+    writeFile(dir.file("LANG.DBF"),
+              buildDbf(0x03, 0x03, {{"ABCDEFGHIJK", 'C', 3}, {"ABCDEFGHIJL", 'C', 3}, {"KURZ", 'C', 2}}, {" einzweok"}));
+    copyTable(dir.file("LANG.DBF"), dir.file("KOPIE.DBF"), {});
+    auto copy = dbase::readTable(dir.file("KOPIE.DBF"), realFileSystem());
+    ASSERT_EQ(copy->fields.size(), 3u);
+    EXPECT_EQ(copy->fields[0].name, "ABCDEFGHIJ");
+    EXPECT_EQ(copy->fields[1].name, "ABCDEFGH_2");
+    EXPECT_EQ(copy->fields[2].name, "KURZ");
+    EXPECT_EQ(valueOf(*copy, 0, 1), Value::ofText("zwe"));
+    // A table made with two names that would meet in ten bytes is refused, and nothing is written.
+    auto clash = dbase::newTable(dir.file("NEU.DBF"), {{"ABCDEFGHIJK", FieldType::String, 3}}, 0);
+    clash->fields.push_back(clash->fields[0]);
+    clash->fields[1].name = "ABCDEFGHIJL";
+    clash->fields[1].offset += 3;
+    clash->recordLength += 3;
+    EXPECT_THROW(dbase::writeTable(*clash, realFileSystem()), TableError);
+    EXPECT_FALSE(fileExists(dir.file("NEU.DBF")));
+}
+
+TEST(DbfVariants, VisualFoxProMarksAMemoFileInItsHeaderFlags) {
+    TempDir dir;
+    const std::string source = fixturesDir() + "dbase/DBFFile/vfp9_30_memo.dbf";
+    ASSERT_EQ(readFile(source)[28], '\x02');
+    copyTable(source, dir.file("KOPIE.DBF"), {});
+    EXPECT_EQ(readFile(dir.file("KOPIE.DBF"))[28], '\x02');
+    auto plain = dbase::newTable(dir.file("OHNE.DBF"), {{"NAME", FieldType::String, 10}}, 0x30);
+    dbase::writeTable(*plain, realFileSystem());
+    EXPECT_EQ(readFile(dir.file("OHNE.DBF"))[28], '\0');
+    auto withMemo = dbase::newTable(dir.file("MIT.DBF"), {{"TEXT", FieldType::Memo, 10}}, 0x30);
+    dbase::writeTable(*withMemo, realFileSystem());
+    EXPECT_EQ(readFile(dir.file("MIT.DBF"))[28], '\x02');
 }
 
 TEST(DbfVariants, TheLanguageDriverChoosesTheCodePage) {

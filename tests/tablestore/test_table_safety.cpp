@@ -191,6 +191,53 @@ TEST(TableSafety, ASecondExclusiveOpenFailsFromThisOrAnotherProcess) {
     s2.OpenTable();
 }
 
+TEST(TableSafety, TheFirstOpenAfterASaveThatDiedWaitsForItsLockAndCleansUp) {
+    TempDir dir;
+    std::string path = makeCustomers(dir, 3);
+    const std::string remains = path + ".kimp-tmp";  // a temporary file of a save that never swapped
+    // The holder dies a moment after it was told to (as a large process takes time to end), or lives on.
+    auto holder = [&](int readyFd, useconds_t lingers) {
+        pid_t child = fork();
+        if (child == 0) {
+            Table t;
+            t.setPath(path);
+            t.Exclusive = true;
+            t.OpenTable();
+            writeFile(remains, "halb geschrieben");
+            char c = 1;
+            (void)!write(readyFd, &c, 1);
+            usleep(lingers);
+            _exit(0);
+        }
+        return child;
+    };
+    int ready[2];
+    ASSERT_EQ(pipe(ready), 0);
+    pid_t dying = holder(ready[1], 300000);
+    char c;
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    Table t;
+    t.setPath(path);
+    t.OpenTable();  // not "in use": the save's remains show a writer that is going away
+    EXPECT_EQ(t.RecordCount(), 3);
+    EXPECT_FALSE(fileExists(remains));
+    t.CloseTable();
+    waitpid(dying, nullptr, 0);
+
+    pid_t living = holder(ready[1], 20000000);
+    ASSERT_EQ(read(ready[0], &c, 1), 1);
+    try {
+        t.OpenTable();
+        ADD_FAILURE() << "opened a table another process holds";
+    } catch (const TableError& e) {
+        EXPECT_EQ(e.kind(), TableError::Kind::Locked);
+    }
+    kill(living, SIGKILL);
+    waitpid(living, nullptr, 0);
+    t.OpenTable();
+    EXPECT_FALSE(fileExists(remains));
+}
+
 TEST(TableSafety, DamagedParadoxFilesGiveAMessageNeverACrash) {
     TempDir dir;
     int refused = 0, read = 0;
