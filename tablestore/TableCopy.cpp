@@ -463,20 +463,13 @@ std::unique_ptr<TableImage> copyLayout(const TableImage& source, const std::stri
     return dbaseLayout(source, destPath, variant);
 }
 
-CopyResult copyTable(const std::string& sourcePath, const std::string& destPath, const CopyOptions& options,
-                     FileSystem& fs) {
-    Table source(fs);
-    source.setPath(sourcePath);
-    source.CodePageIfNone = options.sourceCodePage;
-    source.OpenTable();
-    requireReplaceableTarget(destPath, fs);
-    // Built apart and read back there: a copy that differs from its source never replaces anything.
-    CopyWorkshop workshop(fs, destPath);
-    const std::string builtPath = workshop.tablePath(destPath);
+namespace {
+
+// Writes every record of the source into a new table at builtPath, each value checked as it is set.
+void buildCopy(Table& source, const std::string& builtPath, TargetVariant variant, FileSystem& fs) {
     Table dest(fs);
     dest.setPath(builtPath);
-    dest.CreateTable(copyLayout(source.image(), dest.path(), options.variant));
-    // From here on nothing is on the disk yet: any failure leaves the old table (or none) as it was.
+    dest.CreateTable(copyLayout(source.image(), dest.path(), variant));
     try {
         dest.CheckCapacity(static_cast<std::uint64_t>(source.RecordCount()));
         const int n = std::min(source.FieldCount(), dest.FieldCount());
@@ -503,8 +496,37 @@ CopyResult copyTable(const std::string& sourcePath, const std::string& destPath,
         dest.CloseDiscarding();
         throw;
     }
-    verifyCopy(source, builtPath, fs);
-    workshop.moveInto(destPath);
+}
+
+}  // namespace
+
+CopyResult copyTable(const std::string& sourcePath, const std::string& destPath, const CopyOptions& options,
+                     FileSystem& fs) {
+    Table source(fs);
+    source.setPath(sourcePath);
+    source.CodePageIfNone = options.sourceCodePage;
+    source.OpenTable();
+    requireReplaceableTarget(destPath, fs);
+    // The target held alone to the end, and checked as a save would check it (folder and files writable);
+    // nothing is written through it.
+    Table target(fs);
+    target.setPath(destPath);
+    if (target.DatabaseName.empty()) target.DatabaseName = ".";
+    const std::vector<FieldSpec> placeholder{{"X", FieldType::String, 1}};
+    target.CreateTable(isParadoxPath(destPath) ? paradox::newTable(target.path(), placeholder, 0)
+                                               : dbase::newTable(target.path(), placeholder));
+    try {
+        // Built apart and read back there: a copy that differs from its source never replaces anything.
+        CopyWorkshop workshop(fs, destPath);
+        const std::string builtPath = workshop.tablePath(destPath);
+        buildCopy(source, builtPath, options.variant, fs);
+        verifyCopy(source, builtPath, fs);
+        workshop.moveInto(destPath);
+    } catch (...) {
+        target.CloseDiscarding();
+        throw;
+    }
+    target.CloseDiscarding();
     return {static_cast<std::uint64_t>(source.RecordCount()), source.image().missingRecords};
 }
 

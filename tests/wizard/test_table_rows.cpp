@@ -247,7 +247,8 @@ TEST(ContentViewerText, ReadAsTheTextSourceReadsIt) {
     EXPECT_EQ(v.viewer.text(), "Größe");
     EXPECT_EQ(v.viewer.view().textStatus.first, "1 Zeilen");
 
-    v.prompter.expectError("Die Datei " + dir.file("fehlt.txt") + " kann nicht geöffnet werden.");
+    v.prompter.expectError("Die Datei " + dir.file("fehlt.txt") +
+                           " kann nicht geöffnet werden: Datei oder Verzeichnis nicht gefunden");
     v.viewer.showTextFile(dir.file("fehlt.txt"), false);
     EXPECT_EQ(v.viewer.view().textStatus.first, "0 Zeilen");
     EXPECT_TRUE(v.viewer.isShowing());
