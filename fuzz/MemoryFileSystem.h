@@ -95,4 +95,25 @@ inline void splitInput(const std::uint8_t* data, std::size_t size, std::string& 
     memo = all.substr(at + 6);
 }
 
+// Splits a fuzz input into named files: the input up to the first marker "|FILE:NAME|" is the file
+// `first`, each marker starts the file NAME (the names as a package would give them).
+inline std::map<std::string, std::string> splitFiles(const std::uint8_t* data, std::size_t size,
+                                                     const std::string& first) {
+    std::map<std::string, std::string> files;
+    const std::string all(reinterpret_cast<const char*>(data), size);
+    std::string name = first;
+    std::size_t from = 0;
+    for (;;) {
+        const std::size_t marker = all.find("|FILE:", from);
+        const std::size_t nameEnd = marker == std::string::npos ? marker : all.find('|', marker + 6);
+        if (nameEnd == std::string::npos) {
+            files[name] = all.substr(from);
+            return files;
+        }
+        files[name] = all.substr(from, marker - from);
+        name = all.substr(marker + 6, nameEnd - marker - 6);
+        from = nameEnd + 1;
+    }
+}
+
 }  // namespace kimport::fuzz

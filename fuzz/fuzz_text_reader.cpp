@@ -1,12 +1,11 @@
 // libFuzzer target: the text reader and the splitting of lines. The first byte
 // chooses the layout (separators, quote, breaks, encoding); the rest is the file.
+#include "MemoryFileSystem.h"
 #include "textsource/TextFile.h"
 #include "textsource/TextSplit.h"
 
 #include <cstdint>
-#include <cstdio>
 #include <string>
-#include <unistd.h>
 
 using namespace kimport;
 
@@ -23,12 +22,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     layout.breaks[1] = breakAt / 7;
     const TextEncoding encodings[] = {TextEncoding::Utf8, TextEncoding::Windows1252, TextEncoding::Dos850,
                                       TextEncoding::Utf8};
-    static const std::string path = "/tmp/fuzz_text_reader." + std::to_string(getpid()) + ".txt";
-    if (FILE* f = std::fopen(path.c_str(), "wb")) {
-        std::fwrite(data + 2, 1, size - 2, f);
-        std::fclose(f);
-    }
-    TextFileReader reader(path, encodings[(choice >> 6) & 3]);
+    fuzz::MemoryFileSystem fs;
+    const std::string path = "/t/daten.txt";
+    fs.files[path].assign(reinterpret_cast<const char*>(data + 2), size - 2);
+    TextFileReader reader(path, encodings[(choice >> 6) & 3], fs);
     std::string record;
     bool unclosed = false;
     for (int n = 0; n < 1000 && reader.nextRecord(record, layout, &unclosed); ++n) {

@@ -110,10 +110,10 @@ std::string tempDirectory(const std::string& programDir) {
     return programTablePath(programDir, std::string(kTempDirName) + "/");
 }
 
-void makeControlTables(const std::string& programDir) {
-    MakeTable(programDir, kImpListFile, impListLayout().fields, impListLayout().keyFieldCount);
-    MakeTable(programDir, kZStruktFile, zStruktLayout().fields, zStruktLayout().keyFieldCount);
-    MakeTable(programDir, kQStruktFile, qStruktLayout().fields, qStruktLayout().keyFieldCount);
+void makeControlTables(const std::string& programDir, FileSystem& fs) {
+    MakeTable(programDir, kImpListFile, impListLayout().fields, impListLayout().keyFieldCount, fs);
+    MakeTable(programDir, kZStruktFile, zStruktLayout().fields, zStruktLayout().keyFieldCount, fs);
+    MakeTable(programDir, kQStruktFile, qStruktLayout().fields, qStruktLayout().keyFieldCount, fs);
 }
 
 MappingRule readMappingRule(const Table& t) {

@@ -44,7 +44,7 @@ std::string tempDirectory(const std::string& programDir);
 
 // Makes (or replaces with empty ones) the three control tables in the
 // directory. Throws TableError.
-void makeControlTables(const std::string& programDir);
+void makeControlTables(const std::string& programDir, FileSystem& fs = realFileSystem());
 
 // The rule columns of the current ZStrukt row (or the row being edited).
 MappingRule readMappingRule(const Table& zStrukt);

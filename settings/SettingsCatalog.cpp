@@ -336,14 +336,28 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
 ExportResult ExportSettings(SettingsTables& t, const std::vector<std::string>& names, const std::string& directoryIn) {
     ExportResult result;
     const std::string directory = withTrailingSlash(directoryIn);
-    const std::string vorDefPath = directory + "VorDef.DB";
-    // All or nothing: what this export made is removed again when any write fails (a full disk).
-    const bool hadVorDef = !fileSetEntries(directory, "VorDef", t.fs).empty();
-    std::vector<std::string> madeSets;
-    Table vorDef(t.fs);
+    const std::string vorDefPath = findIgnoringCase(directory + "VorDef.DB", t.fs);
+    // The rows go into a copy of VorDef under a name no setting's files can carry (more than eight
+    // characters); that copy and the settings' mapping files then replace the folder's files in one
+    // journaled swap. A full disk or a crash before it leaves the folder as it was.
+    const std::string staged = "VorDefNeu";
+    auto removeStaged = [&] {
+        FileSetWriter::recover(t.fs, directory + staged + ".DB");  // its own save's remains go first
+        for (const DirEntry& f : fileSetEntries(directory, staged, t.fs)) t.fs.remove(directory + f.name);
+    };
+    std::vector<std::pair<std::string, std::string>> sets;  // mapping files: base here, base there
+    Table current(t.fs), vorDef(t.fs);
     try {
-        if (!hadVorDef) MakeTable(directory, "VorDef.DB", impListLayout().fields, impListLayout().keyFieldCount);
-        vorDef.setPath(findIgnoringCase(vorDefPath, t.fs));
+        removeStaged();  // what an export that died left behind
+        if (t.fs.exists(vorDefPath)) {
+            current.setPath(vorDefPath);  // held to the end: nobody changes the folder's VorDef meanwhile
+            current.Exclusive = true;
+            current.OpenTable();
+            copyFileSetAtOnce(t.fs, directory, baseNameOf(vorDefPath), directory, staged, true);
+        } else {
+            MakeTable(directory, staged + ".DB", impListLayout().fields, impListLayout().keyFieldCount, t.fs);
+        }
+        vorDef.setPath(directory + staged + ".DB");
         vorDef.Exclusive = true;
         vorDef.OpenTable();
         for (const std::string& name : names) {
@@ -363,10 +377,8 @@ ExportResult ExportSettings(SettingsTables& t, const std::vector<std::string>& n
             }
             // Predefined there: an own setting's files get a name of at most eight characters from its number.
             const std::string toBase = s.own ? "E" + fromBase : fromBase;
-            const bool existed = !fileSetEntries(directory, toBase, t.fs).empty();
-            // A failure here is a full disk or a folder we may not write: nothing of the export stays.
-            copyFileSetAtOnce(t.fs, t.programDir, fromBase, directory, toBase, true);
-            if (!existed) madeSets.push_back(toBase);
+            if (std::find(sets.begin(), sets.end(), std::pair{fromBase, toBase}) == sets.end())
+                sets.emplace_back(fromBase, toBase);
             s.own = false;
             s.vorDefTableName = toBase;
             if (seekSetting(vorDef, name))
@@ -379,17 +391,23 @@ ExportResult ExportSettings(SettingsTables& t, const std::vector<std::string>& n
             ++result.written;
         }
         vorDef.CloseTable();
+        if (result.written > 0) {
+            FileSetWriter files(t.fs, vorDefPath);
+            addFileSetCopy(files, t.fs, directory, staged, directory, baseNameOf(vorDefPath), true);
+            for (const auto& [fromBase, toBase] : sets)
+                addFileSetCopy(files, t.fs, t.programDir, fromBase, directory, toBase, true);
+            files.commit();
+        }
     } catch (const std::exception& e) {
         if (vorDef.Active()) {
             vorDef.CancelRecord();
             vorDef.CloseDiscarding();
         }
-        if (!hadVorDef) madeSets.push_back("VorDef");
-        for (const std::string& base : madeSets)
-            for (const DirEntry& f : fileSetEntries(directory, base, t.fs)) t.fs.remove(directory + f.name);
         result.written = 0;
         result.errors.push_back(std::string("Der Export ist nicht geschrieben worden: ") + e.what());
     }
+    if (current.Active()) current.CloseDiscarding();
+    removeStaged();
     return result;
 }
 

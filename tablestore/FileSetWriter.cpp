@@ -162,35 +162,57 @@ void FileSetWriter::recover(FileSystem& fs, const std::string& dataPath) {
             fs.remove(dir + e.name);
 }
 
-int copyFileSetAtOnce(FileSystem& fs, const std::string& fromDirectory, const std::string& baseName,
-                      const std::string& toDirectory, const std::string& newBaseName, bool upperCaseExtensions) {
-    const std::string fromDir = withTrailingSlash(fromDirectory.empty() ? "./" : fromDirectory);
-    const std::string toDir = withTrailingSlash(toDirectory.empty() ? "./" : toDirectory);
-    const std::vector<DirEntry> from = fileSetEntries(fromDir, baseName, fs);
-    if (from.empty()) return 0;
-    auto targetName = [&](const std::string& name) {
-        return toDir + newBaseName + (upperCaseExtensions ? asciiUpper(extensionOf(name)) : extensionOf(name));
-    };
-    // The journal belongs to the data file of the set (the first file when it has none).
-    std::string dataPath = targetName(from.front().name);
-    for (const DirEntry& e : from)
-        if (equalsIgnoreCase(extensionOf(e.name), ".DB") || equalsIgnoreCase(extensionOf(e.name), ".DBF"))
-            dataPath = targetName(e.name);
-    FileSetWriter writer(fs, dataPath);
+namespace {
+
+struct SetCopy {
+    std::string fromDir, toDir;
+    std::vector<DirEntry> from;
+    std::string targetName(const std::string& newBaseName, const std::string& name, bool upper) const {
+        return toDir + newBaseName + (upper ? asciiUpper(extensionOf(name)) : extensionOf(name));
+    }
+};
+
+SetCopy setCopy(FileSystem& fs, const std::string& fromDirectory, const std::string& baseName,
+                const std::string& toDirectory) {
+    SetCopy c{withTrailingSlash(fromDirectory.empty() ? "./" : fromDirectory),
+              withTrailingSlash(toDirectory.empty() ? "./" : toDirectory), {}};
+    c.from = fileSetEntries(c.fromDir, baseName, fs);
+    return c;
+}
+
+}  // namespace
+
+int addFileSetCopy(FileSetWriter& writer, FileSystem& fs, const std::string& fromDirectory, const std::string& baseName,
+                   const std::string& toDirectory, const std::string& newBaseName, bool upperCaseExtensions) {
+    const SetCopy c = setCopy(fs, fromDirectory, baseName, toDirectory);
     std::vector<std::string> written;
     std::vector<char> buffer(1 << 16);
-    for (const DirEntry& e : from) {
-        const std::string target = findIgnoringCase(targetName(e.name), fs);
-        auto in = fs.openRead(fromDir + e.name);
+    for (const DirEntry& e : c.from) {
+        const std::string target = findIgnoringCase(c.targetName(newBaseName, e.name, upperCaseExtensions), fs);
+        auto in = fs.openRead(c.fromDir + e.name);
         FileHandle& out = writer.create(target);
         for (std::size_t got; (got = in->read(buffer.data(), buffer.size())) > 0;) out.write(buffer.data(), got);
         written.push_back(fs.resolvedPath(target));
     }
-    for (const DirEntry& e : fileSetEntries(toDir, newBaseName, fs))
-        if (std::find(written.begin(), written.end(), fs.resolvedPath(toDir + e.name)) == written.end())
-            writer.removeAtCommit(toDir + e.name);
-    writer.commit();
+    for (const DirEntry& e : fileSetEntries(c.toDir, newBaseName, fs))
+        if (std::find(written.begin(), written.end(), fs.resolvedPath(c.toDir + e.name)) == written.end())
+            writer.removeAtCommit(c.toDir + e.name);
     return static_cast<int>(written.size());
+}
+
+int copyFileSetAtOnce(FileSystem& fs, const std::string& fromDirectory, const std::string& baseName,
+                      const std::string& toDirectory, const std::string& newBaseName, bool upperCaseExtensions) {
+    const SetCopy c = setCopy(fs, fromDirectory, baseName, toDirectory);
+    if (c.from.empty()) return 0;
+    // The journal belongs to the data file of the set (the first file when it has none).
+    std::string dataPath = c.targetName(newBaseName, c.from.front().name, upperCaseExtensions);
+    for (const DirEntry& e : c.from)
+        if (equalsIgnoreCase(extensionOf(e.name), ".DB") || equalsIgnoreCase(extensionOf(e.name), ".DBF"))
+            dataPath = c.targetName(newBaseName, e.name, upperCaseExtensions);
+    FileSetWriter writer(fs, dataPath);
+    const int copied = addFileSetCopy(writer, fs, fromDirectory, baseName, toDirectory, newBaseName, upperCaseExtensions);
+    writer.commit();
+    return copied;
 }
 
 void BufferedOutput::write(const char* data, std::size_t n) {

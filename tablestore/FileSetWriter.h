@@ -55,6 +55,9 @@ private:
 // IoError (or TableError from the journal) when the copy cannot be made.
 int copyFileSetAtOnce(FileSystem& fs, const std::string& fromDirectory, const std::string& baseName,
                       const std::string& toDirectory, const std::string& newBaseName, bool upperCaseExtensions);
+// The same as part of a larger swap: the files join the writer, which replaces them at its commit.
+int addFileSetCopy(FileSetWriter& writer, FileSystem& fs, const std::string& fromDirectory, const std::string& baseName,
+                   const std::string& toDirectory, const std::string& newBaseName, bool upperCaseExtensions);
 
 // Writes through a buffer in large pieces, for writers that emit many small parts.
 class BufferedOutput {

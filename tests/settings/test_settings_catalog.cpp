@@ -2,9 +2,11 @@
 // settings with their files, copying, renaming, deleting, and the views.
 #include "settings/SettingsCatalog.h"
 
+#include "common/FaultyFileSystem.h"
 #include "common/ScriptedPrompter.h"
 #include "settings/ControlTables.h"
 #include "settings/SettingsTestSupport.h"
+#include "tablestore/FileSetWriter.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>
@@ -162,4 +164,46 @@ TEST(SettingsCatalog, ACopyKeepsEveryColumnAndNeverSharesFiles) {
     EXPECT_NE(copy.vorDefTableName, foreign);
     EXPECT_EQ(c.fileText(foreign + ".DB"), "vordef Fremd");  // untouched by the copy
     EXPECT_TRUE(c.prompter.finished());
+}
+
+TEST(SettingsCatalog, AnExportIsWrittenWholeOrNotAtAll) {
+    Catalog c;
+    c.add("Artikel", false, "ART");
+    c.add("Kunden", true);
+    SettingsTables t = c.tables();
+    ASSERT_EQ(ExportSettings(t, {"Artikel", "Kunden"}, c.disk.path()).written, 2);
+    // The folder as the next reader finds it: a swap cut short after its journal is completed first.
+    auto snapshot = [&] {
+        FileSetWriter::recover(realFileSystem(), c.disk.file("VorDef.DB"));
+        std::vector<std::pair<std::string, std::string>> files;
+        for (const std::string& name : test::listNames(c.disk.path()))
+            if (name != "PKIMPORT.LCK") files.emplace_back(name, test::readFile(c.disk.file(name)));
+        return files;
+    };
+    const auto before = snapshot();
+    // The settings changed since: a new export replaces the old one, or, failing anywhere, leaves it.
+    test::writeFile(c.dir.file("ART.DB"), "Artikel neu");
+    bool succeeded = false;
+    for (int failAt = 1; !succeeded && failAt < 400; ++failAt) {
+        FaultyFileSystem faulty(realFileSystem());
+        faulty.failAtOperation = failAt;
+        SettingsTables ft = c.tables(faulty);
+        ExportResult r = ExportSettings(ft, {"Artikel", "Kunden"}, c.disk.path());
+        if (r.written == 2 && r.errors.empty()) {
+            succeeded = true;
+            continue;
+        }
+        EXPECT_EQ(r.written, 0) << failAt;
+        const auto now = snapshot();
+        const bool old = now == before;
+        const bool whole = now.size() == before.size() && test::readFile(c.disk.file("ART.DB")) == "Artikel neu";
+        ASSERT_TRUE(old || whole) << "failing at operation " << failAt;
+        if (whole) test::writeFile(c.disk.file("ART.DB"), "Artikel");  // back to the old export for the next try
+    }
+    ASSERT_TRUE(succeeded);
+    EXPECT_EQ(test::readFile(c.disk.file("ART.DB")), "Artikel neu");
+    for (const std::string& name : test::listNames(c.disk.path())) {
+        EXPECT_EQ(name.find("VorDefNeu"), std::string::npos) << name;
+        EXPECT_EQ(name.find(".kimp-tmp"), std::string::npos) << name;
+    }
 }
