@@ -1,5 +1,6 @@
 #include "importrun/RunReport.h"
 
+#include "common/Text.h"
 #include "tablestore/Dump.h"
 #include "tablestore/FileSetWriter.h"
 
@@ -20,6 +21,8 @@ void RunReport::add(ReportEntry entry) {
         return;
     }
     recordsFor_[static_cast<int>(entry.counter)] += entry.records;
+    for (std::string* value : {&entry.sourceValue, &entry.triedValue})
+        if (value->size() > kMaxValueChars) *value = firstChars(*value, kMaxValueChars) + "…";
     if (!lines_.empty() && entry.record >= 1 && entry.record <= static_cast<std::int64_t>(lines_.size()))
         entry.record = lines_[static_cast<std::size_t>(entry.record - 1)];
     entries_.push_back(std::move(entry));

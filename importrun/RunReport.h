@@ -30,6 +30,8 @@ class RunReport {
 public:
     // Entries kept; the rest are only counted.
     static constexpr std::size_t kMaxEntries = 100000;
+    // Characters of a value an entry keeps: enough to find the line, bounded however long values are.
+    static constexpr std::size_t kMaxValueChars = 1000;
 
     void clear();
     void add(ReportEntry entry);

@@ -221,7 +221,7 @@ TextPass readTextPass(const std::string& textPath, const TextLayout& layout, con
             if (keepProblem) {
                 ReportEntry e;
                 e.record = result.records + 1;
-                for (std::size_t j = columns; j < values.size(); ++j)
+                for (std::size_t j = columns; j < values.size() && e.sourceValue.size() <= RunReport::kMaxValueChars; ++j)
                     e.sourceValue += (j > columns ? "; " : "") + values[j];
                 e.reason = "Die Zeile hat " + std::to_string(values.size()) + " Werte, die Datei " +
                            std::to_string(columns) + " Spalten; die überzähligen Werte wurden nicht eingelesen.";

@@ -110,10 +110,14 @@ void ContentViewer::showTextFile(const std::string& path, bool dosConversion) {
     // Read exactly as the text source reads it, so the lines shown are the lines imported.
     try {
         TextFileReader reader(path, detectEncoding(path, TextEncoding::Auto, dosConversion));
+        // The first 32 MB are shown; the lines beyond are counted, not held.
+        constexpr std::size_t kShownBytes = std::size_t{32} << 20;
         std::string line;
         while (reader.nextLine(line)) {
-            if (textLines_ > 0) text_ += '\n';
-            text_ += line;
+            if (text_.size() < kShownBytes) {
+                if (textLines_ > 0) text_ += '\n';
+                text_ += line.size() > kShownBytes ? firstChars(line, kShownBytes / 4) : line;
+            }
             ++textLines_;
         }
     } catch (const std::exception& e) {
