@@ -1,5 +1,6 @@
 #include "common/Text.h"
 
+#include <cctype>
 #include <cstdint>
 #include <cstring>
 
@@ -130,7 +131,18 @@ std::string foldedUpper(std::string_view text) {
     return out;
 }
 
-bool equalsIgnoreCase(std::string_view a, std::string_view b) { return foldedUpper(a) == foldedUpper(b); }
+bool equalsIgnoreCase(std::string_view a, std::string_view b) {
+    // Names are mostly ASCII: compared in place, without building folded copies.
+    std::size_t i = 0;
+    for (; i < a.size() && i < b.size(); ++i) {
+        const auto x = static_cast<unsigned char>(a[i]), y = static_cast<unsigned char>(b[i]);
+        if (x >= 0x80 || y >= 0x80) break;
+        if (x != y && std::toupper(x) != std::toupper(y)) return false;
+    }
+    if (i == a.size() && i == b.size()) return true;
+    if (i == a.size() || i == b.size()) return false;  // no character folds to nothing
+    return foldedUpper(a.substr(i)) == foldedUpper(b.substr(i));
+}
 
 std::string_view trimmedView(std::string_view text) {
     std::size_t b = 0, e = text.size();

@@ -89,6 +89,9 @@ int Table::KeyFieldCount() const {
 
 std::optional<int> Table::LookupField(const std::string& name) const {
     requireActive();
+    // Callers mostly spell a name as the table does: that is found without folding case.
+    for (int i = 0; i < FieldCount(); ++i)
+        if (image_->fields[static_cast<std::size_t>(i)].name == name) return i;
     for (int i = 0; i < FieldCount(); ++i)
         if (equalsIgnoreCase(image_->fields[static_cast<std::size_t>(i)].name, name)) return i;
     return std::nullopt;
