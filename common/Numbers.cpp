@@ -186,6 +186,10 @@ std::string shortestDecimal(double value) {
     return negative ? "-" + out : out;
 }
 
-void Pause() { std::this_thread::sleep_for(std::chrono::milliseconds(300)); }
+void Pause() {
+#ifndef FUZZING_BUILD_MODE_UNSAFE_FOR_PRODUCTION  // a fuzzer would spend its time asleep
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+#endif
+}
 
 }  // namespace kimport

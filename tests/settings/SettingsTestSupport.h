@@ -10,6 +10,21 @@
 
 namespace kimport::test {
 
+// Appends a row of the catalogue (or of a VorDef.DB) for a setting and returns it as read back.
+inline SavedSetting appendSetting(Table& table, const std::string& name, bool own, const std::string& vorDefName,
+                                  int mode) {
+    SavedSetting s;
+    s.name = name;
+    s.own = own;
+    s.vorDefTableName = vorDefName;
+    s.mode = mode;
+    table.BeginAppend();
+    writeSetting(table, s);
+    table.PostRecord();
+    table.Flush();
+    return readSetting(table);
+}
+
 struct ControlTablesFixture {
     TempDir dir;
     ScriptedPrompter prompter;

@@ -23,16 +23,7 @@ struct Catalog : test::ControlTablesFixture {
 
     // A setting in the catalogue with mapping files under its number (own) or its name (predefined).
     void add(const std::string& name, bool own, const std::string& vorDefName = "") {
-        SavedSetting s;
-        s.name = name;
-        s.own = own;
-        s.vorDefTableName = vorDefName;
-        s.mode = 2;
-        impList.BeginAppend();
-        writeSetting(impList, s);
-        impList.PostRecord();
-        impList.Flush();
-        s = readSetting(impList);
+        const SavedSetting s = test::appendSetting(impList, name, own, vorDefName, 2);
         for (const char* ext : {".DB", ".MB"}) test::writeFile(dir.file(mappingBaseName(s) + ext), name);
     }
     // A VorDef.DB in the other folder with rows like the catalogue's, and their files.
@@ -42,14 +33,7 @@ struct Catalog : test::ControlTablesFixture {
         v.setPath(disk.file("VorDef.DB"));
         v.OpenTable();
         for (const auto& [name, base] : predefined) {
-            SavedSetting s;
-            s.name = name;
-            s.own = false;
-            s.vorDefTableName = base;
-            s.mode = 5;
-            v.BeginAppend();
-            writeSetting(v, s);
-            v.PostRecord();
+            test::appendSetting(v, name, false, base, 5);
             for (const char* ext : {".DB", ".MB"}) test::writeFile(disk.file(base + ext), "vordef " + name);
         }
     }

@@ -23,23 +23,15 @@ struct Hostile : test::ControlTablesFixture {
 
     Hostile() { std::filesystem::create_directory(package); }
 
-    void addRow(Table& table, const std::string& name, bool own, const std::string& vorDefName) {
-        SavedSetting s;
-        s.name = name;
-        s.own = own;
-        s.vorDefTableName = vorDefName;
-        s.mode = 1;
-        table.BeginAppend();
-        writeSetting(table, s);
-        table.PostRecord();
-        table.Flush();
+    void addRow(Table& table, const std::string& name, const std::string& vorDefName) {
+        test::appendSetting(table, name, false, vorDefName, 1);
     }
     void makePackage(const std::vector<std::pair<std::string, std::string>>& rows) {
         MakeTable(package, "VorDef.DB", impListLayout().fields, impListLayout().keyFieldCount);
         Table v;
         v.setPath(package + "VorDef.DB");
         v.OpenTable();
-        for (const auto& [name, base] : rows) addRow(v, name, false, base);
+        for (const auto& [name, base] : rows) addRow(v, name, base);
         v.CloseTable();
     }
     std::vector<std::string> programFiles() { return test::listNames(dir.path()); }
@@ -82,8 +74,8 @@ TEST(SettingsPackageNames, AReadInRefusesBaseNamesThatAreNoPlainFileName) {
 
 TEST(SettingsPackageNames, ACatalogueRowWithAPatternDeletesAndRestoresNothingElse) {
     Hostile h;
-    h.addRow(h.impList, "Stern", false, "*");
-    h.addRow(h.impList, "Pfad", false, "../v");
+    h.addRow(h.impList, "Stern", "*");
+    h.addRow(h.impList, "Pfad", "../v");
     for (const char* ext : {".DB", ".MB"}) test::writeFile(h.dir.file(std::string("*") + ext), "stern");
     const std::vector<std::string> before = h.programFiles();
     SettingsTables t = h.tables();

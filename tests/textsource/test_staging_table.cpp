@@ -7,6 +7,7 @@
 #include "tablestore/TableTestSupport.h"
 #include "textsource/StagingTable.h"
 #include "textsource/TextFile.h"
+#include "textsource/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -15,14 +16,7 @@ using namespace kimport::test;
 
 namespace {
 
-TextLayout csv(bool names = true) {
-    TextLayout l;
-    l.kind = LayoutKind::Variable;
-    l.semicolon = true;
-    l.quoteIndex = 1;
-    l.namesInFirstLine = names;
-    return l;
-}
+TextLayout csv(bool names = true) { return semicolonLayout(names); }
 
 StagingResult stage(const std::string& text, const TextLayout& layout, TempDir& dir, GaugeModel& gauge) {
     std::string path = dir.file("daten.txt");

@@ -7,6 +7,7 @@
 #include "tablestore/TableTestSupport.h"
 #include "textsource/StagingTable.h"
 #include "textsource/TextFile.h"
+#include "textsource/TextTestSupport.h"
 
 #include <gtest/gtest.h>
 
@@ -17,14 +18,7 @@ using namespace kimport::test;
 
 namespace {
 
-TextLayout semicolons() {
-    TextLayout l;
-    l.kind = LayoutKind::Variable;
-    l.semicolon = true;
-    l.quoteIndex = 1;
-    l.namesInFirstLine = true;
-    return l;
-}
+TextLayout semicolons() { return semicolonLayout(); }
 
 // A header S1;S2;... and two lines of values `width` letters wide.
 std::string wideText(int columns, int width) {
