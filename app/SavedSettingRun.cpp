@@ -1,8 +1,10 @@
 #include "app/SavedSettingRun.h"
 
 #include "common/FileSets.h"
+#include "common/UserMessage.h"
 #include "settings/ControlTables.h"
 #include "settings/SettingsStore.h"
+#include "tablestore/FileSetWriter.h"
 
 namespace kimport {
 
@@ -52,7 +54,14 @@ std::optional<SettingForRun> prepareSavedSetting(const std::string& programDir, 
     if (s.backupCopy) {
         // The copy under the name the wizard proposes: "CP_" and the target's name, beside it.
         const std::string dir = directoryOf(run.target).empty() ? "./" : directoryOf(run.target);
-        if (CopyFileSet(dir, baseNameOf(run.target), dir, "CP_" + baseNameOf(run.target), prompter) < 1) {
+        int copied = -1;
+        try {
+            copied = copyFileSetAtOnce(realFileSystem(), dir, baseNameOf(run.target), dir, "CP_" + baseNameOf(run.target),
+                                       false);
+        } catch (const std::exception& e) {
+            prompter.error(userMessage(e));
+        }
+        if (copied < 1) {
             prompter.error("Die Sicherungskopie der Zieldatei " + fileNameOf(run.target) + " konnte nicht angelegt "
                            "werden; der Import wird nicht ausgeführt.");
             return std::nullopt;

@@ -4,6 +4,8 @@
 
 #include "common/FileSets.h"
 #include "common/Text.h"
+#include "common/UserMessage.h"
+#include "tablestore/FileSetWriter.h"
 
 #include <cstdlib>
 
@@ -103,8 +105,14 @@ void ImportWizard::makeBackupCopy() {
     const std::string base = baseNameOf(*chosen);
     int copied = -1;
     // A copy onto the target itself would be no backup.
-    if (!base.empty() && !samePath(chosenDir + base + extensionOf(target), target))
-        copied = CopyFileSet(directoryOf(target), baseNameOf(target), chosenDir, base, env_.prompter, env_.fs);
+    // All files at once, as a table is saved: a full disk never leaves half a backup over an older one.
+    if (!base.empty() && !samePath(chosenDir + base + extensionOf(target), target)) {
+        try {
+            copied = copyFileSetAtOnce(env_.fs, directoryOf(target), baseNameOf(target), chosenDir, base, false);
+        } catch (const std::exception& e) {
+            env_.prompter.error(userMessage(e));
+        }
+    }
     if (copied < 1)
         env_.prompter.error("Die Sicherungskopie konnte nicht erstellt werden");
     else
