@@ -1,24 +1,22 @@
 #include "app/RunCommand.h"
-#include "common/UserMessage.h"
-#include "importrun/RunReport.h"
 
 #include "app/SavedSettingRun.h"
 #include "app/TextSourceOptions.h"
-#include "textsource/StagingTable.h"
-
 #include "common/CodePage.h"
-
 #include "common/FileSets.h"
 #include "common/Numbers.h"
 #include "common/Text.h"
+#include "common/UserMessage.h"
 #include "formula/FieldFormulas.h"
 #include "importrun/ImportRun.h"
 #include "importrun/TerminalProgress.h"
-#include "settings/ControlTables.h"
-#include "tablestore/TableRoutines.h"
 #include "mapping/PreRunCheck.h"
 #include "mapping/StartValueCheck.h"
 #include "mapping/StructureMapping.h"
+#include "progress/RunReport.h"
+#include "settings/ControlTables.h"
+#include "tablestore/TableRoutines.h"
+#include "textsource/StagingTable.h"
 
 #include <atomic>
 #include <cstdlib>

@@ -5,8 +5,8 @@
 #pragma once
 
 #include "common/FormatSettings.h"
+#include "formula/FormulaEvaluator.h"
 #include "formula/TParser.h"
-#include "importrun/FormulaEvaluator.h"
 
 namespace kimport {
 

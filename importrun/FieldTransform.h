@@ -8,10 +8,10 @@
 #include "common/FormatSettings.h"
 #include "common/Numbers.h"
 #include "formula/FormulaErrors.h"
-#include "importrun/FormulaEvaluator.h"
-#include "importrun/ProgressSink.h"
-#include "importrun/RunReport.h"
+#include "formula/FormulaEvaluator.h"
 #include "importrun/RunRule.h"
+#include "progress/ProgressSink.h"
+#include "progress/RunReport.h"
 #include "tablestore/Table.h"
 
 namespace kimport {

@@ -6,8 +6,8 @@
 
 #include "common/FormatSettings.h"
 #include "common/Prompter.h"
-#include "importrun/ProgressSink.h"
-#include "importrun/RunReport.h"
+#include "progress/ProgressSink.h"
+#include "progress/RunReport.h"
 
 #include <array>
 #include <cstdint>

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "common/Prompter.h"
-#include "importrun/RunReport.h"
+#include "progress/RunReport.h"
 
 #include <QDialog>
 

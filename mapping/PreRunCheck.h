@@ -4,7 +4,7 @@
 // page would not offer.
 #pragma once
 
-#include "importrun/ProgressSink.h"
+#include "progress/ProgressSink.h"
 #include "settings/TypeCodes.h"
 #include "tablestore/Table.h"
 

@@ -6,7 +6,7 @@
 
 #include "common/FileSystem.h"
 #include "common/Prompter.h"
-#include "importrun/ProgressSink.h"
+#include "progress/ProgressSink.h"
 #include "tablestore/Table.h"
 
 #include <optional>

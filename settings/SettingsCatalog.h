@@ -4,7 +4,7 @@
 // file together with their mapping files.
 #pragma once
 
-#include "importrun/ProgressSink.h"
+#include "progress/ProgressSink.h"
 #include "settings/SettingsStore.h"
 
 #include <string>

@@ -3,8 +3,8 @@
 // of the layout it was built with.
 #pragma once
 
-#include "importrun/ProgressSink.h"
-#include "importrun/RunReport.h"
+#include "progress/ProgressSink.h"
+#include "progress/RunReport.h"
 #include "textsource/TextLayout.h"
 
 #include <cstdint>

@@ -13,7 +13,7 @@ TEST(CoreLayer, NoCoreFileIncludesAQtHeader) {
     const std::regex qtInclude(R"(^\s*#\s*include\s*[<"](Q[A-Za-z]+|Qt[A-Za-z]*/[^>"]*|qt[a-z]*\.h)[>"])");
     const std::regex windowFile(R"(^(Tfrm|Qt).*)");
     int scanned = 0;
-    for (const char* dir : {"common", "tablestore", "formula", "settings", "textsource", "importrun", "mapping", "wizard"}) {
+    for (const char* dir : {"common", "tablestore", "progress", "formula", "textsource", "settings", "importrun", "mapping", "wizard"}) {
         fs::path root = fs::path(kimport::test::sourceDir()) / dir;
         if (!fs::exists(root)) continue;
         for (const auto& entry : fs::recursive_directory_iterator(root)) {

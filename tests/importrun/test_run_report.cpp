@@ -2,7 +2,7 @@
 // values and reason, in every mode; the CSV a spreadsheet reads; the bound on kept entries.
 #include "Importing.h"
 
-#include "importrun/RunReport.h"
+#include "progress/RunReport.h"
 
 #include <fstream>
 #include <sstream>

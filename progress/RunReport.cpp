@@ -1,4 +1,4 @@
-#include "importrun/RunReport.h"
+#include "progress/RunReport.h"
 
 #include "common/Text.h"
 #include "tablestore/Dump.h"
