@@ -1,7 +1,6 @@
 #include "app/SavedSettingRun.h"
 
 #include "common/FileSets.h"
-#include "common/UserMessage.h"
 #include "settings/ControlTables.h"
 #include "settings/SettingsStore.h"
 #include "tablestore/FileSetWriter.h"
@@ -54,14 +53,8 @@ std::optional<SettingForRun> prepareSavedSetting(const std::string& programDir, 
     if (s.backupCopy) {
         // The copy under the name the wizard proposes: "CP_" and the target's name, beside it.
         const std::string dir = directoryOf(run.target).empty() ? "./" : directoryOf(run.target);
-        int copied = -1;
-        try {
-            copied = copyFileSetAtOnce(realFileSystem(), dir, baseNameOf(run.target), dir, "CP_" + baseNameOf(run.target),
-                                       false);
-        } catch (const std::exception& e) {
-            prompter.error(userMessage(e));
-        }
-        if (copied < 1) {
+        if (copyFileSetAtOnce(realFileSystem(), dir, baseNameOf(run.target), dir, "CP_" + baseNameOf(run.target), false,
+                              prompter) < 1) {
             prompter.error("Die Sicherungskopie der Zieldatei " + fileNameOf(run.target) + " konnte nicht angelegt "
                            "werden; der Import wird nicht ausgeführt.");
             return std::nullopt;

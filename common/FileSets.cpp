@@ -34,11 +34,17 @@ std::string withTrailingSlash(std::string directory) {
     return directory;
 }
 
-bool isTableFileExtension(std::string_view extension) {
+bool isDBaseFileExtension(std::string_view extension) {
     const std::string ext = asciiUpper(extension);
-    static const char* const kKnown[] = {".DB",  ".MB",  ".PX",  ".VAL", ".TV",  ".FAM", ".DBF",
-                                         ".DBT", ".FPT", ".MDX", ".CDX", ".NDX"};
-    for (const char* known : kKnown)
+    for (const char* known : {".DBF", ".DBT", ".FPT", ".MDX", ".CDX", ".NDX"})
+        if (ext == known) return true;
+    return false;
+}
+
+bool isTableFileExtension(std::string_view extension) {
+    if (isDBaseFileExtension(extension)) return true;
+    const std::string ext = asciiUpper(extension);
+    for (const char* known : {".DB", ".MB", ".PX", ".VAL", ".TV", ".FAM"})
         if (ext == known) return true;
     // Secondary indexes of a Paradox table: .X01 ... .YFF, .XG0 ...
     auto hexOrG = [](char c) { return std::isxdigit(static_cast<unsigned char>(c)) || c == 'G'; };

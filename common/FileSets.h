@@ -44,6 +44,8 @@ std::vector<DirEntry> fileSetEntries(const std::string& directory, const std::st
 // ".DB", ".MB", ".PX", ".VAL", ".TV", ".FAM", secondary indexes ".Xnn"/".Ynn",
 // ".DBF", ".DBT", ".FPT", ".MDX", ".CDX", ".NDX" (any letter case).
 bool isTableFileExtension(std::string_view extension);
+// The dBase ones among them: ".DBF", ".DBT", ".FPT", ".MDX", ".CDX", ".NDX".
+bool isDBaseFileExtension(std::string_view extension);
 // A base name stored in a control table or a settings package: one to eight
 // letters, digits or "_" -- no path, no pattern, nothing the system reads specially.
 bool isPlainBaseName(std::string_view name);

@@ -58,17 +58,6 @@ void copyColumns(const Table& from, Table& to, std::initializer_list<const char*
     }
 }
 
-// Copies a setting's mapping files at once; -1 after a message.
-int copyMappingFiles(SettingsTables& t, const std::string& fromDir, const std::string& fromBase,
-                     const std::string& toDir, const std::string& toBase) {
-    try {
-        return copyFileSetAtOnce(t.fs, fromDir, fromBase, toDir, toBase, true);
-    } catch (const std::exception& e) {
-        t.prompter.error(e.what());
-        return -1;
-    }
-}
-
 // "Neu: <date and time> <name>" for a name that is taken.
 std::string renamedOnReadIn(const std::string& name) {
     std::time_t now = std::time(nullptr);
@@ -230,7 +219,7 @@ bool CopySetting(SettingsTables& t, const std::string& name) {
         t.impList.PostRecord();
     }
     t.impList.Flush();
-    if (copyMappingFiles(t, t.programDir, fromBase, t.programDir, newBase) < 1) {
+    if (copyFileSetAtOnce(t.fs, t.programDir, fromBase, t.programDir, newBase, true, t.prompter) < 1) {
         t.prompter.error("Die Importeinstellung konnte nicht kopiert werden");
         seekSetting(t.impList, newName);
         DeleteSetting(t, readSetting(t.impList));
@@ -309,7 +298,7 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
                 t.impList.PostRecord();
             }
             t.impList.Flush();
-            if (fromBase.empty() || copyMappingFiles(t, fromDir, fromBase, t.programDir, toBase) < 1)
+            if (fromBase.empty() || copyFileSetAtOnce(t.fs, fromDir, fromBase, t.programDir, toBase, true, t.prompter) < 1)
                 throw std::runtime_error("mapping files missing");
             ++result.read;
         } catch (const std::exception&) {

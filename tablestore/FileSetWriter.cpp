@@ -2,6 +2,7 @@
 
 #include "common/FileSets.h"
 #include "common/Text.h"
+#include "common/UserMessage.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -23,6 +24,24 @@ bool inFamily(const std::string& name, const std::string& dataPath) {
     std::string ext = asciiUpper(extensionOf(name));
     if (asciiUpper(extensionOf(dataPath)) == ".DB") return ext == ".DB" || ext == ".MB" || ext == ".PX";
     return ext == ".DBF" || ext == ".DBT" || ext == ".FPT";
+}
+
+// Everything `in` holds, from where it stands, into `out`.
+void copyStream(FileHandle& in, FileHandle& out) {
+    std::vector<char> buffer(1 << 16);
+    for (std::size_t got; (got = in.read(buffer.data(), buffer.size())) > 0;) out.write(buffer.data(), got);
+}
+
+// The temporary files a save of the table left in its folder (without a journal, or waiting for one).
+std::vector<std::string> leftTemporaryFiles(FileSystem& fs, const std::string& dataPath) {
+    std::vector<std::string> found;
+    const std::string dir = directoryOf(absolutePath(dataPath));
+    const std::string suffix = kTempSuffix;
+    for (const DirEntry& e : fs.list(dir))
+        if (!e.isDirectory && endsWith(e.name, suffix) &&
+            inFamily(e.name.substr(0, e.name.size() - suffix.size()), dataPath))
+            found.push_back(dir + e.name);
+    return found;
 }
 
 int swapRank(const std::string& path) {
@@ -70,10 +89,7 @@ void FileSetWriter::adopt(const std::string& finalPath, const std::string& writt
     } catch (const IoError&) {
         // Another file system (a link leads there): the bytes are copied instead.
     }
-    auto in = fs_.openRead(writtenPath);
-    FileHandle& out = create(finalPath);
-    std::vector<char> buffer(1 << 20);
-    for (std::size_t got; (got = in->read(buffer.data(), buffer.size())) > 0;) out.write(buffer.data(), got);
+    copyStream(*fs_.openRead(writtenPath), create(finalPath));
 }
 
 void FileSetWriter::removeAtCommit(const std::string& path) { removals_.push_back(absolutePath(path)); }
@@ -119,13 +135,7 @@ void FileSetWriter::commit() {
 
 bool FileSetWriter::hasRemains(FileSystem& fs, const std::string& dataPath) {
     const std::string journal = journalPath(absolutePath(dataPath));
-    if (fs.exists(journal) || fs.exists(journal + kTempSuffix)) return true;
-    const std::string suffix = kTempSuffix;
-    for (const DirEntry& e : fs.list(directoryOf(absolutePath(dataPath))))
-        if (!e.isDirectory && endsWith(e.name, suffix) &&
-            inFamily(e.name.substr(0, e.name.size() - suffix.size()), dataPath))
-            return true;
-    return false;
+    return fs.exists(journal) || fs.exists(journal + kTempSuffix) || !leftTemporaryFiles(fs, dataPath).empty();
 }
 
 void FileSetWriter::recover(FileSystem& fs, const std::string& dataPath) {
@@ -155,11 +165,7 @@ void FileSetWriter::recover(FileSystem& fs, const std::string& dataPath) {
     }
     if (fs.exists(journal + kTempSuffix)) fs.remove(journal + kTempSuffix);  // a journal cut short while written
     // Temporary files without a journal are the remains of a save that never committed.
-    const std::string suffix = kTempSuffix;
-    for (const DirEntry& e : fs.list(dir))
-        if (!e.isDirectory && endsWith(e.name, suffix) &&
-            inFamily(e.name.substr(0, e.name.size() - suffix.size()), dataPath))
-            fs.remove(dir + e.name);
+    for (const std::string& path : leftTemporaryFiles(fs, dataPath)) fs.remove(path);
 }
 
 namespace {
@@ -186,12 +192,9 @@ int addFileSetCopy(FileSetWriter& writer, FileSystem& fs, const std::string& fro
                    const std::string& toDirectory, const std::string& newBaseName, bool upperCaseExtensions) {
     const SetCopy c = setCopy(fs, fromDirectory, baseName, toDirectory);
     std::vector<std::string> written;
-    std::vector<char> buffer(1 << 16);
     for (const DirEntry& e : c.from) {
         const std::string target = findIgnoringCase(c.targetName(newBaseName, e.name, upperCaseExtensions), fs);
-        auto in = fs.openRead(c.fromDir + e.name);
-        FileHandle& out = writer.create(target);
-        for (std::size_t got; (got = in->read(buffer.data(), buffer.size())) > 0;) out.write(buffer.data(), got);
+        copyStream(*fs.openRead(c.fromDir + e.name), writer.create(target));
         written.push_back(fs.resolvedPath(target));
     }
     for (const DirEntry& e : fileSetEntries(c.toDir, newBaseName, fs))
@@ -213,6 +216,17 @@ int copyFileSetAtOnce(FileSystem& fs, const std::string& fromDirectory, const st
     const int copied = addFileSetCopy(writer, fs, fromDirectory, baseName, toDirectory, newBaseName, upperCaseExtensions);
     writer.commit();
     return copied;
+}
+
+int copyFileSetAtOnce(FileSystem& fs, const std::string& fromDirectory, const std::string& baseName,
+                      const std::string& toDirectory, const std::string& newBaseName, bool upperCaseExtensions,
+                      Prompter& prompter) {
+    try {
+        return copyFileSetAtOnce(fs, fromDirectory, baseName, toDirectory, newBaseName, upperCaseExtensions);
+    } catch (const std::exception& e) {
+        prompter.error(userMessage(e));
+        return -1;
+    }
 }
 
 void BufferedOutput::write(const char* data, std::size_t n) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "common/FileSystem.h"
+#include "common/Prompter.h"
 
 #include <memory>
 #include <string>
@@ -55,6 +56,10 @@ private:
 // IoError (or TableError from the journal) when the copy cannot be made.
 int copyFileSetAtOnce(FileSystem& fs, const std::string& fromDirectory, const std::string& baseName,
                       const std::string& toDirectory, const std::string& newBaseName, bool upperCaseExtensions);
+// The same, telling the user why it failed; -1 then.
+int copyFileSetAtOnce(FileSystem& fs, const std::string& fromDirectory, const std::string& baseName,
+                      const std::string& toDirectory, const std::string& newBaseName, bool upperCaseExtensions,
+                      Prompter& prompter);
 // The same as part of a larger swap: the files join the writer, which replaces them at its commit.
 int addFileSetCopy(FileSetWriter& writer, FileSystem& fs, const std::string& fromDirectory, const std::string& baseName,
                    const std::string& toDirectory, const std::string& newBaseName, bool upperCaseExtensions);

@@ -417,8 +417,7 @@ public:
         const bool paradox = isParadoxPath(destPath);
         for (const DirEntry& e : fileSetEntries(dir_, base, fs_)) {
             const std::string ext = asciiUpper(extensionOf(e.name));
-            const bool sameFormat = paradox != (ext == ".DBF" || ext == ".DBT" || ext == ".FPT" || ext == ".MDX" ||
-                                                ext == ".CDX" || ext == ".NDX");
+            const bool sameFormat = paradox != isDBaseFileExtension(ext);
             if (sameFormat && std::find(kept.begin(), kept.end(), ext) == kept.end()) writer.removeAtCommit(dir_ + e.name);
         }
         writer.commit();

@@ -32,6 +32,7 @@ constexpr int kMemoPointerBytes = 10;
 // then is refused.
 std::vector<FieldSpec> stagingFields(const std::string& textPath, const std::vector<std::string>& names,
                                      const std::vector<std::size_t>& widths) {
+    auto inRecord = [](const FieldSpec& f) { return f.type == FieldType::Memo ? f.size + kMemoPointerBytes : f.size; };
     std::vector<FieldSpec> fields;
     fields.reserve(names.size());
     std::size_t recordBytes = 0;
@@ -40,10 +41,9 @@ std::vector<FieldSpec> stagingFields(const std::string& textPath, const std::vec
             fields.push_back(FieldSpec{names[j], FieldType::Memo, kMemoLeader});
         else
             fields.push_back(FieldSpec{names[j], FieldType::String, static_cast<int>(widths[j])});
-        recordBytes += fields.back().type == FieldType::Memo ? kMemoLeader + kMemoPointerBytes : widths[j];
+        recordBytes += static_cast<std::size_t>(inRecord(fields.back()));
     }
     auto tooLong = [&] { return recordBytes > static_cast<std::size_t>(kMaxRecordBytes); };
-    auto inRecord = [](const FieldSpec& f) { return f.type == FieldType::Memo ? f.size + kMemoPointerBytes : f.size; };
     // Changes fields, most bytes saved first, while the record is too long and the change saves bytes.
     auto shrink = [&](FieldType from, int leader) {
         std::vector<std::size_t> order;
@@ -60,7 +60,7 @@ std::vector<FieldSpec> stagingFields(const std::string& textPath, const std::vec
     shrink(FieldType::String, kMemoLeader);       // wide columns keep their first characters in the record
     shrink(FieldType::Memo, kShortMemoLeader);    // then memo fields give up most of their leader
     shrink(FieldType::String, kShortMemoLeader);  // then narrow columns go into memo fields too
-    if (recordBytes > static_cast<std::size_t>(kMaxRecordBytes))
+    if (tooLong())
         throw TableError("Die Textdatei " + fileNameOf(textPath) + " hat " + std::to_string(names.size()) +
                          " Spalten; ein Datensatz bräuchte auch mit Memofeldern " + std::to_string(recordBytes) +
                          " Bytes, eine Paradox-Tabelle nimmt höchstens " + std::to_string(kMaxRecordBytes) +

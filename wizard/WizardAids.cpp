@@ -4,7 +4,6 @@
 
 #include "common/FileSets.h"
 #include "common/Text.h"
-#include "common/UserMessage.h"
 #include "tablestore/FileSetWriter.h"
 
 #include <cstdlib>
@@ -106,13 +105,9 @@ void ImportWizard::makeBackupCopy() {
     int copied = -1;
     // A copy onto the target itself would be no backup.
     // All files at once, as a table is saved: a full disk never leaves half a backup over an older one.
-    if (!base.empty() && !samePath(chosenDir + base + extensionOf(target), target)) {
-        try {
-            copied = copyFileSetAtOnce(env_.fs, directoryOf(target), baseNameOf(target), chosenDir, base, false);
-        } catch (const std::exception& e) {
-            env_.prompter.error(userMessage(e));
-        }
-    }
+    if (!base.empty() && !samePath(chosenDir + base + extensionOf(target), target))
+        copied = copyFileSetAtOnce(env_.fs, directoryOf(target), baseNameOf(target), chosenDir, base, false,
+                                   env_.prompter);
     if (copied < 1)
         env_.prompter.error("Die Sicherungskopie konnte nicht erstellt werden");
     else

@@ -44,6 +44,13 @@ std::string makeCustomers(const TempDir& dir, int records) {
     return dir.file("Kunden.DB");
 }
 
+// Opens the table alone, as another process that holds it would.
+void openAlone(Table& t, const std::string& path) {
+    t.setPath(path);
+    t.Exclusive = true;
+    t.OpenTable();
+}
+
 }  // namespace
 
 TEST(TableSafety, EveryFailingWriteLeavesTheOldOrTheNewTable) {
@@ -166,9 +173,7 @@ TEST(TableSafety, ASecondExclusiveOpenFailsFromThisOrAnotherProcess) {
     pid_t child = fork();
     if (child == 0) {
         Table t;
-        t.setPath(path);
-        t.Exclusive = true;
-        t.OpenTable();
+        openAlone(t, path);
         char c = 1;
         (void)!write(ready[1], &c, 1);
         (void)!read(done[0], &c, 1);
@@ -200,9 +205,7 @@ TEST(TableSafety, TheFirstOpenAfterASaveThatDiedWaitsForItsLockAndCleansUp) {
         pid_t child = fork();
         if (child == 0) {
             Table t;
-            t.setPath(path);
-            t.Exclusive = true;
-            t.OpenTable();
+            openAlone(t, path);
             writeFile(remains, "halb geschrieben");
             char c = 1;
             (void)!write(readyFd, &c, 1);
