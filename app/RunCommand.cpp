@@ -126,15 +126,14 @@ bool readTextSource(RunOptions& o, TerminalProgress& progress, Table& source, st
                   << "); ihre übrigen Werte sind nicht importiert.\n";
     }
     if (staged.unclosedQuotes > 0)
-        std::cerr << "kimport run: ein Wert in Anführungszeichen ist am Dateiende nicht geschlossen.\n";
+        std::cerr << "kimport run: " << staged.unclosedQuotes
+                  << (staged.unclosedQuotes == 1 ? " Anführungszeichen wird" : " Anführungszeichen werden")
+                  << " nicht geschlossen und als Zeichen gelesen.\n";
     if (staged.cancelled) return false;
-    errors = staged.surplusLines + staged.unclosedQuotes;
+    errors = staged.readErrors;
     // The report names lines of the file; what the reading could not take counts with the run's errors here.
     report.setLineNumbers(std::move(staged.lineOfRecord));
-    for (ReportEntry& e : staged.readProblems) {
-        e.counter = ReportCounter::Errors;
-        report.add(std::move(e));
-    }
+    for (ReportEntry& e : staged.readProblems) report.add(std::move(e));
     return true;
 }
 
@@ -213,7 +212,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         o.useMapping = true;
         if (saved->textSource) {
             o.text.layout = saved->layout;
-            o.text.layoutGiven = true;
+            o.text.separatorGiven = o.text.quoteGiven = o.text.fixedGiven = true;  // the setting's layout holds
         }
     }
     applyTextFormats(o.text, formats);

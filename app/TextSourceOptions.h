@@ -14,7 +14,8 @@ namespace kimport {
 
 struct TextSourceOptions {
     TextLayout layout;
-    bool layoutGiven = false;  // a separator, quote or break option was given
+    // Which of the layout's options were given: the others are detected from the file.
+    bool separatorGiven = false, quoteGiven = false, fixedGiven = false;
     std::optional<char> decimal, thousands, timeSeparator, dateSeparator;
     std::optional<std::string> dateOrder;  // "DD/MM/YYYY" form
 };
@@ -25,7 +26,8 @@ bool takeTextOption(const std::vector<std::string>& args, std::size_t& i, TextSo
 
 // Without layout options the layout is detected as the wizard presets it: the quote character (the
 // double quote when the first line shows none) and ';' or ',' from the first line; a first line
-// without either, as long as the second, is read whole.
+// without either, as long as the second, is read whole. A separator or quote given keeps the other
+// detected.
 void completeLayout(const std::string& path, TextSourceOptions& o);
 
 // The number and date separators given override both format settings of the run.

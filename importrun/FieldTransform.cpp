@@ -42,6 +42,39 @@ public:
     // the left cut at overlength keeps the end of what was written.
     void remember(const Value& v) {
         if (opt_.Ueberl_abschneid_li) lastWritten_ = v;  // nothing else reads it
+        noteOverlength(v);
+    }
+    // A text field cuts what is longer than its size; the last value written decides what is noted.
+    void noteOverlength(const Value& v) {
+        overlong_.reset();
+        if (!ctx_.report || v.isNull()) return;
+        const FieldDef& f = ctx_.target.FieldDefAt(target());
+        if (f.type != FieldType::String) return;
+        const auto size = static_cast<std::size_t>(f.size);
+        if (v.kind == Value::Kind::Text) {
+            if (v.text.size() > size && charCount(v.text) > size) overlong_ = v.text;
+            return;
+        }
+        std::string text = valueToText(v, ctx_.regional);
+        if (charCount(text) > size) overlong_ = std::move(text);
+    }
+    // A value the field cut, unless the rule asked for the cut: a note in the report, no error.
+    void reportCut() {
+        if (!overlong_ || opt_.Ueberl_abschneid_li) return;
+        if (ctx_.report->full()) {
+            ctx_.report->countOnly(ReportCounter::None);
+            return;
+        }
+        ReportEntry e;
+        e.record = ctx_.source.RecordNumber();
+        e.field = rule_.feldname;
+        e.sourceValue = firstChars(*overlong_, RunReport::kMaxValueChars);
+        const std::string stored = targetText();
+        e.triedValue = firstChars(stored, RunReport::kMaxValueChars);
+        e.reason = "Der Wert ist länger als das Feld (" + std::to_string(ctx_.target.FieldDefAt(target()).size) +
+                   " Zeichen) und wurde gekürzt gespeichert.";
+        e.counter = ReportCounter::None;
+        ctx_.report->add(std::move(e));
     }
     // Each write notes what it tried when it fails, for the report (no cost while writes succeed).
     void write(const Value& v) {
@@ -86,6 +119,7 @@ public:
         guarded([&] { cutLeftAtOverlength(); });
         cutOut();
         if (opt_.Runden) guarded([&] { round(); });
+        reportCut();
     }
 
     void runUnassigned() {
@@ -93,6 +127,7 @@ public:
         if (opt_.Vorgabewert_num) guarded([&] { writeNumber(*opt_.Vorgabewert_num); });
         if (!opt_.Formel_alph.empty()) guarded([&] { write(Value::ofText(textFormula())); });
         if (!opt_.Formel_num.empty()) guarded([&] { writeNumber(numberFormula()); });
+        reportCut();
     }
 
 private:
@@ -276,6 +311,7 @@ private:
     std::optional<Value> lastWritten_;
     mutable std::optional<Value> sourceValue_;
     std::string tried_;
+    std::optional<std::string> overlong_;  // the last value written, where the field cut it
 };
 
 }  // namespace

@@ -214,34 +214,47 @@ TextPass readTextPass(const std::string& textPath, const TextLayout& layout, con
         splitLineInto(record, layout, values);
         result.lineOfRecord.push_back(reader.lineNumber());
         const bool keepProblem = result.readProblems.size() < RunReport::kMaxEntries;
+        auto problem = [&](std::string field, std::string value, std::string reason) {
+            ++result.readErrors;
+            progress.addToCounter(Counter::AnzFehler);
+            if (!keepProblem) return;
+            ReportEntry e;
+            e.record = result.records + 1;
+            e.field = std::move(field);
+            e.sourceValue = std::move(value);
+            e.reason = std::move(reason);
+            e.counter = ReportCounter::Errors;
+            result.readProblems.push_back(std::move(e));
+        };
         if (values.size() > columns) {
             ++result.surplusLines;
             if (result.firstSurplus.size() < 10) result.firstSurplus.push_back(reader.lineNumber());
-            progress.addToCounter(Counter::AnzFehler);
-            if (keepProblem) {
-                ReportEntry e;
-                e.record = result.records + 1;
-                for (std::size_t j = columns; j < values.size() && e.sourceValue.size() <= RunReport::kMaxValueChars; ++j)
-                    e.sourceValue += (j > columns ? "; " : "") + values[j];
-                e.reason = "Die Zeile hat " + std::to_string(values.size()) + " Werte, die Datei " +
-                           std::to_string(columns) + " Spalten; die überzähligen Werte wurden nicht eingelesen.";
-                e.counter = ReportCounter::None;
-                result.readProblems.push_back(std::move(e));
-            }
+            std::string surplus;
+            for (std::size_t j = columns; j < values.size() && surplus.size() <= RunReport::kMaxValueChars; ++j)
+                surplus += (j > columns ? "; " : "") + values[j];
+            problem({}, std::move(surplus),
+                    "Die Zeile hat " + std::to_string(values.size()) + " Werte, die Datei " + std::to_string(columns) +
+                        " Spalten; die überzähligen Werte wurden nicht eingelesen.");
         }
         if (unclosed) {
             ++result.unclosedQuotes;
-            progress.addToCounter(Counter::AnzFehler);
-            if (keepProblem) {
-                ReportEntry e;
-                e.record = result.records + 1;
-                e.reason = "Ein Anführungszeichen wird bis zum Ende der Datei nicht geschlossen; der Rest der Datei "
-                           "wurde als ein Wert gelesen.";
-                e.counter = ReportCounter::None;
-                result.readProblems.push_back(std::move(e));
-            }
+            problem({}, firstChars(record, RunReport::kMaxValueChars),
+                    "Ein Anführungszeichen wird nicht geschlossen; es wurde als Zeichen gelesen, und die "
+                    "folgenden Zeilen wurden einzeln eingelesen.");
         }
         values.resize(columns);
+        // A text field cannot hold the character 0: such a value is a field error, not cut at it.
+        for (std::size_t j = 0; j < columns; ++j) {
+            const std::size_t nul = values[j].find('\0');
+            if (nul == std::string::npos) continue;
+            std::string shown = values[j];
+            for (std::size_t at = shown.find('\0'); at != std::string::npos; at = shown.find('\0', at))
+                shown.replace(at, 1, "<NUL>");
+            problem(names[j], firstChars(shown, RunReport::kMaxValueChars),
+                    "Der Wert enthält an Stelle " + std::to_string(charCount(std::string_view(values[j]).substr(0, nul)) + 1) +
+                        " das Zeichen 0 (NUL), das ein Textfeld nicht aufnehmen kann; er wurde nicht eingelesen.");
+            values[j].clear();
+        }
         for (std::size_t j = 0; j < columns; ++j) {
             const std::string& v = values[j];
             const bool ascii = isAscii(v);
@@ -255,9 +268,12 @@ TextPass readTextPass(const std::string& textPath, const TextLayout& layout, con
         }
         ++result.records;
         progress.addToCounter(Counter::AnzGeles2);
+        if ((result.records & 0xFF) == 0)
+            progress.setPosition(static_cast<int>(std::min<std::uint64_t>(reader.position() / 1024, INT32_MAX)));
         progress.pump();
     }
     result.cancelled = progress.cancelled();
+    progress.setPosition(static_cast<int>(std::min<std::uint64_t>(reader.position() / 1024, INT32_MAX)));
 
     // Text that Windows-1252 cannot hold is kept as UTF-8: the staging table is read only by this program.
     const int codePage = windowsText ? 1252 : 65001;
@@ -311,7 +327,10 @@ public:
                 }
                 splitLineInto(record_, layout_, split_);
                 split_.resize(columns_);
-                for (std::size_t j = 0; j < columns_; ++j) values[j] = split_[j];
+                for (std::size_t j = 0; j < columns_; ++j) {
+                    if (split_[j].find('\0') != std::string::npos) split_[j].clear();  // reported by the first pass
+                    values[j] = split_[j];
+                }
             }
             const std::uint32_t r = image.newRow();
             fillRow(image, image.row(r), values);

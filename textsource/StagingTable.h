@@ -36,10 +36,12 @@ struct StagingResult {
     std::int64_t records = 0;
     std::int64_t surplusLines = 0;          // lines with more values than columns (counted as errors)
     std::vector<std::int64_t> firstSurplus; // their line numbers, the first ten
-    std::int64_t unclosedQuotes = 0;        // a quoted section open at the end of the file
+    std::int64_t unclosedQuotes = 0;        // quotes no other closed (taken as characters)
+    std::int64_t readErrors = 0;            // all the errors of the reading: the run counts them too
     std::vector<std::string> memoColumns;   // columns with values longer than 255 characters
     // The line of the file each record starts on (entry k-1 for record k), and what the reading could
-    // not take as it stood (surplus values, an open quote), by record number: for the run's report.
+    // not take as it stood (surplus values, a quote no other closed, a value holding NUL), by record
+    // number: errors of the run's report.
     std::vector<std::int64_t> lineOfRecord;
     std::vector<ReportEntry> readProblems;
     bool cancelled = false;

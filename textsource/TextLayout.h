@@ -13,9 +13,10 @@ namespace kimport {
 enum class LayoutKind { None = -1, Variable = 0, Fixed = 1 };
 
 // How the bytes of a text file become characters. Auto: UTF-8 for a file that starts with its
-// byte-order mark or is valid UTF-8 with non-ASCII bytes, otherwise Windows-1252 (DOS 850 with
-// the DOS conversion on).
-enum class TextEncoding { Auto, Windows1252, Dos850, Utf8 };
+// byte-order mark or is valid UTF-8 throughout with non-ASCII bytes somewhere, UTF-16 for a file
+// that starts with its byte-order mark, otherwise Windows-1252 (DOS 850 with the DOS conversion on).
+// UTF-16 files (little- or big-endian, told by their byte-order mark) are read through iconv.
+enum class TextEncoding { Auto, Windows1252, Dos850, Utf8, Utf16Le, Utf16Be };
 
 constexpr int kBreakSlots = 100;
 
@@ -23,7 +24,7 @@ struct TextLayout {
     LayoutKind kind = LayoutKind::None;
     bool semicolon = false, comma = false, tab = false, space = false;
     bool other = false;        // cbxAndere
-    std::string otherChar;     // edtAndere: at most one character
+    std::string otherChar;     // edtAndere: at most one character (UTF-8, so one to four bytes)
     int quoteIndex = -1;       // comDelimiter: 0 none, 1 '"', 2 '\'', -1 nothing selected
     std::array<int, kBreakSlots> breaks{};  // -1 free; p >= 1 a boundary after character p
     bool namesInFirstLine = false;
@@ -36,11 +37,9 @@ struct TextLayout {
     // The quote character, or 0 when none is active (ActiveQuote).
     char activeQuote() const { return quoteIndex == 1 ? '"' : quoteIndex == 2 ? '\'' : 0; }
     // True when at least one separator is active (ActiveSeparators).
-    bool anySeparator() const { return semicolon || comma || tab || space || (other && otherChar.size() == 1); }
-    bool isSeparator(char c) const {
-        return (semicolon && c == ';') || (comma && c == ',') || (tab && c == '\t') || (space && c == ' ') ||
-               (other && otherChar.size() == 1 && c == otherChar[0]);
-    }
+    bool anySeparator() const { return semicolon || comma || tab || space || !otherSeparator().empty(); }
+    // The other separator as UTF-8 text: empty when it is off or is not exactly one character.
+    std::string otherSeparator() const;
     // The break positions above 0 in ascending order (free slots and zeros left out).
     std::vector<int> sortedBreaks() const;
     // Splits by separators or quote (variable layout) or at breaks (fixed layout); else whole lines.

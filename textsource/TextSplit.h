@@ -15,8 +15,9 @@ void DetectQuoteCharacter(std::string_view firstLine, TextLayout& layout);
 // Switches ';' and ',' by their counts in the first line.
 void DetectSeparators(std::string_view firstLine, TextLayout& layout);
 
-// The values of a line by the separators and the quote character. Inside a quoted section two
-// quote characters stand for one. `open` tells whether a quoted section was still open at the end.
+// The values of a line by the separators and the quote character. A quote opens a quoted section
+// only at the start of a value (after blanks at most); inside one two quote characters stand for
+// one. A quote no other closes is an ordinary character; `open` tells that one was met.
 std::vector<std::string> SplitDelimitedLine(std::string_view line, const TextLayout& layout, bool* open = nullptr);
 // The same into `values`, whose strings are reused: reading a long file allocates once, not per value.
 void splitDelimitedInto(std::string_view line, const TextLayout& layout, std::vector<std::string>& values, bool* open);
@@ -26,8 +27,14 @@ std::vector<std::string> SplitFixedLine(std::string_view line, const std::vector
 std::vector<std::string> splitLine(std::string_view line, const TextLayout& layout);
 void splitLineInto(std::string_view line, const TextLayout& layout, std::vector<std::string>& values);
 
-// True when a quoted section is still open at the end of the line; startsInside: the line
-// continues one left open by the line before.
+// How a line leaves the quoted sections: whether one is still open at its end, and where that one
+// was opened when it was opened in this line. startsInside: the line continues a section left
+// open by the line before.
+struct QuoteScan {
+    bool openAtEnd = false;
+    std::size_t openedAt = std::string_view::npos;
+};
+QuoteScan scanQuotes(std::string_view line, const TextLayout& layout, bool startsInside = false);
 bool quoteOpenAtEnd(std::string_view line, const TextLayout& layout, bool startsInside = false);
 
 }  // namespace kimport

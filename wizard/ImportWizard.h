@@ -218,6 +218,7 @@ private:
     // Of the text source's staging table: each record's line in the file, and what the reading could not take.
     std::vector<std::int64_t> stagingLines_;
     std::vector<ReportEntry> stagingProblems_;
+    std::int64_t stagingErrors_ = 0;
     void keepStagingReport(StagingResult& staged);
     void showBothTables(bool afterRun);
 };

@@ -78,6 +78,7 @@ void ImportWizard::rememberLayout() {
 void ImportWizard::keepStagingReport(StagingResult& staged) {
     stagingLines_ = std::move(staged.lineOfRecord);
     stagingProblems_ = std::move(staged.readProblems);
+    stagingErrors_ = staged.readErrors;
 }
 
 void ImportWizard::startRun() {
@@ -115,6 +116,8 @@ void ImportWizard::startRun() {
         bool renamed = false;
         try {
             renamed = run.run(mode, state_.mode.edtStartwert, state_.cbxZielLeeren.checked);
+            // What the reading of a text source could not take counts with the run's errors.
+            if (!isTablePath(state_.edtQuelle)) progress().addToCounter(Counter::AnzFehler, stagingErrors_);
         } catch (...) {
             progress().showReport(&runReport);
             throw;

@@ -38,14 +38,40 @@ TEST(SplitDelimitedLine, QuotedSectionsAndTheCharacterAfterTheClosingQuote) {
     TextLayout l = semicolons(2);  // the apostrophe
     EXPECT_EQ(SplitDelimitedLine("'x;y';z", l), (Values{"x;y", "z"}));
     EXPECT_EQ(SplitDelimitedLine("'ab'cd;e", l), (Values{"abcd", "e"}));
-    EXPECT_EQ(SplitDelimitedLine("x'y;z';w", l), (Values{"xy;z", "w"}));
+    // A quote opens a section only where a value starts (after blanks at most); inside a value it is a
+    // character, as every spreadsheet reads it.
+    EXPECT_EQ(SplitDelimitedLine("x'y;z';w", l), (Values{"x'y", "z'", "w"}));
+    EXPECT_EQ(SplitDelimitedLine("  'a;b' ;c", l), (Values{"a;b ", "c"}));
+    EXPECT_EQ(SplitDelimitedLine("'ab'c'd;e", l), (Values{"abc'd", "e"}));
     // A doubled quote inside a quoted section stands for one, and the section goes on.
     TextLayout d = semicolons(1);
     EXPECT_EQ(SplitDelimitedLine("\"ha \"\"ha\"\" ha\";2", d), (Values{"ha \"ha\" ha", "2"}));
     EXPECT_EQ(SplitDelimitedLine("\"\";x", d), (Values{"", "x"}));
+    EXPECT_EQ(SplitDelimitedLine("1;Monitor 24\";199,00", d), (Values{"1", "Monitor 24\"", "199,00"}));
+    // A quote no other closes is a character, and the rest of the line splits as usual.
     bool open = false;
-    EXPECT_EQ(SplitDelimitedLine("\"offen;x", d, &open), (Values{"offen;x"}));
+    EXPECT_EQ(SplitDelimitedLine("\"offen;x", d, &open), (Values{"\"offen", "x"}));
     EXPECT_TRUE(open);
+    EXPECT_EQ(SplitDelimitedLine("a;\"b\";\"c;d", d, &open), (Values{"a", "b", "\"c", "d"}));
+    EXPECT_TRUE(open);
+    EXPECT_FALSE(quoteOpenAtEnd("1;Monitor 24\";199,00", d));
+    EXPECT_TRUE(quoteOpenAtEnd("1; \"Monitor", d));
+}
+
+TEST(SplitDelimitedLine, AnyOneCharacterSeparates) {
+    TextLayout l = semicolons(1);
+    l.semicolon = false;
+    l.other = true;
+    for (const char* sep : {"§", "¦", "ä", "€", "|"}) {
+        l.otherChar = sep;
+        const std::string s = sep;
+        EXPECT_EQ(SplitDelimitedLine("a" + s + "\"b" + s + "c\"" + s + "Zoë", l), (Values{"a", "b" + s + "c", "Zoë"})) << sep;
+        EXPECT_EQ(SplitDelimitedLine("a" + s + s + "b", l), (Values{"a", "", "b"})) << sep;
+    }
+    // Two characters are no separator.
+    l.otherChar = "ab";
+    EXPECT_FALSE(l.anySeparator());
+    EXPECT_EQ(SplitDelimitedLine("xaby", l), (Values{"xaby"}));
 }
 
 TEST(Detection, QuoteAndSeparatorsFromTheFirstLine) {

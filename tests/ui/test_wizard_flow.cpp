@@ -293,6 +293,36 @@ private slots:
         QVERIFY(w.prompter.finished());
     }
 
+    // A separator beyond ASCII typed into "Andere", a quote inside a value, a file in UTF-16: the
+    // preview shows the values the run will read.
+    void anyCharacterSeparatesAndAQuoteInsideAValueIsACharacter() {
+        World w;
+        const std::u16string text = u"\"Nr\"§\"Artikel\"§\"Preis\"\r\n1§Monitor 24\"§199,00\r\n2§Kabel§5,00\r\n3§Maus§9,00\r\n";
+        std::string bytes = "\xFF\xFE";
+        for (char16_t c : text) bytes += std::string{static_cast<char>(c & 0xFF), static_cast<char>(c >> 8)};
+        test::writeFile(w.text, bytes);
+        w.toTextPage();
+        QVERIFY(w.window->retQuellDat->toPlainText().contains(QStringLiteral("Monitor 24\"§199,00")));
+        w.click("btnWeiterTxt");
+        auto* grid = w.window->findChild<QTableWidget*>(QStringLiteral("stgQuellDatVar"));
+        QCOMPARE(grid->columnCount(), 1);
+        w.click("cbxAndere");
+        auto* other = w.window->findChild<QLineEdit*>(QStringLiteral("edtAndere"));
+        other->setFocus();
+        QTest::keyClicks(other, QStringLiteral("§"));
+        QCOMPARE(grid->columnCount(), 3);
+        w.click("cbxErsteZeile");
+        QCOMPARE(grid->rowCount(), 3);  // three lines below the names: none joined to another
+        QCOMPARE(grid->item(0, 1)->text(), QStringLiteral("Monitor 24\""));
+        QCOMPARE(grid->item(2, 1)->text(), QStringLiteral("Maus"));
+        QCOMPARE(grid->horizontalHeaderItem(1)->text(), QStringLiteral("ARTIKEL"));
+        w.click("btnWeiterTxt");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
+        Table& staged = w.wizard->tblQuelle;
+        if (!staged.Active()) staged.OpenTable();
+        QCOMPARE(staged.RecordCount(), 3);
+    }
+
     void aFixedWidthFileGetsItsBreaksOnTheCharacterGrid() {
         World w;
         test::writeFile(w.text, "0001Anna\r\n0002Bert\r\n0003Carl\r\n");
