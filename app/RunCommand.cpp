@@ -15,6 +15,7 @@
 #include "mapping/StructureMapping.h"
 #include "progress/RunReport.h"
 #include "settings/ControlTables.h"
+#include "settings/SettingsStore.h"
 #include "tablestore/TableRoutines.h"
 #include "textsource/StagingTable.h"
 
@@ -282,6 +283,16 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
             failed = true;
         }
         if (run.keyRuleMissing() || run.stoppedEarly()) failed = true;
+        // A saved setting records the day once its run saved records.
+        const std::int64_t saved = progress.count(Counter::AnzHinzu) + progress.count(Counter::AnzAkt) +
+                                   progress.count(Counter::Umben);
+        if (!o.setting.empty() && saved > 0) {
+            Table impList;
+            impList.setPath(impListPath(o.programDir));
+            impList.Exclusive = true;
+            recordLastImport(impList, o.setting);
+            impList.CloseTable();
+        }
     } catch (const RunRefused&) {
         failed = true;
     } catch (const std::exception& e) {

@@ -60,10 +60,6 @@ std::optional<SettingForRun> prepareSavedSetting(const std::string& programDir, 
             return std::nullopt;
         }
     }
-    // The day of the run, as an unchanged run from the wizard records it.
-    impList.BeginEdit();
-    impList.SetValue(impList.FieldNamed("LetzterImport"), Value::ofDate(todayNumber()));
-    impList.PostRecord();
     impList.CloseTable();
     zStrukt.CloseTable();
     return run;

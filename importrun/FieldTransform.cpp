@@ -82,8 +82,10 @@ public:
             ctx_.target.SetValue(target(), v, ctx_.regional);
         } catch (...) {
             noteTried(v);
+            lastWriteFailed_ = true;
             throw;
         }
+        lastWriteFailed_ = false;
         remember(v);
     }
     void writeText(const std::string& text) {
@@ -91,8 +93,10 @@ public:
             ctx_.target.SetValue(target(), Value::ofText(text), ctx_.current);
         } catch (...) {
             noteTried(Value::ofText(text));
+            lastWriteFailed_ = true;
             throw;
         }
+        lastWriteFailed_ = false;
         remember(Value::ofText(text));
     }
     void writeNumber(double d) { write(Value::ofFloat(d)); }
@@ -114,10 +118,13 @@ public:
         if (opt_.Vorgabewert_num) applyDefault(false);
         if (!opt_.Formel_alph.empty()) guarded([&] { write(Value::ofText(textFormula())); });
         if (!opt_.Formel_num.empty()) guarded([&] { writeNumber(numberFormula()); });
-        if (opt_.Ausrichtung_li) guarded([&] { alignLeft(); });
-        if (opt_.Ausrichtung_re) guarded([&] { alignRight(); });
-        guarded([&] { cutLeftAtOverlength(); });
-        cutOut();
+        // A value the field did not take was counted once: shaping what is not there counts nothing more.
+        if (!lastWriteFailed_) {
+            if (opt_.Ausrichtung_li) guarded([&] { alignLeft(); });
+            if (opt_.Ausrichtung_re) guarded([&] { alignRight(); });
+            guarded([&] { cutLeftAtOverlength(); });
+            cutOut();
+        }
         if (opt_.Runden) guarded([&] { round(); });
         reportCut();
     }
@@ -312,6 +319,7 @@ private:
     mutable std::optional<Value> sourceValue_;
     std::string tried_;
     std::optional<std::string> overlong_;  // the last value written, where the field cut it
+    bool lastWriteFailed_ = false;
 };
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "tablestore/ValueConversion.h"
 
 #include <climits>
+#include <unordered_set>
 
 namespace kimport {
 
@@ -32,10 +33,8 @@ void ImportRun::openTables(bool looksUpKeys) {
         if (!t->Active()) t->OpenTable();
     rules_ = loadRunRules(t_.zStrukt, t_.source, t_.target);
     sourceCount_ = t_.source.RecordCount();
-    // A target that may not be changed, or could not hold what may come, is refused before the first record.
+    // A target that may not be changed is refused before the first record.
     t_.target.CheckWritable();
-    t_.target.CheckCapacity(static_cast<std::uint64_t>(t_.target.RecordCount() + sourceCount_));
-    t_.target.ReserveRecords(static_cast<std::uint64_t>(sourceCount_));
     // The key fields in the target's key order (the mapping's rows may be in another), as far as assigned.
     std::vector<const RunRule*> byField(static_cast<std::size_t>(t_.target.KeyFieldCount()), nullptr);
     for (const RunRule& r : rules_)
@@ -48,7 +47,30 @@ void ImportRun::openTables(bool looksUpKeys) {
     }
     requireSomethingToFill();
     if (looksUpKeys) requireUsableKey();
+    requireRoom(looksUpKeys);
     t_.source.MoveFirst();
+}
+
+// A target that could not hold what the run adds is refused before the first record. Where only keys
+// the target lacks are added (appending new keys, updating), those are counted first when all of the
+// source would not fit: a run that mostly updates a full table is no reason to refuse it.
+void ImportRun::requireRoom(bool looksUpKeys) {
+    const auto existing = static_cast<std::uint64_t>(t_.target.RecordCount());
+    auto incoming = static_cast<std::uint64_t>(sourceCount_);
+    const bool onlyNewKeys = looksUpKeys && (mode_ == ImportMode::AppendNew || mode_ == ImportMode::Update);
+    if (onlyNewKeys && existing + incoming > t_.target.MaxRecords() && !lookupRules_.empty()) incoming = newKeysInSource();
+    t_.target.CheckCapacity(existing + incoming);
+    t_.target.ReserveRecords(incoming);
+}
+
+// The distinct keys of the source the target does not hold, as the run will look them up.
+std::uint64_t ImportRun::newKeysInSource() {
+    std::unordered_set<std::string> fresh;
+    for (t_.source.MoveFirst(); !t_.source.AtEnd(); t_.source.MoveNext()) {
+        std::optional<std::vector<Value>> key = lookupKey(false);
+        if (key && !seek(*key)) fresh.insert(keyText(*key));
+    }
+    return fresh.size();
 }
 
 // A mapping that fills no field would write empty records into the user's table.
@@ -504,11 +526,13 @@ void ImportRun::RunUpdate() {
 }
 
 void ImportRun::check(ImportMode mode) {
+    mode_ = mode;
     const bool looksUp = mode == ImportMode::AppendNew || mode == ImportMode::RenameExisting || mode == ImportMode::Update;
     openTables(looksUp);
 }
 
 bool ImportRun::run(ImportMode mode, const std::string& startValue, bool targetEmptied) {
+    mode_ = mode;
     saveTried_ = false;
     keyErrors_ = 0;
     bool renamed = true;

@@ -63,6 +63,8 @@ private:
     void writeKey(const RunRule& key, const Value& value);
     void finishMode();
     void requireSomethingToFill() const;
+    void requireRoom(bool looksUpKeys);
+    std::uint64_t newKeysInSource();
     Value advanceKey(const Value& v, int typ) const;
     void report(ReportEntry entry);
     // After a failure that ends the run: the record being written is dropped, what was posted saved.
@@ -81,6 +83,7 @@ private:
     std::int64_t sourceCount_ = 0;
     // The target's key fields a lookup matches on: the leading ones that are assigned.
     std::vector<const RunRule*> lookupRules_;
+    ImportMode mode_ = ImportMode::Append;
     std::int64_t keyErrors_ = 0;  // source records skipped because their key could not be a key
     bool keyRuleMissing_ = false;
     bool saveTried_ = false;  // the mode's end saved the target (or tried to)

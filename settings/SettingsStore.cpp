@@ -34,6 +34,15 @@ bool seekSetting(Table& impList, const std::string& name) {
     return !name.empty() && impList.SeekKey({Value::ofText(name)});
 }
 
+bool recordLastImport(Table& impList, const std::string& name) {
+    if (!seekSetting(impList, name)) return false;
+    impList.BeginEdit();
+    impList.SetValue(impList.FieldNamed("LetzterImport"), Value::ofDate(todayNumber()));
+    impList.PostRecord();
+    impList.Flush();
+    return true;
+}
+
 SaveOutcome SaveSetting(SettingsTables& t, SavedSetting s) {
     if (seekSetting(t.impList, s.name)) {
         t.prompter.error("Die Importeinstellung \"" + s.name +

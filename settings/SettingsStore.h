@@ -50,4 +50,8 @@ void SaveRemark(Table& impList, const std::string& name, const std::string& rema
 // Positions ImpList on the setting of that name; false when there is none.
 bool seekSetting(Table& impList, const std::string& name);
 
+// Records today as the setting's last import (LetzterImport), on the disk at once. For a run that saved
+// records, and only then; false when there is no such setting.
+bool recordLastImport(Table& impList, const std::string& name);
+
 }  // namespace kimport

@@ -64,6 +64,10 @@ public:
     void CheckWritable();
     // Throws when the table could not hold this many records in its format.
     void CheckCapacity(std::uint64_t records) const;
+    // The most records the table can hold: the format's limit, or a smaller one set.
+    std::uint64_t MaxRecords() const;
+    // A limit below the format's (a table as full as a test needs it without gigabytes of records).
+    void LimitRecords(std::uint64_t most) { recordLimit_ = most; }
     // Makes room in memory for this many more records at once, instead of growing record by record
     // (a hint: nothing happens when the room cannot be had).
     void ReserveRecords(std::uint64_t more);
@@ -140,6 +144,7 @@ public:
     const TableImage& image() const;
 
 private:
+    std::uint64_t recordLimit_ = UINT64_MAX;
     struct Condition {
         int field;
         bool equal;

@@ -8,6 +8,7 @@
 #include "tablestore/Table.h"
 #include "tablestore/TableFiles.h"
 
+#include <algorithm>
 #include <chrono>
 #include <exception>
 #include <functional>
@@ -214,10 +215,15 @@ void Table::requireFilesWritable() const {
 
 void Table::CheckWritable() { prepareWrite(); }
 
-void Table::CheckCapacity(std::uint64_t records) const {
+std::uint64_t Table::MaxRecords() const {
     requireActive();
-    std::uint64_t most = image_->format == TableFormat::Paradox ? paradox::maxRecords(*image_)
-                                                                : dbase::maxRecords(*image_);
+    const std::uint64_t most = image_->format == TableFormat::Paradox ? paradox::maxRecords(*image_)
+                                                                      : dbase::maxRecords(*image_);
+    return std::min(most, recordLimit_);
+}
+
+void Table::CheckCapacity(std::uint64_t records) const {
+    const std::uint64_t most = MaxRecords();
     if (records > most)
         throw TableError("Die Tabelle " + displayName() + " kann höchstens " + std::to_string(most) +
                          " Datensätze aufnehmen; " + std::to_string(records) + " wären zu viele.");

@@ -219,6 +219,7 @@ private:
     std::vector<std::int64_t> stagingLines_;
     std::vector<ReportEntry> stagingProblems_;
     std::int64_t stagingErrors_ = 0;
+    void recordRunDay();
     void keepStagingReport(StagingResult& staged);
     void showBothTables(bool afterRun);
 };

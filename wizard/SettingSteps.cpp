@@ -64,7 +64,7 @@ bool ImportWizard::putFileBack(const std::string& stored, bool source, bool unch
         return true;
     }
     if (source) sampleFilesFlag = false;
-    env_.prompter.error(std::string(what) + ", oder\r\nPfad- bzw. Dateinamen sind geändert worden.");
+    env_.prompter.error(std::string(what) + ", oder\r\nPfad- bzw. Dateinamen sind geändert worden.\r\n\r\n" + stored);
     return forget();
 }
 
@@ -92,9 +92,11 @@ bool ImportWizard::loadSettingUnchanged() {
     }
     const bool sourceFound = putFileBack(s.sourcePath, true, true);
     const bool targetFound = putFileBack(s.targetPath, false, true);
-    if (s.backupCopy && targetFound) makeBackupCopy();
+    // A setting whose source or target is gone stays on the first page: nothing may run without it.
+    if (!sourceFound || !targetFound) return false;
+    if (s.backupCopy) makeBackupCopy();
     restoreFormats(s, env_.formats.current);
-    if (isTextSourcePath(s.sourcePath) && sourceFound) {
+    if (isTextSourcePath(s.sourcePath)) {
         state_.textLayout.dos = s.dosToWin;
         putLayoutBack(s);
         // The staging table is the run's source; the stored mapping stays as it is.

@@ -58,6 +58,10 @@ QWidget* TfrmRuleOptions::check(const char* name, const QString& caption) {
     return box;
 }
 
+bool TfrmRuleOptions::isCutOutEdit(const QLineEdit* e) {
+    return e->objectName().startsWith(QStringLiteral("edtSS_Ausschnitt"));
+}
+
 QWidget* TfrmRuleOptions::edit(const char* name, int maxLength) {
     auto* e = named(new QLineEdit, name);
     // Fixed widths keep the pages narrow enough for the wizard window.
@@ -65,6 +69,9 @@ QWidget* TfrmRuleOptions::edit(const char* name, int maxLength) {
     if (maxLength > 0) e->setMaxLength(maxLength);
     connect(e, &QLineEdit::editingFinished, this, [this, e, name] {
         if (applying_) return;
+        // The cut-out positions are taken on leaving by the event filter, which sees the focus go first.
+        if (isCutOutEdit(e) && !e->hasFocus()) return;
+        e->setModified(false);
         emit edited(name, ss(e->text()));
         emit left(name);
     });
@@ -104,9 +111,16 @@ QWidget* TfrmRuleOptions::updateBox(const char* name) { return check(name, QStri
 
 bool TfrmRuleOptions::eventFilter(QObject* watched, QEvent* event) {
     // The memos: their text goes to the rule when they lose the focus; a double click opens the editor.
-    if (auto* e = qobject_cast<QLineEdit*>(watched); e && event->type() == QEvent::FocusOut && !applying_ &&
-                                                         e->objectName().startsWith(QStringLiteral("edtSS_Ausschnitt")))
-        emit left(ss(e->objectName()));
+    // A cut-out position: what was typed is taken before the leaving is checked, since that check
+    // shows the rule again, and the edit with it.
+    if (auto* e = qobject_cast<QLineEdit*>(watched); e && event->type() == QEvent::FocusOut && !applying_ && isCutOutEdit(e)) {
+        const std::string name = ss(e->objectName());
+        if (e->isModified()) {
+            e->setModified(false);
+            emit edited(name, ss(e->text()));
+        }
+        emit left(name);
+    }
     auto* memoWidget = qobject_cast<QPlainTextEdit*>(watched);
     if (!memoWidget && watched->parent()) memoWidget = qobject_cast<QPlainTextEdit*>(watched->parent());
     if (memoWidget && !applying_) {

@@ -15,6 +15,7 @@
 
 class QGridLayout;
 class QLabel;
+class QLineEdit;
 class QWidget;
 
 namespace kimport {
@@ -48,6 +49,7 @@ private:
     QWidget* buildStringString();
     QWidget* check(const char* name, const QString& caption);
     QWidget* edit(const char* name, int maxLength = 0);
+    static bool isCutOutEdit(const QLineEdit* e);
     QWidget* memo(const char* name, bool textFormula);
     QWidget* zoom(const char* name, bool textFormula);
     QLabel* label(const char* name, const QString& text);

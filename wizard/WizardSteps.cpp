@@ -9,6 +9,7 @@
 #include "tablestore/TableRoutines.h"
 #include "wizard/ImportWizard.h"
 #include "mapping/StructureMapping.h"
+#include "settings/SettingsStore.h"
 
 #include <ctime>
 
@@ -81,18 +82,24 @@ void ImportWizard::keepStagingReport(StagingResult& staged) {
     stagingErrors_ = staged.readErrors;
 }
 
+// The setting that ran records the day, once the run saved records: a run refused or failed before it
+// changed the target is no import.
+void ImportWizard::recordRunDay() {
+    const std::int64_t saved = progress().count(Counter::AnzHinzu) + progress().count(Counter::AnzAkt) +
+                               progress().count(Counter::Umben);
+    if (saved <= 0 || !tblImpList.Active()) return;
+    const std::string& name = !state_.edtImpSpeich.empty() ? state_.edtImpSpeich : state_.edtAktEinstellung;
+    try {
+        recordLastImport(tblImpList, name);
+    } catch (const std::exception& e) {
+        env_.prompter.error(userMessage(e));
+    }
+}
+
 void ImportWizard::startRun() {
     state_.page6Enabled = false;
     Prompter& p = env_.prompter;
     try {
-        // An existing setting records the day of its run.
-        if (state_.rbtVorhEinst_oAE.checked && tblImpList.Active() &&
-            tblImpList.SeekKey({Value::ofText(state_.edtAktEinstellung)})) {
-            tblImpList.BeginEdit();
-            tblImpList.SetValue(tblImpList.FieldNamed("LetzterImport"), Value::ofDate(todayNumber()), env_.formats.current);
-            tblImpList.PostRecord();
-            tblImpList.Flush();  // on the disk now; the table stays held by this instance
-        }
         ImportMode mode = importModeFromButtons(checkedModeButtons(state_.mode)).value_or(ImportMode::Append);
         ImportRun run(RunTables{tblQuelle, tblZiel, tblZStrukt}, progress(), p, env_.formats.regional,
                       env_.formats.current, env_.formulas);
@@ -141,6 +148,7 @@ void ImportWizard::startRun() {
             return;
         }
         if (run.keyRuleMissing()) return;
+        recordRunDay();
         progress().finish();
         if (state_.rbtTabAnz.checked) showBothTables(true);
     } catch (const std::exception& e) {

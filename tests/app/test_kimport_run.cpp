@@ -414,16 +414,26 @@ TEST(KimportRun, ASavedSettingRunsUnchangedFromTheCommandLine) {
     EXPECT_NE(shown.out.find("Menge\tNumerisch\t8\t\tMenge\tdividieren durch 4\n"), std::string::npos) << shown.out;
     EXPECT_NE(shown.out.find("Importmodus:\t2 (vorhandene Datensätze ignorieren)"), std::string::npos) << shown.out;
 
+    auto lastImport = [&] {
+        Table impList;
+        impList.setPath(impListPath(cli.program.path()));
+        impList.OpenTable();
+        EXPECT_TRUE(seekSetting(impList, "Monatlich"));
+        return readSetting(impList).lastImport;
+    };
+    // A run refused before its first record is no import: the day stays unrecorded.
+    const auto writable = std::filesystem::status(target).permissions();
+    std::filesystem::permissions(target, std::filesystem::perms::owner_read);
     CommandResult r = cli.run("", "", "--setting Monatlich");
+    EXPECT_EQ(r.exitCode, 1) << r.err;
+    EXPECT_EQ(lastImport(), std::nullopt);
+    std::filesystem::permissions(target, writable);
+
+    r = cli.run("", "", "--setting Monatlich");
     ASSERT_EQ(r.exitCode, 0) << r.err;
     EXPECT_EQ(contentsOf(target), (Rows{{"1", "Schraube M", "2,5"}, {"2", "alt", "1"}}));  // mode 2 keeps key 2
     EXPECT_TRUE(std::filesystem::exists(cli.data.file("CP_Ziel.DB")));  // the backup copy it asks for
-    Table impList;
-    impList.setPath(impListPath(cli.program.path()));
-    impList.OpenTable();
-    ASSERT_TRUE(seekSetting(impList, "Monatlich"));
-    EXPECT_EQ(readSetting(impList).lastImport, todayNumber());
-    impList.CloseTable();
+    EXPECT_EQ(lastImport(), todayNumber());
     r = cli.run("", "", "--setting Fehlt");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.err.find("Die Importeinstellung \"Fehlt\" gibt es nicht."), std::string::npos) << r.err;

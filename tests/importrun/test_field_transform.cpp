@@ -134,6 +134,19 @@ TEST(FieldTransform, AFreshRuleRightAlignsDigitStringsToTheTargetLength) {
     EXPECT_EQ(fromNumber.lastErrors, 0);
 }
 
+TEST(FieldTransform, OneValueTheFieldDoesNotTakeIsOneError) {
+    // 70000 does not fit a small integer: the write fails once, and the right alignment after it has
+    // nothing to pad.
+    Transforming t(text("Q", 20), typed("Z", FieldType::SmallInt));
+    EXPECT_EQ(t.fillText(txt("70000"), assigned()), "(leer)");
+    EXPECT_EQ(t.lastErrors, 1);
+    MappingRule left = assigned();
+    left.Ausrichtung_re = false;
+    left.Ausrichtung_li = true;
+    EXPECT_EQ(t.fillText(txt("70000"), left), "(leer)");
+    EXPECT_EQ(t.lastErrors, 1);
+}
+
 TEST(FieldTransform, DigitStringsReachNumberAndMemoTargetsWithoutErrors) {
     // The padded text must still read as the number.
     Transforming intoNumber(text("Q", 20), typed("Z", FieldType::Integer));

@@ -235,6 +235,30 @@ TEST(ImportRunModes, UpdateLeavesFieldsWithoutFeldAktButFillsNewRecords) {
     EXPECT_EQ(r.gauge.status(), "Vorhandene Datensätze werden aktualisiert,\r\nneue Datensätze hinzugefügt...fertig.");
 }
 
+// A full table is refused only what certainly cannot fit: records updated in place need no room.
+TEST(ImportRunModes, AnUpdateOfAFullTableIsRefusedOnlyForItsNewKeys) {
+    Importing r;
+    const Fields fields{typed("Nr", FieldType::Integer), text("Name", 10)};
+    r.makeSource("Quelle.DB", fields, 0, {{"1", "Neu"}, {"2", "Neu"}, {"3", "Neu"}, {"1", "Neuer"}});
+    r.makeTarget("Ziel.DB", fields, 1, {{"1", "Alt"}, {"2", "Alt"}, {"3", "Alt"}});
+    r.map();
+    r.target.LimitRecords(4);  // room for one record more
+    EXPECT_TRUE(r.runner().run(ImportMode::Update, "", false));
+    EXPECT_EQ(contents(r.target), (Rows{{"1", "Neuer"}, {"2", "Neu"}, {"3", "Neu"}}));
+
+    // Two new keys (one of them twice) where one more fits: refused before the first record.
+    Importing full;
+    full.makeSource("Quelle.DB", fields, 0, {{"4", "Vier"}, {"5", "Fünf"}, {"4", "Vier"}, {"1", "Eins"}});
+    full.makeTarget("Ziel.DB", fields, 1, {{"1", "Alt"}, {"2", "Alt"}, {"3", "Alt"}});
+    full.map();
+    full.target.LimitRecords(4);
+    EXPECT_THROW(full.runner().check(ImportMode::AppendNew), TableError);
+    full.target.LimitRecords(5);
+    EXPECT_NO_THROW(full.runner().check(ImportMode::AppendNew));
+    // Appending adds every record: four do not fit in room for two.
+    EXPECT_THROW(full.runner().check(ImportMode::Append), TableError);
+}
+
 // --- a key rule without source field -------------------------------------------------
 
 TEST(ImportRunModes, AKeyRuleWithoutSourceFieldStopsTheModesThatLookUp) {

@@ -230,6 +230,38 @@ private slots:
                  QStringLiteral("NR,NAME,MENGE,ANTEIL,CODE\n1,Schra,2.5,3.33,10\n2,Mutte,99,0,0\n"));
     }
 
+    // The cut-out positions taken as a user types them: a digit, then Tab to the next edit.
+    void aCutOutPositionIsKeptWhenTabLeavesIt() {
+        MappingWorld w;
+        w.selectRow(w.window->dbgStruktZiel, "NAME");
+        w.click("btnOptionen");
+        QCOMPARE(w.shownPage(), QStringLiteral("String_String"));
+        w.click("cbxSS_Ausschnitt");
+        auto* from = w.find<QLineEdit>("edtSS_AusschnittBegString");
+        auto* to = w.find<QLineEdit>("edtSS_AusschnittEndString");
+        from->setFocus();
+        QTest::keyClicks(from, QStringLiteral("5"));
+        QTest::keyClick(from, Qt::Key_Tab);
+        QCOMPARE(from->text(), QStringLiteral("5"));
+        to->setFocus();
+        QTest::keyClicks(to, QStringLiteral("8"));
+        QTest::keyClick(to, Qt::Key_Tab);
+        QCOMPARE(from->text(), QStringLiteral("5"));
+        QCOMPARE(to->text(), QStringLiteral("8"));
+        QVERIFY(w.checked("cbxSS_Ausschnitt"));
+        QVERIFY(w.prompter.finished());  // no message came
+
+        // The end typed first: kept, cutting from the first character.
+        w.click("cbxSS_Ausschnitt");
+        w.click("cbxSS_Ausschnitt");
+        to->setFocus();
+        QTest::keyClicks(to, QStringLiteral("7"));
+        QTest::keyClick(to, Qt::Key_Tab);
+        QCOMPARE(to->text(), QStringLiteral("7"));
+        QCOMPARE(from->text(), QStringLiteral("1"));
+        QVERIFY(w.prompter.finished());
+    }
+
     void aSavedSettingRunsAgainUnchanged() {
         MappingWorld w;
         w.selectRow(w.window->dbgStruktZiel, "MENGE");

@@ -137,6 +137,20 @@ void describeTarget(World& w) {
     ReadTargetStructure(t);
 }
 
+// ZStrukt with the world's source fields assigned to the target's of the same names.
+void mapByName(World& w) {
+    Table source, target, q, z, temp;
+    source.setPath(w.source);
+    target.setPath(w.target);
+    z.setPath(zStruktPath(w.dir.path()));
+    q.setPath(qStruktPath(w.dir.path()));
+    ScriptedPrompter quiet;
+    MappingTables t{source, target, q, z, temp, quiet, realFileSystem(), w.dir.path(), nullptr};
+    ReadSourceStructure(t);
+    ReadTargetStructure(t);
+    AutoMap(t);
+}
+
 }  // namespace
 
 class TestWizardFlow : public QObject {
@@ -484,6 +498,63 @@ private slots:
         QCOMPARE(w.page(), QStringLiteral("ImportSeite6"));
         w.click("btnZurueck6");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite1"));
+        QVERIFY(w.prompter.finished());
+    }
+
+    // A setting whose source is gone stops on the first page and names the file; one that runs records
+    // the day only once it saved records.
+    void aSavedSettingWithoutItsSourceStaysOnTheFirstPage() {
+        World w;
+        addSetting(w.dir.path(), "Artikel", w.source, w.target, 5);  // updates: the one record is there
+        describeTarget(w);
+        for (const char* extension : {".DB", ".MB"})
+            std::filesystem::copy_file(w.dir.file(std::string("ZStrukt") + extension), w.dir.file(std::string("1") + extension));
+        auto noDayRecorded = [&] {
+            Table& t = w.wizard->tblImpList;  // the wizard holds it
+            if (!t.Active()) t.OpenTable();
+            t.SeekKey({Value::ofText("Artikel")});
+            return t.IsNull(t.FieldNamed("LetzterImport"));
+        };
+        auto moveSource = [&](const std::string& from, const std::string& to) {
+            for (const auto& e : std::filesystem::directory_iterator(w.dir.file("daten")))
+                if (e.path().stem() == from) std::filesystem::rename(e.path(), w.dir.file("daten/" + to + e.path().extension().string()));
+        };
+        moveSource("Quelle", "Weg");
+        w.registry.writeString("1.0/ImportMain/edtAktEinstellung", "Artikel");
+        w.registry.writeBool("1.0/ImportMain/rbtVorhEinst_oAE", true);
+        w.start();
+        w.prompter.expectError("Es wurde keine Quelldatei gespeichert, oder\r\nPfad- bzw. Dateinamen sind geändert "
+                               "worden.\r\n\r\n" + w.source);
+        w.click("btnWeiter1");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite1"));
+        QVERIFY(noDayRecorded());  // nothing ran
+        QVERIFY(w.prompter.finished());
+
+        // Back in place, the setting runs, and only now records the day.
+        moveSource("Weg", "Quelle");
+        w.click("btnWeiter1");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite6"));
+        // The stored mapping assigns nothing: the run is refused, and that is no import either.
+        w.window->rbtTabNichtAnz->setChecked(true);
+        w.prompter.expectError("Der Import wird nicht gestartet: kein Feld der Zieltabelle Ziel.DB hat eine "
+                               "Zuordnung, eine Formel oder einen Vorgabewert.");
+        w.click("btnFertigstellen");
+        QVERIFY(noDayRecorded());
+        QVERIFY(w.prompter.finished());
+
+        // With a mapping that fills the target the run saves records, and the day is recorded.
+        w.window->close();
+        w.wizard.reset();
+        mapByName(w);
+        for (const char* extension : {".DB", ".MB"})
+            std::filesystem::copy_file(w.dir.file(std::string("ZStrukt") + extension), w.dir.file(std::string("1") + extension),
+                                       std::filesystem::copy_options::overwrite_existing);
+        w.start();
+        w.click("btnWeiter1");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite6"));
+        w.window->rbtTabNichtAnz->setChecked(true);
+        w.click("btnFertigstellen");
+        QVERIFY(!noDayRecorded());
         QVERIFY(w.prompter.finished());
     }
 
