@@ -146,6 +146,13 @@ void applyKeySituation(KeySituation situation, ModePageState& p) {
         off(p.rbtUmbenennen);
         break;
     }
+    showSubOptionsOfAppend(p);
+}
+
+// "An das Ende anhängen" selected shows its choices whenever there is one to make: the check on
+// leaving the page asks for one.
+void showSubOptionsOfAppend(ModePageState& p) {
+    if (p.rbtEndeAnhaengen.checked && p.anySubOptionEnabled()) p.gbxImportmodusVisible = true;
 }
 
 std::vector<ImportMode> availableModes(const ModePageState& p) {
@@ -208,6 +215,7 @@ void applyModeButtons(const ModeButtonsOnLoad& load, ModePageState& p) {
     set(p.rbtUmbenennen, load.checked.rbtUmbenennen, load.disabled.rbtUmbenennen);
     set(p.rbtSelfInc, load.checked.rbtSelfInc, load.disabled.rbtSelfInc);
     set(p.rbtAktualisieren, load.checked.rbtAktualisieren, load.disabled.rbtAktualisieren);
+    showSubOptionsOfAppend(p);
 }
 
 ModeButtonFlags checkedModeButtons(const ModePageState& p) {

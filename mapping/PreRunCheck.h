@@ -71,6 +71,7 @@ std::vector<ImportMode> availableModes(const ModePageState& page);
 
 // The mode page's own events.
 void rbtEndeAnhaengenClick(ModePageState& page);
+void showSubOptionsOfAppend(ModePageState& page);
 void rbtAktualisierenClick(ModePageState& page);
 void rbtIgnorierenClick(ModePageState& page);
 // rbtUmbenennen or rbtSelfInc; `keyLabel` is the first key field's name in double quotes.

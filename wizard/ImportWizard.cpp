@@ -366,6 +366,18 @@ void ImportWizard::btnWeiter3Click() {
     }
     tblZiel.CloseTable();
     tblZiel.setPath(state_.edtZiel);
+    // A target that may not be changed, or that another program holds, is refused here, naming it and
+    // why: not after the setting was saved on the last page.
+    try {
+        tblZiel.OpenTable();
+        tblZiel.CheckWritable();
+    } catch (const TableError& e) {
+        tblZiel.CloseTable();
+        env_.prompter.error(userMessage(e));
+        state_.focusControl = "edtZiel";
+        return;
+    }
+    tblZiel.CloseTable();
     if (state_.cbxSicherungskopie.visible && state_.cbxSicherungskopie.checked) makeBackupCopy();
 
     const std::string& source = state_.edtQuelle;

@@ -109,7 +109,11 @@ TfrmModePanel::TfrmModePanel(ImportWizard& wizard, Runner run, QWidget* parent)
 }
 
 bool TfrmModePanel::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == edtStartwert && event->type() == QEvent::FocusIn) wizard_.edtStartwertEnter();
+    if (watched == edtStartwert && event->type() == QEvent::FocusIn) {
+        // Shown at once: a whole refresh while the focus moves could move it again.
+        wizard_.edtStartwertEnter();
+        btnInhaltAnz5->setVisible(wizard_.state().mode.btnInhaltAnz5Visible);
+    }
     return QWidget::eventFilter(watched, event);
 }
 

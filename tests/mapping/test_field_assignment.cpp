@@ -141,8 +141,11 @@ TEST(PreRunCheck, TheKeyAndTheEmptyingDecideTheModes) {
         applyKeySituation(r.situation, page);
         EXPECT_EQ(availableModes(page), c.modes);
         EXPECT_EQ(page.updatePossible, !c.emptied || c.keyType == FieldType::AutoInc);
+        // "An das Ende anhängen" is selected: its choices show wherever there is one to make.
         EXPECT_EQ(page.gbxImportmodusVisible, c.situation == KeySituation::EmptiedUnmapped ||
-                                                  c.situation == KeySituation::KeptUnmapped);
+                                                  c.situation == KeySituation::KeptUnmapped ||
+                                                  c.situation == KeySituation::KeptMapped ||
+                                                  c.situation == KeySituation::CounterMapped);
     }
 }
 
@@ -163,7 +166,7 @@ TEST(PreRunCheck, NothingAssignedAndTheModeCheck) {
     EXPECT_FALSE(ModeCheck(page, w.prompter));
     rbtEndeAnhaengenClick(page);
     applyKeySituation(KeySituation::KeptMapped, page);
-    EXPECT_FALSE(page.gbxImportmodusVisible);
+    EXPECT_TRUE(page.gbxImportmodusVisible);  // shown with the selection: the check below asks for a choice
     rbtEndeAnhaengenClick(page);
     EXPECT_TRUE(page.gbxImportmodusVisible);
     w.prompter.expectMessage(MsgKind::Information, Buttons::Ok,

@@ -262,6 +262,20 @@ private slots:
         QVERIFY(w.prompter.finished());
     }
 
+    // The mode page as a user meets it: the choices of the preselected "An das Ende anhängen" are there at
+    // once, and the start value's button shows as the start value gets the focus.
+    void theModePageShowsWhatItAsksFor() {
+        MappingWorld w;
+        w.click("btnWeiter4");
+        QCOMPARE(w.window->PageControl1->currentWidget()->objectName(), QStringLiteral("ImportSeite5"));
+        QVERIFY(w.find<QRadioButton>("rbtEndeAnhaengen")->isChecked());
+        QVERIFY(w.find<QWidget>("gbxImportmodus")->isVisible());
+        QVERIFY(!w.find<QPushButton>("btnInhaltAnz5")->isVisible());
+        w.click("rbtUmbenennen");  // the start value gets the focus
+        QVERIFY(w.find<QLineEdit>("edtStartwert")->hasFocus());
+        QVERIFY(w.find<QPushButton>("btnInhaltAnz5")->isVisible());
+    }
+
     void aSavedSettingRunsAgainUnchanged() {
         MappingWorld w;
         w.selectRow(w.window->dbgStruktZiel, "MENGE");
