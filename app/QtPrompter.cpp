@@ -50,6 +50,10 @@ Answer QtPrompter::message(MsgKind kind, Buttons buttons, std::string_view text,
     case Buttons::OkHelp: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Help); break;
     case Buttons::YesNo: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No); break;
     case Buttons::YesNoCancel: box.setStandardButtons(QMessageBox::Yes | QMessageBox::No | QMessageBox::Cancel); break;
+    case Buttons::YesNoDefaultNo:
+        box.setStandardButtons(QMessageBox::Yes | QMessageBox::No);
+        box.setDefaultButton(QMessageBox::No);
+        break;
     }
     box.setProperty("helpContext", helpContext);
     switch (box.exec()) {

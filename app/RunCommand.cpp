@@ -40,6 +40,7 @@ public:
         std::string t(text);
         for (std::size_t at; (at = t.find("\r\n")) != std::string::npos;) t.replace(at, 2, "\n");
         std::cerr << "\n" << t << "\n";
+        if (buttons == Buttons::YesNoDefaultNo) return Answer::No;  // nobody is there to take it back
         return buttons == Buttons::YesNo || buttons == Buttons::YesNoCancel ? Answer::Yes : Answer::Ok;
     }
     void beep() override {}

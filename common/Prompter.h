@@ -10,7 +10,8 @@
 namespace kimport {
 
 enum class MsgKind { Error, Warning, Information, Confirmation };
-enum class Buttons { Ok, OkHelp, YesNo, YesNoCancel };
+// YesNoDefaultNo: Enter answers No, for a question whose Yes cannot be taken back.
+enum class Buttons { Ok, OkHelp, YesNo, YesNoCancel, YesNoDefaultNo };
 enum class Answer { Ok, Yes, No, Cancel, Help };
 
 struct FileFilter {

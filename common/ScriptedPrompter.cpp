@@ -18,6 +18,7 @@ const char* buttonsName(Buttons buttons) {
     case Buttons::OkHelp: return "OkHelp";
     case Buttons::YesNo: return "YesNo";
     case Buttons::YesNoCancel: return "YesNoCancel";
+    case Buttons::YesNoDefaultNo: return "YesNoDefaultNo";
     }
     return "?";
 }

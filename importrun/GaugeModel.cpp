@@ -213,6 +213,12 @@ void GaugeModel::show() {
     notify(GaugeChange::Shown);
 }
 
+void GaugeModel::reopen() {
+    if (visible_) return;
+    visible_ = true;
+    notify(GaugeChange::Shown);
+}
+
 void GaugeModel::showReport(const RunReport* report) {
     report_ = report;
     notify(GaugeChange::Layout);
@@ -229,7 +235,8 @@ void GaugeModel::btnGaugeAbbrechenClick(Prompter& prompter) {
         close();
         return;
     }
-    if (prompter.message(MsgKind::Warning, Buttons::YesNo, kCancelQuestion) != Answer::Yes) return;
+    // Enter keeps the operation going: stopping it cannot be taken back.
+    if (prompter.message(MsgKind::Warning, Buttons::YesNoDefaultNo, kCancelQuestion) != Answer::Yes) return;
     close();
     cancelled_ = true;
 }

@@ -138,6 +138,7 @@ public:
     void endTextRead() override;
     void show() override;
     void close() override;
+    void reopen() override;
     void finish() override { setCancelCaption(kCloseCaption); }
     void setStatus(std::string_view text) override;
     const std::string& status() const override { return status_; }

@@ -212,7 +212,22 @@ void ImportRun::KeyRuleMissing() {
 void ImportRun::finishMode() {
     saveTried_ = true;
     SaveTarget(t_.target, progress_);
+    if (progress_.cancelled()) {
+        sayCancelled();
+        return;
+    }
     progress_.appendStatus("fertig.");
+    progress_.finish();
+}
+
+// A cancelled run says what it kept, and its window comes back with the counters and the error list:
+// the cancel closed it, and the user must not guess what was imported.
+void ImportRun::sayCancelled() {
+    const std::int64_t kept =
+        progress_.count(Counter::AnzHinzu) + progress_.count(Counter::AnzAkt) + progress_.count(Counter::Umben);
+    progress_.appendStatus("abgebrochen: " + FormatCount(kept, current_) +
+                           (kept == 1 ? " Datensatz wurde" : " Datensätze wurden") + " bis dahin importiert und gespeichert.");
+    progress_.reopen();
     progress_.finish();
 }
 
@@ -323,17 +338,23 @@ void ImportRun::RunAppendNew(bool targetEmptied) {
     reportUnprocessed(processed, skipped);
     saveTried_ = true;
     SaveTarget(t_.target, progress_);
-    // Records whose key could not be looked up are counted as errors already, not as ignored ones.
+    // Records whose key could not be looked up are counted as errors already, not as ignored ones. Those
+    // a cancel left count with the ignored ones; the report has one entry for them.
+    const std::int64_t handled = sourceCount_;
     std::int64_t added = progress_.count(Counter::AnzHinzu) + keyErrors_;
     if (targetEmptied) {
-        progress_.setCount(Counter::AnzFehler, progress_.count(Counter::AnzFehler) + sourceCount_ - added);
+        progress_.setCount(Counter::AnzFehler, progress_.count(Counter::AnzFehler) + handled - added);
         progress_.setCount(Counter::Summe, progress_.count(Counter::Summe) + progress_.count(Counter::Ignor));
     } else {
-        progress_.setCount(Counter::Ignor, sourceCount_ - added);
+        progress_.setCount(Counter::Ignor, handled - added);
         progress_.setCount(Counter::Summe, progress_.count(Counter::Summe) + progress_.count(Counter::Ignor));
-        progress_.appendStatus("fertig.");
     }
-    progress_.finish();
+    if (progress_.cancelled()) {
+        sayCancelled();
+    } else {
+        if (!targetEmptied) progress_.appendStatus("fertig.");
+        progress_.finish();
+    }
     progress_.setPosition(static_cast<int>(std::min<std::int64_t>(sourceCount_, INT_MAX)));
 }
 
@@ -560,7 +581,10 @@ bool ImportRun::run(ImportMode mode, const std::string& startValue, bool targetE
         throw;
     }
     // A mode that ended early (cancelled, a key rule missing, a key type it cannot count) saves here.
-    if (!saveTried_) SaveTarget(t_.target, progress_);
+    if (!saveTried_) {
+        SaveTarget(t_.target, progress_);
+        if (progress_.cancelled()) sayCancelled();
+    }
     return renamed;
 }
 

@@ -64,6 +64,7 @@ private:
     void finishMode();
     void requireSomethingToFill() const;
     void requireRoom(bool looksUpKeys);
+    void sayCancelled();
     std::uint64_t newKeysInSource();
     Value advanceKey(const Value& v, int typ) const;
     void report(ReportEntry entry);

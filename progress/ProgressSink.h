@@ -55,6 +55,8 @@ public:
 
     virtual void show() = 0;
     virtual void close() = 0;
+    // Shows a closed window again as it was, its counters and status kept (after a cancel closed it).
+    virtual void reopen() {}
     // The operation has ended: the cancel button reads "&Schließen" and only closes.
     virtual void finish() = 0;
 

@@ -191,7 +191,7 @@ stacking=$(xprop -root _NET_CLIENT_LIST_STACKING | sed 's/.*# //; s/,//g')
 pos() { n=0; for id in $stacking; do n=$((n + 1)); [ $((id)) -eq "$1" ] && echo $n; done; }
 [ "$(pos "$box")" -gt "$(pos "$gauge")" ] || fail "die Abbruchfrage liegt unter dem Fortschrittsfenster"
 [ "$(xdotool getactivewindow)" = "$box" ] || fail "die Abbruchfrage hat nicht den Fokus"
-key Return                        # "Ja": the run stops before its next record
+key alt+j                         # "&Ja" (Enter would answer "Nein"): the run stops before its next record
 viewer=$(wait_window "$TITLE - Datenbankinhalte" 150) || fail "der Tabelleninhalt erschien nach dem Abbruch nicht"
 xdotool windowactivate --sync "$viewer" 2>/dev/null || true
 key alt+s

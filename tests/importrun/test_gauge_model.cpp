@@ -219,8 +219,8 @@ TEST(GaugeCancel, AsksBeforeCancellingAndCloseCaptionJustCloses) {
     FormatSettings fs;
     GaugeModel m(fs);
     ScriptedPrompter prompter;
-    prompter.expectMessage(MsgKind::Warning, Buttons::YesNo, kQuestion, Answer::No)
-        .expectMessage(MsgKind::Warning, Buttons::YesNo, kQuestion, Answer::Yes);
+    prompter.expectMessage(MsgKind::Warning, Buttons::YesNoDefaultNo, kQuestion, Answer::No)
+        .expectMessage(MsgKind::Warning, Buttons::YesNoDefaultNo, kQuestion, Answer::Yes);
     m.prepareImportRun("Datensätze werden hinzugefügt...", 10);
     m.show();
 
@@ -253,7 +253,7 @@ TEST(GaugeCancel, ARecordLoopStopsBeforeTheNextRecordOnlyWhenConfirmed) {
     for (Answer answer : {Answer::No, Answer::Yes}) {
         GaugeModel m(fs);
         ScriptedPrompter prompter;
-        prompter.expectMessage(MsgKind::Warning, Buttons::YesNo, kQuestion, answer);
+        prompter.expectMessage(MsgKind::Warning, Buttons::YesNoDefaultNo, kQuestion, answer);
         int pumps = 0;
         // The user presses the button while the fourth record's events run.
         m.onPump = [&] {

@@ -315,10 +315,15 @@ TEST(ImportRunModes, CancellingAfterTenOfHundredRecordsLeavesTenWritten) {
         r.gauge.onPump = [&] {
             if (++pumps == 10) r.gauge.btnGaugeAbbrechenClick(r.prompter);
         };
-        r.prompter.expectMessage(MsgKind::Warning, Buttons::YesNo, kCancelQuestionText, Answer::Yes);
+        r.prompter.expectMessage(MsgKind::Warning, Buttons::YesNoDefaultNo, kCancelQuestionText, Answer::Yes);
         r.runner().run(mode, "1", false);
         EXPECT_EQ(r.target.RecordCount(), 10);
         EXPECT_EQ(r.counter(Counter::AnzHinzu), "10");
+        // The window is back, saying what was kept, its counters and error list there to read.
+        EXPECT_TRUE(r.gauge.visible());
+        EXPECT_NE(r.gauge.status().find("abgebrochen: 10 Datensätze wurden bis dahin importiert und gespeichert."),
+                  std::string::npos) << r.gauge.status();
+        EXPECT_EQ(r.gauge.cancelCaption(), "&Schließen");
         EXPECT_TRUE(r.prompter.finished());
         r.target.CloseTable();
         EXPECT_EQ(contentsOf(r.dir.file("Ziel.DB")).size(), 10u);

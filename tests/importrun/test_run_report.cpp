@@ -97,7 +97,7 @@ TEST(RunReport, TheRecordsACancelLeavesAreOneEntry) {
     prepare(w);
     w.gauge.onPump = [&] {
         if (w.source.RecordNumber() == 2 && !w.gauge.cancelled()) {
-            w.prompter.expectMessage(MsgKind::Warning, Buttons::YesNo, kCancelQuestionText, Answer::Yes);
+            w.prompter.expectMessage(MsgKind::Warning, Buttons::YesNoDefaultNo, kCancelQuestionText, Answer::Yes);
             w.gauge.btnGaugeAbbrechenClick(w.prompter);
         }
     };

@@ -304,7 +304,7 @@ TEST(AutoMap, CancelAfterTheFirstSourceRowKeepsOnlyThatRowsAssignments) {
     gauge.onPump = [&] {
         if (++pumps == 1) gauge.btnGaugeAbbrechenClick(m.prompter);
     };
-    m.prompter.expectMessage(MsgKind::Warning, Buttons::YesNo,
+    m.prompter.expectMessage(MsgKind::Warning, Buttons::YesNoDefaultNo,
                              "Die Operation ist nicht vollständig durchgeführt worden.\r\nWenn Sie jetzt abbrechen kann "
                              "sich das negativ auf den \r\nweiteren Ablauf des Programmes auswirken.\r\n\r\nMöchten Sie "
                              "wirklich abbrechen?",

@@ -115,7 +115,7 @@ TEST(StagingTable, CancelKeepsTheLinesReadSoFar) {
     const FormatSettings german = FormatSettings::german();
     GaugeModel gauge(german);
     ScriptedPrompter prompter;
-    prompter.expectMessage(MsgKind::Warning, Buttons::YesNo, kCancelQuestion, Answer::Yes);
+    prompter.expectMessage(MsgKind::Warning, Buttons::YesNoDefaultNo, kCancelQuestion, Answer::Yes);
     // The window is pumped after every line read: "Abbrechen" pressed after the second.
     int pumps = 0;
     gauge.onPump = [&] {

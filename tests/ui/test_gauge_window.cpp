@@ -147,8 +147,8 @@ private slots:
 
     void cancelButtonAsksThenCloses() {
         Fixture f;
-        f.prompter.expectMessage(MsgKind::Warning, Buttons::YesNo, kQuestion, Answer::No)
-            .expectMessage(MsgKind::Warning, Buttons::YesNo, kQuestion, Answer::Yes);
+        f.prompter.expectMessage(MsgKind::Warning, Buttons::YesNoDefaultNo, kQuestion, Answer::No)
+            .expectMessage(MsgKind::Warning, Buttons::YesNoDefaultNo, kQuestion, Answer::Yes);
         f.model.prepareImportRun("Datensätze werden hinzugefügt...", 10);
         f.model.show();
         auto* cancel = f.child<QPushButton>("btnGaugeAbbrechen");
