@@ -6,6 +6,7 @@
 #include "textsource/TfrmQOptionen.h"
 #include "wizard/TfrmTextFix.h"
 #include "wizard/TfrmMappingPanel.h"
+#include "wizard/TfrmRuleOptions.h"
 #include "wizard/TfrmModePanel.h"
 #include "wizard/TfrmTextVariabel.h"
 
@@ -25,6 +26,8 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QApplication>
+#include <QKeyEvent>
 #include <QRadioButton>
 #include <QStackedWidget>
 #include <QTabWidget>
@@ -62,6 +65,33 @@ TfrmImport1::TfrmImport1(ImportWizard& wizard, QWidget* parent) : QMainWindow(pa
         emit helpRequested(helpContextOf(s.page, s.textPage));
     });
     applyState();
+}
+
+// Enter that no control took presses the page's default button, "&Weiter -->" (or "&Fertigstellen"), as
+// in a dialog. Not from the rule options, whose edits take their value with Enter.
+void TfrmImport1::keyPressEvent(QKeyEvent* event) {
+    const bool enter = (event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter) &&
+                       (event->modifiers() & ~Qt::KeypadModifier) == Qt::NoModifier;
+    QWidget* focused = QApplication::focusWidget();
+    const bool inOptions = focused && mappingPanel && mappingPanel->tpcOptionen->isAncestorOf(focused);
+    if (enter && !inOptions) {
+        // A button with the focus is the one Enter presses.
+        if (auto* button = qobject_cast<QPushButton*>(focused)) {
+            button->click();
+            return;
+        }
+        if (QWidget* page = PageControl1->currentWidget()) {
+            for (auto* button : page->findChildren<QPushButton*>()) {
+                const QString name = button->objectName();
+                if ((name.startsWith(QStringLiteral("btnWeiter")) || name == QStringLiteral("btnFertigstellen")) &&
+                    button->isVisible() && button->isEnabled()) {
+                    button->click();
+                    return;
+                }
+            }
+        }
+    }
+    QMainWindow::keyPressEvent(event);
 }
 
 // "Weiter" and "Zurück" close the content viewer first, and on the source and text pages the options.
@@ -112,12 +142,13 @@ QWidget* TfrmImport1::navigationRow(int page, QPushButton** back, QPushButton** 
     auto* layout = new QHBoxLayout(row);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addStretch();
+    // Enter goes to "Weiter" (keyPressEvent), not to whichever button last had the focus.
     if (back) {
-        *back = new QPushButton(QStringLiteral("< &Zurück"));
+        *back = new QPushButton(QStringLiteral("<-- &Zurück"));
         (*back)->setObjectName(QStringLiteral("btnZurueck%1").arg(page));
         layout->addWidget(*back);
     }
-    *next = new QPushButton(nextCaption.isEmpty() ? QStringLiteral("&Weiter >") : nextCaption);
+    *next = new QPushButton(nextCaption.isEmpty() ? QStringLiteral("&Weiter -->") : nextCaption);
     (*next)->setObjectName(nextCaption.isEmpty() ? QStringLiteral("btnWeiter%1").arg(page)
                                                  : QStringLiteral("btnFertigstellen"));
     layout->addWidget(*next);

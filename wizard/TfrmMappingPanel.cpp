@@ -36,6 +36,7 @@ TfrmMappingPanel::TfrmMappingPanel(ImportWizard& wizard, Runner run, QWidget* pa
         grid->setSelectionBehavior(QAbstractItemView::SelectRows);
         grid->setSelectionMode(QAbstractItemView::SingleSelection);
         grid->setEditTriggers(QAbstractItemView::NoEditTriggers);
+        grid->setTabKeyNavigation(false);  // Tab goes on to the next control; the arrows move within
         grid->verticalHeader()->hide();
         // Rows as high as the text, so that more fields are seen at once.
         grid->verticalHeader()->setDefaultSectionSize(grid->fontMetrics().height() + 6);

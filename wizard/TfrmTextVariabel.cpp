@@ -32,17 +32,19 @@ TfrmTextVariabel::TfrmTextVariabel(WizardState& state, QWidget* parent) : QWidge
     auto* sv = new QHBoxLayout(gbxSeparator);
     cbxSemic = named(new QCheckBox(QStringLiteral("&Semikolon")), "cbxSemic");
     cbxKomma = named(new QCheckBox(QStringLiteral("&Komma")), "cbxKomma");
-    cbxTab = named(new QCheckBox(QStringLiteral("&Tabstopp")), "cbxTab");
+    cbxTab = named(new QCheckBox(QStringLiteral("&Tabulator")), "cbxTab");
     cbxSpace = named(new QCheckBox(QStringLiteral("&Leerzeichen")), "cbxSpace");
-    cbxAndere = named(new QCheckBox(QStringLiteral("&Andere:")), "cbxAndere");
+    cbxAndere = named(new QCheckBox(QStringLiteral("&Andere")), "cbxAndere");
     edtAndere = named(new QLineEdit, "edtAndere");
     edtAndere->setMaxLength(1);
     edtAndere->setFixedWidth(30);
     for (QWidget* w : std::initializer_list<QWidget*>{cbxSemic, cbxKomma, cbxTab, cbxSpace, cbxAndere, edtAndere})
         sv->addWidget(w);
     row->addWidget(gbxSeparator);
-    auto* gbxDelimiter = named(new QGroupBox(QStringLiteral("Textqualifizierer")), "gbxDelimiter");
+    auto* gbxDelimiter = named(new QGroupBox, "gbxDelimiter");
     auto* dv = new QHBoxLayout(gbxDelimiter);
+    dv->addWidget(new QLabel(QStringLiteral("Bitte wählen Sie das Zeichen, mit dem die Zeichenketten\nder zu "
+                                            "importierenden Textdatei begrenzt werden.")));
     comDelimiter = named(new QComboBox, "comDelimiter");
     comDelimiter->addItems({QStringLiteral("(keine)"), QStringLiteral("\""), QStringLiteral("'")});
     dv->addWidget(comDelimiter);
@@ -138,6 +140,11 @@ void TfrmTextVariabel::applyState() {
             QTableWidgetSelectionRange(0, current, static_cast<int>(p.rows.size()) - 1, current), true);
     stgQuellDatVar->show();
     lblVorschauVorber->hide();
+    // After a refused name the user types it again.
+    if (state_.focusControl == "edtRenCols") {
+        edtRenCols->setFocus();
+        edtRenCols->selectAll();
+    }
     applying_ = false;
 }
 

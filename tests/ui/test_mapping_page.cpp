@@ -262,6 +262,18 @@ private slots:
         QVERIFY(w.prompter.finished());
     }
 
+    // Tab goes from a grid to the next control; the arrows move within it.
+    void tabLeavesTheMappingGrids() {
+        MappingWorld w;
+        QTableView* grid = w.window->dbgStruktZiel;
+        grid->setFocus();
+        grid->setCurrentIndex(grid->model()->index(0, 1));
+        QTest::keyClick(grid, Qt::Key_Down);
+        QCOMPARE(grid->currentIndex().row(), 1);
+        QTest::keyClick(grid, Qt::Key_Tab);
+        QVERIFY(!grid->hasFocus());
+    }
+
     // The mode page as a user meets it: the choices of the preselected "An das Ende anhängen" are there at
     // once, and the start value's button shows as the start value gets the focus.
     void theModePageShowsWhatItAsksFor() {
@@ -286,7 +298,9 @@ private slots:
         w.click("rbtEndeAnhaengen");
         w.click("rbtIgnorieren");
         w.click("btnWeiter5");
-        w.type("edtImpSpeich", "Artikel monatlich");
+        auto* name = w.find<QLineEdit>("edtImpSpeich");
+        name->setFocus();
+        QTest::keyClicks(name, QStringLiteral("Artikel monatlich"));  // Enter here would finish at once
         w.prompter.expectMessage(MsgKind::Information, Buttons::Ok,
                                  "Die Importeinstellung \r\n\"Artikel monatlich\"\r\nist gespeichert worden.");
         w.window->rbtTabNichtAnz->setChecked(true);

@@ -270,6 +270,50 @@ private slots:
         QVERIFY(w.prompter.finished());
     }
 
+    // Enter presses "&Weiter -->" from wherever the focus is (a focused button is pressed itself); the
+    // buttons carry their captions.
+    void enterGoesOnAndTheButtonsSaySo() {
+        World w;
+        w.start();
+        w.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        QCOMPARE(w.window->findChild<QPushButton*>(QStringLiteral("btnWeiter1"))->text(), QStringLiteral("&Weiter -->"));
+        w.window->rbtNeueImport->setFocus();
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite2"));
+        QCOMPARE(w.window->findChild<QPushButton*>(QStringLiteral("btnZurueck2"))->text(), QStringLiteral("<-- &Zurück"));
+        auto* source = w.window->findChild<QLineEdit*>(QStringLiteral("edtQuelle"));
+        source->setFocus();
+        source->setText(QString::fromStdString(w.source));
+        QTest::keyClick(source, Qt::Key_Return);
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite3"));
+        auto* back = w.window->findChild<QPushButton*>(QStringLiteral("btnZurueck3"));
+        back->setFocus();
+        QTest::keyClick(back, Qt::Key_Return);
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite2"));
+        QVERIFY(w.prompter.finished());
+    }
+
+    // A column name refused on the way on: the focus is back in the name for the next try.
+    void aRefusedColumnNameKeepsTheFocus() {
+        World w;
+        test::writeFile(w.text, "Nr;Name\r\n1;Schraube\r\n");
+        w.toTextPage();
+        w.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(w.window.get()));
+        w.click("btnWeiterTxt");
+        auto* name = w.window->findChild<QLineEdit*>(QStringLiteral("edtRenCols"));
+        QCOMPARE(w.window->findChild<QCheckBox*>(QStringLiteral("cbxTab"))->text(), QStringLiteral("&Tabulator"));
+        w.wizard->state().edtRenCols = "FELD_2";  // the second column's name for the first
+        name->setText(QStringLiteral("FELD_2"));
+        w.prompter.expectMessage(MsgKind::Error, Buttons::OkHelp,
+                                 "Die Spaltenbezeichnung \"FELD_2\"\r\nwurde bereits für die Spalte 2\r\nvergeben.");
+        w.click("btnWeiterTxt");
+        QCOMPARE(w.page(), QStringLiteral("ImportSeite1txt"));
+        QVERIFY(name->hasFocus());
+        QVERIFY(w.prompter.finished());
+    }
+
     void aCsvIsPreviewedReadIntoItsStagingTableAndImported() {
         World w;
         test::writeFile(w.text, "Nr;Name;Preis\r\n7;Mutter M4;0,10\r\n8;\"Dübel \"\"S6\"\"\";0,05\r\n");
