@@ -2,8 +2,12 @@
 
 #include <QApplication>
 #include <QFileDialog>
+#include <QFontMetrics>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMessageBox>
+
+#include <algorithm>
 
 namespace kimport {
 
@@ -18,6 +22,11 @@ QString filterText(const FileDialogSpec& dialog) {
     QStringList parts;
     for (const FileFilter& f : dialog.filters) parts << qs(f.description + " (" + f.pattern + ")");
     return parts.join(QStringLiteral(";;"));
+}
+
+// Wide enough that the window manager shows the whole title: its text, the icon and the buttons.
+int widthForTitle(const QString& title) {
+    return QFontMetrics(QApplication::font()).horizontalAdvance(title) * 5 / 4 + 140;
 }
 
 }  // namespace
@@ -45,6 +54,8 @@ Answer QtPrompter::message(MsgKind kind, Buttons buttons, std::string_view text,
     case MsgKind::Confirmation: box.setIcon(QMessageBox::Question); break;
     }
     box.setText(messageText(text));
+    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
+        label->setMinimumWidth(std::max(0, widthForTitle(box.windowTitle()) - 80));
     switch (buttons) {
     case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case Buttons::OkHelp: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Help); break;
@@ -56,7 +67,13 @@ Answer QtPrompter::message(MsgKind kind, Buttons buttons, std::string_view text,
         break;
     }
     box.setProperty("helpContext", helpContext);
-    switch (box.exec()) {
+    int pressed = box.exec();
+    // "Hilfe" opens the page and asks again: the box is answered with one of its other buttons.
+    while (pressed == QMessageBox::Help && helpContext > 0 && onHelp) {
+        onHelp(helpContext);
+        pressed = box.exec();
+    }
+    switch (pressed) {
     case QMessageBox::Yes: return Answer::Yes;
     case QMessageBox::No: return Answer::No;
     case QMessageBox::Cancel: return Answer::Cancel;
@@ -69,10 +86,13 @@ void QtPrompter::beep() { QApplication::beep(); }
 
 std::optional<std::string> QtPrompter::inputQuery(std::string_view caption, std::string_view prompt,
                                                   std::string_view initial) {
-    bool ok = false;
-    QString value = QInputDialog::getText(owner(), qs(caption), qs(prompt), QLineEdit::Normal, qs(initial), &ok);
-    if (!ok) return std::nullopt;
-    return value.toStdString();
+    QInputDialog dialog(owner());
+    dialog.setWindowTitle(qs(caption));
+    dialog.setLabelText(qs(prompt));
+    dialog.setTextValue(qs(initial));
+    dialog.setMinimumWidth(widthForTitle(dialog.windowTitle()));
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return dialog.textValue().toStdString();
 }
 
 std::optional<std::string> QtPrompter::openFile(const FileDialogSpec& dialog) {

@@ -3,6 +3,8 @@
 
 #include "common/Prompter.h"
 
+#include <functional>
+
 class QWidget;
 
 namespace kimport {
@@ -21,6 +23,8 @@ public:
 
     // The parent a box gets now (see the definition).
     QWidget* owner() const;
+    // Opens the help page of a context: "Hilfe" in a box with a help context shows it, and the box stays.
+    std::function<void(int)> onHelp;
 
 private:
     QWidget* parent_;

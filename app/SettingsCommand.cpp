@@ -66,8 +66,11 @@ std::string optionsText(const MappingRule& r) {
 }
 
 int list(Table& impList) {
-    for (impList.MoveFirst(); !impList.AtEnd(); impList.MoveNext()) {
-        SavedSetting s = readSetting(impList);
+    std::vector<SavedSetting> settings;
+    for (impList.MoveFirst(); !impList.AtEnd(); impList.MoveNext()) settings.push_back(readSetting(impList));
+    std::sort(settings.begin(), settings.end(),
+              [](const SavedSetting& a, const SavedSetting& b) { return settingNameBefore(a.name, b.name); });
+    for (const SavedSetting& s : settings) {
         std::cout << s.name << '\t' << s.sourceFormat << '\t' << s.mode << '\t' << dateText(s.lastImport) << '\n';
     }
     return 0;

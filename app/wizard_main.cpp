@@ -130,6 +130,7 @@ int main(int argc, char** argv) {
     QObject::connect(&mainWindow, &TfrmImport1::aboutRequested, &splash, &TfrmSplashScreen::showAsAbout);
     TfrmHilfe help(QString::fromStdString(programDir) + QStringLiteral("help"));
     auto openHelp = [&](int context) { help.showTopic(context); };
+    prompter.onHelp = openHelp;
     QObject::connect(&mainWindow, &TfrmImport1::helpRequested, openHelp);
     QObject::connect(&gauge, &TfrmGauge::helpRequested, openHelp);
     // The expression parser of the main window and the formula editor, created once.

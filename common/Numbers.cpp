@@ -28,7 +28,7 @@ std::string CutLeft(std::string_view text, std::size_t n) { return lastChars(tex
 namespace {
 
 [[noreturn]] void notAFloat(std::string_view text) {
-    throw ConversionError("'" + std::string(text) + "' ist kein gültiger Gleitkommawert");
+    throw ConversionError("'" + std::string(text) + "' ist keine Zahl");
 }
 
 // Decimal rounding of a digit string "d.ddd…e±x" to n decimals, half away from zero.
@@ -107,7 +107,7 @@ std::int64_t parseInteger(std::string_view text) {
     const char* begin = t.c_str() + (!t.empty() && t[0] == '+' ? 1 : 0);
     auto [ptr, ec] = std::from_chars(begin, t.c_str() + t.size(), value);
     if (t.empty() || ec != std::errc() || ptr != t.c_str() + t.size())
-        throw ConversionError("'" + std::string(text) + "' ist kein gültiger Integerwert");
+        throw ConversionError("'" + std::string(text) + "' ist keine ganze Zahl");
     return value;
 }
 
@@ -149,7 +149,7 @@ std::int64_t ParseCount(std::string_view text, const FormatSettings& fs) {
     try {
         return parseInteger(t);
     } catch (const ConversionError&) {
-        throw ConversionError("'" + t + "' ist kein gültiger Integerwert");
+        throw ConversionError("'" + t + "' ist keine ganze Zahl");
     }
 }
 

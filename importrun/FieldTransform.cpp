@@ -307,7 +307,7 @@ private:
     void round() {
         Value v = ctx_.target.GetValue(target());
         if (v.isNull() || (v.kind == Value::Kind::Text && trim(v.text).empty()))
-            throw ConversionError("'' ist kein gültiger Gleitkommawert");
+            throw ConversionError("'' ist keine Zahl");
         double x = convertValue(v, Value::Kind::Float, ctx_.regional).number;
         writeNumber(RoundDecimals(*opt_.Runden, x, ctx_.current));
     }

@@ -18,7 +18,7 @@ std::string NextKeyText(const std::string& s, std::int64_t k) {
     std::int64_t n = 0;
     for (char c : number) {
         n = n * 10 + (c - '0');
-        if (n > INT32_MAX) throw ConversionError("'" + number + "' ist kein gültiger Integerwert");
+        if (n > INT32_MAX) throw ConversionError("'" + number + "' ist keine ganze Zahl");
     }
     return prefix + std::to_string(n + k);
 }

@@ -330,7 +330,7 @@ void RuleOptions::edit(const std::string& control, const std::string& text) {
                 n->reset();
             } else {
                 std::int64_t v = parseInteger(text);
-                if (v < -32767 || v > 32767) throw ConversionError("'" + trim(text) + "' ist kein gültiger Integerwert");
+                if (v < -32767 || v > 32767) throw ConversionError("'" + trim(text) + "' ist keine ganze Zahl");
                 *n = static_cast<int>(v);
                 // An end typed before the start cuts from the first character, so that it is kept.
                 if (b->column == Column::StringAuswahlEnd && !r.StringAuswahlBeg) r.StringAuswahlBeg = 1;

@@ -70,6 +70,13 @@ std::string renamedOnReadIn(const std::string& name) {
 
 }  // namespace
 
+bool settingNameBefore(const std::string& a, const std::string& b) {
+    const std::string x = foldedUpper(a), y = foldedUpper(b);
+    return x != y ? x < y : a < b;
+}
+
+void sortSettingNames(std::vector<std::string>& names) { std::sort(names.begin(), names.end(), settingNameBefore); }
+
 std::vector<std::string> settingsInView(Table& impList, SettingsView view) {
     std::vector<std::string> names;
     if (!impList.Active()) impList.OpenTable();
@@ -79,6 +86,7 @@ std::vector<std::string> settingsInView(Table& impList, SettingsView view) {
         if (view == SettingsView::All || (view == SettingsView::Own) == own) names.push_back(nameOfRow(impList));
     }
     seekSetting(impList, current);
+    sortSettingNames(names);
     return names;
 }
 

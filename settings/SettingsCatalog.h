@@ -15,6 +15,10 @@ namespace kimport {
 enum class SettingsView { Own = 0, Predefined = 1, All = 2 };
 
 // The names the view shows, in name order.
+// Setting names in the order a user looks for them: without regard to letter case.
+bool settingNameBefore(const std::string& a, const std::string& b);
+void sortSettingNames(std::vector<std::string>& names);
+
 std::vector<std::string> settingsInView(Table& impList, SettingsView view);
 
 // lblImportmodus of the manager, by mode code ("" for an unknown one).

@@ -11,7 +11,7 @@ namespace kimport {
 namespace {
 
 [[noreturn]] void fail(const std::string& text, const char* what) {
-    throw ConversionError("'" + text + "' ist kein gültiger " + what);
+    throw ConversionError("'" + text + "' ist " + what);
 }
 
 // Reads "12.05.1998" style text: whole numbers between separators, each trimmed. Gives the number of
@@ -91,7 +91,7 @@ DayNumber parseDate(std::string_view text, const FormatSettings& fs) {
     if (order.size() != 3) order = "DMY";
     int n[3];
     std::size_t digits[3];
-    if (readNumbers(text, fs.dateSeparator, 3, n, digits) != 3) fail(std::string(text), "Datumswert");
+    if (readNumbers(text, fs.dateSeparator, 3, n, digits) != 3) fail(std::string(text), "kein Datum");
     int d = 0, m = 0, y = 0;
     for (int i = 0; i < 3; ++i) {
         if (order[static_cast<std::size_t>(i)] == 'D') d = n[i];
@@ -100,15 +100,15 @@ DayNumber parseDate(std::string_view text, const FormatSettings& fs) {
     }
     // Two-digit years: within 50 years of now, as the platform's default window does.
     if (digits[order.find('Y')] <= 2) y += y < 50 ? 2000 : 1900;
-    if (!isValidCivil(y, m, d)) fail(std::string(text), "Datumswert");
+    if (!isValidCivil(y, m, d)) fail(std::string(text), "kein Datum");
     return dayNumberFromCivil(y, m, d);
 }
 
 std::int64_t parseTime(std::string_view text, const FormatSettings& fs) {
     int n[3];
     std::size_t digits[3];
-    if (readNumbers(text, fs.timeSeparator, 3, n, digits) < 2) fail(std::string(text), "Zeitwert");
-    if (n[0] > 23 || n[1] > 59 || n[2] > 59) fail(std::string(text), "Zeitwert");
+    if (readNumbers(text, fs.timeSeparator, 3, n, digits) < 2) fail(std::string(text), "keine Uhrzeit");
+    if (n[0] > 23 || n[1] > 59 || n[2] > 59) fail(std::string(text), "keine Uhrzeit");
     return (n[0] * 3600LL + n[1] * 60LL + n[2]) * 1000;
 }
 
@@ -120,7 +120,7 @@ double parseDateTime(std::string_view text, const FormatSettings& fs) {
         std::int64_t ms = space == std::string::npos ? 0 : parseTime(t.substr(space + 1), fs);
         return static_cast<double>(day) * kMsPerDay + static_cast<double>(ms);
     } catch (const ConversionError&) {
-        fail(t, "Datums- und Zeitwert");
+        fail(t, "kein Zeitpunkt (Datum und Uhrzeit)");
     }
 }
 
@@ -131,7 +131,7 @@ bool parseBoolean(std::string_view text) {
     if (t == "TRUE" || t == "T" || t == "J" || t == "JA" || t == "Y" || t == "YES" || t == "WAHR" || t == "1")
         return true;
     if (t == "FALSE" || t == "F" || t == "N" || t == "NEIN" || t == "NO" || t == "FALSCH" || t == "0") return false;
-    fail(std::string(text), "boolescher Wert");
+    fail(std::string(text), "kein Wahrheitswert (Ja/Nein)");
 }
 
 std::string valueToText(const Value& v, const FormatSettings& fs) {
@@ -164,7 +164,7 @@ std::string valueToText(const Value& v, const FormatSettings& fs) {
 
 // The day a number of days since 30.12.1899 stands for (its whole part).
 static DayNumber dayFromNumber(double days, const Value& v, const FormatSettings& fs) {
-    if (!std::isfinite(days) || std::fabs(days) > 4e6) fail(valueToText(v, fs), "Datumswert");
+    if (!std::isfinite(days) || std::fabs(days) > 4e6) fail(valueToText(v, fs), "kein Datum");
     return static_cast<DayNumber>(std::floor(days)) + kDayZero;
 }
 
@@ -179,7 +179,7 @@ Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs)
         switch (v.kind) {
         case K::Float: case K::Decimal: {
             double d = v.kind == K::Float ? v.number : parseFloat(v.text, '.');
-            if (!std::isfinite(d) || std::fabs(d) > 9.2e18) fail(formatFloat(d, fs), "Integerwert");
+            if (!std::isfinite(d) || std::fabs(d) > 9.2e18) fail(formatFloat(d, fs), "keine ganze Zahl");
             return Value::ofInteger(static_cast<std::int64_t>(std::llround(d)));
         }
         case K::Boolean: return Value::ofInteger(v.boolean ? 1 : 0);
@@ -189,13 +189,13 @@ Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs)
             } catch (const ConversionError&) {
                 // "12,0" is a whole number too.
                 double d = parseFloat(v.text, fs.decimalSeparator);
-                if (d != std::floor(d) || std::fabs(d) > 9.2e18) fail(v.text, "Integerwert");
+                if (d != std::floor(d) || std::fabs(d) > 9.2e18) fail(v.text, "keine ganze Zahl");
                 return Value::ofInteger(static_cast<std::int64_t>(d));
             }
         }
         case K::Date: return Value::ofInteger(v.integer - kDayZero);
         case K::Time: return Value::ofInteger(v.integer);
-        default: fail(valueToText(v, fs), "Integerwert");
+        default: fail(valueToText(v, fs), "keine ganze Zahl");
         }
     case K::Float:
         switch (v.kind) {
@@ -206,7 +206,7 @@ Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs)
         case K::Date: return Value::ofFloat(static_cast<double>(v.integer - kDayZero));
         case K::DateTime: return Value::ofFloat(v.number / kMsPerDay - kDayZero);
         case K::Time: return Value::ofFloat(static_cast<double>(v.integer) / kMsPerDay);
-        default: fail(valueToText(v, fs), "Gleitkommawert");
+        default: fail(valueToText(v, fs), "keine Zahl");
         }
     case K::Decimal: {
         double d = 0;
@@ -215,9 +215,9 @@ Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs)
         case K::Float: d = v.number; break;
         case K::Text: d = parseFloat(v.text, fs.decimalSeparator); break;
         case K::Boolean: d = v.boolean ? 1 : 0; break;
-        default: fail(valueToText(v, fs), "BCD-Wert");
+        default: fail(valueToText(v, fs), "keine Zahl");
         }
-        if (!std::isfinite(d)) fail(valueToText(v, fs), "BCD-Wert");
+        if (!std::isfinite(d)) fail(valueToText(v, fs), "keine Zahl");
         char buf[400];
         std::snprintf(buf, sizeof buf, "%.17g", d);
         std::string s = buf;
@@ -229,7 +229,7 @@ Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs)
         case K::Text: return Value::ofBoolean(parseBoolean(v.text));
         case K::Integer: return Value::ofBoolean(v.integer != 0);
         case K::Float: return Value::ofBoolean(v.number != 0);
-        default: fail(valueToText(v, fs), "boolescher Wert");
+        default: fail(valueToText(v, fs), "kein Wahrheitswert (Ja/Nein)");
         }
     case K::Date:
         switch (v.kind) {
@@ -237,7 +237,7 @@ Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs)
         case K::DateTime: return Value::ofDate(static_cast<DayNumber>(std::floor(v.number / kMsPerDay)));
         case K::Integer: return Value::ofDate(dayFromNumber(static_cast<double>(v.integer), v, fs));
         case K::Float: return Value::ofDate(dayFromNumber(v.number, v, fs));
-        default: fail(valueToText(v, fs), "Datumswert");
+        default: fail(valueToText(v, fs), "kein Datum");
         }
     case K::Time:
         switch (v.kind) {
@@ -246,7 +246,7 @@ Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs)
             auto total = static_cast<std::int64_t>(std::floor(v.number + 0.5));
             return Value::ofTime(total % kMsPerDay);
         }
-        default: fail(valueToText(v, fs), "Zeitwert");
+        default: fail(valueToText(v, fs), "keine Uhrzeit");
         }
     case K::DateTime:
         switch (v.kind) {
@@ -255,13 +255,13 @@ Value convertValue(const Value& v, Value::Kind target, const FormatSettings& fs)
         case K::Time: return Value::ofDateTime(static_cast<double>(v.integer));
         case K::Float: case K::Integer: {
             double days = v.kind == K::Float ? v.number : static_cast<double>(v.integer);
-            if (!std::isfinite(days) || std::fabs(days) > 4e6) fail(valueToText(v, fs), "Datums- und Zeitwert");
+            if (!std::isfinite(days) || std::fabs(days) > 4e6) fail(valueToText(v, fs), "kein Zeitpunkt (Datum und Uhrzeit)");
             return Value::ofDateTime((days + kDayZero) * kMsPerDay);
         }
-        default: fail(valueToText(v, fs), "Datums- und Zeitwert");
+        default: fail(valueToText(v, fs), "kein Zeitpunkt (Datum und Uhrzeit)");
         }
     }
-    fail(valueToText(v, fs), "Wert");
+    fail(valueToText(v, fs), "kein Wert dieser Art");
 }
 
 }  // namespace kimport

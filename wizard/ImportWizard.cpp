@@ -1,5 +1,6 @@
 #include "wizard/ImportWizard.h"
 #include "common/UserMessage.h"
+#include "settings/SettingsCatalog.h"
 
 #include "common/FileSets.h"
 #include "importrun/GaugeModel.h"
@@ -168,15 +169,19 @@ std::string ImportWizard::currentImpListText(const std::string& column) {
 
 std::string ImportWizard::currentSettingName() { return currentImpListText("Bezeichnung"); }
 
-std::vector<std::string> ImportWizard::settingNames() {
-    std::vector<std::string> names;
-    if (!tblImpList.Active()) return names;
+std::vector<SettingChoice> ImportWizard::settingChoices() {
+    std::vector<SettingChoice> choices;
+    if (!tblImpList.Active()) return choices;
     std::string current = currentSettingName();
-    int field = tblImpList.FieldNamed("Bezeichnung");
+    const int name = tblImpList.FieldNamed("Bezeichnung"), source = tblImpList.FieldNamed("Quelldatei"),
+              target = tblImpList.FieldNamed("Zieldatei");
     for (tblImpList.MoveFirst(); !tblImpList.AtEnd(); tblImpList.MoveNext())
-        names.push_back(tblImpList.AsString(field, env_.formats.current));
+        choices.push_back({tblImpList.AsString(name, env_.formats.current), tblImpList.AsString(source, env_.formats.current),
+                           tblImpList.AsString(target, env_.formats.current)});
     if (!current.empty()) tblImpList.SeekKey({Value::ofText(current)});
-    return names;
+    std::sort(choices.begin(), choices.end(),
+              [](const SettingChoice& a, const SettingChoice& b) { return settingNameBefore(a.name, b.name); });
+    return choices;
 }
 
 void ImportWizard::showSavedSettingControls(bool visible) {

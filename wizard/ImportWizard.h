@@ -41,6 +41,10 @@ struct WizardEnvironment {
 // Registry keys of the main window.
 constexpr const char* kRegistryGroup = "1.0/ImportMain/";
 
+struct SettingChoice {
+    std::string name, source, target;
+};
+
 class ImportWizard {
 public:
     explicit ImportWizard(WizardEnvironment env);
@@ -135,8 +139,9 @@ public:
     bool checkSource();
     bool checkTarget();
 
-    // Names of the settings in ImpList, in name order (for the list on page 1).
-    std::vector<std::string> settingNames();
+    // The settings in ImpList for the list on page 1: name, source and target, by name without regard
+    // to letter case.
+    std::vector<SettingChoice> settingChoices();
 
     // Called before every page change ("Weiter"/"Zurück"): the window closes its viewers.
     std::function<void()> onLeavePage;

@@ -30,6 +30,7 @@
 #include <QKeyEvent>
 #include <QRadioButton>
 #include <QStackedWidget>
+#include <QStandardItemModel>
 #include <QTabWidget>
 #include <QTableView>
 #include <QHeaderView>
@@ -194,6 +195,14 @@ void TfrmImport1::buildPage1() {
     comVorh_Einstellg = named(new QComboBox, "comVorh_Einstellg");
     comVorh_Einstellg->setToolTip(QStringLiteral("Liste aller gespeicherten Importeinstellungen"));
     comVorh_Einstellg->setMaxVisibleItems(10);
+    // The drop-down list shows each setting's name, source and target file in columns.
+    auto* settingsView = new QTableView(comVorh_Einstellg);
+    settingsView->horizontalHeader()->hide();
+    settingsView->verticalHeader()->hide();
+    settingsView->setSelectionBehavior(QAbstractItemView::SelectRows);
+    settingsView->setShowGrid(false);
+    settingsView->horizontalHeader()->setStretchLastSection(true);
+    comVorh_Einstellg->setView(settingsView);
     lblWeitere->setBuddy(comVorh_Einstellg);
     btnDetails = named(new QPushButton(QStringLiteral("&Details")), "btnDetails");
     row->addWidget(lblWeitere);
@@ -437,10 +446,15 @@ void TfrmImport1::applyState() {
     btnDetails->setVisible(s.btnDetailsVisible);
     edtAktEinstellung->setText(qs(s.edtAktEinstellung));
     if (s.comVorh_EinstellgVisible) {
-        QStringList names;
-        for (const std::string& n : wizard_.settingNames()) names << qs(n);
-        comVorh_Einstellg->clear();
-        comVorh_Einstellg->addItems(names);
+        // Name, source and target in the list; the name in the box.
+        auto* model = new QStandardItemModel(comVorh_Einstellg);
+        for (const SettingChoice& c : wizard_.settingChoices())
+            model->appendRow({new QStandardItem(qs(c.name)), new QStandardItem(qs(c.source)), new QStandardItem(qs(c.target))});
+        comVorh_Einstellg->setModel(model);  // the combo box deletes the model it owned before
+        comVorh_Einstellg->setModelColumn(0);
+        auto* view = static_cast<QTableView*>(comVorh_Einstellg->view());
+        view->resizeColumnsToContents();
+        view->setMinimumWidth(view->horizontalHeader()->length() + 24);  // all three columns in the list
         comVorh_Einstellg->setCurrentText(qs(s.edtAktEinstellung));
     }
     applyFilePages();

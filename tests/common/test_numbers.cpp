@@ -54,7 +54,7 @@ TEST(TextToNumber, AcceptsPointAndCommaButNoThousandsSeparators) {
     try {
         TextToNumber("abc", kGerman);
     } catch (const ConversionError& e) {
-        EXPECT_STREQ(e.what(), "'abc' ist kein gültiger Gleitkommawert");
+        EXPECT_STREQ(e.what(), "'abc' ist keine Zahl");
     }
 }
 

@@ -90,7 +90,7 @@ TEST(RuleOptions, DivisionAndMultiplicationExcludeEachOther) {
     EXPECT_TRUE(w.enabled("edtZZ_MulWert"));
     // A number that cannot be read is reported and changes nothing.
     o.edit("edtZZ_MulWert", "3");
-    w.prompter.expectError("'drei' ist kein gültiger Gleitkommawert");
+    w.prompter.expectError("'drei' ist keine Zahl");
     o.edit("edtZZ_MulWert", "drei");
     EXPECT_EQ(w.rule().Mul, 3.0);
     EXPECT_TRUE(w.prompter.finished());

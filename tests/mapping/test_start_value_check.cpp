@@ -91,7 +91,7 @@ TEST(StartValueCheck, NumberKeysStayInTheirRange) {
         w.prompter.expectMessage(MsgKind::Information, Buttons::OkHelp, existsText("sie", "Beim Incrementieren der"));
         EXPECT_FALSE(w.increment("1"));  // 5 is there
         EXPECT_TRUE(w.increment("6"));
-        w.prompter.expectError("'x1' ist kein gültiger Integerwert");
+        w.prompter.expectError("'x1' ist keine ganze Zahl");
         EXPECT_FALSE(w.increment("x1"));
         EXPECT_TRUE(w.prompter.finished());
     }

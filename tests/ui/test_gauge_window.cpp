@@ -189,7 +189,7 @@ private slots:
         auto* button = f.child<QPushButton>("btnFehlerliste");
         QVERIFY(button && !button->isVisible());
         RunReport report;
-        report.add({7, 1, "Preis", "zwei", "zwei", "'zwei' ist kein gültiger Gleitkommawert", ReportCounter::Errors});
+        report.add({7, 1, "Preis", "zwei", "zwei", "'zwei' ist keine Zahl", ReportCounter::Errors});
         report.add({2, 1, "Nr", "1", "", "Der Schlüssel ist in der Zieltabelle schon vorhanden", ReportCounter::Ignored});
         f.model.finish();
         f.model.showReport(&report);

@@ -9,8 +9,12 @@
 #include <QApplication>
 #include <QDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QTimer>
 #include <QtTest>
+
+#include <functional>
+#include <vector>
 
 using namespace kimport;
 
@@ -67,6 +71,39 @@ private slots:
         answerSeen(&parent);
         prompter.error("aus der Inhaltsanzeige");
         QCOMPARE(parent, static_cast<QWidget*>(&viewer));
+    }
+
+    // "Hilfe" in a box with a help context opens that page, and the box stays to be answered; Enter in
+    // the cancel question answers No.
+    void helpOpensItsPageAndTheBoxStays() {
+        QWidget main;
+        main.show();
+        QtPrompter prompter(&main);
+        std::vector<int> opened;
+        prompter.onHelp = [&](int context) { opened.push_back(context); };
+        int shown = 0;
+        std::function<void()> press = [&] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            if (!box) {
+                QTimer::singleShot(20, press);
+                return;
+            }
+            ++shown;
+            box->button(shown == 1 ? QMessageBox::Help : QMessageBox::Ok)->click();
+            if (shown == 1) QTimer::singleShot(20, press);
+        };
+        QTimer::singleShot(20, press);
+        QCOMPARE(prompter.message(MsgKind::Error, Buttons::OkHelp, "Spaltenname doppelt", 18), Answer::Ok);
+        QCOMPARE(opened, std::vector<int>{18});
+        QCOMPARE(shown, 2);
+
+        QTimer::singleShot(20, [] {
+            auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+            QVERIFY(box);
+            QCOMPARE(static_cast<QAbstractButton*>(box->defaultButton()), box->button(QMessageBox::No));
+            box->defaultButton()->click();
+        });
+        QCOMPARE(prompter.message(MsgKind::Warning, Buttons::YesNoDefaultNo, "Wirklich abbrechen?"), Answer::No);
     }
 };
 

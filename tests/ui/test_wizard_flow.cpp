@@ -519,6 +519,7 @@ private slots:
         World w;
         addSetting(w.dir.path(), "Artikel", w.source, w.target, 1);
         addSetting(w.dir.path(), "Kunden", w.source, w.target, 4);
+        addSetting(w.dir.path(), "alt", w.source, w.target, 1);
         describeTarget(w);  // the stored mapping matches the target
         // Each setting's mapping table: a copy of that ZStrukt under its TableName number.
         for (const char* number : {"1", "2"})
@@ -531,6 +532,14 @@ private slots:
         QVERIFY(w.window->rbtVorhEinst_oAE->isChecked());
         QVERIFY(!w.visible("rbtImpEinlesen"));
         QCOMPARE(w.textOf("edtAktEinstellung"), QStringLiteral("Kunden"));
+        // The list: by name without regard to letter case, each with its source and target.
+        QAbstractItemModel* list = w.window->comVorh_Einstellg->model();
+        QCOMPARE(list->rowCount(), 3);
+        QCOMPARE(list->index(0, 0).data().toString(), QStringLiteral("alt"));
+        QCOMPARE(list->index(1, 0).data().toString(), QStringLiteral("Artikel"));
+        QCOMPARE(list->index(2, 0).data().toString(), QStringLiteral("Kunden"));
+        QCOMPARE(list->index(1, 1).data().toString().toStdString(), w.source);
+        QCOMPARE(list->index(1, 2).data().toString().toStdString(), w.target);
         w.click("btnWeiter1");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite5"));  // mode 4 needs a start value
         w.click("btnZurueck5");
