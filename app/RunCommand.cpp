@@ -139,6 +139,25 @@ bool readTextSource(RunOptions& o, TerminalProgress& progress, Table& source, st
     return true;
 }
 
+// Target fields nothing fills stay empty in every record the run writes: said before the run, and noted
+// in the report. The automatic mapping goes by equal names, which a copy to dBase may have shortened.
+void tellUnfilledFields(const std::vector<std::string>& fields, bool useMapping, RunReport& report) {
+    if (fields.empty()) return;
+    std::string list;
+    for (const std::string& f : fields) list += (list.empty() ? "" : ", ") + f;
+    const std::string text = std::string(fields.size() == 1 ? "Das Feld " : "Die Felder ") + list +
+                             " der Zieltabelle " + (fields.size() == 1 ? "füllt" : "füllen") +
+                             " weder ein Quellfeld noch eine Formel noch ein Vorgabewert; " +
+                             (fields.size() == 1 ? "es bleibt" : "sie bleiben") + " leer.";
+    std::cerr << "kimport run: Hinweis: " << text
+              << (useMapping ? "\n" : " Eine eigene Zuordnung (im Assistenten gespeichert) nimmt --use-mapping.\n");
+    ReportEntry e;
+    e.record = 0;
+    e.reason = text;
+    e.counter = ReportCounter::None;
+    report.add(std::move(e));
+}
+
 // The report into the CSV file --report names; without it the first entries on standard error.
 bool writeReport(const RunOptions& o, const RunReport& report) {
     if (!o.reportPath.empty()) {
@@ -268,6 +287,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
                       &formulas);
         run.setReport(&report);
         run.check(static_cast<ImportMode>(o.mode));  // before the target is emptied
+        tellUnfilledFields(run.unfilledFields(), o.useMapping, report);
         started = true;
         if (o.emptyTarget) {
             target.CloseTable();

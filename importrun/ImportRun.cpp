@@ -74,13 +74,27 @@ std::uint64_t ImportRun::newKeysInSource() {
 }
 
 // A mapping that fills no field would write empty records into the user's table.
+namespace {
+
+// A rule that writes something: a source field, a formula or a default.
+bool fillsItsField(const RunRule& r) {
+    const MappingRule& m = r.rule;
+    return r.assigned() || !m.Formel_alph.empty() || !m.Formel_num.empty() || !m.Vorgabewert_alph.empty() ||
+           m.Vorgabewert_num;
+}
+
+}  // namespace
+
+std::vector<std::string> ImportRun::unfilledFields() const {
+    std::vector<std::string> names;
+    for (const RunRule& r : rules_)
+        if (!fillsItsField(r)) names.push_back(r.feldname);
+    return names;
+}
+
 void ImportRun::requireSomethingToFill() const {
-    for (const RunRule& r : rules_) {
-        const MappingRule& m = r.rule;
-        if (r.assigned() || !m.Formel_alph.empty() || !m.Formel_num.empty() || !m.Vorgabewert_alph.empty() ||
-            m.Vorgabewert_num)
-            return;
-    }
+    for (const RunRule& r : rules_)
+        if (fillsItsField(r)) return;
     throw TableError("Der Import wird nicht gestartet: kein Feld der Zieltabelle " + t_.target.TableName +
                      " hat eine Zuordnung, eine Formel oder einen Vorgabewert.");
 }

@@ -37,6 +37,8 @@ public:
     // Throws what would refuse the run (a target that may not be written, a mapping that fills nothing,
     // a key the mode cannot look up), before anything is changed.
     void check(ImportMode mode);
+    // The target fields no rule fills (no source field, formula or default), once checked: they stay empty.
+    std::vector<std::string> unfilledFields() const;
 
     // Runs the mode as the start of a run does (mode 3: renaming, then mode 2), and saves the
     // target: a run that fails on a record keeps what was posted before it. False when mode 3's

@@ -44,6 +44,7 @@ namespace {
 std::string csvField(const std::string& value) { return csvQuote(value, ';'); }
 
 std::string recordText(const ReportEntry& e) {
+    if (e.record <= 0) return {};  // about the whole run, no record of it
     if (e.records <= 1) return std::to_string(e.record);
     return std::to_string(e.record) + "-" + std::to_string(e.record + e.records - 1);
 }
@@ -71,7 +72,8 @@ void saveReportCsv(const RunReport& report, const std::string& path, FileSystem&
 }
 
 std::string describeEntry(const RunReport& report, const ReportEntry& e) {
-    std::string text = std::string(report.namesLines() ? "Zeile " : "Datensatz ") + recordText(e);
+    std::string text = e.record <= 0 ? std::string("Vor dem Lauf")
+                                     : std::string(report.namesLines() ? "Zeile " : "Datensatz ") + recordText(e);
     if (!e.field.empty()) text += ", Feld " + e.field;
     text += ": " + e.reason;
     if (!e.sourceValue.empty()) text += " (Quellwert \"" + e.sourceValue + "\")";

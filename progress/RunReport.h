@@ -17,7 +17,7 @@ namespace kimport {
 enum class ReportCounter { None, Errors, Ignored };
 
 struct ReportEntry {
-    std::int64_t record = 0;  // source record number (a text source's line number once translated)
+    std::int64_t record = 0;  // source record number (a text source's line number once translated); 0: the whole run
     std::int64_t records = 1; // records the entry stands for (the rest of a cancelled run)
     std::string field;        // target field, empty for the whole record
     std::string sourceValue;  // as read from the source

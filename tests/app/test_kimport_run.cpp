@@ -151,6 +151,20 @@ TEST(KimportRun, EachModePrintsItsCountersAndFillsTheTarget) {
     }
 }
 
+// A target field no source field of its name fills stays empty: said on standard error and in the report.
+TEST(KimportRun, TargetFieldsNothingFillsAreNamed) {
+    Cli cli;
+    std::string source = cli.make("Quelle.DB", {typed("Nr", FieldType::Integer), text("Bezeichnung", 20)}, 0, kThree);
+    std::string target = cli.make("ZIEL.DBF", {typed("NR", FieldType::Integer), text("BEZEICHNUN", 20)}, 0, {});
+    const std::string report = cli.data.file("bericht.csv");
+    CommandResult r = cli.run(source, target, "--report '" + report + "'");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_NE(r.err.find("Hinweis: Das Feld BEZEICHNUN der Zieltabelle füllt weder ein Quellfeld noch eine Formel noch "
+                         "ein Vorgabewert; es bleibt leer. Eine eigene Zuordnung"),
+              std::string::npos) << r.err;
+    EXPECT_NE(readFile(report).find("\r\n;Hinweis;;;;\"Das Feld BEZEICHNUN"), std::string::npos) << readFile(report);
+}
+
 TEST(KimportRun, RenameExistingAddsExistingKeysUnderNewKeys) {
     Cli cli;
     std::string source = cli.make("QUELLE.DBF", kDbfKeyed, 0, {{"X", "x-neu"}, {"Y", "y-neu"}});
