@@ -15,7 +15,10 @@ int QtTableRowsModel::rowCount(const QModelIndex& parent) const {
 int QtTableRowsModel::columnCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : rows_.columnCount(); }
 
 QVariant QtTableRowsModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || role != Qt::DisplayRole) return {};
+    if (!index.isValid()) return {};
+    if (role == Qt::TextAlignmentRole)
+        return QVariant::fromValue(Qt::AlignVCenter | (rows_.alignsRight(index.column()) ? Qt::AlignRight : Qt::AlignLeft));
+    if (role != Qt::DisplayRole) return {};
     // Reading a cell moves the rows' cache, not the model's state.
     return QString::fromStdString(rows_.text(index.row(), index.column()));
 }

@@ -1,6 +1,7 @@
 #include "wizard/TableRows.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <exception>
 
 namespace kimport {
@@ -37,8 +38,51 @@ void TableRows::show(Table& held) {
 
 void TableRows::readStructure(const Table& table) {
     names_.reserve(static_cast<std::size_t>(table.FieldCount()));
-    for (int i = 0; i < table.FieldCount(); ++i) names_.push_back(table.FieldDefAt(i).name);
+    types_.clear();
+    for (int i = 0; i < table.FieldCount(); ++i) {
+        names_.push_back(table.FieldDefAt(i).name);
+        types_.push_back(table.FieldDefAt(i).type);
+    }
     count_ = table.RecordCount();
+}
+
+bool TableRows::alignsRight(int column) const {
+    if (column < 0 || column >= static_cast<int>(types_.size())) return false;
+    switch (types_[static_cast<std::size_t>(column)]) {
+    case FieldType::SmallInt: case FieldType::Integer: case FieldType::Word: case FieldType::AutoInc:
+    case FieldType::Float: case FieldType::Currency: case FieldType::BCD:
+        return true;
+    default: return false;
+    }
+}
+
+namespace {
+
+// Money with its two decimals and grouped thousands, as a user writes an amount: 1.234,50.
+std::string moneyText(double value, const FormatSettings& fs) {
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.2f", value);
+    std::string digits = buffer;
+    const std::size_t point = digits.find('.');
+    std::string whole = digits.substr(0, point), out;
+    const bool negative = !whole.empty() && whole[0] == '-';
+    if (negative) whole.erase(0, 1);
+    for (std::size_t i = 0; i < whole.size(); ++i) {
+        if (i > 0 && (whole.size() - i) % 3 == 0 && fs.thousandSeparator) out += fs.thousandSeparator;
+        out += whole[i];
+    }
+    return (negative ? "-" : "") + out + fs.decimalSeparator + digits.substr(point + 1);
+}
+
+}  // namespace
+
+// A cell as the user reads it: logical values as Ja/Nein, money with two decimals.
+std::string TableRows::shownText(Table& table, int column) const {
+    const FieldType type = types_[static_cast<std::size_t>(column)];
+    if ((type == FieldType::Boolean || type == FieldType::Currency) && table.IsNull(column)) return {};
+    if (type == FieldType::Boolean) return table.GetValue(column).boolean ? "Ja" : "Nein";
+    if (type == FieldType::Currency) return moneyText(table.GetValue(column).number, formats_);
+    return table.AsString(column, formats_);
 }
 
 void TableRows::close() {
@@ -76,7 +120,7 @@ void TableRows::load(std::int64_t row) {
         for (int c = 0; c < columns; ++c, ++cell) {
             // A grid cannot put up a message on every repaint: a value that cannot be read stays empty.
             try {
-                *cell = there ? table.AsString(c, formats_) : std::string();
+                *cell = there ? shownText(table, c) : std::string();
             } catch (const std::exception&) {
                 cell->clear();
             }

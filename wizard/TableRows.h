@@ -43,16 +43,20 @@ public:
     // The text of a cell, rows from 0 in key order (physical order without key);
     // empty outside the table.
     const std::string& text(std::int64_t row, int column);
+    // Numbers stand to the right of their column, as in a list of amounts.
+    bool alignsRight(int column) const;
 
 private:
     void load(std::int64_t row);
     void readStructure(const Table& table);
+    std::string shownText(Table& table, int column) const;
 
     const FormatSettings& formats_;
     Table table_;
     Table* held_ = nullptr;
     std::string path_;
     std::vector<std::string> names_;
+    std::vector<FieldType> types_;
     std::int64_t count_ = 0;
     // Rows [first_, first_ + cachedRows_), each columnCount() texts in a row.
     std::int64_t first_ = 0, cachedRows_ = 0;
