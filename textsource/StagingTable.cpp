@@ -393,6 +393,7 @@ StagingResult BuildStagingTable(const std::string& textPath, const TextLayout& l
     TextPass pass = readTextPass(textPath, layout, names, tempDir, progress);
     StagingResult& result = pass.result;
     progress.setStatus("Feldgrößen werden definiert...");
+    progress.setAnimation(GaugeAnimation::Sizing);
     auto image = stagingImage(pass);
     // The records come through the same feed a run may read the text through.
     image->rows.reserve(static_cast<std::uint64_t>(result.records), static_cast<std::size_t>(image->recordLength));

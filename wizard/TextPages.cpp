@@ -71,6 +71,14 @@ void ImportWizard::qOptionenClose() {
     applyOptionsOnClose(state_.qOptionen, env_.formats.current);
     if (state_.qOptionen.cbxDosToWin == state_.textLayout.dos) return;
     state_.textLayout.dos = state_.qOptionen.cbxDosToWin;
+    // A text source shown in the content viewer is read again with the new conversion.
+    if (state_.contentViewerOpenedFrom == 2 && !isTablePath(state_.edtQuelle)) {
+        ContentViewerRequest& r = state_.viewerRequest;
+        r = ContentViewerRequest{};
+        r.kind = ContentViewerRequest::Kind::SourceText;
+        r.source = findIgnoringCase(state_.edtQuelle, env_.fs);
+        r.dosConversion = state_.textLayout.dos;
+    }
     // The text shown follows at once: read again in the DOS code page, or as it was.
     if (state_.page == WizardPage::Seite1txt && state_.textPage == TextPage::TXTDatensatzlaenge) {
         const int kind = state_.rgrDatsatzlaenge;  // the user's choice stays

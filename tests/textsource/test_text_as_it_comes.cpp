@@ -135,11 +135,18 @@ TEST(TextAsItComes, TheBarMovesWhileALargeFileIsRead) {
     const FormatSettings german = FormatSettings::german();
     GaugeModel gauge(german);
     int seen = 0;
-    gauge.onPump = [&] { seen = std::max(seen, gauge.bar().percentDone()); };
+    bool sizingAnimated = false;
+    gauge.onPump = [&] {
+        seen = std::max(seen, gauge.bar().percentDone());
+        // The second animation runs while the field sizes are worked out.
+        sizingAnimated = sizingAnimated || (gauge.status() == "Feldgrößen werden definiert..." && gauge.animateTimer2());
+    };
     TextLayout layout = semicolonLayout();
     TextPreview preview = BuildPreview(dir.file("gross.txt"), layout);
     BuildStagingTable(dir.file("gross.txt"), layout, preview.names, dir.file("Temp/"), gauge);
     EXPECT_GE(seen, 90);
+    EXPECT_TRUE(sizingAnimated);
+    EXPECT_FALSE(gauge.animateTimer2());  // and stops with the reading
 }
 
 // The same file through `kimport run`: every record arrives, what could not be taken is counted and

@@ -611,6 +611,48 @@ private slots:
         QVERIFY(w.prompter.finished());
     }
 
+    // A text setting loaded for editing: the options window shows the setting's separators and date order.
+    void theOptionsOfATextSettingAreItsOwn() {
+        World w;
+        addSetting(w.dir.path(), "Preise", w.text, w.target, 1);
+        {
+            Table t;
+            t.setPath(impListPath(w.dir.path()));
+            t.OpenTable();
+            t.SeekKey({Value::ofText("Preise")});
+            t.BeginEdit();
+            const FormatSettings fs = FormatSettings::german();
+            t.SetAsString(t.FieldNamed("Quellformat"), "Text", fs);
+            t.SetAsString(t.FieldNamed("Decimal"), ".", fs);
+            t.SetAsString(t.FieldNamed("Tausend"), ",", fs);
+            t.SetAsString(t.FieldNamed("TMJ"), "YYYY/MM/DD", fs);
+            t.SetAsInteger(t.FieldNamed("FixVar"), 0);
+            t.SetAsString(t.FieldNamed("Semic"), "T", fs);
+            t.PostRecord();
+        }
+        describeTarget(w);
+        for (const char* extension : {".DB", ".MB"})
+            std::filesystem::copy_file(w.dir.file(std::string("ZStrukt") + extension), w.dir.file(std::string("1") + extension));
+        w.registry.writeString("1.0/ImportMain/edtAktEinstellung", "Preise");
+        w.registry.writeBool("1.0/ImportMain/rbtVorhEinst_mAE", true);
+        w.start();
+        w.click("btnWeiter1");
+        w.wizard->btnQOptionenClick();
+        const TextOptionsForm& shown = w.wizard->state().qOptionen;
+        QCOMPARE(QString::fromStdString(shown.edtDecimal), QStringLiteral("."));
+        QCOMPARE(QString::fromStdString(shown.edtTausend), QStringLiteral(","));
+        QCOMPARE(QString::fromStdString(shown.comTMJ), QStringLiteral("JJJJ/MM/TT"));
+
+        // The text shown in the content viewer follows the DOS switch.
+        w.wizard->btnInhaltAnzClick(2);
+        w.wizard->state().viewerRequest = ContentViewerRequest{};  // shown
+        w.wizard->btnQOptionenClick();
+        w.wizard->state().qOptionen.cbxDosToWin = true;
+        w.wizard->qOptionenClose();
+        QCOMPARE(static_cast<int>(w.wizard->state().viewerRequest.kind), static_cast<int>(ContentViewerRequest::Kind::SourceText));
+        QVERIFY(w.wizard->state().viewerRequest.dosConversion);
+    }
+
     void commandLineFillsTheNames() {
         {
             World w;
