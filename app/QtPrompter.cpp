@@ -4,10 +4,9 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QInputDialog>
-#include <QLabel>
+#include <QGridLayout>
 #include <QMessageBox>
-
-#include <algorithm>
+#include <QSpacerItem>
 
 namespace kimport {
 
@@ -54,8 +53,10 @@ Answer QtPrompter::message(MsgKind kind, Buttons buttons, std::string_view text,
     case MsgKind::Confirmation: box.setIcon(QMessageBox::Question); break;
     }
     box.setText(messageText(text));
-    if (auto* label = box.findChild<QLabel*>(QStringLiteral("qt_msgbox_label")))
-        label->setMinimumWidth(std::max(0, widthForTitle(box.windowTitle()) - 80));
+    // A spacer across the box keeps it as wide as its title needs; the text still wraps as the box sizes it.
+    if (auto* grid = qobject_cast<QGridLayout*>(box.layout()))
+        grid->addItem(new QSpacerItem(widthForTitle(box.windowTitle()), 0, QSizePolicy::Minimum, QSizePolicy::Expanding),
+                      grid->rowCount(), 0, 1, grid->columnCount());
     switch (buttons) {
     case Buttons::Ok: box.setStandardButtons(QMessageBox::Ok); break;
     case Buttons::OkHelp: box.setStandardButtons(QMessageBox::Ok | QMessageBox::Help); break;

@@ -239,8 +239,9 @@ void ImportRun::finishMode() {
 void ImportRun::sayCancelled() {
     const std::int64_t kept =
         progress_.count(Counter::AnzHinzu) + progress_.count(Counter::AnzAkt) + progress_.count(Counter::Umben);
-    progress_.appendStatus("abgebrochen: " + FormatCount(kept, current_) +
-                           (kept == 1 ? " Datensatz wurde" : " Datensätze wurden") + " bis dahin importiert und gespeichert.");
+    // In place of the mode's two lines: the window keeps its size, and this is what counts now.
+    progress_.setStatus("Der Import wurde abgebrochen. Bis dahin sind\r\n" + FormatCount(kept, current_) +
+                        (kept == 1 ? " Datensatz" : " Datensätze") + " importiert und gespeichert.");
     progress_.reopen();
     progress_.finish();
 }
