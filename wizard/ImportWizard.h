@@ -175,6 +175,8 @@ public:
     void readInSettings();
     void errorListClosed();
     // The setting the first page names, for the summary; none when there is no such row.
+    // The text options of the setting the summary shows, to be looked at.
+    TextOptionsForm optionsOfCurrentSetting();
     std::optional<SavedSetting> currentSetting();
     void saveRemark(const std::string& remark);
     void startRun();

@@ -221,6 +221,17 @@ std::optional<SavedSetting> ImportWizard::currentSetting() {
     return readSetting(tblImpList);
 }
 
+TextOptionsForm ImportWizard::optionsOfCurrentSetting() {
+    // The setting's own separators and date order, not the ones the wizard works with now.
+    FormatSettings formats = env_.formats.current;
+    bool dos = state_.textLayout.dos;
+    if (std::optional<SavedSetting> s = currentSetting()) {
+        restoreFormats(*s, formats);
+        dos = s->dosToWin;
+    }
+    return optionsOnShow(formats, dos);
+}
+
 void ImportWizard::saveRemark(const std::string& remark) { SaveRemark(tblImpList, state_.edtAktEinstellung, remark); }
 
 // The error list was shown and closed: its entries are done with.

@@ -366,7 +366,7 @@ void TfrmImport1::showOptionsLookOnly() {
     // Over the summary, which waits for its own close: this window must take the input meanwhile.
     QOptionen->setWindowModality(Qt::ApplicationModal);
     QOptionen->setLookOnly(true);
-    QOptionen->showForm(optionsOnShow(wizard_.environment().formats.current, wizard_.state().textLayout.dos));
+    QOptionen->showForm(wizard_.optionsOfCurrentSetting());
 }
 
 void TfrmImport1::ensureOptions() {

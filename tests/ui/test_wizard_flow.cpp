@@ -636,6 +636,10 @@ private slots:
         w.registry.writeString("1.0/ImportMain/edtAktEinstellung", "Preise");
         w.registry.writeBool("1.0/ImportMain/rbtVorhEinst_mAE", true);
         w.start();
+        // The summary's look at the options, before anything is loaded: the setting's, not the wizard's.
+        QCOMPARE(QString::fromStdString(w.wizard->optionsOfCurrentSetting().edtDecimal), QStringLiteral("."));
+        QCOMPARE(QString::fromStdString(w.wizard->optionsOfCurrentSetting().comTMJ), QStringLiteral("JJJJ/MM/TT"));
+        QCOMPARE(w.formats.current.decimalSeparator, ',');
         w.click("btnWeiter1");
         w.wizard->btnQOptionenClick();
         const TextOptionsForm& shown = w.wizard->state().qOptionen;
