@@ -137,6 +137,13 @@ void describeTarget(World& w) {
     ReadTargetStructure(t);
 }
 
+// The working mapping ZStrukt copied as a setting's mapping table (its TableName number).
+void storeMappingAs(World& w, const std::string& number) {
+    for (const char* extension : {".DB", ".MB"})
+        std::filesystem::copy_file(w.dir.file(std::string("ZStrukt") + extension), w.dir.file(number + extension),
+                                   std::filesystem::copy_options::overwrite_existing);
+}
+
 // ZStrukt with the world's source fields assigned to the target's of the same names.
 void mapByName(World& w) {
     Table source, target, q, z, temp;
@@ -522,10 +529,7 @@ private slots:
         addSetting(w.dir.path(), "alt", w.source, w.target, 1);
         describeTarget(w);  // the stored mapping matches the target
         // Each setting's mapping table: a copy of that ZStrukt under its TableName number.
-        for (const char* number : {"1", "2"})
-            for (const char* extension : {".DB", ".MB"})
-                std::filesystem::copy_file(w.dir.file(std::string("ZStrukt") + extension),
-                                           w.dir.file(std::string(number) + extension));
+        for (const char* number : {"1", "2"}) storeMappingAs(w, number);
         w.registry.writeString("1.0/ImportMain/edtAktEinstellung", "Kunden");
         w.registry.writeBool("1.0/ImportMain/rbtVorhEinst_oAE", true);
         w.start();
@@ -560,8 +564,7 @@ private slots:
         World w;
         addSetting(w.dir.path(), "Artikel", w.source, w.target, 5);  // updates: the one record is there
         describeTarget(w);
-        for (const char* extension : {".DB", ".MB"})
-            std::filesystem::copy_file(w.dir.file(std::string("ZStrukt") + extension), w.dir.file(std::string("1") + extension));
+        storeMappingAs(w, "1");
         auto noDayRecorded = [&] {
             Table& t = w.wizard->tblImpList;  // the wizard holds it
             if (!t.Active()) t.OpenTable();
@@ -599,9 +602,7 @@ private slots:
         w.window->close();
         w.wizard.reset();
         mapByName(w);
-        for (const char* extension : {".DB", ".MB"})
-            std::filesystem::copy_file(w.dir.file(std::string("ZStrukt") + extension), w.dir.file(std::string("1") + extension),
-                                       std::filesystem::copy_options::overwrite_existing);
+        storeMappingAs(w, "1");
         w.start();
         w.click("btnWeiter1");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite6"));
@@ -631,8 +632,7 @@ private slots:
             t.PostRecord();
         }
         describeTarget(w);
-        for (const char* extension : {".DB", ".MB"})
-            std::filesystem::copy_file(w.dir.file(std::string("ZStrukt") + extension), w.dir.file(std::string("1") + extension));
+        storeMappingAs(w, "1");
         w.registry.writeString("1.0/ImportMain/edtAktEinstellung", "Preise");
         w.registry.writeBool("1.0/ImportMain/rbtVorhEinst_mAE", true);
         w.start();
