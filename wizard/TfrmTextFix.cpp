@@ -98,17 +98,17 @@ TfrmTextFix::TfrmTextFix(WizardState& state, QWidget* parent) : QWidget(parent),
     auto* g = new QVBoxLayout(gbxFix);
     const QString verb = QStringLiteral("<b><font color=\"maroon\">%1</font></b> ");
     g->addWidget(new QLabel(QStringLiteral("<b>Wählen Sie die mit der Maus die Feldbreite</b>")));
+    // The instructions with their own line breaks, as the page words them.
     g->addWidget(new QLabel(verb.arg(QStringLiteral("Setzen")) +
-                            QStringLiteral("Sie eine Feldbreiten-Markierung, indem Sie mit der linken Maustaste einmal "
-                                           "auf den gewünschten Punkt klicken.")));
+                            QStringLiteral("Sie eine Feldbreiten-Markierung, indem Sie mit der<br>linken Maustaste "
+                                           "einmal auf den gewünschten Punkt klicken.")));
     g->addWidget(new QLabel(verb.arg(QStringLiteral("Verschieben")) +
-                            QStringLiteral("Sie eine Feldbreiten-Markierung, indem Sie mit der linken Maustaste die "
-                                           "Markierung anklicken und mit festgehaltener Maustaste an den gewünschten "
+                            QStringLiteral("Sie eine Feldbreiten-Markierung, indem Sie mit der<br>linken Maustaste die "
+                                           "Markierung anklicken und mit festgehaltener<br>Maustaste an den gewünschten "
                                            "Punkt schieben.")));
     g->addWidget(new QLabel(verb.arg(QStringLiteral("Löschen")) +
-                            QStringLiteral("Sie eine Feldbreiten-Markierung, indem Sie mit der linken Maustaste doppelt "
+                            QStringLiteral("Sie eine Feldbreiten-Markierung, indem Sie mit der<br>linken Maustaste doppelt "
                                            "auf die Markierung klicken.")));
-    for (QLabel* l : gbxFix->findChildren<QLabel*>()) l->setWordWrap(true);
     v->addWidget(gbxFix);
     connect(cbxRaster, &QCheckBox::toggled, this, [this](bool on) {
         state_.cbxRaster = on;

@@ -21,6 +21,9 @@ TfrmTextVariabel::TfrmTextVariabel(WizardState& state, QWidget* parent) : QWidge
     stgQuellDatVar = named(new QTableWidget, "stgQuellDatVar");
     stgQuellDatVar->setEditTriggers(QAbstractItemView::NoEditTriggers);
     stgQuellDatVar->verticalHeader()->hide();
+    auto* lblVorschau = new QLabel(QStringLiteral("&Vorschau"));
+    lblVorschau->setBuddy(stgQuellDatVar);
+    v->addWidget(lblVorschau);
     v->addWidget(stgQuellDatVar, 1);
     lblVorschauVorber = named(new QLabel(QStringLiteral("\n\n\nVorschau wird bearbeitet...")), "lblVorschauVorber");
     lblVorschauVorber->setAlignment(Qt::AlignHCenter | Qt::AlignTop);
