@@ -4,6 +4,7 @@
 #include <QFileDialog>
 #include <QFontMetrics>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QGridLayout>
 #include <QMessageBox>
 #include <QSpacerItem>
@@ -91,7 +92,8 @@ std::optional<std::string> QtPrompter::inputQuery(std::string_view caption, std:
     dialog.setWindowTitle(qs(caption));
     dialog.setLabelText(qs(prompt));
     dialog.setTextValue(qs(initial));
-    dialog.setMinimumWidth(widthForTitle(dialog.windowTitle()));
+    // The dialog's layout fixes its size to its contents: the edit is made as wide as the title needs.
+    if (auto* edit = dialog.findChild<QLineEdit*>()) edit->setMinimumWidth(widthForTitle(dialog.windowTitle()) - 40);
     if (dialog.exec() != QDialog::Accepted) return std::nullopt;
     return dialog.textValue().toStdString();
 }
