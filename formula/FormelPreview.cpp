@@ -4,6 +4,7 @@
 #include "common/Text.h"
 #include "formula/Formel.h"
 #include "formula/TParser.h"
+#include "tablestore/FieldType.h"
 
 namespace kimport {
 
@@ -29,7 +30,7 @@ std::optional<std::string> FormulaPreview(FormulaKind kind, std::string_view for
     }
     const std::string result = EvalTextFormula(formula, source, formats, prompter);
     if (result.empty()) return std::nullopt;
-    if (target.typ != 16 && target.typ != 18) {
+    if (!isMemoType(fieldTypeOfCode(target.typ))) {
         const auto length = parseInteger(target.laenge);
         if (length >= 0 && charCount(result) > static_cast<std::size_t>(length)) {
             return "\"" + firstChars(result, static_cast<std::size_t>(length)) +

@@ -223,7 +223,7 @@ private:
 
     void applyDefault(bool textDefault) {
         const bool noComparison = opt_.Quellwert_alph.empty() && !opt_.Quellwert_num;
-        if (noComparison && rule_.typ != 16 && rule_.typ != 18) {
+        if (noComparison && !isMemoType(rule_.type())) {
             // Reading Laenge is not guarded: only an unnamed type ("-") fails here.
             if (static_cast<std::int64_t>(charCount(sourceText())) > parseInteger(rule_.laenge)) writeDefault(textDefault);
         }

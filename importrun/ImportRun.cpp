@@ -409,11 +409,11 @@ bool ImportRun::RunRenameExisting(const std::string& startValue) {
                 }
             };
             // A start value whose number does not fit ends the run: outside the guarded block.
-            std::string text = key->typ == 1 ? NextKeyText(startValue, k) : std::string();
+            std::string text = key->type() == FieldType::String ? NextKeyText(startValue, k) : std::string();
             bool written = false;
             guardedFieldStep(progress_, [&] {
-                switch (key->typ) {
-                case 1: {
+                switch (key->type()) {
+                case FieldType::String: {
                     t_.target.BeginAppend();
                     if (key->rule.Ausrichtung_re && IsDigitString(text) && IsDigitString(key->laenge))
                         text = PadLeft(trim(text), std::stoul(key->laenge));
@@ -422,11 +422,12 @@ bool ImportRun::RunRenameExisting(const std::string& startValue) {
                     ++k;
                     break;
                 }
-                case 2: case 3: case 6: case 7: case 9: case 10: case 11: {
+                case FieldType::SmallInt: case FieldType::Integer: case FieldType::Float: case FieldType::Currency:
+                case FieldType::Date: case FieldType::Time: case FieldType::DateTime: {
                     t_.target.BeginAppend();
                     writeKey(*key, v);
                     restOfRecord();
-                    v = advanceKey(v, key->typ);
+                    v = advanceKey(v, key->type());
                     break;
                 }
                 default:
@@ -438,7 +439,7 @@ bool ImportRun::RunRenameExisting(const std::string& startValue) {
                 e.record = t_.source.RecordNumber();
                 e.field = key->feldname;
                 e.sourceValue = keyText(*lookup);
-                e.triedValue = key->typ == 1 ? text : valueToText(v, regional_);
+                e.triedValue = key->type() == FieldType::String ? text : valueToText(v, regional_);
                 e.reason = std::string("Unter neuem Schlüssel nicht hinzugefügt: ") + reason;
                 report(std::move(e));
             });
@@ -452,9 +453,9 @@ bool ImportRun::RunRenameExisting(const std::string& startValue) {
     return true;
 }
 
-Value nextKeyValue(const Value& v, int typ, const FormatSettings& fs) {
-    Value natural = convertValue(v, typ == 9 ? Value::Kind::Date : typ == 10 ? Value::Kind::Time
-                                           : typ == 11 ? Value::Kind::DateTime : Value::Kind::Float, fs);
+Value nextKeyValue(const Value& v, FieldType type, const FormatSettings& fs) {
+    Value natural = convertValue(v, type == FieldType::Date ? Value::Kind::Date : type == FieldType::Time ? Value::Kind::Time
+                                    : type == FieldType::DateTime ? Value::Kind::DateTime : Value::Kind::Float, fs);
     switch (natural.kind) {
     case Value::Kind::Date: return Value::ofDate(static_cast<DayNumber>(natural.integer + 1));
     case Value::Kind::Time: return Value::ofTime((natural.integer + 1000) % kMsPerDay);
@@ -463,7 +464,7 @@ Value nextKeyValue(const Value& v, int typ, const FormatSettings& fs) {
     }
 }
 
-Value ImportRun::advanceKey(const Value& v, int typ) const { return nextKeyValue(v, typ, current_); }
+Value ImportRun::advanceKey(const Value& v, FieldType type) const { return nextKeyValue(v, type, current_); }
 
 void ImportRun::RunSelfIncrement(const std::string& startValue) {
     prepare(kTextUpdate);
@@ -479,19 +480,20 @@ void ImportRun::RunSelfIncrement(const std::string& startValue) {
                 fillField(r, ctx_);
                 continue;
             }
-            switch (r.typ) {
-            case 1: {
+            switch (r.type()) {
+            case FieldType::String: {
                 std::string text = NextKeyText(startValue, k);
                 if (r.rule.Ausrichtung_re && IsDigitString(text) && IsDigitString(r.laenge))
                     text = PadLeft(trim(text), std::stoul(r.laenge));
                 writeKey(r, Value::ofText(text));
                 break;
             }
-            case 2: case 3: case 6: case 7: case 9: case 10: case 11:
+            case FieldType::SmallInt: case FieldType::Integer: case FieldType::Float: case FieldType::Currency:
+            case FieldType::Date: case FieldType::Time: case FieldType::DateTime:
                 writeKey(r, v);
-                v = advanceKey(v, r.typ);
+                v = advanceKey(v, r.type());
                 break;
-            case 8:
+            case FieldType::BCD:
                 prompter_.message(MsgKind::Information, Buttons::Ok,
                                   "Die automatische Werterhöhung eines Datenbankfeldes vom Typ\r\n\"" + r.typBezeichnung +
                                       "\"\r\nist derzeit leider nicht möglich.");

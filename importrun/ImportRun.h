@@ -68,7 +68,7 @@ private:
     void requireRoom(bool looksUpKeys);
     void sayCancelled();
     std::uint64_t newKeysInSource();
-    Value advanceKey(const Value& v, int typ) const;
+    Value advanceKey(const Value& v, FieldType type) const;
     void report(ReportEntry entry);
     // After a failure that ends the run: the record being written is dropped, what was posted saved.
     void endFailedRun();
@@ -105,7 +105,7 @@ void SavePostedRecords(Table& target, ProgressSink& progress);
 std::string NextKeyText(const std::string& s, std::int64_t k);
 // The generated key after v for a key field of type code typ: numbers and dates count up by one
 // (a day), times and timestamps by one second. Text is read with the given settings.
-Value nextKeyValue(const Value& v, int typ, const FormatSettings& fs);
+Value nextKeyValue(const Value& v, FieldType type, const FormatSettings& fs);
 
 // The progress texts of the modes.
 constexpr const char* kTextAppend = "Datensätze werden hinzugefügt...";

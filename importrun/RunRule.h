@@ -2,6 +2,8 @@
 // its options, and the fields it names, looked up once per run.
 #pragma once
 
+#include "tablestore/FieldType.h"
+
 #include "settings/TypeCodes.h"
 
 #include <optional>
@@ -17,7 +19,8 @@ struct RunRule {
     std::string feldname;  // target field
     std::string laenge;    // target length as text
     std::string typBezeichnung;
-    int typ = 0;
+    int typ = 0;  // the target's type code as ZStrukt stores it
+    FieldType type() const { return fieldTypeOfCode(typ); }
     MappingRule rule;
 
     // Field positions, found when the run starts; empty when the table has no such field.

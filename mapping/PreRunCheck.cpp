@@ -48,7 +48,7 @@ PreRunResult PreRunCheck(Table& zStrukt, const std::string& targetPath, bool tar
     shown.close();
     if (!keyFound)
         result.situation = KeySituation::NoKey;
-    else if (keyType == 14)
+    else if (fieldTypeOfCode(keyType) == FieldType::AutoInc)
         result.situation = keyMapped ? KeySituation::CounterMapped : KeySituation::CounterUnmapped;
     else if (targetEmptied)
         result.situation = keyMapped ? KeySituation::EmptiedMapped : KeySituation::EmptiedUnmapped;

@@ -16,8 +16,10 @@ namespace {
 
 bool isTextCode(int code) { return targetClass(code) == TypeClass::S; }
 bool isNumberPageCode(int code) {
-    switch (code) {
-    case 2: case 3: case 4: case 6: case 7: case 12: case 13: case 21: return true;
+    switch (fieldTypeOfCode(code)) {
+    case FieldType::SmallInt: case FieldType::Integer: case FieldType::Word: case FieldType::Float:
+    case FieldType::Currency: case FieldType::Bytes: case FieldType::VarBytes: case FieldType::TypedBinary:
+        return true;
     default: return false;
     }
 }
@@ -83,20 +85,20 @@ RuleOptions::Facts RuleOptions::facts() {
             case TypePair::ZZ: f.page = OptionsPage::Zahl_Zahl; break;
             }
         }
-        f.overlengthPossible = f.typ != 16 && f.typ != 18 && !f.keyTarget && sourceIndex >= 0 && targetIndex >= 0 &&
+        f.overlengthPossible = !isMemoType(fieldTypeOfCode(f.typ)) && !f.keyTarget && sourceIndex >= 0 && targetIndex >= 0 &&
                                t_.source.DataSize(sourceIndex) > t_.target.DataSize(targetIndex);
     } else if (isTextCode(f.typ)) {
         f.page = OptionsPage::String_String;
     } else if (isNumberPageCode(f.typ)) {
         f.page = OptionsPage::Zahl_Zahl;
-    } else if (f.typ == 0) {
+    } else if (f.typ == typeCode(FieldType::Unknown)) {
         f.unchanged = true;
     } else {
         f.noPage = true;
     }
     // The cut-out ends at the target's length; a memo target takes the source field's (none for a memo).
     std::string limit = f.laenge;
-    if (f.typ == 16) {
+    if (fieldTypeOfCode(f.typ) == FieldType::Memo) {
         const bool textSource = sourceIndex >= 0 && t_.source.FieldDefAt(sourceIndex).type == FieldType::String;
         limit = textSource ? std::to_string(t_.source.FieldDefAt(sourceIndex).size) : std::string();
     }
@@ -452,7 +454,7 @@ void RuleOptions::deriveView(const MappingRule& rConst, const Facts& f) {
         putSwitch("Mul", true);
         enable({"edtZS_DivWert"}, sw("Div"));
         enable({"edtZS_MulWert"}, sw("Mul"));
-        if (f.typ == 1 && IsDigitString(f.laenge)) view_.defaultMaxLength = std::stoi(f.laenge);
+        if (fieldTypeOfCode(f.typ) == FieldType::String && IsDigitString(f.laenge)) view_.defaultMaxLength = std::stoi(f.laenge);
         break;
     }
     case OptionsPage::String_String: {
@@ -475,7 +477,7 @@ void RuleOptions::deriveView(const MappingRule& rConst, const Facts& f) {
         putSwitch("Formel", true);
         enable({"memSS_Formel"}, sw("Formel"));
         put("btnSS_Zoom", sw("Formel"));
-        if (f.typ == 1 && IsDigitString(f.laenge)) view_.defaultMaxLength = std::stoi(f.laenge);
+        if (fieldTypeOfCode(f.typ) == FieldType::String && IsDigitString(f.laenge)) view_.defaultMaxLength = std::stoi(f.laenge);
         break;
     }
     default: break;

@@ -15,7 +15,7 @@ namespace {
 
 
 struct KeyRule {
-    int typ = 0;
+    FieldType type = FieldType::Unknown;
     std::string typName, laenge, feldname, zuordnung;
     bool alignRight = false;
 };
@@ -27,7 +27,7 @@ std::optional<KeyRule> firstKeyRule(Table& z) {
     for (z.MoveFirst(); !z.AtEnd() && !key; z.MoveNext()) {
         if (trim(textOf(z, "Index")).empty()) continue;
         KeyRule k;
-        k.typ = static_cast<int>(z.AsInteger(z.FieldNamed("Typ")));
+        k.type = fieldTypeOfCode(z.AsInteger(z.FieldNamed("Typ")));
         k.typName = textOf(z, "Typbezeichnung");
         k.laenge = textOf(z, "Laenge");
         k.feldname = textOf(z, "Feldname");
@@ -45,10 +45,10 @@ enum class Purpose { Increment, Rename };
 const char* verb(Purpose p) { return p == Purpose::Increment ? "Beim Incrementieren der" : "Beim Umbenennen vorhandener"; }
 
 // The hint closing the range messages: a wider type to choose.
-std::string widerType(int typ) {
-    switch (typ) {
-    case 2: return " (z. B. in Longinteger)";
-    case 3: return " (z. B. in Float)";
+std::string widerType(FieldType type) {
+    switch (type) {
+    case FieldType::SmallInt: return " (z. B. in Longinteger)";
+    case FieldType::Integer: return " (z. B. in Float)";
     default: return "";
     }
 }
@@ -65,21 +65,22 @@ public:
     bool readStart(const std::string& start) {
         start_ = start;
         try {
-            switch (key_.typ) {
-            case 1: return readText();
-            case 2: case 3: {
+            switch (key_.type) {
+            case FieldType::String: return readText();
+            case FieldType::SmallInt: case FieldType::Integer: {
                 integer_ = parseInteger(start);
-                const std::int64_t lowest = key_.typ == 2 ? -32767 : -2147483647;
-                if (integer_ < lowest || (key_.typ == 2 && integer_ > 32767)) return rangeMessage();
+                const bool small = key_.type == FieldType::SmallInt;
+                const std::int64_t lowest = small ? -32767 : -2147483647;
+                if (integer_ < lowest || (small && integer_ > 32767)) return rangeMessage();
                 return true;
             }
-            case 6: case 7:
+            case FieldType::Float: case FieldType::Currency:
                 number_ = parseFloat(start, fs_.decimalSeparator);
                 if (!(number_ >= kFloatMin && number_ <= kFloatMax)) return rangeMessage();
                 return true;
-            case 9: case 10: case 11:
+            case FieldType::Date: case FieldType::Time: case FieldType::DateTime:
                 return readDateOrTime();
-            case 8:
+            case FieldType::BCD:
                 return cannotCount(" derzeit");
             default:
                 return cannotCount("");
@@ -93,8 +94,8 @@ public:
     // Tests the k-th key; false after its message.
     bool test(Table& target, std::int64_t k) {
         Value key;
-        switch (key_.typ) {
-        case 1: {
+        switch (key_.type) {
+        case FieldType::String: {
             std::string text;
             try {
                 text = NextKeyText(start_, k);
@@ -114,13 +115,13 @@ public:
             key = Value::ofText(text);
             break;
         }
-        case 2: case 3: {
+        case FieldType::SmallInt: case FieldType::Integer: {
             const std::int64_t v = integer_ + k;
-            if (v > (key_.typ == 2 ? 32767 : 2147483647LL)) return overflowMessage();
+            if (v > (key_.type == FieldType::SmallInt ? 32767 : 2147483647LL)) return overflowMessage();
             key = Value::ofInteger(v);
             break;
         }
-        case 6: case 7: {
+        case FieldType::Float: case FieldType::Currency: {
             const double v = number_ + static_cast<double>(k);
             if (v > kFloatMax) return overflowMessage();
             key = Value::ofFloat(v);
@@ -129,14 +130,14 @@ public:
         default:
             // Dates and times: the keys one after the other, as the run counts them.
             while (counted_ < k) {
-                dateOrTime_ = nextKeyValue(dateOrTime_, key_.typ, fs_);
+                dateOrTime_ = nextKeyValue(dateOrTime_, key_.type, fs_);
                 ++counted_;
             }
             key = dateOrTime_;
             break;
         }
         if (!target.SeekKey({key})) return true;
-        const bool text = key_.typ == 1;
+        const bool text = key_.type == FieldType::String;
         p_.message(MsgKind::Information, Buttons::OkHelp,
                    std::string("Bitte verwenden ") + (text ? "Sie" : "sie") + " einen anderen Startwert!\r\n\r\n" +
                        verb(purpose_) + " Schlüsselwerte würde ein\r\nneu gesetzter Wert einen Indexfehler auslösen.",
@@ -163,13 +164,15 @@ private:
 
     bool readDateOrTime() {
         try {
-            switch (key_.typ) {
-            case 9: dateOrTime_ = Value::ofDate(parseDate(start_, fs_)); break;
-            case 10: dateOrTime_ = Value::ofTime(parseTime(start_, fs_)); break;
+            switch (key_.type) {
+            case FieldType::Date: dateOrTime_ = Value::ofDate(parseDate(start_, fs_)); break;
+            case FieldType::Time: dateOrTime_ = Value::ofTime(parseTime(start_, fs_)); break;
             default: dateOrTime_ = Value::ofDateTime(parseDateTime(start_, fs_)); break;
             }
         } catch (const ConversionError&) {
-            const char* form = key_.typ == 9 ? "TT.MM.JJJJ" : key_.typ == 10 ? "HH:MM:SS" : "TT.MM.JJJJ HH:MM:SS";
+            const char* form = key_.type == FieldType::Date   ? "TT.MM.JJJJ"
+                               : key_.type == FieldType::Time ? "HH:MM:SS"
+                                                              : "TT.MM.JJJJ HH:MM:SS";
             p_.message(MsgKind::Information, Buttons::Ok,
                        "Das Primärschlüsselfeld Ihrer Zieldatenbank ist vom Typ\r\n\"" + key_.typName +
                            "\"\r\n\r\nBitte geben Sie den Startwert folgendermaßen ein:\r\n" + form);
@@ -183,7 +186,7 @@ private:
         p_.message(MsgKind::Information, Buttons::OkHelp,
                    "Der Startwert liegt nicht im Wertebereich des\r\nTabellenfeldes.\r\n\r\nBitte wählen Sie einen "
                    "anderen Startwert, oder\r\nändern Sie die Felddefinition Ihres Primärschlüssel-\r\nfeldes." +
-                       widerType(key_.typ),
+                       widerType(key_.type),
                    17);
         return false;
     }
@@ -192,7 +195,7 @@ private:
         p_.message(MsgKind::Information, Buttons::OkHelp,
                    std::string(verb(purpose_)) + " Schlüsselwerte würde der\r\nWertebereich des Primärschlüssel"
                    "feldes überschritten.\r\n\r\nBitte wählen Sie einen anderen Startwert, oder\r\nändern Sie die "
-                   "Felddefinition Ihres Primärschlüssel-\r\nfeldes." + widerType(key_.typ),
+                   "Felddefinition Ihres Primärschlüssel-\r\nfeldes." + widerType(key_.type),
                    17);
         return false;
     }
@@ -264,7 +267,7 @@ bool RenameCheck(StartValueTables t, const std::string& startValue, Prompter& pr
     for (t.source.MoveFirst(); !t.source.AtEnd(); t.source.MoveNext()) {
         Value v = t.source.GetValue(*field);
         if (v.isNull()) continue;  // no key, nothing to find
-        if (key->typ == 1) {
+        if (key->type == FieldType::String) {
             std::string text = valueToText(v, t.source.regional);
             if (key->alignRight && IsDigitString(text) && IsDigitString(key->laenge))
                 text = PadLeft(trim(text), std::stoul(key->laenge));

@@ -1,5 +1,7 @@
 #include "settings/TypeCodes.h"
 
+#include "tablestore/FieldType.h"
+
 #include <array>
 
 namespace kimport {
@@ -57,7 +59,7 @@ TypeClass sourceClass(int code) { return entry(code).asSource; }
 TypeClass targetClass(int code) { return entry(code).asTarget; }
 
 std::string laengeText(int code, int reportedSize) {
-    if (!known(code) || code == 16 || code == 18) return "-";
+    if (!known(code) || isMemoType(fieldTypeOfCode(code))) return "-";
     return std::to_string(reportedSize);
 }
 

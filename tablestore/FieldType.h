@@ -31,6 +31,12 @@ enum class FieldType : int {
 };
 
 inline int typeCode(FieldType t) { return static_cast<int>(t); }
+// The type a stored type code names (the control tables keep the numbers); Unknown outside 0 to 22.
+inline FieldType fieldTypeOfCode(long long code) {
+    return code >= 0 && code <= 22 ? static_cast<FieldType>(code) : FieldType::Unknown;
+}
+// Memo and formatted memo: text of any length, never cut to a field size.
+inline bool isMemoType(FieldType t) { return t == FieldType::Memo || t == FieldType::FmtMemo; }
 
 // Memo, blob, graphic and OLE values live outside the record.
 inline bool isBlobType(FieldType t) {
