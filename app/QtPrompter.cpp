@@ -1,5 +1,7 @@
 #include "app/QtPrompter.h"
 
+#include "qtshared/QtWidgetHelpers.h"
+
 #include <QApplication>
 #include <QFileDialog>
 #include <QFontMetrics>
@@ -16,7 +18,7 @@ namespace {
 QString qs(std::string_view text) { return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())); }
 
 // Windows line breaks in the program's texts become plain ones.
-QString messageText(std::string_view text) { return qs(text).replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
+QString messageText(std::string_view text) { return qsLines(text); }
 
 QString filterText(const FileDialogSpec& dialog) {
     QStringList parts;

@@ -18,9 +18,7 @@
 
 namespace kimport {
 
-namespace {
-
-std::string homeDirectory() {
+std::string userHomeDirectory() {
     if (const char* home = std::getenv("HOME"); home && *home) return home;
     // Started without HOME (by a service, say): the password database still knows it.
     std::vector<char> buffer(16384);
@@ -29,7 +27,15 @@ std::string homeDirectory() {
     if (::getpwuid_r(::getuid(), &entry, buffer.data(), buffer.size(), &found) == 0 && found && found->pw_dir &&
         *found->pw_dir)
         return found->pw_dir;
-    throw IoError("Das persönliche Verzeichnis ist unbekannt: HOME ist nicht gesetzt.");
+    return {};
+}
+
+namespace {
+
+std::string homeDirectory() {
+    std::string home = userHomeDirectory();
+    if (home.empty()) throw IoError("Das persönliche Verzeichnis ist unbekannt: HOME ist nicht gesetzt.");
+    return home;
 }
 
 // Makes the directory and every missing one above it.

@@ -29,6 +29,9 @@ std::string resolveProgramDirectory(const std::string& executableDir, FileSystem
 void setUpProgramDirectory(const std::string& programDir, const std::string& templateDir,
                            FileSystem& fs = realFileSystem());
 
+// The user's home folder: HOME, else the password database; empty when neither knows it.
+std::string userHomeDirectory();
+
 // The folder of the running executable (from /proc/self/exe, else argv0), with a trailing "/".
 std::string executableDirectory(const char* argv0);
 

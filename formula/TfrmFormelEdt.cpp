@@ -1,6 +1,7 @@
 #include "formula/TfrmFormelEdt.h"
 
 #include "formula/TParser.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include <QKeyEvent>
 #include <QPlainTextEdit>
@@ -11,11 +12,6 @@ namespace kimport {
 namespace {
 
 const QString kVorschau = QStringLiteral("&Vorschau");
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
-        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
 
 constexpr int kMargin = 8;
 constexpr int kButtonHeight = 25;
@@ -58,7 +54,7 @@ TfrmFormelEdt::TfrmFormelEdt(TParser& parser, Prompter& prompter, QWidget* paren
 void TfrmFormelEdt::bindFormula(FormulaBinding binding) {
     binding_ = std::move(binding);
     loading_ = true;
-    memFormel->setPlainText(binding_.read ? qs(binding_.read()) : QString());
+    memFormel->setPlainText(binding_.read ? qsLines(binding_.read()) : QString());
     loading_ = false;
 }
 
@@ -93,11 +89,11 @@ void TfrmFormelEdt::btnVorschauClick() {
 
 void TfrmFormelEdt::showPreview(const std::string& text) {
     const int clientHeight = kPreviewHeight - kFrameHeight;
-    memVorschau->setPlainText(qs(text));
+    memVorschau->setPlainText(qsLines(text));
     memVorschau->setGeometry(kMargin, kMargin, kClientWidth - 2 * kMargin, clientHeight - 51);
     memFormel->hide();
     memVorschau->show();
-    setWindowTitle(qs(previewCaption(binding_.target.feldname)));
+    setWindowTitle(qsLines(previewCaption(binding_.target.feldname)));
     setFixedSize(kClientWidth, clientHeight);
     placeButtons(clientHeight);
     btnVorschau->setGeometry(kOkLeft, btnVorschau->y(), 130, kButtonHeight);

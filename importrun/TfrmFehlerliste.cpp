@@ -1,5 +1,6 @@
 #include "importrun/TfrmFehlerliste.h"
 
+#include "common/ProgramDirectory.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -126,8 +127,8 @@ void TfrmFehlerliste::saveAs() {
     if (!report_) return;
     FileDialogSpec dialog;
     dialog.title = "Fehlerliste speichern unter";
-    const char* home = std::getenv("HOME");
-    dialog.initialDir = home ? home : ".";
+    const std::string home = userHomeDirectory();
+    dialog.initialDir = home.empty() ? std::string(".") : home;
     dialog.initialFile = "Fehlerliste.csv";
     dialog.filters = {{"CSV-Dateien", "*.csv *.CSV"}, {"Alle Dateien", "*"}};
     dialog.defaultExtension = "csv";

@@ -1,6 +1,7 @@
 #include "importrun/TfrmGauge.h"
 
 #include "importrun/TfrmFehlerliste.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include <QCloseEvent>
 #include <QCoreApplication>
@@ -22,11 +23,6 @@
 namespace kimport {
 
 namespace {
-
-QString qs(std::string_view text) {
-    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
-        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
 
 QColor rgb(std::uint32_t value) {
     return QColor(QRgb(value));
@@ -406,12 +402,12 @@ void TfrmGauge::sync() {
     panImpLauf->setGeometry(0, 41, kClientWidth, std::max(0, clientHeight - 41 - 55));
     panImpLauf->setVisible(model_.counterPanelVisible());
 
-    Label1->setText(qs(model_.status()));
+    Label1->setText(qsLines(model_.status()));
     lblAnzGeles->setVisible(model_.readLinesVisible());
     counterLabels_[static_cast<int>(Counter::AnzGeles2)]->setVisible(model_.readLinesVisible());
-    for (int i = 0; i < kCounterCount; ++i) counterLabels_[i]->setText(qs(model_.counterText(static_cast<Counter>(i))));
+    for (int i = 0; i < kCounterCount; ++i) counterLabels_[i]->setText(qsLines(model_.counterText(static_cast<Counter>(i))));
 
-    btnGaugeAbbrechen->setText(qs(model_.cancelCaption()));
+    btnGaugeAbbrechen->setText(qsLines(model_.cancelCaption()));
     // With the report's button the cancel button moves right to make room for it.
     btnFehlerliste->setVisible(model_.reportButtonVisible());
     btnGaugeAbbrechen->move(model_.reportButtonVisible() ? 108 : model_.cancelLeft(), btnGaugeAbbrechen->y());

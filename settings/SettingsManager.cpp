@@ -1,6 +1,7 @@
 #include "settings/SettingsManager.h"
 
 #include "common/FileSets.h"
+#include "common/ProgramDirectory.h"
 #include "settings/ColumnValues.h"
 
 #include <algorithm>
@@ -95,8 +96,8 @@ void SettingsManager::btnExportierenClick() {
     if (state_.current.empty()) return;
     FileDialogSpec dialog;
     dialog.title = "Importeinstellung exportieren";
-    const char* home = std::getenv("HOME");
-    dialog.initialDir = home ? home : t_.programDir;
+    const std::string home = userHomeDirectory();
+    dialog.initialDir = home.empty() ? t_.programDir : home;
     dialog.initialFile = "VorDef.DB";
     dialog.filters = {{"Importeinstellungen", "VorDef.DB"}};
     std::optional<std::string> file = t_.prompter.saveFile(dialog);

@@ -1,6 +1,6 @@
 #include "settings/TfrmCopyFehler.h"
 
-#include "wizard/QtWidgetHelpers.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include <QPlainTextEdit>
 #include <QPushButton>

@@ -2,7 +2,7 @@
 
 #include "settings/SettingsManager.h"
 #include "tablestore/ValueConversion.h"
-#include "wizard/QtWidgetHelpers.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>

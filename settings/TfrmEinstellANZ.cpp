@@ -2,7 +2,7 @@
 
 #include "settings/SettingsCatalog.h"
 #include "tablestore/ValueConversion.h"
-#include "wizard/QtWidgetHelpers.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include <QFormLayout>
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "textsource/TfrmQOptionen.h"
 
-#include "wizard/QtWidgetHelpers.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include <QCheckBox>
 #include <QCloseEvent>

@@ -2,6 +2,7 @@
 // first page, unchanged (straight to the mode or the last page) or for editing
 // (through the pages with everything filled in).
 #include "common/FileSets.h"
+#include "common/ProgramDirectory.h"
 #include "common/UserMessage.h"
 #include "common/Text.h"
 #include "settings/SettingsCatalog.h"
@@ -190,8 +191,8 @@ void ImportWizard::readInSettings() {
     if (!openImpList()) return;
     FileDialogSpec dialog;
     dialog.title = "Importeinstellung auswählen";
-    const char* home = std::getenv("HOME");
-    dialog.initialDir = home ? home : env_.programDir;
+    const std::string home = userHomeDirectory();
+    dialog.initialDir = home.empty() ? env_.programDir : home;
     dialog.filters = {{"Importeinstellungen", "VorDef.DB"}};
     std::optional<std::string> file = env_.prompter.openFile(dialog);
     if (!file) return;

@@ -2,7 +2,7 @@
 // viewer's button, the backup copy and the emptying of the target.
 #include "wizard/TfrmImport1.h"
 
-#include "wizard/QtWidgetHelpers.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>

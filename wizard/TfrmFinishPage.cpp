@@ -2,7 +2,7 @@
 // tables after the run, and "Fertigstellen".
 #include "wizard/TfrmImport1.h"
 
-#include "wizard/QtWidgetHelpers.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include <QHBoxLayout>
 #include <QLabel>

@@ -1,7 +1,7 @@
 #include "wizard/TfrmImport1.h"
 #include "common/UserMessage.h"
 
-#include "wizard/QtWidgetHelpers.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include "textsource/TfrmQOptionen.h"
 #include "wizard/TfrmTextFix.h"

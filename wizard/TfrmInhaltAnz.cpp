@@ -1,7 +1,7 @@
 #include "wizard/TfrmInhaltAnz.h"
 
 #include "wizard/QtTableRowsModel.h"
-#include "wizard/QtWidgetHelpers.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>

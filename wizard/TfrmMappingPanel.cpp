@@ -2,7 +2,7 @@
 #include "common/UserMessage.h"
 
 #include "wizard/QtTableModel.h"
-#include "wizard/QtWidgetHelpers.h"
+#include "qtshared/QtWidgetHelpers.h"
 #include "wizard/TfrmRuleOptions.h"
 
 #include <QHBoxLayout>

@@ -1,6 +1,6 @@
 #include "wizard/TfrmModePanel.h"
 
-#include "wizard/QtWidgetHelpers.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include <QEvent>
 #include <QGroupBox>

@@ -1,6 +1,6 @@
 #include "wizard/TfrmRuleOptions.h"
 
-#include "wizard/QtWidgetHelpers.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include <QApplication>
 #include <QCheckBox>

@@ -1,6 +1,6 @@
 #include "wizard/TfrmTextVariabel.h"
 
-#include "wizard/QtWidgetHelpers.h"
+#include "qtshared/QtWidgetHelpers.h"
 
 #include <QCheckBox>
 #include <QComboBox>

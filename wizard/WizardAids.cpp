@@ -3,6 +3,7 @@
 #include "wizard/ImportWizard.h"
 
 #include "common/FileSets.h"
+#include "common/ProgramDirectory.h"
 #include "common/Text.h"
 #include "tablestore/FileSetWriter.h"
 
@@ -46,8 +47,8 @@ FileDialogSpec ImportWizard::browseDialog(bool source) const {
         // Before any choice: the demo tables on a first run, else the user's home.
         dialog.initialDir = env_.programDir + "Demos";
     } else {
-        const char* home = std::getenv("HOME");
-        dialog.initialDir = home && *home ? home : env_.programDir;
+        const std::string home = userHomeDirectory();
+        dialog.initialDir = home.empty() ? env_.programDir : home;
     }
     if (source) dialog.initialFile = fileNameOf(state_.edtQuelle);
     return dialog;

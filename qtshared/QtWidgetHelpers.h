@@ -1,11 +1,13 @@
 // Small helpers every window uses: object names (the controls' names, which tests look up),
 // text between the core's UTF-8 strings and Qt, and the fixed-pitch font of text previews.
+// Windows of every folder share them from here; no core file includes this folder.
 #pragma once
 
 #include <QFont>
 #include <QString>
 
 #include <string>
+#include <string_view>
 
 namespace kimport {
 
@@ -18,9 +20,9 @@ W* named(W* w, const char* name) {
 inline QString qs(const std::string& s) { return QString::fromStdString(s); }
 inline std::string ss(const QString& s) { return s.toStdString(); }
 // A text with the core's "\r\n" line breaks as Qt shows them.
-inline QString qsLines(std::string text) {
-    for (std::size_t at; (at = text.find("\r\n")) != std::string::npos;) text.replace(at, 2, "\n");
-    return qs(text);
+inline QString qsLines(std::string_view text) {
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()))
+        .replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
 }
 
 // "Courier New" where installed; otherwise another font whose characters are equally wide,
