@@ -134,8 +134,7 @@ bool readTextSource(RunOptions& o, TerminalProgress& progress, Table& source, st
     if (staged.cancelled) return false;
     errors = staged.readErrors;
     // The report names lines of the file; what the reading could not take counts with the run's errors here.
-    report.setLineNumbers(std::move(staged.lineOfRecord));
-    for (ReportEntry& e : staged.readProblems) report.add(std::move(e));
+    report.startWithReading(std::move(staged.lineOfRecord), staged.readProblems);
     return true;
 }
 

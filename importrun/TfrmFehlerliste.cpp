@@ -20,11 +20,14 @@ namespace {
 QString qs(const std::string& s) { return QString::fromStdString(s); }
 
 // A cell that sorts by its number, not its text.
-QTableWidgetItem* numberItem(std::int64_t first, std::int64_t count) {
+// The record as the report names it; sorted by its first number.
+QTableWidgetItem* numberItem(const ReportEntry& e) {
     auto* item = new QTableWidgetItem;
-    item->setData(Qt::DisplayRole, static_cast<qlonglong>(first));
-    if (count > 1) item->setData(Qt::DisplayRole, QStringLiteral("%1-%2").arg(first).arg(first + count - 1));
-    item->setData(Qt::UserRole, static_cast<qlonglong>(first));
+    if (e.records <= 1 && e.record > 0)
+        item->setData(Qt::DisplayRole, static_cast<qlonglong>(e.record));  // sorts as a number
+    else
+        item->setData(Qt::DisplayRole, QString::fromStdString(recordText(e)));
+    item->setData(Qt::UserRole, static_cast<qlonglong>(e.record));
     return item;
 }
 
@@ -75,14 +78,14 @@ TfrmFehlerliste::TfrmFehlerliste(Prompter& prompter, QWidget* parent)
 void TfrmFehlerliste::showReport(const RunReport& report) {
     report_ = &report;
     grdFehler->setSortingEnabled(false);
-    grdFehler->setHorizontalHeaderLabels({report.namesLines() ? QStringLiteral("Zeile") : QStringLiteral("Datensatz"),
-                                          QStringLiteral("Art"), QStringLiteral("Zielfeld"), QStringLiteral("Quellwert"),
-                                          QStringLiteral("Versuchter Wert"), QStringLiteral("Grund")});
+    QStringList headings;
+    for (const std::string& h : reportHeadings(report)) headings << QString::fromStdString(h);
+    grdFehler->setHorizontalHeaderLabels(headings);
     const auto& entries = report.entries();
     grdFehler->setRowCount(static_cast<int>(entries.size()));
     for (int r = 0; r < static_cast<int>(entries.size()); ++r) {
         const ReportEntry& e = entries[static_cast<std::size_t>(r)];
-        grdFehler->setItem(r, 0, numberItem(e.record, e.records));
+        grdFehler->setItem(r, 0, numberItem(e));
         grdFehler->setItem(r, 1, new QTableWidgetItem(QString::fromUtf8(counterName(e.counter))));
         grdFehler->setItem(r, 2, new QTableWidgetItem(qs(e.field)));
         grdFehler->setItem(r, 3, new QTableWidgetItem(qs(e.sourceValue)));

@@ -43,17 +43,23 @@ namespace {
 
 std::string csvField(const std::string& value) { return csvQuote(value, ';'); }
 
+}  // namespace
+
 std::string recordText(const ReportEntry& e) {
     if (e.record <= 0) return {};  // about the whole run, no record of it
     if (e.records <= 1) return std::to_string(e.record);
     return std::to_string(e.record) + "-" + std::to_string(e.record + e.records - 1);
 }
 
-}  // namespace
+std::vector<std::string> reportHeadings(const RunReport& report) {
+    return {report.namesLines() ? "Zeile" : "Datensatz", "Art", "Zielfeld", "Quellwert", "Versuchter Wert", "Grund"};
+}
 
 void writeReportCsv(const RunReport& report, std::ostream& out) {
-    out << "\xEF\xBB\xBF" << (report.namesLines() ? "Zeile" : "Datensatz")
-        << ";Art;Zielfeld;Quellwert;Versuchter Wert;Grund\r\n";
+    out << "\xEF\xBB\xBF";
+    const std::vector<std::string> headings = reportHeadings(report);
+    for (std::size_t i = 0; i < headings.size(); ++i) out << (i ? ";" : "") << headings[i];
+    out << "\r\n";
     for (const ReportEntry& e : report.entries())
         out << recordText(e) << ';' << counterName(e.counter) << ';' << csvField(e.field) << ';'
             << csvField(e.sourceValue) << ';' << csvField(e.triedValue) << ';' << csvField(e.reason) << "\r\n";

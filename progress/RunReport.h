@@ -44,6 +44,11 @@ public:
     // Record numbers of a text source's staging table, each with the line of the file it came from
     // (entry k-1 for record k): entries added afterwards name the line instead of the record.
     void setLineNumbers(std::vector<std::int64_t> lines) { lines_ = std::move(lines); }
+    // A text source's run: its lines, and first what reading the file could not take.
+    void startWithReading(std::vector<std::int64_t> lineOfRecord, const std::vector<ReportEntry>& readProblems) {
+        setLineNumbers(std::move(lineOfRecord));
+        for (const ReportEntry& e : readProblems) add(e);
+    }
     bool namesLines() const { return !lines_.empty(); }
 
     const std::vector<ReportEntry>& entries() const { return entries_; }
@@ -64,6 +69,12 @@ private:
 void writeReportCsv(const RunReport& report, std::ostream& out);
 // Writes the CSV under path through the same all-or-nothing replacement as the tables; throws on failure.
 void saveReportCsv(const RunReport& report, const std::string& path, FileSystem& fs = realFileSystem());
+// The column headings of the report, as the CSV and the error list show them: "Zeile" (a text
+// source) or "Datensatz", then Art, Zielfeld, Quellwert, Versuchter Wert, Grund.
+std::vector<std::string> reportHeadings(const RunReport& report);
+// The record (or line) an entry names: "12", "3-5" for several, empty for the whole run.
+std::string recordText(const ReportEntry& entry);
+
 // One line of an entry for a terminal or a list: "Datensatz 12, Feld Preis: Grund (Wert "x")".
 std::string describeEntry(const RunReport& report, const ReportEntry& entry);
 // "Fehler", "ignoriert" or "Hinweis".

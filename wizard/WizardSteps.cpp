@@ -106,8 +106,7 @@ void ImportWizard::startRun() {
         // A text source's report names the lines of the file, and first what its reading could not take.
         runReport.clear();
         if (!isTablePath(state_.edtQuelle)) {
-            runReport.setLineNumbers(stagingLines_);
-            for (const ReportEntry& e : stagingProblems_) runReport.add(e);
+            runReport.startWithReading(stagingLines_, stagingProblems_);
         }
         run.setReport(&runReport);
         // What would refuse the run refuses it before the target is emptied.
