@@ -2,7 +2,7 @@
 // prints, what lands in the target, and the exit codes and messages for a
 // failing run, a damaged source, a locked target and bad arguments.
 #include "common/Numbers.h"
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "mapping/RuleOptions.h"
 #include "importrun/GaugeModel.h"
 #include "textsource/StagingTable.h"

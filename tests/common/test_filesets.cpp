@@ -1,6 +1,6 @@
-#include "common/FaultyFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "common/FileSets.h"
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,4 +1,4 @@
-#include "common/FaultyFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "common/ProgramDirectory.h"
 #include "support/TestSupport.h"
 

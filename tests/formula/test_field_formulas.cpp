@@ -1,7 +1,7 @@
 // Text and number formulas over the fields of a real source record: the
 // reading of literals and references, the values fields contribute, the three
 // messages with what is returned after them, and the routines the run uses.
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "formula/FieldFormulas.h"
 #include "formula/Formel.h"
 #include "formula/TParser.h"

@@ -2,7 +2,7 @@
 // prepared expression with its value, the text result with the cut-off note,
 // and the messages of a formula that cannot be previewed.
 #include "common/Numbers.h"
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "formula/Formel.h"
 #include "formula/FormelPreview.h"
 #include "formula/TParser.h"

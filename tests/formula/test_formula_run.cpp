@@ -1,7 +1,7 @@
 // Formulas in an import run: rules without a source field whose text and
 // number formulas fill the target, and a formula that fails on one record
 // counted as a field error while the run goes on.
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "formula/FieldFormulas.h"
 #include "importrun/GaugeModel.h"
 #include "importrun/ImportRun.h"

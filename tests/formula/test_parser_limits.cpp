@@ -1,6 +1,6 @@
 // The builder's limits (20 levels of nesting, 50 terms per level), their
 // messages, and texts far too long or too deep for a recursive reader.
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "formula/P8Build.h"
 #include "formula/TParser.h"
 

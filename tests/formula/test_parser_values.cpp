@@ -1,7 +1,7 @@
 // What compiled expressions compute: the examples of the parser, every
 // operation code, floating-point failures reaching the caller, the order of
 // the operations and the parser's state across compilations.
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "formula/FormulaErrors.h"
 #include "formula/P8Operations.h"
 #include "formula/TParser.h"

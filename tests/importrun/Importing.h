@@ -4,7 +4,7 @@
 
 #include "importrun/ImportRun.h"
 
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "importrun/GaugeModel.h"
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"

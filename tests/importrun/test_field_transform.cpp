@@ -6,7 +6,7 @@
 #include "importrun/FieldTransform.h"
 
 #include "common/Numbers.h"
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "importrun/GaugeModel.h"
 #include "importrun/ImportRun.h"
 #include "settings/ControlTables.h"

@@ -6,7 +6,7 @@
 #include "importrun/TerminalProgress.h"
 
 #include "common/Numbers.h"
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 
 #include <gtest/gtest.h>
 

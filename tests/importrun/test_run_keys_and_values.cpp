@@ -3,7 +3,7 @@
 // be looked up in, and one meaning for dates and logical values as numbers.
 #include "importrun/Importing.h"
 
-#include "common/FaultyFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "tablestore/ValueConversion.h"
 
 using namespace kimport;

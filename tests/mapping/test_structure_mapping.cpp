@@ -4,7 +4,7 @@
 // dropped assignments. Real Paradox tables and control tables in a temp dir.
 #include "mapping/StructureMapping.h"
 
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "importrun/GaugeModel.h"
 #include "settings/ControlTables.h"
 #include "settings/TypeCodes.h"

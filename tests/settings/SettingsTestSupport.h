@@ -1,7 +1,7 @@
 // A fresh program directory with its control tables, ImpList open, for the settings operations.
 #pragma once
 
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "settings/ControlTables.h"
 #include "settings/SettingsStore.h"
 #include "support/TestSupport.h"

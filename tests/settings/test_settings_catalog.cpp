@@ -2,8 +2,8 @@
 // settings with their files, copying, renaming, deleting, and the views.
 #include "settings/SettingsCatalog.h"
 
-#include "common/FaultyFileSystem.h"
-#include "common/ScriptedPrompter.h"
+#include "support/FaultyFileSystem.h"
+#include "support/ScriptedPrompter.h"
 #include "settings/ControlTables.h"
 #include "settings/SettingsTestSupport.h"
 #include "tablestore/FileSetWriter.h"

@@ -5,8 +5,8 @@
 #include "settings/SettingsStore.h"
 #include "tablestore/TableError.h"
 
-#include "common/FaultyFileSystem.h"
-#include "common/ScriptedPrompter.h"
+#include "support/FaultyFileSystem.h"
+#include "support/ScriptedPrompter.h"
 #include "settings/ControlTables.h"
 #include "settings/SettingsTestSupport.h"
 #include "support/TestSupport.h"

@@ -1,6 +1,6 @@
 // Writing dBase tables: deleted records, memo file layouts, index files we
 // would leave stale, failures on the way, and speed.
-#include "common/FaultyFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "tablestore/FileSetWriter.h"

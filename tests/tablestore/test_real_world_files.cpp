@@ -1,7 +1,7 @@
 // Files as they come from elsewhere: tables naming code pages we convert by
 // iconv or not at all, tables naming none, and writes that must not damage a
 // field; and the lock file a table leaves beside it.
-#include "common/FaultyFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "tablestore/TableFiles.h"
 #include "tablestore/TableRoutines.h"
 #include "tablestore/TableTestSupport.h"

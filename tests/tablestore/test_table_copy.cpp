@@ -1,6 +1,6 @@
 // kimport copy: every value arrives exactly or nothing is copied; an existing
 // table is replaced only by a complete new one.
-#include "common/FaultyFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "tablestore/TableCopy.h"
 #include "tablestore/TableFiles.h"
 #include "tablestore/TableTestSupport.h"

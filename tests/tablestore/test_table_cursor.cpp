@@ -1,7 +1,7 @@
 // The cursor over Paradox tables we create: key order, lookups, edits,
 // filters and the messages callers rely on.
 #include "common/Numbers.h"
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "common/Text.h"
 #include "tablestore/PxValidator.h"
 #include "tablestore/TableRoutines.h"

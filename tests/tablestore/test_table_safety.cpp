@@ -1,7 +1,7 @@
 // A table on disk is never left broken: failing writes, a full disk, a
 // killed process and damaged files all end in the old table, the new one, or
 // a clear message.
-#include "common/FaultyFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "tablestore/TableTestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // Two users of one table, interrupted saves found again later, and a cursor
 // left in an awkward place: nothing committed may be lost.
-#include "common/FaultyFileSystem.h"
+#include "support/FaultyFileSystem.h"
 #include "tablestore/FileSetWriter.h"
 #include "tablestore/TableTestSupport.h"
 

@@ -1,6 +1,6 @@
 // The column layout editor's logic: break markers on the character grid and
 // the renaming of columns with its checks.
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "textsource/ColumnLayout.h"
 
 #include <gtest/gtest.h>

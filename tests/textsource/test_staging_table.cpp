@@ -1,6 +1,6 @@
 // Reading text files: line ends, encodings, column names, the preview and the
 // staging table the run reads; and `kimport run` on a text file end to end.
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "importrun/GaugeModel.h"
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"

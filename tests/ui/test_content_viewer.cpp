@@ -1,7 +1,7 @@
 // The content viewer window on the offscreen platform: its controls, the
 // status panels, which page and tabs show, the ways of closing it, a table
 // that cannot be opened, and grids that read only the rows they show.
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "tablestore/TableTestSupport.h"
 #include "wizard/TfrmInhaltAnz.h"
 

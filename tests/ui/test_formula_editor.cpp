@@ -1,7 +1,7 @@
 // The formula editor window: its controls, the memo bound to a rule's
 // formula column, the preview of a number and of a text formula against the
 // current source record with the layout switch, failures, and help.
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "formula/TParser.h"
 #include "formula/TfrmFormelEdt.h"
 #include "tests/formula/SourceRecord.h"

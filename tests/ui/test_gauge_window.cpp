@@ -1,6 +1,6 @@
 // The progress window drawn from its model: controls and names, counters,
 // the cancel question, disabling the wizard, help, the message pump and the bar.
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "importrun/TfrmGauge.h"
 
 #include <QApplication>

@@ -1,7 +1,7 @@
 // The mapping page as a user works it: assigning by hand, the options panel
 // and its switches, taking all assignments back, and the mode page that the
 // check on leaving decides; the options' effect seen in the imported table.
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "formula/FieldFormulas.h"
 #include "importrun/GaugeModel.h"
 #include "settings/ControlTables.h"

@@ -1,6 +1,6 @@
 // The settings manager and the summary as a user sees them: the views with
 // their rows and buttons, the details, and the summary's option lines.
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "importrun/GaugeModel.h"
 #include "settings/ControlTables.h"
 #include "settings/SettingsStore.h"

@@ -2,7 +2,7 @@
 // Prompter: browse dialogs, the backup copy, the content viewer's requests, the remark editor, help,
 // the Info buttons, and closing the window while a handler still works.
 #include "common/FileSets.h"
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"
 #include "tablestore/Table.h"

@@ -1,7 +1,7 @@
 // The wizard's pages, checks and messages, clicked through the main window
 // on the offscreen platform with a scripted Prompter.
 #include "common/FileSets.h"
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "importrun/GaugeModel.h"
 #include "settings/ControlTables.h"
 #include "settings/SettingsStore.h"

@@ -1,7 +1,7 @@
 // A new import setting through the wizard's pages up to "Fertigstellen", in
 // every mode: structures read, mapping proposed, records carried over.
 #include "common/FileSets.h"
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "importrun/GaugeModel.h"
 #include "settings/ControlTables.h"
 #include "support/TestSupport.h"

@@ -3,7 +3,7 @@
 // left untouched, the messages for tables that cannot be opened and the text
 // file page.
 #include "common/CodePage.h"
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 #include "tablestore/TableTestSupport.h"
 #include "wizard/ContentViewer.h"
 

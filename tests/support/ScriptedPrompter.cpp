@@ -1,4 +1,4 @@
-#include "common/ScriptedPrompter.h"
+#include "support/ScriptedPrompter.h"
 
 namespace kimport {
 
