@@ -304,9 +304,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         }
         if (run.keyRuleMissing() || run.stoppedEarly()) failed = true;
         // A saved setting records the day once its run saved records.
-        const std::int64_t saved = progress.count(Counter::AnzHinzu) + progress.count(Counter::AnzAkt) +
-                                   progress.count(Counter::Umben);
-        if (!o.setting.empty() && saved > 0) {
+        if (!o.setting.empty() && recordsWritten(progress) > 0) {
             Table impList;
             impList.setPath(impListPath(o.programDir));
             impList.Exclusive = true;

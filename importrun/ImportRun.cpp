@@ -170,8 +170,7 @@ void ImportRun::finishMode() {
 // A cancelled run says what it kept, and its window comes back with the counters and the error list:
 // the cancel closed it, and the user must not guess what was imported.
 void ImportRun::sayCancelled() {
-    const std::int64_t kept =
-        progress_.count(Counter::AnzHinzu) + progress_.count(Counter::AnzAkt) + progress_.count(Counter::Umben);
+    const std::int64_t kept = recordsWritten(progress_);
     // In place of the mode's two lines: the window keeps its size, and this is what counts now.
     progress_.setStatus("Der Import wurde abgebrochen. Bis dahin sind\r\n" + FormatCount(kept, current_) +
                         (kept == 1 ? " Datensatz" : " Datensätze") + " importiert und gespeichert.");

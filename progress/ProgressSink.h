@@ -86,6 +86,11 @@ public:
     virtual void showReport(const class RunReport* /*report*/) {}
 };
 
+// The records a run wrote into its target: added, updated and added under a new key.
+inline std::int64_t recordsWritten(const ProgressSink& progress) {
+    return progress.count(Counter::AnzHinzu) + progress.count(Counter::AnzAkt) + progress.count(Counter::Umben);
+}
+
 // Shows the window for an operation and closes it when the operation ends, also by an exception:
 // a window left open would keep the wizard disabled.
 class ShownProgress {

@@ -85,9 +85,7 @@ void ImportWizard::keepStagingReport(StagingResult& staged) {
 // The setting that ran records the day, once the run saved records: a run refused or failed before it
 // changed the target is no import.
 void ImportWizard::recordRunDay() {
-    const std::int64_t saved = progress().count(Counter::AnzHinzu) + progress().count(Counter::AnzAkt) +
-                               progress().count(Counter::Umben);
-    if (saved <= 0 || !tblImpList.Active()) return;
+    if (recordsWritten(progress()) <= 0 || !tblImpList.Active()) return;
     const std::string& name = !state_.edtImpSpeich.empty() ? state_.edtImpSpeich : state_.edtAktEinstellung;
     try {
         recordLastImport(tblImpList, name);

@@ -25,6 +25,7 @@
 #include <QtTest>
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <unistd.h>
 
@@ -125,8 +126,9 @@ void addSetting(const std::string& dir, const std::string& name, const std::stri
     t.PostRecord();
 }
 
-// ZStrukt describing the world's target, as a loaded setting leaves it.
-void describeTarget(World& w) {
+// ZStrukt describing the world's target, as a loaded setting leaves it; with assignByName, the world's
+// source fields assigned to the target's of the same names.
+void describeTarget(World& w, bool assignByName = false) {
     Table source, target, q, z, temp;
     source.setPath(w.source);
     target.setPath(w.target);
@@ -134,7 +136,21 @@ void describeTarget(World& w) {
     q.setPath(qStruktPath(w.dir.path()));
     ScriptedPrompter quiet;
     MappingTables t{source, target, q, z, temp, quiet, realFileSystem(), w.dir.path(), nullptr};
+    if (assignByName) ReadSourceStructure(t);
     ReadTargetStructure(t);
+    if (assignByName) AutoMap(t);
+}
+
+// Changes a stored setting's row of ImpList, as the wizard or a read-in would have written it.
+void changeSetting(World& w, const std::string& name, const std::function<void(Table&)>& change) {
+    Table t;
+    t.setPath(impListPath(w.dir.path()));
+    t.OpenTable();
+    QVERIFY(t.SeekKey({Value::ofText(name)}));
+    t.BeginEdit();
+    change(t);
+    t.PostRecord();
+    t.CloseTable();
 }
 
 // The working mapping ZStrukt copied as a setting's mapping table (its TableName number).
@@ -142,20 +158,6 @@ void storeMappingAs(World& w, const std::string& number) {
     for (const char* extension : {".DB", ".MB"})
         std::filesystem::copy_file(w.dir.file(std::string("ZStrukt") + extension), w.dir.file(number + extension),
                                    std::filesystem::copy_options::overwrite_existing);
-}
-
-// ZStrukt with the world's source fields assigned to the target's of the same names.
-void mapByName(World& w) {
-    Table source, target, q, z, temp;
-    source.setPath(w.source);
-    target.setPath(w.target);
-    z.setPath(zStruktPath(w.dir.path()));
-    q.setPath(qStruktPath(w.dir.path()));
-    ScriptedPrompter quiet;
-    MappingTables t{source, target, q, z, temp, quiet, realFileSystem(), w.dir.path(), nullptr};
-    ReadSourceStructure(t);
-    ReadTargetStructure(t);
-    AutoMap(t);
 }
 
 }  // namespace
@@ -601,7 +603,7 @@ private slots:
         // With a mapping that fills the target the run saves records, and the day is recorded.
         w.window->close();
         w.wizard.reset();
-        mapByName(w);
+        describeTarget(w, true);
         storeMappingAs(w, "1");
         w.start();
         w.click("btnWeiter1");
@@ -616,12 +618,7 @@ private slots:
     void theOptionsOfATextSettingAreItsOwn() {
         World w;
         addSetting(w.dir.path(), "Preise", w.text, w.target, 1);
-        {
-            Table t;
-            t.setPath(impListPath(w.dir.path()));
-            t.OpenTable();
-            t.SeekKey({Value::ofText("Preise")});
-            t.BeginEdit();
+        changeSetting(w, "Preise", [](Table& t) {
             const FormatSettings fs = FormatSettings::german();
             t.SetAsString(t.FieldNamed("Quellformat"), "Text", fs);
             t.SetAsString(t.FieldNamed("Decimal"), ".", fs);
@@ -629,8 +626,7 @@ private slots:
             t.SetAsString(t.FieldNamed("TMJ"), "YYYY/MM/DD", fs);
             t.SetAsInteger(t.FieldNamed("FixVar"), 0);
             t.SetAsString(t.FieldNamed("Semic"), "T", fs);
-            t.PostRecord();
-        }
+        });
         describeTarget(w);
         storeMappingAs(w, "1");
         w.registry.writeString("1.0/ImportMain/edtAktEinstellung", "Preise");
