@@ -108,7 +108,7 @@ int main(int argc, char** argv) {
     TfrmInhaltAnz contentViewer(prompter, formats.regional);
     // Source and target the wizard holds open are shown through its own table objects.
     contentViewer.viewer().heldTable = [&](const std::string& path) -> Table* {
-        for (Table* t : {&wizard.tblQuelle, &wizard.tblZiel})
+        for (Table* t : {&wizard.context().tblQuelle, &wizard.context().tblZiel})
             if (t->Active() && samePath(t->path(), path)) return t;
         return nullptr;
     };
@@ -126,7 +126,7 @@ int main(int argc, char** argv) {
         }
     });
     QObject::connect(&contentViewer, &TfrmInhaltAnz::closed,
-                     [&] { mainWindow.handle([&] { wizard.contentViewerClosed(); }); });
+                     [&] { mainWindow.handle([&] { wizard.contentViewer().contentViewerClosed(); }); });
     QObject::connect(&mainWindow, &TfrmImport1::aboutRequested, &splash, &TfrmSplashScreen::showAsAbout);
     TfrmHilfe help(QString::fromStdString(programDir) + QStringLiteral("help"));
     auto openHelp = [&](int context) { help.showTopic(context); };
@@ -145,7 +145,7 @@ int main(int argc, char** argv) {
         binding.kind = textFormula ? FormulaKind::Text : FormulaKind::Number;
         binding.read = [&wizard, &prompter, textFormula] {
             try {
-                return wizard.ruleOptions().formulaText(textFormula);
+                return wizard.mappingPage().ruleOptions().formulaText(textFormula);
             } catch (const std::exception& e) {
                 prompter.error(userMessage(e));
                 return std::string();
@@ -153,19 +153,19 @@ int main(int argc, char** argv) {
         };
         binding.write = [&wizard, &mainWindow, &prompter, textFormula](const std::string& text) {
             try {
-                wizard.ruleOptions().setFormulaText(textFormula, text);
+                wizard.mappingPage().ruleOptions().setFormulaText(textFormula, text);
             } catch (const std::exception& e) {
                 prompter.error(userMessage(e));
             }
             mainWindow.applyState();
         };
         try {
-            binding.target = wizard.ruleOptions().formulaTarget();
+            binding.target = wizard.mappingPage().ruleOptions().formulaTarget();
         } catch (const std::exception& e) {
             prompter.error(userMessage(e));
             return;
         }
-        binding.source = &wizard.tblQuelle;
+        binding.source = &wizard.context().tblQuelle;
         binding.formats = &formats.current;
         formulaEditor.bindFormula(std::move(binding));
         if (!show) return;
@@ -180,26 +180,26 @@ int main(int argc, char** argv) {
     QObject::connect(&summary, &TfrmEinstellANZ::optionsRequested, [&] {
         mainWindow.showOptionsLookOnly();
     });
-    TfrmEinstellAEND managerWindow(wizard);
+    TfrmEinstellAEND managerWindow(wizard.settingsPage().settingsManager(), prompter);
+    managerWindow.readInSettings = [&wizard] {
+        wizard.settingsPage().readInSettings();
+        return wizard.state().showErrorList;
+    };
     QObject::connect(&managerWindow, &TfrmEinstellAEND::helpRequested, openHelp);
     QObject::connect(&managerWindow, &TfrmEinstellAEND::optionsRequested, [&] { mainWindow.openOptionsWindow(); });
     QObject::connect(&mainWindow, &TfrmImport1::settingsDetailsRequested, [&](bool manager) {
         if (manager) {
             // The manager takes the main window's place until it closes.
             mainWindow.hide();
+            mainWindow.handle([&] { wizard.settingsPage().managerOpened(); });
             const bool start = managerWindow.showManager();
             mainWindow.show();
-            mainWindow.handle([&] {
-                if (start)
-                    wizard.btnWeiter1Click();
-                else
-                    wizard.rbtNeueImportClick();
-            });
+            mainWindow.handle([&] { wizard.settingsPage().managerClosed(start); });
             return;
         }
         std::optional<SavedSetting> setting;
         try {
-            setting = wizard.currentSetting();
+            setting = wizard.settingsPage().currentSetting();
         } catch (const std::exception& e) {
             prompter.error(userMessage(e));
         }
@@ -208,7 +208,7 @@ int main(int argc, char** argv) {
         const std::string remark = summary.showSetting(*setting);
         mainWindow.show();
         try {
-            wizard.saveRemark(remark);
+            wizard.settingsPage().saveRemark(remark);
         } catch (const std::exception& e) {
             prompter.error(userMessage(e));
         }
@@ -216,7 +216,7 @@ int main(int argc, char** argv) {
     TfrmCopyFehler errorList(&mainWindow);
     auto showErrorList = [&] {
         errorList.showEntries(wizard.state().errorList);
-        wizard.errorListClosed();
+        wizard.settingsPage().errorListClosed();
     };
     QObject::connect(&mainWindow, &TfrmImport1::errorListRequested, showErrorList);
     QObject::connect(&managerWindow, &TfrmEinstellAEND::errorListRequested, showErrorList);

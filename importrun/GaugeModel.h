@@ -182,6 +182,9 @@ public:
     const RunReport* report() const { return report_; }
     // "&Fehlerliste…": once a run has ended with something in its report.
     bool reportButtonVisible() const { return report_ && !report_->empty(); }
+    // Where the cancel button stands: moved right of "&Fehlerliste…" while that is shown.
+    int cancelButtonLeft() const { return reportButtonVisible() ? kCancelLeftBesideReport : cancelLeft_; }
+    static constexpr int kCancelLeftBesideReport = 108;
     void setHelpVisible(bool visible);
     bool counterPanelVisible() const { return counterPanelVisible_; }
     void setCounterPanelVisible(bool visible);

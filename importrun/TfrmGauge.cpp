@@ -320,7 +320,7 @@ void TfrmGauge::buildBottom() {
 
     btnGaugeAbbrechen = new QPushButton(panBottom);
     btnGaugeAbbrechen->setObjectName(QStringLiteral("btnGaugeAbbrechen"));
-    btnGaugeAbbrechen->setGeometry(model_.cancelLeft(), 27, 75, 25);
+    btnGaugeAbbrechen->setGeometry(model_.cancelButtonLeft(), 27, 75, 25);
     connect(btnGaugeAbbrechen, &QPushButton::clicked, this, &TfrmGauge::btnGaugeAbbrechenClick);
 
     btnHilfe = new QPushButton(QStringLiteral("&Hilfe"), panBottom);
@@ -408,9 +408,8 @@ void TfrmGauge::sync() {
     for (int i = 0; i < kCounterCount; ++i) counterLabels_[i]->setText(qsLines(model_.counterText(static_cast<Counter>(i))));
 
     btnGaugeAbbrechen->setText(qsLines(model_.cancelCaption()));
-    // With the report's button the cancel button moves right to make room for it.
     btnFehlerliste->setVisible(model_.reportButtonVisible());
-    btnGaugeAbbrechen->move(model_.reportButtonVisible() ? 108 : model_.cancelLeft(), btnGaugeAbbrechen->y());
+    btnGaugeAbbrechen->move(model_.cancelButtonLeft(), btnGaugeAbbrechen->y());
     btnHilfe->setVisible(model_.helpVisible());
 
     for (int i = 0; i < kPictureCount; ++i) pictures_[i]->setVisible(model_.pictureVisible(static_cast<Picture>(i)));

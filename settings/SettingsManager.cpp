@@ -10,6 +10,7 @@
 namespace kimport {
 
 void SettingsManager::show(const std::string& current) {
+    state_.chooseSourceAgain = state_.chooseTargetAgain = true;
     state_.view = SettingsView::All;
     state_.current = current;
     refresh();
@@ -65,8 +66,12 @@ void SettingsManager::setFlag(const char* column, bool on) {
     refresh();
 }
 
-void SettingsManager::setBackupCopy(bool on) { setFlag("Sicherungskopie", on); }
-void SettingsManager::setEmptyTarget(bool on) { setFlag("ZielLeeren", on); }
+void SettingsManager::setBackupCopy(bool on) {
+    setFlag("Sicherungskopie", on);
+}
+void SettingsManager::setEmptyTarget(bool on) {
+    setFlag("ZielLeeren", on);
+}
 
 void SettingsManager::btnLoeschenClick() {
     if (state_.current.empty()) return;
@@ -75,7 +80,8 @@ void SettingsManager::btnLoeschenClick() {
     state_.view = viewAfterDelete(t_.impList, state_.view);
     // The row that followed the deleted one (or the last) is selected now.
     const std::vector<std::string> left = settingsInView(t_.impList, state_.view);
-    state_.current = left.empty() ? std::string() : left[std::min<std::size_t>(static_cast<std::size_t>(at), left.size() - 1)];
+    state_.current =
+        left.empty() ? std::string() : left[std::min<std::size_t>(static_cast<std::size_t>(at), left.size() - 1)];
     refresh();
 }
 

@@ -12,13 +12,16 @@ namespace kimport {
 
 struct ManagerState {
     SettingsView view = SettingsView::All;
-    std::vector<std::string> names;   // dbgEinstellungen: the view's settings in name order
-    std::vector<std::string> formats; // their Quellformat
-    std::string current;              // the selected setting ("" when the view is empty)
-    SavedSetting details;             // of the selected setting
-    std::string modeText;             // lblImportmodus
-    std::string baseName;             // "Basisname der internen Dateien"
+    std::vector<std::string> names;    // dbgEinstellungen: the view's settings in name order
+    std::vector<std::string> formats;  // their Quellformat
+    std::string current;               // the selected setting ("" when the view is empty)
+    SavedSetting details;              // of the selected setting
+    std::string modeText;              // lblImportmodus
+    std::string baseName;              // "Basisname der internen Dateien"
     ManagerButtons buttons;
+    // "Datei auswählen" beside source and target: the wizard asks for that file again when it starts the
+    // setting. Both ticked each time the manager is shown.
+    bool chooseSourceAgain = true, chooseTargetAgain = true;
 };
 
 class SettingsManager {
@@ -31,6 +34,8 @@ public:
     void show(const std::string& current);
     void setView(SettingsView view);
     void select(const std::string& name);
+
+    void setChooseAgain(bool source, bool on) { (source ? state_.chooseSourceAgain : state_.chooseTargetAgain) = on; }
 
     // The editable details, stored with the row at once.
     void setRemark(const std::string& remark);

@@ -1,8 +1,8 @@
 #include "settings/TfrmEinstellAEND.h"
 
+#include "qtshared/QtWidgetHelpers.h"
 #include "settings/SettingsManager.h"
 #include "tablestore/ValueConversion.h"
-#include "qtshared/QtWidgetHelpers.h"
 
 #include <QButtonGroup>
 #include <QCheckBox>
@@ -25,7 +25,8 @@ namespace {
 constexpr int kHelpContext = 8;
 }  // namespace
 
-TfrmEinstellAEND::TfrmEinstellAEND(ImportWizard& wizard, QWidget* parent) : QDialog(parent), wizard_(wizard) {
+TfrmEinstellAEND::TfrmEinstellAEND(SettingsManager& manager, Prompter& prompter, QWidget* parent)
+    : QDialog(parent), manager_(manager), prompter_(prompter) {
     setObjectName(QStringLiteral("frmEinstellAEND"));
     setWindowTitle(QStringLiteral("Kelvaro Import 1.0c - Importeinstellungen"));
     auto* h = new QHBoxLayout(this);
@@ -42,7 +43,8 @@ TfrmEinstellAEND::TfrmEinstellAEND(ImportWizard& wizard, QWidget* parent) : QDia
     auto* gbxAnzeige = named(new QGroupBox(QStringLiteral("Anzeige")), "gbxAnzeigeImpEinst");
     auto* gv = new QVBoxLayout(gbxAnzeige);
     auto* views = new QButtonGroup(this);
-    const char* captions[] = {"Eigene Importeinstellungen", "Vordefinierte Importeinstellungen", "Alle Importeinstellungen"};
+    const char* captions[] = {"Eigene Importeinstellungen", "Vordefinierte Importeinstellungen",
+                              "Alle Importeinstellungen"};
     for (int i = 0; i < 3; ++i) {
         rbtView[i] = new QRadioButton(QString::fromUtf8(captions[i]));
         views->addButton(rbtView[i], i);
@@ -85,8 +87,10 @@ TfrmEinstellAEND::TfrmEinstellAEND(ImportWizard& wizard, QWidget* parent) : QDia
     btnUmbenennen = named(new QPushButton(QStringLiteral("&Umbenennen")), "btnUmbenennen");
     btnOptionen = named(new QPushButton(QStringLiteral("Optionen")), "btnOptionen");
     btnExportieren = named(new QPushButton(QStringLiteral("E&xportieren…")), "btnExportieren");
-    btnExportieren->setToolTip(QStringLiteral("Die Importeinstellung mit ihren Dateien für einen anderen Rechner speichern"));
-    for (QPushButton* b : {btnKopierenNach, btnVonDiskEinlesen, btnLoeschen, btnUmbenennen, btnOptionen, btnExportieren})
+    btnExportieren->setToolTip(
+        QStringLiteral("Die Importeinstellung mit ihren Dateien für einen anderen Rechner speichern"));
+    for (QPushButton* b :
+         {btnKopierenNach, btnVonDiskEinlesen, btnLoeschen, btnUmbenennen, btnOptionen, btnExportieren})
         buttons->addWidget(b);
     right->addLayout(buttons);
     right->addStretch();
@@ -99,25 +103,28 @@ TfrmEinstellAEND::TfrmEinstellAEND(ImportWizard& wizard, QWidget* parent) : QDia
     right->addLayout(closing);
     h->addLayout(right, 4);
 
-    SettingsManager& m = wizard_.settingsManager();
-    connect(views, &QButtonGroup::idClicked, this, [this, &m](int id) { act([&m, id] { m.setView(static_cast<SettingsView>(id)); }); });
+    SettingsManager& m = manager_;
+    connect(views, &QButtonGroup::idClicked, this,
+            [this, &m](int id) { act([&m, id] { m.setView(static_cast<SettingsView>(id)); }); });
     connect(dbgEinstellungen, &QTableWidget::currentCellChanged, this, [this, &m](int row) {
         if (applying_ || row < 0 || row >= static_cast<int>(m.state().names.size())) return;
         act([&m, row] { m.select(m.state().names[static_cast<std::size_t>(row)]); });
     });
-    connect(cbxSicherungskp, &QCheckBox::clicked, this, [this, &m](bool on) { act([&m, on] { m.setBackupCopy(on); }); });
+    connect(cbxSicherungskp, &QCheckBox::clicked, this,
+            [this, &m](bool on) { act([&m, on] { m.setBackupCopy(on); }); });
     connect(cbxZielLeer, &QCheckBox::clicked, this, [this, &m](bool on) { act([&m, on] { m.setEmptyTarget(on); }); });
-    connect(cbxQuelleAusw, &QCheckBox::toggled, this, [this](bool on) { wizard_.state().cbxQuelleAusw = on; });
-    connect(cbxZielAusw, &QCheckBox::toggled, this, [this](bool on) { wizard_.state().cbxZielAusw = on; });
+    connect(cbxQuelleAusw, &QCheckBox::toggled, this, [&m](bool on) { m.setChooseAgain(true, on); });
+    connect(cbxZielAusw, &QCheckBox::toggled, this, [&m](bool on) { m.setChooseAgain(false, on); });
     connect(btnLoeschen, &QPushButton::clicked, this, [this, &m] { act([&m] { m.btnLoeschenClick(); }); });
     connect(btnUmbenennen, &QPushButton::clicked, this, [this, &m] { act([&m] { m.btnUmbenennenClick(); }); });
     connect(btnKopierenNach, &QPushButton::clicked, this, [this, &m] { act([&m] { m.btnKopierenNachClick(); }); });
     connect(btnVonDiskEinlesen, &QPushButton::clicked, this, [this, &m] {
-        act([this, &m] {
-            wizard_.readInSettings();
+        bool showErrors = false;
+        act([this, &m, &showErrors] {
+            if (readInSettings) showErrors = readInSettings();
             if (m.anySetting()) m.setView(SettingsView::Predefined);
         });
-        if (wizard_.state().showErrorList) emit errorListRequested();
+        if (showErrors) emit errorListRequested();
     });
     connect(btnOptionen, &QPushButton::clicked, this, &TfrmEinstellAEND::optionsRequested);
     connect(btnExportieren, &QPushButton::clicked, this, [this, &m] { act([&m] { m.btnExportierenClick(); }); });
@@ -132,14 +139,14 @@ void TfrmEinstellAEND::act(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
-        wizard_.environment().prompter.error(e.what());
+        prompter_.error(e.what());
     }
     apply();
 }
 
 void TfrmEinstellAEND::apply() {
     applying_ = true;
-    const ManagerState& s = wizard_.settingsManager().state();
+    const ManagerState& s = manager_.state();
     rbtView[static_cast<int>(s.view)]->setChecked(true);
     dbgEinstellungen->setRowCount(static_cast<int>(s.names.size()));
     int selected = -1;
@@ -158,9 +165,11 @@ void TfrmEinstellAEND::apply() {
     lblImportmodus->setText(qsLines(s.modeText));
     lblBasisname->setText(qs(s.baseName));
     {
-        QSignalBlocker a(cbxSicherungskp), b(cbxZielLeer);
+        QSignalBlocker a(cbxSicherungskp), b(cbxZielLeer), c(cbxQuelleAusw), e(cbxZielAusw);
         cbxSicherungskp->setChecked(d.backupCopy);
         cbxZielLeer->setChecked(d.emptyTarget);
+        cbxQuelleAusw->setChecked(s.chooseSourceAgain);
+        cbxZielAusw->setChecked(s.chooseTargetAgain);
     }
     cbxSicherungskp->setEnabled(!s.current.empty());
     cbxZielLeer->setEnabled(!s.current.empty());
@@ -175,24 +184,16 @@ void TfrmEinstellAEND::apply() {
 }
 
 bool TfrmEinstellAEND::showManager() {
-    WizardState& state = wizard_.state();
-    state.cbxQuelleAusw = state.cbxZielAusw = true;  // both ticked at start
-    cbxQuelleAusw->setChecked(true);
-    cbxZielAusw->setChecked(true);
-    act([this] { wizard_.settingsManager().show(wizard_.state().edtAktEinstellung); });
+    apply();
     const bool start = exec() == QDialog::Accepted;
     // The remark typed last is kept as well.
-    SettingsManager& m = wizard_.settingsManager();
-    act([this, &m] { m.setRemark(ss(memBemerkung->toPlainText())); });
-    // The first page names the manager's setting (or none), also after a rename or a delete.
-    const std::string chosen = m.state().current;
-    state.edtAktEinstellung = chosen;
-    return start && m.anySetting() && !chosen.empty();
+    act([this] { manager_.setRemark(ss(memBemerkung->toPlainText())); });
+    return start;
 }
 
 bool TfrmEinstellAEND::eventFilter(QObject* watched, QEvent* event) {
     if (watched == memBemerkung && event->type() == QEvent::FocusOut)
-        act([this] { wizard_.settingsManager().setRemark(ss(memBemerkung->toPlainText())); });
+        act([this] { manager_.setRemark(ss(memBemerkung->toPlainText())); });
     // Backspace or Delete in the grid deletes, as "&Löschen" does.
     if (watched == dbgEinstellungen && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();

@@ -3,7 +3,10 @@
 // rename, options, start, cancel and help.
 #pragma once
 
-#include "wizard/ImportWizard.h"
+#include "common/Prompter.h"
+#include "settings/SettingsManager.h"
+
+#include <functional>
 
 #include <QDialog>
 
@@ -19,9 +22,11 @@ namespace kimport {
 class TfrmEinstellAEND : public QDialog {
     Q_OBJECT
 public:
-    TfrmEinstellAEND(ImportWizard& wizard, QWidget* parent = nullptr);
-    // Shows the manager on the wizard's current setting; true when "&Import starten" closed it with a setting.
+    TfrmEinstellAEND(SettingsManager& manager, Prompter& prompter, QWidget* parent = nullptr);
+    // Shows the manager as its model was opened; true when "&Import starten" closed it.
     bool showManager();
+    // "&Von Diskette einlesen": reads settings in; true when their error list is to be shown.
+    std::function<bool()> readInSettings;
 
     QTableWidget* dbgEinstellungen = nullptr;
     QRadioButton* rbtView[3] = {nullptr, nullptr, nullptr};
@@ -30,8 +35,8 @@ public:
     QPlainTextEdit* memBemerkung = nullptr;
     QCheckBox *cbxSicherungskp = nullptr, *cbxZielLeer = nullptr, *cbxQuelleAusw = nullptr, *cbxZielAusw = nullptr;
     QPushButton *btnKopierenNach = nullptr, *btnVonDiskEinlesen = nullptr, *btnLoeschen = nullptr,
-                *btnUmbenennen = nullptr, *btnOptionen = nullptr, *btnExportieren = nullptr, *btnImportStarten = nullptr, *btnAbbrechen = nullptr,
-                *btnHilfe = nullptr;
+                *btnUmbenennen = nullptr, *btnOptionen = nullptr, *btnExportieren = nullptr,
+                *btnImportStarten = nullptr, *btnAbbrechen = nullptr, *btnHilfe = nullptr;
 
 signals:
     void helpRequested(int context);
@@ -45,7 +50,8 @@ protected:
 private:
     void apply();
     void act(const std::function<void()>& handler);
-    ImportWizard& wizard_;
+    SettingsManager& manager_;
+    Prompter& prompter_;
     bool applying_ = false;
 };
 

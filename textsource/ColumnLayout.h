@@ -14,7 +14,7 @@ namespace kimport {
 // The marker operations on the break slots of a layout.
 class BreakMarkers {
 public:
-    explicit BreakMarkers(std::array<int, kBreakSlots>& slots) : slots_(slots) {}
+    explicit BreakMarkers(std::array<int, kBreakSlots>& breakSlots) : slots_(breakSlots) {}
 
     // Slots in use counted from the first (the break count).
     int count() const;

@@ -40,7 +40,7 @@ void TfrmImport1::buildPage2() {
     v->addWidget(edtQuelle);
     connect(comQuelle, &QComboBox::activated, this, [this](int index) {
         const QString item = comQuelle->itemText(index);
-        run([this, item] { wizard_.comQuelleSelect(ss(item)); });
+        run([this, item] { wizard_.sourcePage().comQuelleSelect(ss(item)); });
     });
     auto* row = new QHBoxLayout;
     btnQBrowse = named(new QPushButton(QStringLiteral("&Durchsuchen")), "btnQBrowse");
@@ -50,15 +50,15 @@ void TfrmImport1::buildPage2() {
     for (QPushButton* b : {btnQBrowse, btnInhaltAnz2, btnQOptionen1}) row->addWidget(b);
     row->addStretch();
     v->addLayout(row);
-    connect(btnQBrowse, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnQBrowseClick(); }); });
+    connect(btnQBrowse, &QPushButton::clicked, this, [this] { run([this] { wizard_.sourcePage().btnQBrowseClick(); }); });
     connect(btnQOptionen1, &QPushButton::clicked, this, [this] { openOptions(); });
-    connect(btnInhaltAnz2, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnInhaltAnzClick(2); }); });
+    connect(btnInhaltAnz2, &QPushButton::clicked, this, [this] { run([this] { wizard_.contentViewer().btnInhaltAnzClick(2); }); });
     v->addStretch();
     QPushButton *back = nullptr, *next = nullptr;
     v->addWidget(navigationRow(2, &back, &next));
     installInfoButton(ImportSeite2, QStringLiteral("btnInfo2"));
-    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueck2Click(); }); });
-    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnWeiter2Click(); }); });
+    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.sourcePage().btnZurueck2Click(); }); });
+    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.sourcePage().btnWeiter2Click(); }); });
     PageControl1->addWidget(ImportSeite2);
 }
 
@@ -72,7 +72,7 @@ void TfrmImport1::buildPage3() {
     v->addWidget(edtZiel);
     connect(comZiel, &QComboBox::activated, this, [this](int index) {
         const QString item = comZiel->itemText(index);
-        run([this, item] { wizard_.comZielSelect(ss(item)); });
+        run([this, item] { wizard_.targetPage().comZielSelect(ss(item)); });
     });
     auto* row = new QHBoxLayout;
     btnZBrowse = named(new QPushButton(QStringLiteral("&Durchsuchen")), "btnZBrowse");
@@ -81,10 +81,10 @@ void TfrmImport1::buildPage3() {
     for (QPushButton* b : {btnZBrowse, btnInhaltAnz3, btnSicherungskopie}) row->addWidget(b);
     row->addStretch();
     v->addLayout(row);
-    connect(btnZBrowse, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZBrowseClick(); }); });
-    connect(btnInhaltAnz3, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnInhaltAnzClick(3); }); });
+    connect(btnZBrowse, &QPushButton::clicked, this, [this] { run([this] { wizard_.targetPage().btnZBrowseClick(); }); });
+    connect(btnInhaltAnz3, &QPushButton::clicked, this, [this] { run([this] { wizard_.contentViewer().btnInhaltAnzClick(3); }); });
     connect(btnSicherungskopie, &QPushButton::clicked, this,
-            [this] { run([this] { wizard_.btnSicherungskopieClick(); }); });
+            [this] { run([this] { wizard_.targetPage().btnSicherungskopieClick(); }); });
     cbxSicherungskopie = named(new QCheckBox(QStringLiteral("&Sicherungskopie anlegen:")), "cbxSicherungskopie");
     cbxZielLeeren = named(new QCheckBox(QStringLiteral("Zieldatei &leeren:")), "cbxZielLeeren");
     lblZielLeeren = named(new QLabel(QStringLiteral("In der Zieldatei vorhandene\nDatensätze werden vor dem\nImport "
@@ -101,8 +101,8 @@ void TfrmImport1::buildPage3() {
     QPushButton *back = nullptr, *next = nullptr;
     v->addWidget(navigationRow(3, &back, &next));
     installInfoButton(ImportSeite3, QStringLiteral("btnInfo3"));
-    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueck3Click(); }); });
-    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnWeiter3Click(); }); });
+    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.targetPage().btnZurueck3Click(); }); });
+    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.targetPage().btnWeiter3Click(); }); });
     PageControl1->addWidget(ImportSeite3);
 }
 
@@ -123,8 +123,8 @@ void TfrmImport1::applyFilePages() {
     comZiel->setVisible(s.presetChoicesVisible);
     edtQuelle->setVisible(!s.presetChoicesVisible);
     edtZiel->setVisible(!s.presetChoicesVisible);
-    btnInhaltAnz2->setEnabled(s.contentViewerOpenedFrom != 2);
-    btnInhaltAnz3->setEnabled(s.contentViewerOpenedFrom != 3);
+    btnInhaltAnz2->setEnabled(wizard_.contentViewer().buttonEnabled(2));
+    btnInhaltAnz3->setEnabled(wizard_.contentViewer().buttonEnabled(3));
     btnSicherungskopie->setVisible(s.btnSicherungskopie.visible);
     applyToggle(cbxSicherungskopie, s.cbxSicherungskopie);
     applyToggle(cbxZielLeeren, s.cbxZielLeeren);

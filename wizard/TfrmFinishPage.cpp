@@ -48,11 +48,11 @@ void TfrmImport1::buildPage6() {
     row->addWidget(btnBemerkVerwerfen);
     v->addLayout(row);
     v->addWidget(edtBemerkung);
-    connect(btnBemerkung, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnBemerkungClick(); }); });
+    connect(btnBemerkung, &QPushButton::clicked, this, [this] { run([this] { wizard_.finishPage().btnBemerkungClick(); }); });
     connect(btnBemerkSpeichern, &QPushButton::clicked, this,
-            [this] { run([this] { wizard_.btnBemerkSpeichernClick(); }); });
+            [this] { run([this] { wizard_.finishPage().btnBemerkSpeichernClick(); }); });
     connect(btnBemerkVerwerfen, &QPushButton::clicked, this,
-            [this] { run([this] { wizard_.btnBemerkVerwerfenClick(); }); });
+            [this] { run([this] { wizard_.finishPage().btnBemerkVerwerfenClick(); }); });
 
     rbtTabAnz = named(new QRadioButton(QStringLiteral("&Tabellen nach Import anzeigen")), "rbtTabAnz");
     rbtTabNichtAnz = named(new QRadioButton(QStringLiteral("Tabellen nach Import &nicht anzeigen")), "rbtTabNichtAnz");
@@ -69,8 +69,8 @@ void TfrmImport1::buildPage6() {
     installInfoButton(ImportSeite6, QStringLiteral("btnInfo6"));
     btnFertigstellen = next;
     btnFertigstellen->setToolTip(QStringLiteral("Importlauf starten"));
-    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueck6Click(); }); });
-    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnFertigstellenClick(); }); });
+    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.finishPage().btnZurueck6Click(); }); });
+    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.finishPage().btnFertigstellenClick(); }); });
     PageControl1->addWidget(ImportSeite6);
 }
 

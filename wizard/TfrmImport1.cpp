@@ -57,7 +57,7 @@ TfrmImport1::TfrmImport1(ImportWizard& wizard, QWidget* parent) : QMainWindow(pa
     buildPage4();
     buildPage5();
     buildPage6();
-    wizard_.onLeavePage = [this] { closeAidsOnPageChange(); };
+    wizard_.context().onLeavePage = [this] { closeAidsOnPageChange(); };
     // F1 anywhere in the window: the active page's help (on the text pages, the active sub-page's).
     auto* f1 = new QShortcut(QKeySequence(Qt::Key_F1), this);
     f1->setContext(Qt::WindowShortcut);
@@ -178,10 +178,10 @@ void TfrmImport1::buildPage1() {
     rbtVorhEinst_mAE = named(new QRadioButton(QStringLiteral("Vorhandene Einstellungen ä&ndern")), "rbtVorhEinst_mAE");
     rbtImpEinlesen = named(new QRadioButton(QStringLiteral("Importeinstellungen einlesen")), "rbtImpEinlesen");
     for (QRadioButton* b : {rbtNeueImport, rbtVorhEinst_oAE, rbtVorhEinst_mAE, rbtImpEinlesen}) v->addWidget(b);
-    connect(rbtNeueImport, &QRadioButton::clicked, this, [this] { run([this] { wizard_.rbtNeueImportClick(); }); });
-    connect(rbtVorhEinst_oAE, &QRadioButton::clicked, this, [this] { run([this] { wizard_.rbtVorhEinst_oAEClick(); }); });
-    connect(rbtVorhEinst_mAE, &QRadioButton::clicked, this, [this] { run([this] { wizard_.rbtVorhEinst_mAEClick(); }); });
-    connect(rbtImpEinlesen, &QRadioButton::clicked, this, [this] { run([this] { wizard_.rbtImpEinlesenClick(); }); });
+    connect(rbtNeueImport, &QRadioButton::clicked, this, [this] { run([this] { wizard_.settingsPage().rbtNeueImportClick(); }); });
+    connect(rbtVorhEinst_oAE, &QRadioButton::clicked, this, [this] { run([this] { wizard_.settingsPage().rbtVorhEinst_oAEClick(); }); });
+    connect(rbtVorhEinst_mAE, &QRadioButton::clicked, this, [this] { run([this] { wizard_.settingsPage().rbtVorhEinst_mAEClick(); }); });
+    connect(rbtImpEinlesen, &QRadioButton::clicked, this, [this] { run([this] { wizard_.settingsPage().rbtImpEinlesenClick(); }); });
 
     gbxAktEinstellung = named(new QGroupBox(QStringLiteral("Aktuelle Einstellung:")), "gbxAktEinstellung");
     auto* g = new QHBoxLayout(gbxAktEinstellung);
@@ -210,10 +210,10 @@ void TfrmImport1::buildPage1() {
     row->addWidget(btnDetails);
     v->addLayout(row);
     connect(comVorh_Einstellg, &QComboBox::activated, this, [this](int) {
-        run([this] { wizard_.comVorh_EinstellgSelect(ss(comVorh_Einstellg->currentText())); });
+        run([this] { wizard_.settingsPage().comVorh_EinstellgSelect(ss(comVorh_Einstellg->currentText())); });
     });
     connect(btnDetails, &QPushButton::clicked, this, [this] {
-        run([this] { wizard_.btnDetailsClick(); });
+        run([this] { wizard_.settingsPage().btnDetailsClick(); });
         if (wizard_.state().showDetailsSummary || wizard_.state().showDetailsManager)
             emit settingsDetailsRequested(wizard_.state().showDetailsManager);
     });
@@ -225,7 +225,7 @@ void TfrmImport1::buildPage1() {
     connect(btnInfoVisible, &QPushButton::clicked, this, &TfrmImport1::aboutRequested);
     v->addWidget(nav);
     installInfoButton(ImportSeite1, QStringLiteral("btnInfo1"));
-    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnWeiter1Click(); }); });
+    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.settingsPage().btnWeiter1Click(); }); });
     PageControl1->addWidget(ImportSeite1);
 }
 
@@ -274,27 +274,27 @@ void TfrmImport1::buildTextPages() {
     tpcTXT->addTab(first, QStringLiteral("Datensatzlänge"));
     txtFix = new TfrmTextFix(wizard_.state());
     CharacterGrid* grid = txtFix->stgQuellDatFix;
-    connect(grid, &CharacterGrid::cellClicked2, this, [this](int c) { run([this, c] { wizard_.stgQuellDatFixClick(c); }); });
+    connect(grid, &CharacterGrid::cellClicked2, this, [this](int c) { run([this, c] { wizard_.textPages().stgQuellDatFixClick(c); }); });
     connect(grid, &CharacterGrid::markerPressed, this,
-            [this](int c) { run([this, c] { wizard_.stgQuellDatFixMouseDown(c); }); });
+            [this](int c) { run([this, c] { wizard_.textPages().stgQuellDatFixMouseDown(c); }); });
     connect(grid, &CharacterGrid::markerDragged, this,
-            [this](int c) { run([this, c] { wizard_.stgQuellDatFixDragOver(c); }); });
-    connect(grid, &CharacterGrid::markerDropped, this, [this] { run([this] { wizard_.stgQuellDatFixDragDrop(); }); });
+            [this](int c) { run([this, c] { wizard_.textPages().stgQuellDatFixDragOver(c); }); });
+    connect(grid, &CharacterGrid::markerDropped, this, [this] { run([this] { wizard_.textPages().stgQuellDatFixDragDrop(); }); });
     connect(grid, &CharacterGrid::cellDoubleClicked2, this,
-            [this](int c) { run([this, c] { wizard_.stgQuellDatFixDblClick(c); }); });
+            [this](int c) { run([this, c] { wizard_.textPages().stgQuellDatFixDblClick(c); }); });
     installInfoButton(txtFix, QStringLiteral("btnInfo2TXT"));
     tpcTXT->addTab(txtFix, QStringLiteral("Feste Feldlänge"));
     txtVariabel = new TfrmTextVariabel(wizard_.state());
     connect(txtVariabel, &TfrmTextVariabel::layoutEdited, this, [this] {
         txtVariabel->previewBusy();
-        run([this] { wizard_.textLayoutChanged(); });
+        run([this] { wizard_.textPages().textLayoutChanged(); });
     });
     connect(txtVariabel, &TfrmTextVariabel::columnClicked, this,
-            [this](int c) { run([this, c] { wizard_.stgQuellDatVarSelect(c); }); });
-    connect(txtVariabel->btnErste, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnErsteClick(); }); });
-    connect(txtVariabel->btnLinks, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnLinksClick(); }); });
-    connect(txtVariabel->btnRechts, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnRechtsClick(); }); });
-    connect(txtVariabel->btnLetzte, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnLetzteClick(); }); });
+            [this](int c) { run([this, c] { wizard_.textPages().stgQuellDatVarSelect(c); }); });
+    connect(txtVariabel->btnErste, &QPushButton::clicked, this, [this] { run([this] { wizard_.textPages().btnErsteClick(); }); });
+    connect(txtVariabel->btnLinks, &QPushButton::clicked, this, [this] { run([this] { wizard_.textPages().btnLinksClick(); }); });
+    connect(txtVariabel->btnRechts, &QPushButton::clicked, this, [this] { run([this] { wizard_.textPages().btnRechtsClick(); }); });
+    connect(txtVariabel->btnLetzte, &QPushButton::clicked, this, [this] { run([this] { wizard_.textPages().btnLetzteClick(); }); });
     installInfoButton(txtVariabel, QStringLiteral("btnInfo3TXT"));
     tpcTXT->addTab(txtVariabel, QStringLiteral("Variable Feldlänge"));
     v->addWidget(tpcTXT);
@@ -303,8 +303,8 @@ void TfrmImport1::buildTextPages() {
     back->setObjectName(QStringLiteral("btnZurueckTxt"));
     next->setObjectName(QStringLiteral("btnWeiterTxt"));
     v->addWidget(nav);
-    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueckTxtClick(); }); });
-    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnWeiterTxtClick(); }); });
+    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.textPages().btnZurueckTxtClick(); }); });
+    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.textPages().btnWeiterTxtClick(); }); });
     PageControl1->addWidget(ImportSeite1txt);
 }
 
@@ -317,13 +317,13 @@ void TfrmImport1::buildPage4() {
     dbgStruktZiel = mappingPanel->dbgStruktZiel;
     btnInhaltAnz4 = mappingPanel->btnInhaltAnz4;
     connect(mappingPanel, &TfrmMappingPanel::contentViewerRequested, this,
-            [this] { run([this] { wizard_.btnInhaltAnzClick(4); }); });
+            [this] { run([this] { wizard_.contentViewer().btnInhaltAnzClick(4); }); });
     connect(mappingPanel, &TfrmMappingPanel::formulaEditorRequested, this, &TfrmImport1::formulaEditorRequested);
     QPushButton *back = nullptr, *next = nullptr;
     v->addWidget(navigationRow(4, &back, &next));
     installInfoButton(ImportSeite4, QStringLiteral("btnInfo4"));
-    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueck4Click(); }); });
-    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnWeiter4Click(); }); });
+    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.mappingPage().btnZurueck4Click(); }); });
+    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.mappingPage().btnWeiter4Click(); }); });
     PageControl1->addWidget(ImportSeite4);
 }
 
@@ -340,12 +340,12 @@ void TfrmImport1::buildPage5() {
     rbtAktualisieren = modePanel->rbtAktualisieren;
     edtStartwert = modePanel->edtStartwert;
     connect(modePanel, &TfrmModePanel::contentViewerRequested, this,
-            [this] { run([this] { wizard_.btnInhaltAnzClick(5); }); });
+            [this] { run([this] { wizard_.contentViewer().btnInhaltAnzClick(5); }); });
     QPushButton *back = nullptr, *next = nullptr;
     v->addWidget(navigationRow(5, &back, &next));
     installInfoButton(ImportSeite5, QStringLiteral("btnInfo5"));
-    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnZurueck5Click(); }); });
-    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.btnWeiter5Click(); }); });
+    connect(back, &QPushButton::clicked, this, [this] { run([this] { wizard_.modePage().btnZurueck5Click(); }); });
+    connect(next, &QPushButton::clicked, this, [this] { run([this] { wizard_.modePage().btnWeiter5Click(); }); });
     PageControl1->addWidget(ImportSeite5);
 }
 
@@ -366,7 +366,7 @@ void TfrmImport1::showOptionsLookOnly() {
     // Over the summary, which waits for its own close: this window must take the input meanwhile.
     QOptionen->setWindowModality(Qt::ApplicationModal);
     QOptionen->setLookOnly(true);
-    QOptionen->showForm(wizard_.optionsOfCurrentSetting());
+    QOptionen->showForm(wizard_.settingsPage().optionsOfCurrentSetting());
 }
 
 void TfrmImport1::ensureOptions() {
@@ -375,7 +375,7 @@ void TfrmImport1::ensureOptions() {
         connect(QOptionen, &TfrmQOptionen::closedWithForm, this, [this] {
             run([this] {
                 wizard_.state().qOptionen = QOptionen->form();
-                wizard_.qOptionenClose();
+                wizard_.textPages().qOptionenClose();
             });
         });
         connect(QOptionen, &TfrmQOptionen::helpRequested, this, &TfrmImport1::helpRequested);
@@ -385,7 +385,7 @@ void TfrmImport1::ensureOptions() {
 void TfrmImport1::openOptions() {
     ensureOptions();
     QOptionen->setWindowModality(Qt::NonModal);
-    run([this] { wizard_.btnQOptionenClick(); });
+    run([this] { wizard_.textPages().btnQOptionenClick(); });
     QOptionen->showForm(wizard_.state().qOptionen);
 }
 
@@ -448,7 +448,7 @@ void TfrmImport1::applyState() {
     if (s.comVorh_EinstellgVisible) {
         // Name, source and target in the list; the name in the box.
         auto* model = new QStandardItemModel(comVorh_Einstellg);
-        for (const SettingChoice& c : wizard_.settingChoices())
+        for (const SettingChoice& c : wizard_.settingsPage().settingChoices())
             model->appendRow({new QStandardItem(qs(c.name)), new QStandardItem(qs(c.source)), new QStandardItem(qs(c.target))});
         comVorh_Einstellg->setModel(model);  // the combo box deletes the model it owned before
         comVorh_Einstellg->setModelColumn(0);

@@ -1,6 +1,6 @@
 // The main window of the wizard: one page of PageControl1 per wizard step.
-// It holds no rule of its own: every event goes to ImportWizard, and the
-// window then shows the wizard's state.
+// It holds no rule of its own: every event goes to its page's controller in
+// ImportWizard, and the window then shows the wizard's state.
 #pragma once
 
 #include "wizard/ImportWizard.h"

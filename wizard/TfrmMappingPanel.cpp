@@ -27,8 +27,8 @@ TfrmMappingPanel::TfrmMappingPanel(ImportWizard& wizard, Runner run, QWidget* pa
     dbgStruktZiel = named(new QTableView, "dbgStruktZiel");
     dbgStruktQuelle->setToolTip(QStringLiteral("Struktur der Quelldatenbanktabelle"));
     dbgStruktZiel->setToolTip(QStringLiteral("Strukturen und Zuordnungen der Zieldatenbanktabelle"));
-    sourceModel_ = new QtTableModel(wizard_.tblQStrukt, {}, this);
-    targetModel_ = new QtTableModel(wizard_.tblZStrukt, {}, this);
+    sourceModel_ = new QtTableModel(wizard_.context().tblQStrukt, {}, this);
+    targetModel_ = new QtTableModel(wizard_.context().tblZStrukt, {}, this);
     targetModel_->setHighlighted(QStringLiteral("Zuordnung"));
     dbgStruktQuelle->setModel(sourceModel_);
     dbgStruktZiel->setModel(targetModel_);
@@ -74,32 +74,32 @@ TfrmMappingPanel::TfrmMappingPanel(ImportWizard& wizard, Runner run, QWidget* pa
     lower->addWidget(tpcOptionen, 1);
     v->addLayout(lower, 1);
 
-    connect(btnZuordnen, &QPushButton::clicked, this, [this] { run_([this] { wizard_.btnZuordnenClick(); }); });
-    connect(btnAufheben, &QPushButton::clicked, this, [this] { run_([this] { wizard_.btnAufhebenClick(); }); });
-    connect(btnAlleAufheben, &QPushButton::clicked, this, [this] { run_([this] { wizard_.btnAlleAufhebenClick(); }); });
-    connect(btnOptionen, &QPushButton::clicked, this, [this] { run_([this] { wizard_.btnOptionenClick(); }); });
+    connect(btnZuordnen, &QPushButton::clicked, this, [this] { run_([this] { wizard_.mappingPage().btnZuordnenClick(); }); });
+    connect(btnAufheben, &QPushButton::clicked, this, [this] { run_([this] { wizard_.mappingPage().btnAufhebenClick(); }); });
+    connect(btnAlleAufheben, &QPushButton::clicked, this, [this] { run_([this] { wizard_.mappingPage().btnAlleAufhebenClick(); }); });
+    connect(btnOptionen, &QPushButton::clicked, this, [this] { run_([this] { wizard_.mappingPage().btnOptionenClick(); }); });
     connect(btnInhaltAnz4, &QPushButton::clicked, this, &TfrmMappingPanel::contentViewerRequested);
     connect(tpcOptionen, &TfrmRuleOptions::clicked, this, [this](const std::string& control, bool on) {
-        run_([this, control, on] { wizard_.ruleOptionClick(control, on); });
+        run_([this, control, on] { wizard_.mappingPage().ruleOptionClick(control, on); });
     });
     connect(tpcOptionen, &TfrmRuleOptions::edited, this, [this](const std::string& control, const std::string& text) {
-        run_([this, control, text] { wizard_.ruleOptionEdit(control, text); });
+        run_([this, control, text] { wizard_.mappingPage().ruleOptionEdit(control, text); });
     });
     connect(tpcOptionen, &TfrmRuleOptions::left, this, [this](const std::string& control) {
-        run_([this, control] { wizard_.ruleOptionLeave(control); });
+        run_([this, control] { wizard_.mappingPage().ruleOptionLeave(control); });
     });
     connect(tpcOptionen, &TfrmRuleOptions::zoomRequested, this, &TfrmMappingPanel::formulaEditorRequested);
     // The grids' rows are the tables' current records; moving in the mapping grid shows that rule's options.
     connect(dbgStruktQuelle->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
-                if (!applying_ && current.isValid()) goToRow(wizard_.tblQStrukt, current.row());
+                if (!applying_ && current.isValid()) goToRow(wizard_.context().tblQStrukt, current.row());
             });
     connect(dbgStruktZiel->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) {
                 if (applying_ || !current.isValid()) return;
                 commitEdits();
-                goToRow(wizard_.tblZStrukt, current.row());
-                if (dbgStruktZiel->hasFocus()) run_([this] { wizard_.mappingRowChanged(); });
+                goToRow(wizard_.context().tblZStrukt, current.row());
+                if (dbgStruktZiel->hasFocus()) run_([this] { wizard_.mappingPage().mappingRowChanged(); });
             });
 }
 
@@ -114,7 +114,7 @@ void TfrmMappingPanel::goToRow(Table& table, int row) {
 void TfrmMappingPanel::refreshGrids() {
     applying_ = true;
     const int ch = fontMetrics().averageCharWidth();
-    const SourceGridLayout& src = wizard_.sourceGrid;
+    const SourceGridLayout& src = wizard_.context().sourceGrid;
     QStringList sourceColumns{QStringLiteral("Index"), QStringLiteral("Feldname"), QStringLiteral("Typbezeichnung"),
                               QStringLiteral("Laenge")};
     if (!src.indexVisible) sourceColumns.removeFirst();
@@ -126,7 +126,7 @@ void TfrmMappingPanel::refreshGrids() {
         grid->setColumnWidth(nameColumn, std::max(grid->columnWidth(nameColumn), nameWidth * ch));
     };
     widths(dbgStruktQuelle, src.indexVisible ? 1 : 0, src.feldnameWidth);
-    TargetGridLayout tgt = targetGridLayout(wizard_.tblZStrukt);
+    TargetGridLayout tgt = targetGridLayout(wizard_.context().tblZStrukt);
     QStringList targetColumns{QStringLiteral("Index"), QStringLiteral("Feldname"), QStringLiteral("Laenge"),
                               QStringLiteral("Typbezeichnung"), QStringLiteral("Zuordnung")};
     if (!tgt.indexVisible) targetColumns.removeFirst();
@@ -142,8 +142,8 @@ void TfrmMappingPanel::refreshGrids() {
     };
     gridsLayout_->setStretch(0, needed(dbgStruktQuelle));
     gridsLayout_->setStretch(1, needed(dbgStruktZiel));
-    selectRow(dbgStruktQuelle, wizard_.tblQStrukt);
-    selectRow(dbgStruktZiel, wizard_.tblZStrukt);
+    selectRow(dbgStruktQuelle, wizard_.context().tblQStrukt);
+    selectRow(dbgStruktZiel, wizard_.context().tblZStrukt);
     applying_ = false;
 }
 
@@ -155,17 +155,17 @@ void TfrmMappingPanel::selectRow(QTableView* grid, Table& table) {
 }
 
 void TfrmMappingPanel::syncCursors() {
-    for (auto [grid, table] : {std::pair{dbgStruktQuelle, &wizard_.tblQStrukt}, std::pair{dbgStruktZiel, &wizard_.tblZStrukt}})
+    for (auto [grid, table] : {std::pair{dbgStruktQuelle, &wizard_.context().tblQStrukt}, std::pair{dbgStruktZiel, &wizard_.context().tblZStrukt}})
         if (grid->currentIndex().isValid() && table->Active()) goToRow(*table, grid->currentIndex().row());
 }
 
 void TfrmMappingPanel::commitEdits() {
     if (auto pending = tpcOptionen->focusedEdit()) {
         // Only what the user changed: an untouched edit is no input (an empty position would be refused).
-        const auto& texts = wizard_.ruleOptions().view().texts;
+        const auto& texts = wizard_.mappingPage().ruleOptions().view().texts;
         if (auto shown = texts.find(pending->first); shown != texts.end() && shown->second == pending->second) return;
         try {
-            wizard_.ruleOptionEdit(pending->first, pending->second);
+            wizard_.mappingPage().ruleOptionEdit(pending->first, pending->second);
         } catch (const std::exception& e) {
             wizard_.environment().prompter.error(userMessage(e));
         }
@@ -176,12 +176,12 @@ void TfrmMappingPanel::applyState() {
     applying_ = true;
     const WizardState& s = wizard_.state();
     // The assignments may have changed: the mapping grid reads its table again at the rule it is on.
-    Table& z = wizard_.tblZStrukt;
+    Table& z = wizard_.context().tblZStrukt;
     const std::int64_t record = z.Active() ? z.RecordNumber() : 0;
     targetModel_->refresh();
     if (record > 0) z.GoToRecord(record);
     selectRow(dbgStruktZiel, z);
-    const RuleOptionsView& view = wizard_.ruleOptions().view();
+    const RuleOptionsView& view = wizard_.mappingPage().ruleOptions().view();
     btnAufheben->setEnabled(s.btnAufhebenEnabled);
     btnAlleAufheben->setEnabled(s.btnAufhebenEnabled);
     btnOptionen->setText(QString::fromUtf8(view.optionsCaption()));
@@ -200,7 +200,7 @@ bool TfrmMappingPanel::eventFilter(QObject* watched, QEvent* event) {
     if (watched == dbgStruktZiel && event->type() == QEvent::KeyRelease) {
         int key = static_cast<QKeyEvent*>(event)->key();
         if ((key == Qt::Key_Backspace || key == Qt::Key_Delete) && dbgStruktZiel->currentIndex().isValid()) {
-            run_([this] { ClearAssignment(wizard_.tblZStrukt); });
+            run_([this] { ClearAssignment(wizard_.context().tblZStrukt); });
             return true;
         }
     }

@@ -97,11 +97,11 @@ TfrmModePanel::TfrmModePanel(ImportWizard& wizard, Runner run, QWidget* parent)
     // The page decides every button's state; Qt's own exclusivity would fight it.
     for (QRadioButton* b : {rbtEndeAnhaengen, rbtIgnorieren, rbtUmbenennen, rbtSelfInc, rbtAktualisieren})
         b->setAutoExclusive(false);
-    connect(rbtEndeAnhaengen, &QRadioButton::clicked, this, [this] { run_([this] { wizard_.rbtEndeAnhaengenClick(); }); });
-    connect(rbtAktualisieren, &QRadioButton::clicked, this, [this] { run_([this] { wizard_.rbtAktualisierenClick(); }); });
-    connect(rbtIgnorieren, &QRadioButton::clicked, this, [this] { run_([this] { wizard_.rbtIgnorierenClick(); }); });
-    connect(rbtUmbenennen, &QRadioButton::clicked, this, [this] { run_([this] { wizard_.rbtUmbenennenClick(); }); });
-    connect(rbtSelfInc, &QRadioButton::clicked, this, [this] { run_([this] { wizard_.rbtSelfIncClick(); }); });
+    connect(rbtEndeAnhaengen, &QRadioButton::clicked, this, [this] { run_([this] { wizard_.modePage().rbtEndeAnhaengenClick(); }); });
+    connect(rbtAktualisieren, &QRadioButton::clicked, this, [this] { run_([this] { wizard_.modePage().rbtAktualisierenClick(); }); });
+    connect(rbtIgnorieren, &QRadioButton::clicked, this, [this] { run_([this] { wizard_.modePage().rbtIgnorierenClick(); }); });
+    connect(rbtUmbenennen, &QRadioButton::clicked, this, [this] { run_([this] { wizard_.modePage().rbtUmbenennenClick(); }); });
+    connect(rbtSelfInc, &QRadioButton::clicked, this, [this] { run_([this] { wizard_.modePage().rbtSelfIncClick(); }); });
     connect(edtStartwert, &QLineEdit::textEdited, this,
             [this](const QString& text) { wizard_.state().mode.edtStartwert = ss(text); });
     edtStartwert->installEventFilter(this);
@@ -111,7 +111,7 @@ TfrmModePanel::TfrmModePanel(ImportWizard& wizard, Runner run, QWidget* parent)
 bool TfrmModePanel::eventFilter(QObject* watched, QEvent* event) {
     if (watched == edtStartwert && event->type() == QEvent::FocusIn) {
         // Shown at once: a whole refresh while the focus moves could move it again.
-        wizard_.edtStartwertEnter();
+        wizard_.modePage().edtStartwertEnter();
         btnInhaltAnz5->setVisible(wizard_.state().mode.btnInhaltAnz5Visible);
     }
     return QWidget::eventFilter(watched, event);
@@ -135,7 +135,7 @@ void TfrmModePanel::applyState() {
     if (edtStartwert->text() != qs(m.edtStartwert)) edtStartwert->setText(qs(m.edtStartwert));
     // The button opens the content viewer: without one it is not shown.
     btnInhaltAnz5->setVisible(m.btnInhaltAnz5Visible);
-    btnInhaltAnz5->setEnabled(wizard_.state().contentViewerOpenedFrom != 5);
+    btnInhaltAnz5->setEnabled(wizard_.contentViewer().buttonEnabled(5));
     lblAktualisieren->setVisible(m.updatePossible);
     lblAktualisieren->setEnabled(m.lblAktualisierenEnabled);
     lblAktNichtMoeglich->setVisible(!m.updatePossible);

@@ -194,6 +194,10 @@ private slots:
         f.model.finish();
         f.model.showReport(&report);
         QTRY_VERIFY(button->isVisible());
+        // The cancel button ("&Schließen" now) stands beside the list's button, not over it.
+        auto* cancel = f.child<QPushButton>("btnGaugeAbbrechen");
+        QVERIFY(!cancel->geometry().intersects(button->geometry()));
+        QCOMPARE(cancel->x(), GaugeModel::kCancelLeftBesideReport);
         QTest::mouseClick(button, Qt::LeftButton);
         auto* list = f.window.findChild<QDialog*>(QStringLiteral("frmFehlerliste"));
         QVERIFY(list && list->isVisible());

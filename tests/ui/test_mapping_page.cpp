@@ -102,7 +102,7 @@ struct MappingWorld {
         if (!QTest::qWaitForWindowActive(window.get())) qWarning("the wizard window did not become active");
     }
     std::string targetDump() {
-        wizard->tblZiel.CloseTable();
+        wizard->context().tblZiel.CloseTable();
         Table t;
         t.setPath(target);
         t.OpenTable();
@@ -220,7 +220,7 @@ private slots:
         w.click("btnFertigstellen");
         QVERIFY(w.prompter.finished());
         QCOMPARE(w.gauge->count(Counter::AnzFehler), std::int64_t{0});
-        w.wizard->tblZiel.CloseTable();
+        w.wizard->context().tblZiel.CloseTable();
         Table t;
         t.setPath(w.target);
         t.OpenTable();

@@ -67,7 +67,7 @@ class TestSettingsWindows : public QObject {
 private slots:
     void theManagerShowsItsViews() {
         SettingsWorld w;
-        TfrmEinstellAEND manager(*w.wizard);
+        TfrmEinstellAEND manager(w.wizard->settingsPage().settingsManager(), w.prompter);
         bool checked = false;
         QTimer::singleShot(0, [&] {
             QCOMPARE(manager.dbgEinstellungen->rowCount(), 2);
@@ -85,6 +85,7 @@ private slots:
             checked = true;
             manager.btnAbbrechen->click();
         });
+        w.wizard->settingsPage().managerOpened();
         QVERIFY(!manager.showManager());
         QVERIFY(checked);
         QVERIFY(w.prompter.finished());
@@ -92,7 +93,7 @@ private slots:
 
     void copyAndRenameThroughTheWindow() {
         SettingsWorld w;
-        TfrmEinstellAEND manager(*w.wizard);
+        TfrmEinstellAEND manager(w.wizard->settingsPage().settingsManager(), w.prompter);
         QTimer::singleShot(0, [&] {
             manager.dbgEinstellungen->setCurrentCell(1, 0);  // "Vorgabe"
             w.prompter.expectInput("Importeinstellung kopieren nach", "Neue Bezeichnung", "Vorgabe 2");
@@ -103,10 +104,17 @@ private slots:
             w.prompter.expectInput("Import umbenennen", "Neue Bezeichnung", "Vorgabe neu");
             manager.btnUmbenennen->click();
             QCOMPARE(manager.lblBezeichnung->text(), QStringLiteral("Vorgabe neu"));
+            QVERIFY(manager.cbxQuelleAusw->isChecked() && manager.cbxZielAusw->isChecked());
+            manager.cbxQuelleAusw->click();  // the stored source is used as it is
             manager.btnImportStarten->click();
         });
+        w.wizard->state().cbxQuelleAusw = w.wizard->state().cbxZielAusw = false;  // ticked again on opening
+        w.wizard->settingsPage().managerOpened();
         QVERIFY(manager.showManager());
+        // Closed without starting: the first page names the renamed setting and keeps the boxes' choice.
+        w.wizard->settingsPage().managerClosed(false);
         QCOMPARE(QString::fromStdString(w.wizard->state().edtAktEinstellung), QStringLiteral("Vorgabe neu"));
+        QVERIFY(!w.wizard->state().cbxQuelleAusw && w.wizard->state().cbxZielAusw);
         QVERIFY(w.prompter.finished());
     }
 
@@ -115,7 +123,7 @@ private slots:
         TfrmEinstellANZ summary;
         std::optional<SavedSetting> s;
         w.wizard->state().edtAktEinstellung = "Eigene Liste";
-        s = w.wizard->currentSetting();
+        s = w.wizard->settingsPage().currentSetting();
         QVERIFY(s.has_value());
         QTimer::singleShot(0, [&] {
             QVERIFY(summary.lblOption[0]->isVisible() && summary.lblOption[1]->isVisible());
@@ -127,8 +135,8 @@ private slots:
         });
         const std::string remark = summary.showSetting(*s);
         QCOMPARE(QString::fromStdString(remark), QStringLiteral("jeden Monat"));
-        w.wizard->saveRemark(remark);
-        QCOMPARE(QString::fromStdString(w.wizard->currentSetting()->remark), QStringLiteral("jeden Monat"));
+        w.wizard->settingsPage().saveRemark(remark);
+        QCOMPARE(QString::fromStdString(w.wizard->settingsPage().currentSetting()->remark), QStringLiteral("jeden Monat"));
     }
 };
 

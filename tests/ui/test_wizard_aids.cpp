@@ -177,7 +177,7 @@ void TestWizardAids::contentViewerRequestsDisableTheOpeningButtonUntilClosed() {
     w.click("btnZurueck3");
     QCOMPARE(requests.count(), 1);
     QCOMPARE(requests.takeFirst().at(0).value<ContentViewerRequest>().kind, ContentViewerRequest::Kind::Close);
-    w.window->handle([&] { w.wizard->contentViewerClosed(); });
+    w.window->handle([&] { w.wizard->contentViewer().contentViewerClosed(); });
     QVERIFY(w.find("btnInhaltAnz3")->isEnabled());
     QCOMPARE(w.page(), QStringLiteral("ImportSeite2"));
     QVERIFY(w.window->isVisible());  // closing it before the last page ends nothing
@@ -188,7 +188,7 @@ void TestWizardAids::closingTheViewerOnTheLastPageEndsTheProgram() {
     QSignalSpy ended(w.window.get(), &TfrmImport1::programEnded);
     w.wizard->state().page = WizardPage::Seite6;
     w.window->applyState();
-    w.window->handle([&] { w.wizard->contentViewerClosed(); });
+    w.window->handle([&] { w.wizard->contentViewer().contentViewerClosed(); });
     QCOMPARE(ended.count(), 1);
     QVERIFY(!w.window->isVisible());
 }

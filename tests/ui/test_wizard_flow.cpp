@@ -344,14 +344,14 @@ private slots:
         w.click("btnWeiterTxt");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
         QVERIFY(test::fileExists(w.dir.file("Temp/Preise.db")));
-        QCOMPARE(w.wizard->tblQStrukt.RecordCount(), 3);
+        QCOMPARE(w.wizard->context().tblQStrukt.RecordCount(), 3);
         w.click("btnWeiter4");
         w.click("rbtEndeAnhaengen");
         w.click("rbtIgnorieren");
         w.click("btnWeiter5");
         w.prompter.expectMessage(MsgKind::Confirmation, Buttons::YesNoCancel, kSaveQuestion, Answer::No);
         w.click("btnFertigstellen");
-        w.wizard->tblZiel.CloseTable();
+        w.wizard->context().tblZiel.CloseTable();
         Table t;
         t.setPath(w.target);
         t.OpenTable();
@@ -385,7 +385,7 @@ private slots:
         QCOMPARE(grid->horizontalHeaderItem(1)->text(), QStringLiteral("ARTIKEL"));
         w.click("btnWeiterTxt");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
-        Table& staged = w.wizard->tblQuelle;
+        Table& staged = w.wizard->context().tblQuelle;
         if (!staged.Active()) staged.OpenTable();
         QCOMPARE(staged.RecordCount(), 3);
     }
@@ -424,7 +424,7 @@ private slots:
         w.wizard->state().edtRenCols = "name";
         w.click("btnWeiterTxt");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
-        Table& staged = w.wizard->tblQuelle;  // the staging table is the source now
+        Table& staged = w.wizard->context().tblQuelle;  // the staging table is the source now
         QCOMPARE(QString::fromStdString(staged.TableName), QStringLiteral("Preise.db"));
         if (!staged.Active()) staged.OpenTable();
         QCOMPARE(QString::fromStdString(staged.FieldDefAt(1).name), QStringLiteral("NAME"));
@@ -439,7 +439,7 @@ private slots:
         w.prompter.expectMessage(MsgKind::Information, Buttons::Ok,
                                  "Die Importeinstellung \r\n\"Fest\"\r\nist gespeichert worden.");
         w.click("btnFertigstellen");
-        w.wizard->tblZiel.CloseTable();
+        w.wizard->context().tblZiel.CloseTable();
         const std::size_t imported = test::contentsOf(w.target).size();
         QVERIFY(imported >= 3);
         test::emptyTable(w.target);
@@ -451,7 +451,7 @@ private slots:
         w.click("btnWeiter1");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite6"));
         w.click("btnFertigstellen");
-        w.wizard->tblZiel.CloseTable();
+        w.wizard->context().tblZiel.CloseTable();
         QCOMPARE(test::contentsOf(w.target).size(), std::size_t{3});  // the three lines of the file, split as saved
 
         // Loaded for editing, the pages show what was saved; saved again under a new name.
@@ -478,12 +478,12 @@ private slots:
         w.prompter.expectMessage(MsgKind::Information, Buttons::Ok,
                                  "Die Importeinstellung \r\n\"Fest 2\"\r\nist gespeichert worden.");
         w.click("btnFertigstellen");
-        QVERIFY(seekSetting(w.wizard->tblImpList, "Fest 2"));
-        const SavedSetting second = readSetting(w.wizard->tblImpList);
+        QVERIFY(seekSetting(w.wizard->context().tblImpList, "Fest 2"));
+        const SavedSetting second = readSetting(w.wizard->context().tblImpList);
         QCOMPARE(second.layout.kind, LayoutKind::Fixed);
         QCOMPARE(second.layout.breaks[0], 4);
         QCOMPARE(second.layout.columnNames, (std::vector<std::string>{"NR", "NAME"}));
-        QVERIFY(seekSetting(w.wizard->tblImpList, "Fest"));  // the loaded setting stays as it was
+        QVERIFY(seekSetting(w.wizard->context().tblImpList, "Fest"));  // the loaded setting stays as it was
         QVERIFY(w.prompter.finished());
     }
 
@@ -568,7 +568,7 @@ private slots:
         describeTarget(w);
         storeMappingAs(w, "1");
         auto noDayRecorded = [&] {
-            Table& t = w.wizard->tblImpList;  // the wizard holds it
+            Table& t = w.wizard->context().tblImpList;  // the wizard holds it
             if (!t.Active()) t.OpenTable();
             t.SeekKey({Value::ofText("Artikel")});
             return t.IsNull(t.FieldNamed("LetzterImport"));
@@ -633,22 +633,22 @@ private slots:
         w.registry.writeBool("1.0/ImportMain/rbtVorhEinst_mAE", true);
         w.start();
         // The summary's look at the options, before anything is loaded: the setting's, not the wizard's.
-        QCOMPARE(QString::fromStdString(w.wizard->optionsOfCurrentSetting().edtDecimal), QStringLiteral("."));
-        QCOMPARE(QString::fromStdString(w.wizard->optionsOfCurrentSetting().comTMJ), QStringLiteral("JJJJ/MM/TT"));
+        QCOMPARE(QString::fromStdString(w.wizard->settingsPage().optionsOfCurrentSetting().edtDecimal), QStringLiteral("."));
+        QCOMPARE(QString::fromStdString(w.wizard->settingsPage().optionsOfCurrentSetting().comTMJ), QStringLiteral("JJJJ/MM/TT"));
         QCOMPARE(w.formats.current.decimalSeparator, ',');
         w.click("btnWeiter1");
-        w.wizard->btnQOptionenClick();
+        w.wizard->textPages().btnQOptionenClick();
         const TextOptionsForm& shown = w.wizard->state().qOptionen;
         QCOMPARE(QString::fromStdString(shown.edtDecimal), QStringLiteral("."));
         QCOMPARE(QString::fromStdString(shown.edtTausend), QStringLiteral(","));
         QCOMPARE(QString::fromStdString(shown.comTMJ), QStringLiteral("JJJJ/MM/TT"));
 
         // The text shown in the content viewer follows the DOS switch.
-        w.wizard->btnInhaltAnzClick(2);
+        w.wizard->contentViewer().btnInhaltAnzClick(2);
         w.wizard->state().viewerRequest = ContentViewerRequest{};  // shown
-        w.wizard->btnQOptionenClick();
+        w.wizard->textPages().btnQOptionenClick();
         w.wizard->state().qOptionen.cbxDosToWin = true;
-        w.wizard->qOptionenClose();
+        w.wizard->textPages().qOptionenClose();
         QCOMPARE(static_cast<int>(w.wizard->state().viewerRequest.kind), static_cast<int>(ContentViewerRequest::Kind::SourceText));
         QVERIFY(w.wizard->state().viewerRequest.dosConversion);
     }
@@ -697,7 +697,7 @@ private slots:
         test::writeFile(w.dir.file("Temp/ZSP.db"), "x");
         {
             // The wizard holds its control tables for as long as it runs: a rule through its own cursor.
-            Table& z = w.wizard->tblZStrukt;
+            Table& z = w.wizard->context().tblZStrukt;
             z.BeginAppend();
             z.SetAsString(z.FieldNamed("Feldname"), "Rest", FormatSettings::german());
             z.PostRecord();
@@ -774,7 +774,7 @@ private slots:
         }
         w.click("btnWeiter3");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite4"));
-        Table& z = w.wizard->tblZStrukt;
+        Table& z = w.wizard->context().tblZStrukt;
         QCOMPARE(z.RecordCount(), 2);  // the target's two fields, not an empty grid
         QVERIFY(w.prompter.finished());
     }
@@ -826,7 +826,7 @@ private slots:
         }
         QVERIFY(second.finished());
         QVERIFY(test::fileExists(w.dir.file("Temp/Preise.db")));
-        QCOMPARE(w.wizard->tblZStrukt.RecordCount(), 2);
+        QCOMPARE(w.wizard->context().tblZStrukt.RecordCount(), 2);
         w.click("btnWeiter4");
         QCOMPARE(w.page(), QStringLiteral("ImportSeite5"));
         QVERIFY(w.prompter.finished());

@@ -81,7 +81,7 @@ struct RunWorld {
     // The wizard keeps the target open after the run (for the content viewer): read it there,
     // and check that what it holds also reached the disk.
     std::vector<std::string> targetNames() {
-        Table& t = wizard->tblZiel;
+        Table& t = wizard->context().tblZiel;
         std::vector<std::string> names;
         for (t.MoveFirst(); !t.AtEnd(); t.MoveNext()) names.push_back(t.AsString(1, kDe));
         t.CloseTable();

@@ -1,15 +1,13 @@
-// The three tabs of the text page: the layout kind, the fixed breaks and the
-// separated values with their preview; leaving them reads the text file into
-// its staging table, which is then the source of the mapping and the run.
+#include "wizard/TextLayoutController.h"
+
 #include "common/FileSets.h"
-#include "common/UserMessage.h"
 #include "common/Text.h"
+#include "common/UserMessage.h"
 #include "tablestore/TableRoutines.h"
 #include "textsource/ColumnLayout.h"
 #include "textsource/StagingTable.h"
 #include "textsource/TextFile.h"
 #include "textsource/TextSplit.h"
-#include "wizard/ImportWizard.h"
 
 #include <algorithm>
 
@@ -29,7 +27,7 @@ const char* const kNoLayoutKind =
 
 // Leaving the target page with a text source: the first two lines (trimmed) of equal length
 // suggest a fixed layout; the text box shows the file.
-void ImportWizard::loadTextSource() {
+void TextLayoutController::loadTextSource() {
     const std::string path = findIgnoringCase(state_.edtQuelle, env_.fs);
     TextLayout& layout = state_.textLayout;
     std::vector<std::string> lines;
@@ -46,10 +44,32 @@ void ImportWizard::loadTextSource() {
         state_.rgrDatsatzlaenge = lines.size() >= 2 && charCount(trimmed(0)) == charCount(trimmed(1)) ? 1 : 0;
     state_.retQuellDat.clear();
     for (const std::string& l : lines) state_.retQuellDat += l + "\n";
-    goTo(WizardPage::Seite1txt);
+    c_.goTo(WizardPage::Seite1txt);
 }
 
-void ImportWizard::buildTextPreview() {
+void TextLayoutController::restoreLayout(const SavedSetting& setting) {
+    c_.tblQuelle.CloseTable();
+    TextLayout& layout = state_.textLayout;
+    const bool dos = layout.dos;
+    layout = setting.layout;
+    layout.dos = dos;
+    state_.rgrDatsatzlaenge = setting.layout.kind == LayoutKind::Fixed ? 1 : 0;
+    const int kind = state_.rgrDatsatzlaenge;
+    loadTextSource();  // the text box; it suggests a kind, the stored one holds
+    state_.rgrDatsatzlaenge = kind;
+    buildTextPreview();
+}
+
+void TextLayoutController::stageForRun() {
+    const std::string path = findIgnoringCase(state_.edtQuelle, env_.fs);
+    StagingResult staged =
+        BuildStagingTable(path, state_.textLayout, state_.textPreview.names, env_.programDir + "Temp/", c_.progress());
+    c_.ownTempFiles.push_back(baseNameOf(staged.path));
+    c_.keepStagingReport(staged);
+    c_.tblQuelle.setPath(staged.path);
+}
+
+void TextLayoutController::buildTextPreview() {
     TextLayout& layout = state_.textLayout;
     layout.kind = state_.rgrDatsatzlaenge == 1 ? LayoutKind::Fixed : LayoutKind::Variable;
     state_.textPreview = BuildPreview(findIgnoringCase(state_.edtQuelle, env_.fs), layout);
@@ -60,19 +80,19 @@ void ImportWizard::buildTextPreview() {
 
 // --- The options window ----------------------------------------------------------------
 
-void ImportWizard::btnQOptionenClick() {
+void TextLayoutController::btnQOptionenClick() {
     state_.qOptionen = optionsOnShow(env_.formats.current, state_.textLayout.dos);
     state_.qOptionenVisible = true;
 }
 
-void ImportWizard::qOptionenClose() {
+void TextLayoutController::qOptionenClose() {
     if (!state_.qOptionenVisible) return;
     state_.qOptionenVisible = false;
     applyOptionsOnClose(state_.qOptionen, env_.formats.current);
     if (state_.qOptionen.cbxDosToWin == state_.textLayout.dos) return;
     state_.textLayout.dos = state_.qOptionen.cbxDosToWin;
     // A text source shown in the content viewer is read again with the new conversion.
-    if (state_.contentViewerOpenedFrom == 2 && !isTablePath(state_.edtQuelle)) {
+    if (state_.contentViewerOpenedFrom == 2 && !c_.isTablePath(state_.edtQuelle)) {
         ContentViewerRequest& r = state_.viewerRequest;
         r = ContentViewerRequest{};
         r.kind = ContentViewerRequest::Kind::SourceText;
@@ -89,9 +109,11 @@ void ImportWizard::qOptionenClose() {
 
 // --- The character grid of TXTFix ---------------------------------------------------
 
-void ImportWizard::stgQuellDatFixClick(int column) { BreakMarkers(state_.textLayout.breaks).set(column); }
+void TextLayoutController::stgQuellDatFixClick(int column) {
+    BreakMarkers(state_.textLayout.breaks).set(column);
+}
 
-bool ImportWizard::stgQuellDatFixMouseDown(int column) {
+bool TextLayoutController::stgQuellDatFixMouseDown(int column) {
     fixDragged_ = -1;
     BreakMarkers m(state_.textLayout.breaks);
     if (!m.press(column)) return false;
@@ -99,12 +121,12 @@ bool ImportWizard::stgQuellDatFixMouseDown(int column) {
     return true;
 }
 
-void ImportWizard::stgQuellDatFixDragOver(int column) {
+void TextLayoutController::stgQuellDatFixDragOver(int column) {
     if (fixDragged_ < 0 || column < 1) return;
     state_.textLayout.breaks[static_cast<std::size_t>(fixDragged_)] = column;
 }
 
-void ImportWizard::stgQuellDatFixDragDrop() {
+void TextLayoutController::stgQuellDatFixDragDrop() {
     if (fixDragged_ < 0) return;
     BreakMarkers m(state_.textLayout.breaks);
     m.press(state_.textLayout.breaks[static_cast<std::size_t>(fixDragged_)]);
@@ -113,7 +135,9 @@ void ImportWizard::stgQuellDatFixDragDrop() {
     fixDragged_ = -1;
 }
 
-void ImportWizard::stgQuellDatFixDblClick(int column) { BreakMarkers(state_.textLayout.breaks).remove(column); }
+void TextLayoutController::stgQuellDatFixDblClick(int column) {
+    BreakMarkers(state_.textLayout.breaks).remove(column);
+}
 
 // --- Renaming columns ----------------------------------------------------------------
 
@@ -127,62 +151,59 @@ void renameMove(WizardState& s, Prompter& prompter, Move move) {
         return;
     }
     s.renameColumn = r.current();
-    s.edtRenCols = s.textPreview.names.empty() ? std::string() : s.textPreview.names[static_cast<std::size_t>(r.current())];
+    s.edtRenCols =
+        s.textPreview.names.empty() ? std::string() : s.textPreview.names[static_cast<std::size_t>(r.current())];
     s.focusControl = "edtRenCols";
 }
 }  // namespace
 
-void ImportWizard::btnErsteClick() {
+void TextLayoutController::btnErsteClick() {
     renameMove(state_, env_.prompter, [&](ColumnRenaming& r) { return r.first(state_.edtRenCols); });
 }
-void ImportWizard::btnLinksClick() {
+void TextLayoutController::btnLinksClick() {
     renameMove(state_, env_.prompter, [&](ColumnRenaming& r) { return r.previous(state_.edtRenCols); });
 }
-void ImportWizard::btnRechtsClick() {
+void TextLayoutController::btnRechtsClick() {
     renameMove(state_, env_.prompter, [&](ColumnRenaming& r) { return r.next(state_.edtRenCols); });
 }
-void ImportWizard::btnLetzteClick() {
+void TextLayoutController::btnLetzteClick() {
     renameMove(state_, env_.prompter, [&](ColumnRenaming& r) { return r.last(state_.edtRenCols); });
 }
-void ImportWizard::stgQuellDatVarSelect(int column) {
+void TextLayoutController::stgQuellDatVarSelect(int column) {
     ColumnRenaming r(state_.textPreview.names, env_.prompter);
     r.setCurrent(state_.renameColumn);
     if (!state_.textPreview.names.empty()) r.storeName(state_.edtRenCols);  // its result does not stop the move
     r.setCurrent(std::clamp(column, 0, std::max(0, static_cast<int>(state_.textPreview.names.size()) - 1)));
     state_.renameColumn = r.current();
-    state_.edtRenCols = state_.textPreview.names.empty() ? std::string()
-                                                         : state_.textPreview.names[static_cast<std::size_t>(r.current())];
+    state_.edtRenCols = state_.textPreview.names.empty()
+                            ? std::string()
+                            : state_.textPreview.names[static_cast<std::size_t>(r.current())];
 }
 
-void ImportWizard::textLayoutChanged() {
+void TextLayoutController::textLayoutChanged() {
     if (state_.page != WizardPage::Seite1txt || state_.textPage != TextPage::TXTVariabel) return;
     buildTextPreview();
 }
 
 // Reads the text file into its staging table when the layout changed, and makes that table the source
 // of the mapping. False (after the message) when the file or the table failed.
-bool ImportWizard::buildTextStagingTable() {
+bool TextLayoutController::buildTextStagingTable() {
     const TextLayout& layout = state_.textLayout;
     const std::vector<std::string>& names = state_.textPreview.names;
     if (!textLayoutMemory_.LayoutChanged(state_.edtQuelle, state_.edtZiel, layout, names)) return true;
-    const std::string path = findIgnoringCase(state_.edtQuelle, env_.fs);
-    StagingResult staged;
-    tblQuelle.CloseTable();
-    staged = BuildStagingTable(path, layout, names, env_.programDir + "Temp/", progress());
-    ownTempFiles_.push_back(baseNameOf(staged.path));
-    keepStagingReport(staged);
-    tblQuelle.setPath(staged.path);
-    ClearTableExclusive(tblQStrukt, env_.prompter);
-    MappingTables t = mappingTables();
-    if (!ReadSourceStructure(t, &sourceGrid)) return false;
-    if (sampleFilesFlag || !state_.rbtNeueImport.checked) {
+    c_.tblQuelle.CloseTable();
+    stageForRun();
+    ClearTableExclusive(c_.tblQStrukt, env_.prompter);
+    MappingTables t = c_.mappingTables();
+    if (!ReadSourceStructure(t, &c_.sourceGrid)) return false;
+    if (c_.sampleFilesFlag || !state_.rbtNeueImport.checked) {
         // The rules saved aside when the target was read again go onto it; otherwise the loaded mapping
         // stands, without assignments to columns the file no longer has.
-        if (rulesToCarry_)
+        if (c_.rulesToCarry)
             CarryOverRules(t);
         else
             DropMissingSources(t);
-        rulesToCarry_ = false;
+        c_.rulesToCarry = false;
     } else if (AutoMap(t)) {
         state_.btnAufhebenEnabled = true;
     }
@@ -190,13 +211,16 @@ bool ImportWizard::buildTextStagingTable() {
     return true;
 }
 
-void ImportWizard::btnZurueckTxtClick() {
-    leavePage();
+void TextLayoutController::btnZurueckTxtClick() {
+    c_.leavePage();
     switch (state_.textPage) {
         case TextPage::TXTDatensatzlaenge:
-            if (state_.rbtNeueImport.checked || state_.cbxZielAusw) goTo(WizardPage::Seite3);
-            else if (state_.cbxQuelleAusw) goTo(WizardPage::Seite2);
-            else goTo(WizardPage::Seite1);
+            if (state_.rbtNeueImport.checked || state_.cbxZielAusw)
+                c_.goTo(WizardPage::Seite3);
+            else if (state_.cbxQuelleAusw)
+                c_.goTo(WizardPage::Seite2);
+            else
+                c_.goTo(WizardPage::Seite1);
             return;
         case TextPage::TXTFix:
             state_.textPage = TextPage::TXTDatensatzlaenge;
@@ -214,8 +238,8 @@ void ImportWizard::btnZurueckTxtClick() {
     }
 }
 
-void ImportWizard::btnWeiterTxtClick() {
-    leavePage();
+void TextLayoutController::btnWeiterTxtClick() {
+    c_.leavePage();
     switch (state_.textPage) {
         case TextPage::TXTDatensatzlaenge: {
             if (state_.rgrDatsatzlaenge != 0 && state_.rgrDatsatzlaenge != 1) {
@@ -251,7 +275,7 @@ void ImportWizard::btnWeiterTxtClick() {
                 return;
             }
             if (!buildTextStagingTable()) return;
-            goTo(WizardPage::Seite4);
+            c_.goTo(WizardPage::Seite4);
             return;
         }
     }
