@@ -47,4 +47,11 @@ FileDialogSpec browseDialog(const WizardContext& c, bool source) {
     return dialog;
 }
 
+void browseForFile(WizardContext& c, bool source) {
+    if (std::optional<std::string> file = c.env.prompter.openFile(browseDialog(c, source))) {
+        (source ? c.state.edtQuelle : c.state.edtZiel) = *file;
+        c.browseDirectory = directoryOf(*file);
+    }
+}
+
 }  // namespace kimport

@@ -16,5 +16,7 @@ FileFilter fileFilter(const std::string& description, std::initializer_list<cons
 
 // The browse dialog of the source (true) or the target, opened where the user will look first.
 FileDialogSpec browseDialog(const WizardContext& c, bool source);
+// That dialog shown; the chosen file goes into the source's or target's name, its folder is remembered.
+void browseForFile(WizardContext& c, bool source);
 
 }  // namespace kimport

@@ -15,10 +15,7 @@ void SourcePageController::comQuelleSelect(const std::string& item) {
 
 void SourcePageController::btnQBrowseClick() {
     state_.viewerRequest.kind = ContentViewerRequest::Kind::Close;
-    if (std::optional<std::string> file = env_.prompter.openFile(browseDialog(c_, true))) {
-        state_.edtQuelle = *file;
-        c_.browseDirectory = directoryOf(*file);
-    }
+    browseForFile(c_, true);
 }
 
 bool SourcePageController::checkSource() {

@@ -15,12 +15,7 @@ void TargetPageController::comZielSelect(const std::string& item) {
     if (std::optional<std::string> path = presetTablePath(env_.bkdbAlias, item)) state_.edtZiel = *path;
 }
 
-void TargetPageController::btnZBrowseClick() {
-    if (std::optional<std::string> file = env_.prompter.openFile(browseDialog(c_, false))) {
-        state_.edtZiel = *file;
-        c_.browseDirectory = directoryOf(*file);
-    }
-}
+void TargetPageController::btnZBrowseClick() { browseForFile(c_, false); }
 
 bool TargetPageController::checkTarget() {
     return c_.checkName(false);
