@@ -1,6 +1,7 @@
 #include "support/FaultyFileSystem.h"
 
 #include <cerrno>
+#include <unistd.h>
 
 namespace kimport {
 
@@ -35,8 +36,13 @@ private:
 
 }  // namespace
 
-void FaultyFileSystem::step(const std::string& what) {
+void FaultyFileSystem::count() {
     ++operations_;
+    if (dieAtOperation && operations_ == *dieAtOperation) ::_exit(kDiedAtOperation);
+}
+
+void FaultyFileSystem::step(const std::string& what) {
+    count();
     if (failAtOperation && operations_ == *failAtOperation)
         throw IoError(what + ": " + systemErrorText(EIO));
 }
@@ -67,7 +73,7 @@ void FaultyFileSystem::rename(const std::string& from, const std::string& to) {
 }
 
 bool FaultyFileSystem::remove(const std::string& path) {
-    ++operations_;
+    count();
     return inner_.remove(path);
 }
 

@@ -1,6 +1,7 @@
 // A file system for tests that passes everything to another one until a
 // chosen fault strikes: the disk runs full after N bytes, the N-th operation
-// fails, or renames are refused (a crash just before the files are swapped).
+// fails, the process dies at the N-th operation (a kill at that very step), or
+// renames are refused (a crash just before the files are swapped).
 #pragma once
 
 #include "common/FileSystem.h"
@@ -19,6 +20,11 @@ public:
     std::optional<std::uint64_t> spaceLeft;
     // The operation with this number (counted from 1 over all calls) fails.
     std::optional<int> failAtOperation;
+    // The process ends (_exit with kDiedAtOperation) when the operation with this number is about to be
+    // carried out: nothing is unwound, no temporary file removed, as when it is killed there. For a child
+    // process made by fork.
+    std::optional<int> dieAtOperation;
+    static constexpr int kDiedAtOperation = 86;
     // Every rename fails, as when the process dies before the swap.
     bool refuseRenames = false;
     // Renames for which this returns true fail (from, to).
@@ -55,6 +61,9 @@ public:
     void consume(std::size_t n, const std::string& path);
 
 private:
+    // Counts one operation; ends the process when it is the one chosen to die at.
+    void count();
+
     FileSystem& inner_;
     int operations_ = 0;
     std::uint64_t written_ = 0;
