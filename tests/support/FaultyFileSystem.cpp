@@ -14,7 +14,9 @@ public:
 
     std::size_t read(char* buffer, std::size_t n) override {
         fs_.step("Lesefehler in " + path_);
-        return inner_->read(buffer, n);
+        const std::size_t got = inner_->read(buffer, n);
+        fs_.noteRead(got);
+        return got;
     }
     void write(const char* data, std::size_t n) override {
         fs_.step("Schreibfehler in " + path_);

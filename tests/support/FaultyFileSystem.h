@@ -32,6 +32,8 @@ public:
 
     int operationCount() const { return operations_; }
     std::uint64_t bytesWritten() const { return written_; }
+    // The bytes handed out by reads, over all files: what a reader took from the disk.
+    std::uint64_t bytesRead() const { return read_; }
 
     std::unique_ptr<FileHandle> openRead(const std::string& path) override;
     std::unique_ptr<FileHandle> create(const std::string& path) override;
@@ -59,6 +61,8 @@ public:
     void step(const std::string& what);
     // Accounts n bytes about to be written; throws when the disk is full.
     void consume(std::size_t n, const std::string& path);
+    // Accounts n bytes a read handed out.
+    void noteRead(std::size_t n) { read_ += n; }
 
 private:
     // Counts one operation; ends the process when it is the one chosen to die at.
@@ -67,6 +71,7 @@ private:
     FileSystem& inner_;
     int operations_ = 0;
     std::uint64_t written_ = 0;
+    std::uint64_t read_ = 0;
 };
 
 }  // namespace kimport
