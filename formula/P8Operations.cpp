@@ -35,15 +35,20 @@ constexpr Ext kRmFactor = 0;
 // The draw RN compares with; nothing in the program draws, so it stays 0.
 constexpr Ext kRnDraw = 0;
 
+thread_local std::uint64_t multiplications = 0;
+
 Ext wholePower(Ext x, double exponent) {
     const double n = std::fabs(std::trunc(exponent));
     if (n == 0) return 1;
     Ext p = x;
     // Repeated multiplication as written, but a huge exponent must not loop for ages.
-    if (n <= 1024) {
-        for (int i = 1; i < static_cast<int>(n); ++i) p *= x;
+    if (n <= kMostRepeatedMultiplications) {
+        int i = 1;
+        for (; i < static_cast<int>(n); ++i) p *= x;
+        multiplications += static_cast<std::uint64_t>(i - 1);
     } else {
         p = std::pow(x, static_cast<Ext>(n));
+        ++multiplications;
     }
     if (std::isinf(p)) fail(FloatingPointError::Kind::Overflow);
     if (exponent < 0) {
@@ -135,6 +140,8 @@ Ext compute(OpCode code, Ext x, Ext y) {
 }
 
 }  // namespace
+
+std::uint64_t wholePowerMultiplications() { return multiplications; }
 
 double applyOperation(OpCode code, double x, double y) {
     return store(compute(code, x, y));

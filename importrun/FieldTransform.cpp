@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <functional>
 #include <optional>
 
@@ -14,6 +15,31 @@ namespace kimport {
 
 namespace {
 
+// Carries out the steps of one rule for one field. The steps write a value into the target and read it back
+// for the next step, as rules have always been carried out, and results depend on that: a text field cuts what
+// is too long, a number field reads a text as its number. Where the long way cannot change what is stored,
+// counted or reported, a step takes a shortcut; each rests on one of these invariants (with
+// TransformContext::takeShortcuts false every step takes the long way, and a test compares the two over a
+// spread of field types, values and options):
+//  1. The source record neither moves nor changes while one field is filled: its value is read once.
+//  2. Dates, times, time stamps, logical values and empty values never read as a digit string: date and time
+//     formats put a character that is no digit between their parts, logical values read True or False, an
+//     empty value reads as nothing. Left alignment need not format them.
+//  3. Only the left cut at overlength reads the last value written: it is kept for that rule alone.
+//  4. A text has no more characters than bytes, and a text value reads as itself: a text whose bytes fit the
+//     field is not counted character by character to see whether the field cut it.
+//  5. Which values read as a digit string, without formatting them: an integer when it is not negative; a
+//     text when it is one; a float when it is whole, not negative and below 10^15 (written with 15
+//     significant digits: no exponent, no decimals), and never when it is negative or its fraction shows
+//     within those 15 digits. Only a float that close to a whole number is formatted to find out.
+//  6. Right alignment writes the field's own text padded with blanks; a field that reads that text back as
+//     the number it holds gains nothing. So it is for a whole-number field (short, long, word,
+//     auto-increment) holding a value, and for a field of decimals holding a whole number from 0 to below
+//     10^15, whose text is its digits (5). The padded text would become the last value written, which the
+//     left cut reads (3): for a whole-number field that cut keeps the end of the same digits, and a number
+//     has no blanks to trim; for a field of decimals the shortcut is taken only without that rule.
+//  7. Positions outside the source text add nothing to a cut-out: only those inside it are visited. A source
+//     that cannot be read fails alike at every position, counted for as many as a text holds in a field.
 class Transform {
 public:
     Transform(const RunRule& r, TransformContext& c) : rule_(r), opt_(r.rule), ctx_(c) {}
@@ -23,15 +49,15 @@ public:
             throw TableError(ctx_.target.TableName + ": Feld '" + rule_.feldname + "' nicht gefunden");
         return *rule_.targetField;
     }
-    // Several steps read the source value; the source does not move while one field is filled.
+    // Several steps read the source value (invariant 1: once).
     const Value& source() const {
         if (!rule_.sourceField)
             throw TableError(ctx_.source.TableName + ": Feld '" + opt_.Zuordnung + "' nicht gefunden");
-        if (!sourceValue_) sourceValue_ = ctx_.source.GetValue(*rule_.sourceField);
+        if (!sourceValue_ || !ctx_.takeShortcuts) sourceValue_ = ctx_.source.GetValue(*rule_.sourceField);
         return *sourceValue_;
     }
     std::string sourceText() const { return valueToText(source(), ctx_.regional); }
-    // Dates, times and logical values never read as a digit string: no need to format them.
+    // Invariant 2.
     static bool neverDigits(const Value& v) {
         return v.kind == Value::Kind::Date || v.kind == Value::Kind::Time || v.kind == Value::Kind::DateTime ||
                v.kind == Value::Kind::Boolean || v.kind == Value::Kind::Null;
@@ -41,7 +67,7 @@ public:
     // The last value written, as text before the field cut it to its size:
     // the left cut at overlength keeps the end of what was written.
     void remember(const Value& v) {
-        if (opt_.Ueberl_abschneid_li) lastWritten_ = v;  // nothing else reads it
+        if (opt_.Ueberl_abschneid_li || !ctx_.takeShortcuts) lastWritten_ = v;  // invariant 3
         noteOverlength(v);
     }
     // A text field cuts what is longer than its size; the last value written decides what is noted.
@@ -51,7 +77,7 @@ public:
         const FieldDef& f = ctx_.target.FieldDefAt(target());
         if (f.type != FieldType::String) return;
         const auto size = static_cast<std::size_t>(f.size);
-        if (v.kind == Value::Kind::Text) {
+        if (v.kind == Value::Kind::Text && ctx_.takeShortcuts) {  // invariant 4
             if (v.text.size() > size && charCount(v.text) > size) overlong_ = v.text;
             return;
         }
@@ -235,17 +261,25 @@ private:
 
     void alignLeft() {
         const Value& s = source();
-        if (neverDigits(s)) return;
+        if (ctx_.takeShortcuts && neverDigits(s)) return;  // invariant 2
         std::string trimmed = trim(valueToText(s, ctx_.regional));
         if (IsDigitString(trimmed)) write(Value::ofText(trimmed));
     }
 
-    // Whether the value reads as a digit string, without formatting numbers to find out.
+    // Whether the value reads as a digit string, formatting it only where invariant 5 leaves it open.
     bool readsAsDigits(const Value& v) const {
+        if (!ctx_.takeShortcuts) return IsDigitString(valueToText(v, ctx_.regional));
         switch (v.kind) {
         case Value::Kind::Integer: return v.integer >= 0;
-        // Whole numbers below 10^15 are written without exponent and decimals.
-        case Value::Kind::Float: return std::isfinite(v.number) && v.number >= 0 && v.number == std::floor(v.number) && v.number < 1e15;
+        case Value::Kind::Float: {
+            const double x = v.number;
+            if (!std::isfinite(x) || x < 0) return false;  // -0 is written as 0
+            if (x == std::floor(x)) return x < 1e15;
+            // A fraction above a ten-billionth of the number shows within 15 significant digits; a smaller
+            // one may be rounded away, and then the text decides.
+            if (std::fabs(x - std::nearbyint(x)) > x * 1e-10) return false;
+            return IsDigitString(valueToText(v, ctx_.regional));
+        }
         case Value::Kind::Text: return IsDigitString(v.text);
         default: return !neverDigits(v) && IsDigitString(valueToText(v, ctx_.regional));
         }
@@ -255,8 +289,7 @@ private:
         return t == FieldType::SmallInt || t == FieldType::Integer || t == FieldType::Word || t == FieldType::AutoInc;
     }
 
-    // A number field holding a whole number from 0 to below 10^15: its text is exactly its digits, and
-    // that text, padded or not, reads back as the same number.
+    // A number field holding a whole number from 0 to below 10^15 (invariant 6).
     bool holdsPlainWholeNumber() const {
         if (naturalKind(ctx_.target.FieldDefAt(target()).type) != Value::Kind::Float || ctx_.target.IsNull(target()))
             return false;
@@ -265,13 +298,11 @@ private:
     }
 
     void alignRight() {
-        // A whole-number field holding a value reads it back without blanks: nothing to pad.
-        // (Checked first because it is cheap; a missing field still fails below, as it always did.)
-        if (rule_.sourceField && rule_.targetField && isWholeNumberField(ctx_.target.FieldDefAt(target()).type) &&
-            !ctx_.target.IsNull(target()))
-            return;
-        // The same for a whole number in a field of decimals, unless the left cut reads what was written last.
-        if (rule_.sourceField && rule_.targetField && !opt_.Ueberl_abschneid_li && holdsPlainWholeNumber()) return;
+        // Invariant 6: nothing to pad. (Checked first because it is cheap; a missing field still fails below.)
+        if (ctx_.takeShortcuts && rule_.sourceField && rule_.targetField) {
+            if (isWholeNumberField(ctx_.target.FieldDefAt(target()).type) && !ctx_.target.IsNull(target())) return;
+            if (!opt_.Ueberl_abschneid_li && holdsPlainWholeNumber()) return;
+        }
         const Value& s = source();
         if (!readsAsDigits(s) || !IsDigitString(rule_.laenge)) return;
         write(Value::ofText(PadLeft(trim(targetText()), static_cast<std::size_t>(std::stoul(rule_.laenge)))));
@@ -291,11 +322,23 @@ private:
             return;
         guarded([&] { writeText(""); });
         const int from = *opt_.StringAuswahlBeg;
-        int to = *opt_.StringAuswahlEnd;
+        const int to = *opt_.StringAuswahlEnd;
         if (to < from) return;
-        // Positions past the end add nothing: the loop need not go beyond the longest text a field holds.
-        to = std::min(to, std::max(from, 0) + 65535);
-        for (int pos = from; pos <= to; ++pos) {
+        std::int64_t first = from, last = to;
+        if (ctx_.takeShortcuts) {  // invariant 7
+            std::optional<std::size_t> length;
+            try {
+                length = charCount(sourceText());
+            } catch (const TableError&) {
+            }
+            if (length) {
+                first = std::max(first, std::int64_t{1});
+                last = std::min(last, static_cast<std::int64_t>(*length));
+            } else {
+                last = std::min(last, std::max(from, 0) + std::int64_t{65535});
+            }
+        }
+        for (std::int64_t pos = first; pos <= last; ++pos) {
             guarded([&] {
                 std::string text = sourceText();
                 if (pos < 1 || static_cast<std::size_t>(pos) > charCount(text)) return;

@@ -2,7 +2,10 @@
 // rule: copy, division, multiplication, defaults under conditions, formulas,
 // alignment, cutting, cut-out and rounding, in that order. Steps that fail
 // count a field error and the next step runs; only the comparisons of the
-// defaults end the run when a value cannot be compared.
+// defaults end the run when a value cannot be compared. Each step writes its
+// value into the target and the next reads it back; where the long way cannot
+// change the result a step takes a shortcut, each resting on an invariant
+// stated at the head of the class that carries out the steps (FieldTransform.cpp).
 #pragma once
 
 #include "common/FormatSettings.h"
@@ -24,6 +27,8 @@ struct TransformContext {
     const FormatSettings& current;  // writes "as text" and the rounding
     FormulaEvaluator* formulas = nullptr;
     RunReport* report = nullptr;    // which field of which record failed, and why
+    // False takes the long way at every shortcut: for tests that compare the two.
+    bool takeShortcuts = true;
 };
 
 // For a rule with a source field.

@@ -19,16 +19,20 @@ inline std::chrono::milliseconds progressClockNow() {
 #endif
 }
 
+// Where a display reads the time: progressClockNow, or a clock a test moves by hand.
+using ProgressClockReader = std::chrono::milliseconds (*)();
+
 // Says when a display is due again. Asked once per record: while calls come fast the clock is read
 // only every few calls (up to every 64th), while they come slowly at every call.
 class ProgressTicker {
 public:
-    explicit ProgressTicker(std::chrono::milliseconds interval) : interval_(interval) {}
+    explicit ProgressTicker(std::chrono::milliseconds interval, ProgressClockReader clock = progressClockNow)
+        : interval_(interval), clock_(clock) {}
     // The first call is always due; later ones once the interval has passed since the last due one.
     bool due() {
         if (++calls_ < stride_) return false;
         calls_ = 0;
-        const auto now = progressClockNow();
+        const auto now = clock_();
         stride_ = now == lastRead_ ? std::min(stride_ * 2, 64u) : 1;  // the same tick of the coarse clock: fast calls
         lastRead_ = now;
         if (started_ && now - last_ < interval_) return false;
@@ -40,6 +44,7 @@ public:
 
 private:
     std::chrono::milliseconds interval_;
+    ProgressClockReader clock_;
     std::chrono::milliseconds last_{}, lastRead_{};
     unsigned calls_ = 0, stride_ = 1;
     bool started_ = false;

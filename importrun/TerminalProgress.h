@@ -14,8 +14,10 @@ namespace kimport {
 
 class TerminalProgress : public GaugeModel {
 public:
-    TerminalProgress(const FormatSettings& current, std::ostream& out, const std::atomic<bool>& interrupted)
-        : GaugeModel(current), out_(out), interrupted_(interrupted) {}
+    // The line is drawn again at most every 100 ms of `clock`.
+    TerminalProgress(const FormatSettings& current, std::ostream& out, const std::atomic<bool>& interrupted,
+                     ProgressClockReader clock = progressClockNow)
+        : GaugeModel(current), out_(out), interrupted_(interrupted), ticker_(std::chrono::milliseconds(100), clock) {}
 
     bool cancelled() const override { return GaugeModel::cancelled() || interrupted_.load(); }
     void pump() override;
@@ -28,7 +30,7 @@ private:
 
     std::ostream& out_;
     const std::atomic<bool>& interrupted_;
-    ProgressTicker ticker_{std::chrono::milliseconds(100)};
+    ProgressTicker ticker_;
     bool drawn_ = false;
 };
 

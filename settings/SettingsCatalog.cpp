@@ -3,6 +3,8 @@
 #include "common/FileSets.h"
 #include "common/Numbers.h"
 #include "common/Text.h"
+#include "common/UserMessage.h"
+#include "settings/CatalogueChange.h"
 #include "settings/ColumnValues.h"
 #include "settings/ControlTables.h"
 #include "tablestore/FileSetWriter.h"
@@ -197,6 +199,9 @@ bool CopySetting(SettingsTables& t, const std::string& name) {
         if (f.name != "TableName" && f.name != "VorDefTableName" && f.name != "Bezeichnung")
             columns.emplace_back(f.name, t.impList.GetValue(t.impList.FieldNamed(f.name.c_str())));
     try {
+        // The row and its files reach the disk in one swap: a failure leaves the catalogue as it was, an
+        // overwritten setting included.
+        CatalogueChange change(t);
         if (seekSetting(t.impList, newName)) {
             t.impList.BeginEdit();
         } else {
@@ -212,25 +217,23 @@ bool CopySetting(SettingsTables& t, const std::string& name) {
         }
         putText(t.impList, "VorDefTableName", "");
         t.impList.PostRecord();
+        const SavedSetting copy = readSetting(t.impList);
+        // Its own mapping files: the number of its row, for a predefined setting with "_" in front.
+        const std::string number = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
+        const std::string newBase = copy.own ? number : freeBaseName(t, "_" + number);
+        if (!copy.own) {
+            t.impList.BeginEdit();
+            putText(t.impList, "VorDefTableName", newBase);
+            t.impList.PostRecord();
+        }
+        if (!change.copyMapping(t.programDir, fromBase, newBase)) {
+            t.prompter.error("Die Importeinstellung konnte nicht kopiert werden");
+            return false;
+        }
+        change.commit();
     } catch (const std::exception& e) {
-        t.impList.CancelRecord();
-        t.prompter.error(e.what());
-        return false;
-    }
-    const SavedSetting copy = readSetting(t.impList);
-    // Its own mapping files: the number of its row, for a predefined setting with "_" in front.
-    const std::string number = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
-    const std::string newBase = copy.own ? number : freeBaseName(t, "_" + number);
-    if (!copy.own) {
-        t.impList.BeginEdit();
-        putText(t.impList, "VorDefTableName", newBase);
-        t.impList.PostRecord();
-    }
-    t.impList.Flush();
-    if (copyFileSetAtOnce(t.fs, t.programDir, fromBase, t.programDir, newBase, true, t.prompter) < 1) {
+        t.prompter.error(userMessage(e));
         t.prompter.error("Die Importeinstellung konnte nicht kopiert werden");
-        seekSetting(t.impList, newName);
-        DeleteSetting(t, readSetting(t.impList));
         return false;
     }
     seekSetting(t.impList, newName);
@@ -265,7 +268,6 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
             ++result.refused;
             continue;
         }
-        bool appended = false;
         try {
             if (!seekSetting(vorDef, name)) continue;
             const SavedSetting incoming = readSetting(vorDef);
@@ -290,12 +292,13 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
                 vorDef.PostRecord();
                 name = renamed;
             }
+            // The row and its files reach the disk in one swap: a row without its files could not run.
+            CatalogueChange change(t);
             // The row gets a number of this catalogue; an own setting's files take it as their name. A predefined
             // one keeps its name unless another setting uses it, or it looks like one this catalogue makes itself.
             t.impList.BeginAppend();
             copyColumns(vorDef, t.impList, {"TableName"});
             t.impList.PostRecord();
-            appended = true;
             const std::string number = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
             std::string toBase = incoming.own ? number : fromBase;
             const bool ours = !toBase.empty() && (toBase[0] == '_' || IsDigitString(toBase));
@@ -305,21 +308,18 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
                 putText(t.impList, "VorDefTableName", toBase);
                 t.impList.PostRecord();
             }
-            t.impList.Flush();
-            if (fromBase.empty() || copyFileSetAtOnce(t.fs, fromDir, fromBase, t.programDir, toBase, true, t.prompter) < 1)
-                throw std::runtime_error("mapping files missing");
+            bool saved = false;
+            try {
+                saved = !fromBase.empty() && change.copyMapping(fromDir, fromBase, toBase);
+                if (saved) change.commit();
+            } catch (const std::exception& e) {
+                t.prompter.error(userMessage(e));
+                saved = false;
+            }
+            if (!saved) throw std::runtime_error("mapping files missing");
             ++result.read;
         } catch (const std::exception&) {
-            t.impList.CancelRecord();
             vorDef.CancelRecord();
-            // A row without its files could not run: it does not stay.
-            try {
-                if (appended && seekSetting(t.impList, name)) {
-                    t.impList.DeleteRecord();
-                    t.impList.Flush();
-                }
-            } catch (const std::exception&) {
-            }
             ++result.refused;
             result.errors.push_back("Es konnten nicht alle notwendigen Daten eingelesen werden.Möglicherweise können "
                                     "Sie die Importeinstellung \"" + name + "\" nicht ausführen.\r\n");

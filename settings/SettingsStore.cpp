@@ -2,6 +2,7 @@
 
 #include "common/FileSets.h"
 #include "common/Text.h"
+#include "settings/CatalogueChange.h"
 #include "settings/ColumnValues.h"
 #include "settings/ControlTables.h"
 #include "tablestore/FileSetWriter.h"
@@ -12,11 +13,6 @@
 namespace kimport {
 
 namespace {
-
-// Removes a setting's files; what cannot be removed is not worth a second message.
-void removeFileSet(SettingsTables& t, const std::string& baseName) {
-    for (const DirEntry& e : fileSetEntries(t.programDir, baseName, t.fs)) t.fs.remove(t.programDir + e.name);
-}
 
 // The mapping files fromBase.* to toBase.* in the program directory, all at once as a table is saved.
 int copyFileSetAtOnce(SettingsTables& t, const std::string& fromBase, const std::string& toBase) {
@@ -55,42 +51,25 @@ SaveOutcome SaveSetting(SettingsTables& t, SavedSetting s) {
     };
     s.own = true;
     s.sourceFormat = sourceFormatOf(s.sourcePath);
-    std::string baseName;
+    bool saved = false;
     try {
+        // The row and the working mapping table's files, copied under the row's number, reach the disk
+        // in one swap; a failure drops the row again.
+        CatalogueChange change(t);
         t.impList.BeginAppend();
         writeSetting(t.impList, s);
         t.impList.PostRecord();  // the table store gives the TableName number
-        baseName = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
-        t.impList.Flush();
-    } catch (const std::exception& e) {
-        t.impList.CancelRecord();
-        // A row posted but not saved must not reach the disk with a later save.
-        if (t.impList.HasUnsavedChanges()) t.impList.CloseDiscarding();
-        reopen(t.impList);
-        t.prompter.error(e.what());
-        return failed();
-    }
-    // The working mapping table's files, copied under the row's number.
-    int copied = -1;
-    try {
-        t.zStrukt.CloseTable();
-        copied = copyFileSetAtOnce(t, kZStruktBaseName, baseName);
+        const std::string baseName = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
+        t.zStrukt.CloseTable();  // its changes are saved first: the copy is taken from the disk
+        if (change.copyMapping(t.programDir, kZStruktBaseName, baseName)) {
+            change.commit();
+            saved = true;
+        }
     } catch (const std::exception& e) {
         t.prompter.error(e.what());
     }
     reopen(t.zStrukt);
-    if (copied < 1) {
-        removeFileSet(t, baseName);
-        try {
-            if (seekSetting(t.impList, s.name)) {
-                t.impList.DeleteRecord();
-                t.impList.Flush();
-            }
-        } catch (const std::exception& e) {
-            t.prompter.error(e.what());  // said before the failure itself, which is said in any case
-        }
-        return failed();
-    }
+    if (!saved) return failed();
     seekSetting(t.impList, s.name);
     t.prompter.message(MsgKind::Information, Buttons::Ok,
                        "Die Importeinstellung \r\n\"" + s.name + "\"\r\nist gespeichert worden.");
@@ -104,7 +83,8 @@ bool RestoreMapping(SettingsTables& t, const SavedSetting& s, bool offerToDelete
         // Nothing of this row's files is touched; the row itself may go.
         problem = unusableBaseNameMessage(s) + "\r\n\r\nDie Importeinstellung kann nicht ausgeführt werden.";
     } else {
-        // A save that died while it copied the files is completed (or undone) first.
+        // A save of the setting that died was settled when ImpList was opened; temporary files of a copy
+        // that never reached its journal may still lie beside the mapping files.
         if (!baseName.empty()) FileSetWriter::recover(t.fs, t.programDir + baseName + ".DB");
         for (const char* extension : {".DB", ".MB"}) {
             const std::string path = t.programDir + baseName + extension;
@@ -155,12 +135,11 @@ void SaveRemark(Table& impList, const std::string& name, const std::string& rema
 }
 
 void DeleteSetting(SettingsTables& t, const SavedSetting& s) {
+    CatalogueChange change(t);
     const std::string baseName = mappingBaseName(s);
-    if (!baseName.empty()) removeFileSet(t, baseName);
-    if (seekSetting(t.impList, s.name)) {
-        t.impList.DeleteRecord();
-        t.impList.Flush();
-    }
+    if (!baseName.empty()) change.removeMapping(baseName);
+    if (seekSetting(t.impList, s.name)) t.impList.DeleteRecord();
+    change.commit();
 }
 
 }  // namespace kimport

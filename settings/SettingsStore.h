@@ -29,7 +29,7 @@ enum class SaveOutcome {
 };
 
 // Appends the setting under its name (TableName is given by the table store) and copies the working
-// mapping table under that number.
+// mapping table under that number, both saved in one swap (settings/CatalogueChange).
 SaveOutcome SaveSetting(SettingsTables& t, SavedSetting setting);
 
 // Copies the setting's mapping table over the working one. A missing .DB or .MB file is reported
@@ -41,7 +41,8 @@ bool RestoreMapping(SettingsTables& t, const SavedSetting& setting, bool offerTo
 // installed). None when neither exists.
 std::optional<std::string> storedFileFound(const std::string& stored, const std::string& programDir, FileSystem& fs);
 
-// Deletes the setting's mapping files (failures are ignored) and its ImpList row.
+// Deletes the setting's ImpList row and its mapping files in one swap (a file that cannot be removed is
+// left). Throws TableError when ImpList cannot be saved; the setting then stays whole.
 void DeleteSetting(SettingsTables& t, const SavedSetting& setting);
 
 // Stores a changed remark (Bemerkung) of the setting.

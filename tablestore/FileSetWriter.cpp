@@ -92,6 +92,8 @@ void FileSetWriter::adopt(const std::string& finalPath, const std::string& writt
     copyStream(*fs_.openRead(writtenPath), create(finalPath));
 }
 
+bool FileSetWriter::belongsTo(const std::string& dataPath) const { return dataPath_ == absolutePath(dataPath); }
+
 void FileSetWriter::removeAtCommit(const std::string& path) { removals_.push_back(absolutePath(path)); }
 
 void FileSetWriter::commit() {
@@ -119,7 +121,14 @@ void FileSetWriter::commit() {
     for (const Pending& p : files_) journal += "R\t" + journalName(p.finalPath) + "\n";
     for (const std::string& r : removals_) journal += "D\t" + journalName(r) + "\n";
     journal += "END\n";
-    fs_.writeAtomically(journalPath(dataPath_), journal.data(), journal.size());
+    try {
+        fs_.writeAtomically(journalPath(dataPath_), journal.data(), journal.size());
+    } catch (const IoError&) {
+        // A journal in place whose folder could not be synced counts as written, as after a crash: its
+        // temporary files must stay for the recovery, or it would carry out the removals without the renames.
+        if (fs_.exists(journalPath(dataPath_))) committed_ = true;
+        throw;
+    }
     // From here on the new table counts; recover() finishes what a crash interrupts.
     committed_ = true;
     std::set<std::string> directories{dir};

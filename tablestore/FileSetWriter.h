@@ -29,6 +29,8 @@ public:
     // A file that is removed at commit (an index that no longer belongs to the table).
     void removeAtCommit(const std::string& path);
     void commit();
+    // True when the writer's journal is the one of the table with this data file.
+    bool belongsTo(const std::string& dataPath) const;
 
     // Completes or rolls back an interrupted commit of the table whose data file is dataPath.
     static void recover(FileSystem& fs, const std::string& dataPath);

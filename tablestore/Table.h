@@ -20,6 +20,7 @@
 
 namespace kimport {
 
+class FileSetWriter;
 class KeyOrder;
 
 class Table {
@@ -59,6 +60,12 @@ public:
     void CloseDiscarding();
     // Writes pending changes to the disk; the table stays open.
     void Flush();
+    // The same as part of a larger swap: the table's files join `swap`, which holds the files of other
+    // tables saved with it, and one commit of the swap replaces them all (without pending changes only the
+    // others). The swap must be made for DataPath(), so that the next open of this table finds its journal
+    // and completes or undoes it. Throws as Flush does; the swap is then left uncommitted, unless the
+    // failure came after its journal (Kind::Unfinished).
+    void Flush(FileSetWriter& swap);
     // Throws when this table may not be changed (read-only files or folder, an
     // index we cannot keep, a damaged file), before any work is done.
     void CheckWritable();
@@ -72,6 +79,8 @@ public:
     // (a hint: nothing happens when the room cannot be had).
     void ReserveRecords(std::uint64_t more);
     bool Active() const { return image_ != nullptr; }
+    // The data file as the last open found it: letter case and symbolic links resolved.
+    const std::string& DataPath() const { return dataPath_; }
     // True while changes (or a record being edited) have not reached the disk.
     bool HasUnsavedChanges() const { return image_ && (dirty_ || state_ == State::Edit || state_ == State::Insert); }
     State state() const { return state_; }
@@ -160,6 +169,7 @@ private:
     [[noreturn]] void notActive() const;
     [[noreturn]] void notEditing() const;
     void prepareWrite();
+    void save(FileSetWriter* swap);
     void position(std::size_t pos);
     bool visible(std::uint32_t row) const;
     const char* currentRow() const;

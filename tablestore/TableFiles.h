@@ -14,6 +14,8 @@
 
 namespace kimport {
 
+class FileSetWriter;
+
 // Refuses a table whose code page cannot be converted, naming both.
 void requireCodePage(int codePage, const std::string& dataPath);
 
@@ -24,8 +26,9 @@ std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& f
 TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePageIfNone = 0);
 // Throws TableError when the table must not be written (an index we cannot keep up to date).
 void checkWritable(const TableImage& image, FileSystem& fs);
-// Writes the whole file set through a FileSetWriter (old files replaced at once).
-void writeTable(TableImage& image, FileSystem& fs);
+// Writes the whole file set through a FileSetWriter (old files replaced at once). With `joined`, the files
+// join that writer, which may hold files of other tables, and its commit replaces them all together.
+void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined = nullptr);
 // A new, empty table image (not yet on disk).
 std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& fields,
                                      int keyFieldCount);
@@ -39,7 +42,7 @@ namespace dbase {
 std::unique_ptr<TableImage> readTable(const std::string& dataPath, FileSystem& fs, int codePageIfNone = 0);
 TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePageIfNone = 0);
 void checkWritable(const TableImage& image, FileSystem& fs);
-void writeTable(TableImage& image, FileSystem& fs);
+void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined = nullptr);
 // version: 0 or 0x8B dBase IV, 0x83 dBase III, 0xF5 FoxPro 2, 0x30 Visual FoxPro (the memo mark is set as needed).
 std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& fields,
                                      int version = 0);

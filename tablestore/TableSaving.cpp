@@ -239,20 +239,32 @@ void Table::ReserveRecords(std::uint64_t more) {
     }
 }
 
-void Table::Flush() {
+void Table::Flush() { save(nullptr); }
+
+void Table::Flush(FileSetWriter& swap) {
+    requireActive();
+    if (!swap.belongsTo(dataPath_))
+        throw TableError("Die Tabelle " + displayName() + " kann nur mit einem Journal neben ihrer Datendatei "
+                         "gespeichert werden.", TableError::Kind::Usage, dataPath_);
+    save(&swap);
+}
+
+void Table::save(FileSetWriter* swap) {
     if (!image_) return;
     if (state_ == State::Edit || state_ == State::Insert) PostRecord();
-    if (!dirty_) return;
+    if (!dirty_ && !swap) return;
     // What we hold must still be what is on the disk: a table another program changed, replaced or
     // deleted meanwhile is not overwritten.
-    if (fs_.identity(dataPath_) != openedIdentity_)
+    if (dirty_ && fs_.identity(dataPath_) != openedIdentity_)
         throw TableError("Die Tabelle " + displayName() + " ist inzwischen von einem anderen Programm geändert "
                          "worden. Bitte öffnen Sie sie erneut.", TableError::Kind::Changed, dataPath_);
     try {
-        if (image_->format == TableFormat::Paradox)
-            paradox::writeTable(*image_, fs_);
+        if (!dirty_)
+            swap->commit();  // the other tables' files alone
+        else if (image_->format == TableFormat::Paradox)
+            paradox::writeTable(*image_, fs_, swap);
         else
-            dbase::writeTable(*image_, fs_);
+            dbase::writeTable(*image_, fs_, swap);
     } catch (const IoError& e) {
         if (fs_.exists(FileSetWriter::journalPath(dataPath_)))
             throw TableError("Die Tabelle " + displayName() + " konnte nicht vollständig gespeichert werden; das "
@@ -261,6 +273,7 @@ void Table::Flush() {
         throw TableError("Die Tabelle " + displayName() + " konnte nicht gespeichert werden; sie ist unverändert "
                          "geblieben.\r\n" + e.what(), TableError::Kind::Io, dataPath_);
     }
+    if (!dirty_) return;
     openedIdentity_ = fs_.identity(dataPath_);
     image_->newStructure = false;
     dirty_ = false;

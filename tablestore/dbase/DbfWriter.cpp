@@ -14,6 +14,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <optional>
 #include <set>
 #include <unordered_map>
 
@@ -250,7 +251,7 @@ std::uint64_t maxRecords(const TableImage& image) {
     return std::min<std::uint64_t>(UINT32_MAX, (UINT32_MAX - header) / static_cast<std::uint64_t>(image.recordLength));
 }
 
-void writeTable(TableImage& image, FileSystem& fs) {
+void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined) {
     requireWritableVersion(image);
     if (image.missingRecords > 0)
         throw TableError("Die Tabelle " + shownName(image.dataPath) + " ist unvollständig und wird nicht geschrieben.");
@@ -294,7 +295,8 @@ void writeTable(TableImage& image, FileSystem& fs) {
         throw TableError("Die Memodatei der Tabelle " + shownName(image.dataPath) + " würde zu groß.");
 
     const std::string header = buildHeader(image, rows, style != MemoStyle::None);
-    FileSetWriter files(fs, image.dataPath);
+    std::optional<FileSetWriter> own;
+    FileSetWriter& files = joined ? *joined : own.emplace(fs, image.dataPath);
     FileHandle& dataFile = files.create(image.dataPath);
     BufferedOutput data(dataFile);
     data.write(header);

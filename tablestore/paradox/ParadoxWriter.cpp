@@ -16,6 +16,7 @@
 
 #include <cstring>
 #include <ctime>
+#include <optional>
 
 namespace kimport::paradox {
 
@@ -121,7 +122,7 @@ std::uint64_t maxRecords(const TableImage& image) {
     return kMaxBlocks * recordsPerBlock(largestBlockKb(image), static_cast<std::size_t>(image.recordLength));
 }
 
-void writeTable(TableImage& image, FileSystem& fs) {
+void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined) {
     checkWritable(image, fs);
     const std::size_t recordSize = static_cast<std::size_t>(image.recordLength);
     const std::size_t records = image.order.size();
@@ -148,7 +149,8 @@ void writeTable(TableImage& image, FileSystem& fs) {
                                            static_cast<std::uint32_t>(blocks));
     const int changeStamp = static_cast<unsigned char>(header[0x2D]);
 
-    FileSetWriter writer(fs, image.dataPath);
+    std::optional<FileSetWriter> own;
+    FileSetWriter& writer = joined ? *joined : own.emplace(fs, image.dataPath);
     FileHandle& dbFile = writer.create(image.dataPath);
     BufferedOutput out(dbFile);
     out.write(header.data(), header.size());

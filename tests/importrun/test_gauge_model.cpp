@@ -13,9 +13,9 @@
 #include <atomic>
 #include <chrono>
 #include <climits>
+#include <ctime>
 #include <random>
 #include <sstream>
-#include <thread>
 #include <vector>
 
 using namespace kimport;
@@ -44,6 +44,16 @@ std::vector<std::string> visiblePictures(const GaugeModel& m) {
 }
 
 using Names = std::vector<std::string>;
+
+// A clock the test moves by hand; it counts how often it is read.
+struct HandClock {
+    static inline std::chrono::milliseconds now{0};
+    static inline int reads = 0;
+    static std::chrono::milliseconds read() {
+        ++reads;
+        return now;
+    }
+};
 
 // A record loop as the operations write it: stop on cancel, pump, move the bar, count.
 int runLoop(ProgressSink& sink, int records) {
@@ -366,45 +376,95 @@ TEST(TerminalProgress, AChangedStatusIsDrawnAtTheNextPumpOnceTheIntervalHasPasse
     FormatSettings fs;
     std::ostringstream out;
     std::atomic<bool> interrupted{false};
-    TerminalProgress p(fs, out, interrupted);
+    HandClock::now = std::chrono::milliseconds(5000);
+    TerminalProgress p(fs, out, interrupted, HandClock::read);
     p.prepareImportRun("Datensätze werden hinzugefügt...", 10);
     p.show();
     p.pump();
     EXPECT_NE(out.str().find("hinzugefügt"), std::string::npos);
     // A pass that pumps seldom still shows its new status (the line is redrawn at most every 100 ms).
-    std::this_thread::sleep_for(std::chrono::milliseconds(120));
+    HandClock::now += std::chrono::milliseconds(120);
     p.setStatus("Feldgrößen werden definiert...");
     p.pump();
     EXPECT_NE(out.str().find("Feldgrößen"), std::string::npos);
+    // Within the interval the line stays as it is, however often the run pumps.
+    p.setStatus("Datensätze werden geprüft...");
+    for (int i = 0; i < 1000; ++i) p.pump();
+    EXPECT_EQ(out.str().find("geprüft"), std::string::npos);
+    HandClock::now += std::chrono::milliseconds(100);
+    for (int i = 0; i < 64 && out.str().find("geprüft") == std::string::npos; ++i) p.pump();
+    EXPECT_NE(out.str().find("geprüft"), std::string::npos);
 }
 
-// Progress displays redraw by a clock cheap enough to read at every record: it still moves with time.
-TEST(ProgressClock, FollowsTheTimeWithinItsCoarseResolution) {
-    const auto before = progressClockNow();
-    std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    const auto after = progressClockNow();
-    EXPECT_GE(after - before, std::chrono::milliseconds(35));
-    EXPECT_LE(after - before, std::chrono::milliseconds(5000));
+// Progress displays redraw by a clock cheap enough to read at every record: the system's monotonic clock at
+// its last tick, in milliseconds. It is never ahead of the exact clock and behind it by less than a tick.
+TEST(ProgressClock, IsTheMonotonicClockInMillisecondsAtItsLastTick) {
+    using std::chrono::milliseconds;
+    milliseconds tick{1};
+#ifdef CLOCK_MONOTONIC_COARSE
+    timespec resolution{};
+    clock_gettime(CLOCK_MONOTONIC_COARSE, &resolution);
+    tick += std::chrono::duration_cast<milliseconds>(std::chrono::seconds(resolution.tv_sec) +
+                                                     std::chrono::nanoseconds(resolution.tv_nsec));
+#endif
+    auto exact = [] {
+        return std::chrono::duration_cast<milliseconds>(std::chrono::steady_clock::now().time_since_epoch());
+    };
+    for (int i = 0; i < 100; ++i) {
+        const milliseconds before = exact();
+        const milliseconds coarse = progressClockNow();
+        const milliseconds after = exact();
+        EXPECT_LE(coarse, after);
+        EXPECT_GE(coarse, before - tick);
+    }
 }
 
 // Displays ask at every record: fast calls are due about once per interval; after a pause one of the
 // next few calls is due, and calls that keep coming slowly are due each time the interval has passed.
+// The clock is read at every call only while calls come slowly.
 TEST(ProgressTicker, FastCallsAreDueOncePerIntervalAndSlowCallsFollowTheClock) {
-    ProgressTicker ticker(std::chrono::milliseconds(20));
+    using std::chrono::milliseconds;
+    HandClock::now = milliseconds(1000);
+    HandClock::reads = 0;
+    ProgressTicker ticker(milliseconds(20), HandClock::read);
     EXPECT_TRUE(ticker.due());
-    int due = 0;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(200);
-    while (std::chrono::steady_clock::now() < end) due += ticker.due() ? 1 : 0;
-    EXPECT_GE(due, 3);
-    EXPECT_LE(due, 11);
-    std::this_thread::sleep_for(std::chrono::milliseconds(40));
-    int calls = 1;
-    while (!ticker.due() && calls < 1000) ++calls;
-    EXPECT_LE(calls, 64);
+    // 200 ms of calls 50 to the millisecond.
+    std::vector<milliseconds> dueAt;
+    int calls = 0;
+    for (int micro = 20; micro <= 200000; micro += 20, ++calls) {
+        HandClock::now = milliseconds(1000 + micro / 1000);
+        if (ticker.due()) dueAt.push_back(HandClock::now);
+    }
+    ASSERT_GE(dueAt.size(), 9u);
+    EXPECT_LE(dueAt.size(), 10u);
+    milliseconds last{1000};
+    for (milliseconds at : dueAt) {
+        EXPECT_GE(at - last, milliseconds(20));
+        EXPECT_LE(at - last, milliseconds(22));  // within 64 calls of the interval's end
+        last = at;
+    }
+    EXPECT_LT(HandClock::reads, calls / 4);
+    // After a pause one of the next 64 calls is due.
+    auto callsUntilDue = [&] {
+        int n = 1;
+        while (!ticker.due() && n < 1000) ++n;
+        return n;
+    };
+    HandClock::now += milliseconds(40);
+    EXPECT_LE(callsUntilDue(), 64);
+    // Calls while the clock stands still are not due and read it ever more seldom.
+    HandClock::reads = 0;
+    for (int i = 0; i < 6400; ++i) EXPECT_FALSE(ticker.due());
+    EXPECT_LE(HandClock::reads, 7 + 6400 / 64);
+    HandClock::now += milliseconds(40);
+    EXPECT_LE(callsUntilDue(), 64);
+    // Calls 40 ms apart are each due, the clock read at each.
+    HandClock::reads = 0;
     for (int i = 0; i < 3; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(40));
+        HandClock::now += milliseconds(40);
         EXPECT_TRUE(ticker.due());
     }
+    EXPECT_EQ(HandClock::reads, 3);
 }
 
 // The bar repaints exactly when the shown percent changes, however the position and range move.

@@ -101,7 +101,14 @@ mkdir -p "$WORK/home2"
     exec /usr/bin/kelvaro-import </dev/null >"$WORK/wizard.log" 2>&1
 ) &
 WIZARD_PID=$!
-sleep 3
+# Waits until it has made its files or has ended, however long the machine takes (the test's own
+# time limit ends a hang).
+made_files() {
+    for f in ImpList.DB ZStrukt.DB QStrukt.db Demos/Artikel.DB help/index.html; do
+        [ -f "$WORK/home2/.local/share/Kelvaro/Import/$f" ] || return 1
+    done
+}
+while kill -0 "$WIZARD_PID" 2>/dev/null && ! made_files; do sleep 0.1; done
 kill -0 "$WIZARD_PID" 2>/dev/null || fail "kelvaro-import endete: $(cat "$WORK/wizard.log")"
 for f in ImpList.DB ZStrukt.DB QStrukt.db Demos/Artikel.DB help/index.html; do
     [ -f "$WORK/home2/.local/share/Kelvaro/Import/$f" ] || fail "kelvaro-import legte $f nicht an"

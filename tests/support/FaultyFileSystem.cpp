@@ -1,6 +1,7 @@
 #include "support/FaultyFileSystem.h"
 
 #include <cerrno>
+#include <unistd.h>
 
 namespace kimport {
 
@@ -13,7 +14,9 @@ public:
 
     std::size_t read(char* buffer, std::size_t n) override {
         fs_.step("Lesefehler in " + path_);
-        return inner_->read(buffer, n);
+        const std::size_t got = inner_->read(buffer, n);
+        fs_.noteRead(got);
+        return got;
     }
     void write(const char* data, std::size_t n) override {
         fs_.step("Schreibfehler in " + path_);
@@ -35,8 +38,13 @@ private:
 
 }  // namespace
 
-void FaultyFileSystem::step(const std::string& what) {
+void FaultyFileSystem::count() {
     ++operations_;
+    if (dieAtOperation && operations_ == *dieAtOperation) ::_exit(kDiedAtOperation);
+}
+
+void FaultyFileSystem::step(const std::string& what) {
+    count();
     if (failAtOperation && operations_ == *failAtOperation)
         throw IoError(what + ": " + systemErrorText(EIO));
 }
@@ -67,7 +75,7 @@ void FaultyFileSystem::rename(const std::string& from, const std::string& to) {
 }
 
 bool FaultyFileSystem::remove(const std::string& path) {
-    ++operations_;
+    count();
     return inner_.remove(path);
 }
 

@@ -1,6 +1,7 @@
 // A file system for tests that passes everything to another one until a
 // chosen fault strikes: the disk runs full after N bytes, the N-th operation
-// fails, or renames are refused (a crash just before the files are swapped).
+// fails, the process dies at the N-th operation (a kill at that very step), or
+// renames are refused (a crash just before the files are swapped).
 #pragma once
 
 #include "common/FileSystem.h"
@@ -19,6 +20,11 @@ public:
     std::optional<std::uint64_t> spaceLeft;
     // The operation with this number (counted from 1 over all calls) fails.
     std::optional<int> failAtOperation;
+    // The process ends (_exit with kDiedAtOperation) when the operation with this number is about to be
+    // carried out: nothing is unwound, no temporary file removed, as when it is killed there. For a child
+    // process made by fork.
+    std::optional<int> dieAtOperation;
+    static constexpr int kDiedAtOperation = 86;
     // Every rename fails, as when the process dies before the swap.
     bool refuseRenames = false;
     // Renames for which this returns true fail (from, to).
@@ -26,6 +32,8 @@ public:
 
     int operationCount() const { return operations_; }
     std::uint64_t bytesWritten() const { return written_; }
+    // The bytes handed out by reads, over all files: what a reader took from the disk.
+    std::uint64_t bytesRead() const { return read_; }
 
     std::unique_ptr<FileHandle> openRead(const std::string& path) override;
     std::unique_ptr<FileHandle> create(const std::string& path) override;
@@ -53,11 +61,17 @@ public:
     void step(const std::string& what);
     // Accounts n bytes about to be written; throws when the disk is full.
     void consume(std::size_t n, const std::string& path);
+    // Accounts n bytes a read handed out.
+    void noteRead(std::size_t n) { read_ += n; }
 
 private:
+    // Counts one operation; ends the process when it is the one chosen to die at.
+    void count();
+
     FileSystem& inner_;
     int operations_ = 0;
     std::uint64_t written_ = 0;
+    std::uint64_t read_ = 0;
 };
 
 }  // namespace kimport

@@ -2,6 +2,7 @@
 // killed process and damaged files all end in the old table, the new one, or
 // a clear message.
 #include "support/FaultyFileSystem.h"
+#include "tablestore/FileSetWriter.h"
 #include "tablestore/TableTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -95,6 +96,73 @@ TEST(TableSafety, EveryFailingWriteLeavesTheOldOrTheNewTable) {
         if (failed && seen == before) {
             EXPECT_EQ(snapshot(work.path()), beforeFiles);
         }
+    }
+}
+
+// A table saved together with the files of another table (a catalogue row with its mapping files): one
+// journal swaps them all, and a failure at any step, however the next open finds it, leaves all old or all new.
+TEST(TableSafety, ATableSavedWithOtherFilesSwapsThemAllAtOnce) {
+    TempDir dir;
+    const std::string path = makeCustomers(dir, 5);
+    writeFile(dir.file("Begleit.DB"), "alt");
+    writeFile(dir.file("Weg.DB"), "geht");
+    const auto beforeFiles = snapshot(dir.path());
+    // The new state: one more record, the companion rewritten, the other file removed.
+    auto save = [&](const std::string& at, FileSystem& fs, int failAt) {
+        FaultyFileSystem faulty(fs);
+        Table t(faulty);
+        t.setPath(at + "Kunden.DB");
+        t.OpenTable();
+        appendRecords(t, 100, 1);
+        FileSetWriter swap(faulty, t.DataPath());
+        swap.create(at + "Begleit.DB").write("neu", 3);
+        swap.removeAtCommit(at + "Weg.DB");
+        faulty.failAtOperation = faulty.operationCount() + failAt;
+        const int start = faulty.operationCount();
+        try {
+            t.Flush(swap);
+        } catch (const TableError& e) {
+            EXPECT_TRUE(e.kind() == TableError::Kind::Io || e.kind() == TableError::Kind::Unfinished) << e.what();
+        }
+        const int operations = faulty.operationCount() - start;
+        t.CloseDiscarding();  // a failed save is not tried again alone
+        return operations;
+    };
+    TempDir done;
+    for (auto& [name, content] : beforeFiles) writeFile(done.file(name), content);
+    const int operations = save(done.path(), realFileSystem(), 0);
+    const std::string newDump = dumpOf(done.file("Kunden.DB"));
+    ASSERT_GT(operations, 5);
+    int keptOld = 0, gotNew = 0;
+    for (int failAt = 1; failAt <= operations; ++failAt) {
+        SCOPED_TRACE(failAt);
+        TempDir work;
+        for (auto& [name, content] : beforeFiles) writeFile(work.file(name), content);
+        save(work.path(), realFileSystem(), failAt);
+        const std::string seen = dumpOf(work.file("Kunden.DB"));  // the open completes or undoes the swap
+        if (seen == newDump) {
+            ++gotNew;
+            EXPECT_EQ(readFile(work.file("Begleit.DB")), "neu");
+            EXPECT_FALSE(fileExists(work.file("Weg.DB")));
+        } else {
+            ++keptOld;
+            EXPECT_EQ(snapshot(work.path()), beforeFiles);
+        }
+    }
+    EXPECT_GT(keptOld, 0);
+    EXPECT_GT(gotNew, 0);
+
+    // A swap whose journal lies elsewhere would not be found by the table's next open: refused.
+    Table t;
+    t.setPath(path);
+    t.OpenTable();
+    appendRecords(t, 200, 1);
+    FileSetWriter elsewhere(realFileSystem(), dir.file("Begleit.DB"));
+    try {
+        t.Flush(elsewhere);
+        ADD_FAILURE() << "saved with another table's journal";
+    } catch (const TableError& e) {
+        EXPECT_EQ(e.kind(), TableError::Kind::Usage);
     }
 }
 
