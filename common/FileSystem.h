@@ -17,6 +17,10 @@ public:
     using std::runtime_error::runtime_error;
 };
 
+// How a range of bytes went from one file into another: blocks shared with the source (a clone, which
+// costs no space and no copying), copied inside the kernel, or read and written by the program.
+enum class CopyWay { Clone, KernelCopy, ReadWrite };
+
 class FileHandle {
 public:
     virtual ~FileHandle() = default;
@@ -28,6 +32,15 @@ public:
     virtual std::uint64_t size() = 0;
     // Forces written data to the disk; throws IoError.
     virtual void sync() = 0;
+    // Puts length bytes of source, from offset on, at the same offset of this file (which grows to hold
+    // them), the cheapest way both files allow: shared blocks where the file system clones, an in-kernel
+    // copy elsewhere, reading and writing at last. The source must hold the whole range. Throws IoError
+    // (a full disk included); the position of either file is unspecified afterwards.
+    virtual CopyWay copyFrom(FileHandle& source, std::uint64_t offset, std::uint64_t length);
+    // The operating system's descriptor of the open file, -1 for a file that has none.
+    virtual int descriptor() const { return -1; }
+    // The path the file was opened under, for messages ("" when it has none).
+    virtual std::string name() const { return {}; }
 };
 
 // Reads n bytes from the position, or fewer when the file ends first.
@@ -102,6 +115,9 @@ public:
 
 // The operating system's file system.
 FileSystem& realFileSystem();
+
+// For tests of the slower ways on a file system that clones: the best way copyFrom may take from now on.
+void limitCopyWays(CopyWay best);
 
 // Text of errno for messages.
 std::string systemErrorText(int error);

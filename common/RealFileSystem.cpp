@@ -92,6 +92,9 @@ public:
             throw IoError("Schreibfehler in " + path_ + ": " + systemErrorText(errno));
     }
 
+    int descriptor() const override { return fd_; }
+    std::string name() const override { return path_; }
+
 private:
     int fd_;
     std::string path_;

@@ -26,11 +26,9 @@ bool inFamily(const std::string& name, const std::string& dataPath) {
     return ext == ".DBF" || ext == ".DBT" || ext == ".FPT";
 }
 
-// Everything `in` holds, from where it stands, into `out`.
-void copyStream(FileHandle& in, FileHandle& out) {
-    std::vector<char> buffer(1 << 16);
-    for (std::size_t got; (got = in.read(buffer.data(), buffer.size())) > 0;) out.write(buffer.data(), got);
-}
+// Everything `in` holds into the new file `out`: cloned where the file system shares blocks, so that a
+// copy of a large table costs neither time nor space until one of them changes.
+void copyWhole(FileHandle& in, FileHandle& out) { out.copyFrom(in, 0, in.size()); }
 
 // The temporary files a save of the table left in its folder (without a journal, or waiting for one).
 std::vector<std::string> leftTemporaryFiles(FileSystem& fs, const std::string& dataPath) {
@@ -89,7 +87,7 @@ void FileSetWriter::adopt(const std::string& finalPath, const std::string& writt
     } catch (const IoError&) {
         // Another file system (a link leads there): the bytes are copied instead.
     }
-    copyStream(*fs_.openRead(writtenPath), create(finalPath));
+    copyWhole(*fs_.openRead(writtenPath), create(finalPath));
 }
 
 bool FileSetWriter::belongsTo(const std::string& dataPath) const { return dataPath_ == absolutePath(dataPath); }
@@ -203,7 +201,7 @@ int addFileSetCopy(FileSetWriter& writer, FileSystem& fs, const std::string& fro
     std::vector<std::string> written;
     for (const DirEntry& e : c.from) {
         const std::string target = findIgnoringCase(c.targetName(newBaseName, e.name, upperCaseExtensions), fs);
-        copyStream(*fs.openRead(c.fromDir + e.name), writer.create(target));
+        copyWhole(*fs.openRead(c.fromDir + e.name), writer.create(target));
         written.push_back(fs.resolvedPath(target));
     }
     for (const DirEntry& e : fileSetEntries(c.toDir, newBaseName, fs))
