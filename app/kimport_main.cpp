@@ -159,7 +159,8 @@ int pack(const TableOptions& o) {
     t.CodePageIfNone = o.codePage;
     t.Exclusive = true;
     t.OpenTable();
-    if (t.format() != TableFormat::DBase) throw TableError("Nur dBase-Tabellen haben gelöschte Datensätze.");
+    if (t.format() != TableFormat::DBase)
+        throw TableError("Nur dBase-Tabellen haben gelöschte Datensätze.", TableError::Kind::Usage, t.path());
     std::size_t removed = t.image().deletedRows.size();
     t.PackTable();
     t.CloseTable();

@@ -109,7 +109,8 @@ std::vector<ColumnFacts> scan(const TableImage& source) {
 [[noreturn]] void cannotHold(const TableImage& source, const FieldDef& f, const std::string& value,
                              const std::string& why) {
     throw TableError("Das Feld " + f.name + " der Tabelle " + shown(source) + " kann nicht genau übernommen werden: " +
-                     (value.empty() ? std::string() : "der Wert " + value + " ") + why);
+                         (value.empty() ? std::string() : "der Wert " + value + " ") + why,
+                     TableError::Kind::Value, source.dataPath);
 }
 
 // An N field wide enough for every value of the column, with as many decimals as the values have.
@@ -287,7 +288,8 @@ std::unique_ptr<TableImage> paradoxLayout(const TableImage& source, const std::s
             if (paradox::typeInfo(f.physicalType).minLevel > wanted)
                 cannotHold(source, f, "", "sein Typ braucht eine neuere Paradox-Version.");
         if (image->paradoxBlockSizeKb > 4)
-            throw TableError("Die Datensätze der Tabelle " + shown(source) + " brauchen Paradox 7.");
+            throw TableError("Die Datensätze der Tabelle " + shown(source) + " brauchen Paradox 7.",
+                             TableError::Kind::Limit, source.dataPath);
     }
     image->version = wanted;
     image->paradoxMayRaiseLevel = variant == TargetVariant::Usual;
@@ -356,13 +358,15 @@ void verifyCopy(Table& source, const std::string& destPath, FileSystem& fs) {
         for (int i = 0; i < n; ++i)
             if (comparable(copy.GetValue(i)) != comparable(source.GetValue(i)))
                 throw TableError("Die Kopie " + fileNameOf(destPath) + " weicht von der Quelle ab: Datensatz " +
-                                 std::to_string(number) + ", Feld " + source.FieldDefAt(i).name + ", Wert \"" +
-                                 dumpCell(source.GetValue(i)) + "\", gelesen \"" + dumpCell(copy.GetValue(i)) +
-                                 "\".");
+                                     std::to_string(number) + ", Feld " + source.FieldDefAt(i).name + ", Wert \"" +
+                                     dumpCell(source.GetValue(i)) + "\", gelesen \"" + dumpCell(copy.GetValue(i)) +
+                                     "\".",
+                                 TableError::Kind::Value, destPath);
     }
     if (copy.RecordCount() != source.RecordCount())
         throw TableError("Die Kopie " + fileNameOf(destPath) + " enthält " + std::to_string(copy.RecordCount()) +
-                         " statt " + std::to_string(source.RecordCount()) + " Datensätze.");
+                             " statt " + std::to_string(source.RecordCount()) + " Datensätze.",
+                         TableError::Kind::Damaged, destPath);
 }
 
 // An existing target must be a table of its format: a file that is none is never replaced by a copy.
@@ -453,12 +457,15 @@ std::optional<TargetVariant> parseTargetVariant(const std::string& name) {
 std::unique_ptr<TableImage> copyLayout(const TableImage& source, const std::string& destPath, TargetVariant variant) {
     if (isParadoxPath(destPath)) {
         if (variant != TargetVariant::Usual && !isParadoxVariant(variant))
-            throw TableError("Eine .DB-Tabelle ist eine Paradox-Tabelle; --format verlangt eine dBase-Version.");
+            throw TableError("Eine .DB-Tabelle ist eine Paradox-Tabelle; --format verlangt eine dBase-Version.",
+                             TableError::Kind::Usage, destPath);
         return paradoxLayout(source, destPath, variant);
     }
-    if (!isDBasePath(destPath)) throw TableError("Unbekannter Tabellentyp: " + fileNameOf(destPath));
+    if (!isDBasePath(destPath))
+        throw TableError("Unbekannter Tabellentyp: " + fileNameOf(destPath), TableError::Kind::Usage, destPath);
     if (isParadoxVariant(variant))
-        throw TableError("Eine .DBF-Tabelle ist eine dBase-Tabelle; --format verlangt eine Paradox-Version.");
+        throw TableError("Eine .DBF-Tabelle ist eine dBase-Tabelle; --format verlangt eine Paradox-Version.",
+                         TableError::Kind::Usage, destPath);
     return dbaseLayout(source, destPath, variant);
 }
 
@@ -481,11 +488,14 @@ void buildCopy(Table& source, const std::string& builtPath, TargetVariant varian
                 try {
                     if (!v.isNull()) dest.SetValue(i, forTarget(v, dest.FieldDefAt(i)), source.regional);
                     if (comparable(dest.GetValue(i)) != comparable(v))
-                        throw TableError("das Ziel würde \"" + dumpCell(dest.GetValue(i)) + "\" speichern.");
+                        throw TableError("das Ziel würde \"" + dumpCell(dest.GetValue(i)) + "\" speichern.",
+                                         TableError::Kind::Value, dest.path());
                 } catch (const TableError& e) {
                     dest.CancelRecord();
+                    // The record and the value are added to the message; what went wrong stays what it was.
                     throw TableError("Datensatz " + std::to_string(number) + ", Feld " + source.FieldDefAt(i).name +
-                                     ", Wert \"" + dumpCell(v) + "\": " + e.what());
+                                         ", Wert \"" + dumpCell(v) + "\": " + e.what(),
+                                     e.kind(), e.file());
                 }
             }
             dest.PostRecord();

@@ -26,7 +26,9 @@ const std::vector<char>& TableImage::blankRow() const {
 }
 
 std::uint32_t TableImage::appendRow(const char* bytes) {
-    if (rowCount() == UINT32_MAX) throw TableError("Die Tabelle " + dataPath + " kann keine weiteren Datensätze aufnehmen");
+    if (rowCount() == UINT32_MAX)
+        throw TableError("Die Tabelle " + dataPath + " kann keine weiteren Datensätze aufnehmen",
+                         TableError::Kind::Limit, dataPath);
     rows.append(bytes, static_cast<std::size_t>(recordLength));
     return rowCount() - 1;
 }

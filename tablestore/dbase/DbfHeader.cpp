@@ -187,7 +187,8 @@ DbfLayout parseHeader(std::string_view bytes, std::uint64_t fileSize, const std:
         layout.headerLength = le16(bytes.data() + 8);
         layout.recordLength = le16(bytes.data() + 10);
         if (bytes[0x0F] == 1)
-            throw TableError("Die Tabelle " + table + " ist verschlüsselt und kann nicht gelesen werden.");
+            throw TableError("Die Tabelle " + table + " ist verschlüsselt und kann nicht gelesen werden.",
+                             TableError::Kind::Unsupported, table);
         layout.languageDriver = static_cast<unsigned char>(bytes[0x1D]);
         g = level7 ? Geometry{0x44, 48, 0} : Geometry{32, 32, 0};
     }

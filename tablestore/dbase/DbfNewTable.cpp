@@ -117,8 +117,9 @@ Physical explicitPhysical(const FieldSpec& s, int version, const std::string& ta
     if (probe.type == FieldType::Unknown || s.size < 1 || s.size > 255 || (s.dbaseLetter != 'C' && s.size > 20 &&
                                                                            !isMemoField(probe)))
         throw TableError("Das Feld " + s.name + " der Tabelle " + table + " hat einen Typ (" +
-                         std::string(1, s.dbaseLetter) + " " + std::to_string(s.size) +
-                         "), den diese dBase-Version nicht kennt.");
+                             std::string(1, s.dbaseLetter) + " " + std::to_string(s.size) +
+                             "), den diese dBase-Version nicht kennt.",
+                         TableError::Kind::Usage);
     return {s.dbaseLetter, s.size, std::max(0, s.decimals), probe.type};
 }
 
@@ -133,7 +134,8 @@ Physical physicalFor(const FieldSpec& s, int version, const std::string& table) 
         case FieldType::String:
             if (s.size < 1 || s.size > kMaxCharacterLength)
                 throw TableError("Das Feld " + s.name + " der Tabelle " + table + " hat die Länge " +
-                                 std::to_string(s.size) + "; dBase-Textfelder sind 1 bis 254 Zeichen lang.");
+                                     std::to_string(s.size) + "; dBase-Textfelder sind 1 bis 254 Zeichen lang.",
+                                 TableError::Kind::Usage);
             return {'C', s.size, 0, FieldType::String};
         case FieldType::SmallInt:
         case FieldType::Word:
@@ -171,7 +173,8 @@ Physical physicalFor(const FieldSpec& s, int version, const std::string& table) 
                           : Physical{'M', 10, 0, FieldType::Blob};
         default:
             throw TableError("Das Feld " + s.name + " der Tabelle " + table +
-                             " hat einen Typ, den eine dBase-Tabelle nicht aufnehmen kann.");
+                                 " hat einen Typ, den eine dBase-Tabelle nicht aufnehmen kann.",
+                             TableError::Kind::Usage);
     }
 }
 
@@ -211,10 +214,12 @@ int withMemoMark(int version, bool memo) {
 
 std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& described, int version) {
     const std::string table = shownName(dataPath);
-    if (described.empty()) throw TableError("Die Tabelle " + table + " braucht mindestens ein Feld.");
+    if (described.empty())
+        throw TableError("Die Tabelle " + table + " braucht mindestens ein Feld.", TableError::Kind::Usage, dataPath);
     if (described.size() > kMaxFields)
         throw TableError("Die Tabelle " + table + " hätte " + std::to_string(described.size()) +
-                         " Felder; dBase erlaubt höchstens 255.");
+                             " Felder; dBase erlaubt höchstens 255.",
+                         TableError::Kind::Limit, dataPath);
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::DBase;
     image->dataPath = dataPath;
@@ -249,7 +254,8 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     const int maxLength = vfp ? kMaxVisualFoxProRecordLength : kMaxRecordLength;
     if (offset > maxLength)
         throw TableError("Die Datensätze der Tabelle " + table + " wären " + std::to_string(offset) +
-                         " Bytes lang; diese dBase-Version erlaubt höchstens " + std::to_string(maxLength) + ".");
+                             " Bytes lang; diese dBase-Version erlaubt höchstens " + std::to_string(maxLength) + ".",
+                         TableError::Kind::Limit, dataPath);
     image->recordLength = offset;
     image->version = withMemoMark(version, memo);
     image->hasMemoFile = memo;

@@ -60,7 +60,8 @@ MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
     }
     if (memoPath.empty())
         throw TableError("Die Memodatei " + shownName(memoPathFor(image.dataPath, style)) + " zur Tabelle " +
-                         shownName(image.dataPath) + " fehlt; ohne sie können die Memofelder nicht gelesen werden.");
+                             shownName(image.dataPath) + " fehlt; ohne sie können die Memofelder nicht gelesen werden.",
+                         TableError::Kind::Missing, memoPathFor(image.dataPath, style));
     image.memoIdentity = fs.identity(memoPath);
     image.memoPath = memoPath;
     MemoSource memo{memoPath, std::make_unique<MemoFileReader>(fs.openRead(memoPath), style)};
@@ -138,7 +139,9 @@ public:
         if (next_ >= recordCount_) return false;
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(recordCount_ - next_, rows));
         const std::uint32_t first = image.rowCount();
-        if (first > UINT32_MAX - n) throw TableError("Die Tabelle " + shownName(dataPath_) + " kann keine weiteren Datensätze aufnehmen");
+        if (first > UINT32_MAX - n)
+            throw TableError("Die Tabelle " + shownName(dataPath_) + " kann keine weiteren Datensätze aufnehmen",
+                             TableError::Kind::Limit, dataPath_);
         // Read straight into the store, a chunk's room at a time.
         for (std::uint32_t done = 0; done < n;) {
             std::uint32_t got = 0;
@@ -172,7 +175,9 @@ private:
             throw TableError(e.what(), TableError::Kind::Io, dataPath_);
         }
         if (got != bytes)
-            throw TableError("Die Tabelle " + shownName(dataPath_) + " ist beschädigt: die Datensätze sind unvollständig.");
+            throw TableError(
+                "Die Tabelle " + shownName(dataPath_) + " ist beschädigt: die Datensätze sind unvollständig.",
+                TableError::Kind::Damaged, dataPath_);
     }
 
     std::unique_ptr<FileHandle> file_;
@@ -214,7 +219,8 @@ TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePage
     if (!memoFields.empty()) {
         if (image->version == 0xE5)
             throw TableError("Die Tabelle " + shownName(dataPath) +
-                             " hat eine Memodatei im Format .SMT; dieses Format wird nicht unterstützt.");
+                                 " hat eine Memodatei im Format .SMT; dieses Format wird nicht unterstützt.",
+                             TableError::Kind::Unsupported, dataPath);
         memo = openMemoFile(*image, fs);
     }
     auto feed = std::make_unique<RecordFeed>(std::move(file), layout.headerLength, layout.recordCount,

@@ -44,7 +44,8 @@ void requireWritableVersion(const TableImage& image) {
     std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(image.version) & 0xFFu);
     std::string kind = isLevel7(image.version) ? "dBase-Level-7-Tabellen" : "Tabellen dieser dBase-Version";
     throw TableError("Die Tabelle " + shownName(image.dataPath) + " hat die Version " + hex + "; " + kind +
-                     " können gelesen, aber nicht geschrieben werden.");
+                         " können gelesen, aber nicht geschrieben werden.",
+                     TableError::Kind::Unsupported, image.dataPath);
 }
 
 MemoStyle writingStyle(const TableImage& image, FileSystem& fs) {
@@ -90,13 +91,14 @@ std::string freshHeader(const TableImage& image) {
         char* d = h.data() + 32 + 32 * i;
         std::string name;
         if (!encodeCodePageExactly(f.name, image.codePage, name, nullptr, 10))
-            throw TableError("Der Feldname \"" + f.name + "\" kann in der Codeseite " +
-                             std::to_string(image.codePage) + " der Tabelle " + shownName(image.dataPath) +
-                             " nicht gespeichert werden.");
+            throw TableError("Der Feldname \"" + f.name + "\" kann in der Codeseite " + std::to_string(image.codePage) +
+                                 " der Tabelle " + shownName(image.dataPath) + " nicht gespeichert werden.",
+                             TableError::Kind::Usage, image.dataPath);
         // The header keeps ten bytes of a name: two names that became one would be one field to every reader.
         if (!names.insert(asciiUpper(name)).second)
             throw TableError("Das Feld \"" + f.name + "\" hätte in der Tabelle " + shownName(image.dataPath) +
-                             " denselben Namen wie ein anderes (dBase-Feldnamen haben höchstens 10 Zeichen).");
+                                 " denselben Namen wie ein anderes (dBase-Feldnamen haben höchstens 10 Zeichen).",
+                             TableError::Kind::Usage, image.dataPath);
         std::copy(name.begin(), name.end(), d);
         d[11] = f.letter;
         if (vfp) {
@@ -166,7 +168,8 @@ void putMemoPointer(const TableImage& image, const FieldDef& f, char* field, std
     if (block == 0) return;
     std::string digits = std::to_string(block);
     if (digits.size() > static_cast<std::size_t>(f.length))
-        throw TableError("Die Memodatei der Tabelle " + shownName(image.dataPath) + " würde zu groß.");
+        throw TableError("Die Memodatei der Tabelle " + shownName(image.dataPath) + " würde zu groß.",
+                         TableError::Kind::Limit, image.dataPath);
     std::copy(digits.begin(), digits.end(), field + f.length - static_cast<int>(digits.size()));
 }
 
@@ -240,9 +243,10 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
             ? "FoxPro"
             : "dBASE";
     throw TableError("Die Tabelle " + table + " hat die Indexdatei " + index +
-                     ", die beim Schreiben nicht nachgeführt werden kann. Bitte die Indexdatei entfernen oder die "
-                     "Tabelle mit " +
-                     program + " neu indizieren.");
+                         ", die beim Schreiben nicht nachgeführt werden kann. Bitte die Indexdatei entfernen oder die "
+                         "Tabelle mit " +
+                         program + " neu indizieren.",
+                     TableError::Kind::Unsupported, image.dataPath);
 }
 
 std::uint64_t maxRecords(const TableImage& image) {
@@ -253,12 +257,14 @@ std::uint64_t maxRecords(const TableImage& image) {
 void writeTable(TableImage& image, FileSystem& fs) {
     requireWritableVersion(image);
     if (image.missingRecords > 0)
-        throw TableError("Die Tabelle " + shownName(image.dataPath) + " ist unvollständig und wird nicht geschrieben.");
+        throw TableError("Die Tabelle " + shownName(image.dataPath) + " ist unvollständig und wird nicht geschrieben.",
+                         TableError::Kind::Damaged, image.dataPath);
     std::vector<std::uint32_t> rows = rowsInFileOrder(image);
     std::vector<char> isDeleted(image.rowCount(), 0);
     for (std::uint32_t r : image.deletedRows) isDeleted[r] = 1;
     if (rows.size() > UINT32_MAX)
-        throw TableError("Die Tabelle " + shownName(image.dataPath) + " hat zu viele Datensätze.");
+        throw TableError("Die Tabelle " + shownName(image.dataPath) + " hat zu viele Datensätze.",
+                         TableError::Kind::Limit, image.dataPath);
 
     std::vector<const FieldDef*> memoFields;
     for (const FieldDef& f : image.fields)
@@ -286,12 +292,14 @@ void writeTable(TableImage& image, FileSystem& fs) {
             const std::string& value = image.blobs.get(handle);
             if (value.empty() || (append && image.blobs.origin(handle) != 0) || placed.count(handle)) continue;
             if (value.size() > UINT32_MAX - 16)
-                throw TableError("Ein Memowert der Tabelle " + shownName(image.dataPath) + " ist zu groß.");
+                throw TableError("Ein Memowert der Tabelle " + shownName(image.dataPath) + " ist zu groß.",
+                                 TableError::Kind::Limit, image.dataPath);
             placed.emplace(handle, nextFree);
             nextFree += memo.blocksFor(value.size());
         }
     if (nextFree > UINT32_MAX)
-        throw TableError("Die Memodatei der Tabelle " + shownName(image.dataPath) + " würde zu groß.");
+        throw TableError("Die Memodatei der Tabelle " + shownName(image.dataPath) + " würde zu groß.",
+                         TableError::Kind::Limit, image.dataPath);
 
     const std::string header = buildHeader(image, rows, style != MemoStyle::None);
     FileSetWriter files(fs, image.dataPath);

@@ -31,7 +31,8 @@ std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCou
         std::string encoded;
         if (!encodeCodePageExactly(f.name, codePage, encoded))
             throw TableError("Der Feldname \"" + f.name + "\" kann in der Codeseite " + std::to_string(codePage) +
-                             " der Tabelle " + tableName + " nicht gespeichert werden.");
+                                 " der Tabelle " + tableName + " nicht gespeichert werden.",
+                             TableError::Kind::Usage);
         var.insert(var.end(), encoded.begin(), encoded.end());
         var.push_back(0);
     }

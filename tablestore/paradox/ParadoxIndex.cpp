@@ -28,7 +28,8 @@ std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
     int kb = 2;
     while ((static_cast<std::size_t>(kb) * 1024 - 6) / entrySize < 3) {
         kb *= 2;
-        if (kb > 32) throw TableError("Der Primärschlüssel ist zu lang für einen Paradox-Index.");
+        if (kb > 32)
+            throw TableError("Der Primärschlüssel ist zu lang für einen Paradox-Index.", TableError::Kind::Limit);
     }
     const std::size_t blockSize = static_cast<std::size_t>(kb) * 1024;
     const std::size_t capacity = (blockSize - 6) / entrySize;

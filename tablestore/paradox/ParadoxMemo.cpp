@@ -31,8 +31,9 @@ MemoFile::MemoFile(const std::string& path, FileSystem& fs) : path_(path) {
         throw TableError(e.what(), TableError::Kind::Io, path);
     }
     if (first && first[0] != 0)
-        throw TableError("Die Memodatei " + fileNameOf(path) +
-                         " ist verschlüsselt oder beschädigt und kann nicht gelesen werden.");
+        throw TableError(
+            "Die Memodatei " + fileNameOf(path) + " ist verschlüsselt oder beschädigt und kann nicht gelesen werden.",
+            TableError::Kind::Damaged, path);
 }
 
 const char* MemoFile::bytesAt(std::uint64_t offset, std::size_t n) const {
@@ -100,7 +101,8 @@ MemoWriter::MemoWriter(FileHandle& file) : file_(file), size_(kMbUnit) {
 
 std::uint32_t MemoWriter::addLarge(const std::string& data) {
     const std::size_t units = (data.size() + 9 + kMbUnit - 1) / kMbUnit;
-    if (size_ + units * kMbUnit > 0xFFFFFF00u) throw TableError("Die Memodatei wird zu groß (mehr als 4 GB).");
+    if (size_ + units * kMbUnit > 0xFFFFFF00u)
+        throw TableError("Die Memodatei wird zu groß (mehr als 4 GB).", TableError::Kind::Limit);
     const std::uint64_t offset = size_;
     char head[9] = {};
     head[0] = 2;
@@ -126,7 +128,8 @@ void MemoWriter::closeSubBlock() {
 std::uint32_t MemoWriter::addSmall(const std::string& data, std::uint8_t& slotIndex) {
     std::size_t chunks = (data.size() + 15) / 16;
     if (openSubBlock_ == 0 || nextSlot_ < 0 || static_cast<std::size_t>(nextChunk_) + chunks > kChunks) {
-        if (size_ + kMbUnit > 0xFFFFFF00u) throw TableError("Die Memodatei wird zu groß (mehr als 4 GB).");
+        if (size_ + kMbUnit > 0xFFFFFF00u)
+            throw TableError("Die Memodatei wird zu groß (mehr als 4 GB).", TableError::Kind::Limit);
         closeSubBlock();
         openSubBlock_ = static_cast<std::uint32_t>(size_);
         size_ += kMbUnit;
@@ -160,7 +163,7 @@ void MemoWriter::store(char* field, int length, int physicalType, const std::str
         putLe32(prefix + 4, static_cast<std::uint32_t>(value.size()));
         data.insert(0, prefix, 8);
     }
-    if (data.size() > 0xFFFFFFFFu) throw TableError("Ein Memo- oder Blobwert ist zu groß.");
+    if (data.size() > 0xFFFFFFFFu) throw TableError("Ein Memo- oder Blobwert ist zu groß.", TableError::Kind::Limit);
     std::memcpy(field, data.data(), std::min(leader, data.size()));
     char* tail = field + leader;
     putLe32(tail + 4, static_cast<std::uint32_t>(data.size()));

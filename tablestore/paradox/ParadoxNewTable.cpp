@@ -14,9 +14,9 @@ namespace kimport::paradox {
 std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& specs,
                                      int keyFieldCount) {
     if (specs.empty() || specs.size() > 255)
-        throw TableError("Eine Paradox-Tabelle braucht 1 bis 255 Felder.");
+        throw TableError("Eine Paradox-Tabelle braucht 1 bis 255 Felder.", TableError::Kind::Usage, dataPath);
     if (keyFieldCount < 0 || keyFieldCount > static_cast<int>(specs.size()))
-        throw TableError("Ungültige Anzahl von Schlüsselfeldern.");
+        throw TableError("Ungültige Anzahl von Schlüsselfeldern.", TableError::Kind::Usage, dataPath);
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::Paradox;
     image->dataPath = dataPath;
@@ -30,9 +30,10 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     for (std::size_t i = 0; i < specs.size(); ++i) {
         const FieldSpec& s = specs[i];
         if (s.name.empty() || charCount(s.name) > 25)
-            throw TableError("Der Feldname \"" + s.name + "\" ist leer oder länger als 25 Zeichen.");
+            throw TableError("Der Feldname \"" + s.name + "\" ist leer oder länger als 25 Zeichen.",
+                             TableError::Kind::Usage, dataPath);
         if (!names.insert(foldedUpper(s.name)).second)
-            throw TableError("Der Feldname \"" + s.name + "\" kommt doppelt vor.");
+            throw TableError("Der Feldname \"" + s.name + "\" kommt doppelt vor.", TableError::Kind::Usage, dataPath);
         FieldDef f;
         f.name = s.name;
         f.physicalType = physicalFor(s.type);
@@ -44,7 +45,8 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
         switch (f.physicalType) {
         case kAlpha: case kBytes:
             if (s.size < 1 || s.size > 255)
-                throw TableError("Feld " + s.name + ": die Länge muss zwischen 1 und 255 liegen.");
+                throw TableError("Feld " + s.name + ": die Länge muss zwischen 1 und 255 liegen.",
+                                 TableError::Kind::Usage, dataPath);
             f.length = f.size = s.size;
             break;
         case kShort: f.length = 2; break;
@@ -52,7 +54,9 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
         case kMoney: case kNumber: case kTimestamp: f.length = 8; break;
         case kLogical: f.length = 1; break;
         case kBcd:
-            if (s.size < 0 || s.size > 32) throw TableError("Feld " + s.name + ": höchstens 32 Nachkommastellen.");
+            if (s.size < 0 || s.size > 32)
+                throw TableError("Feld " + s.name + ": höchstens 32 Nachkommastellen.", TableError::Kind::Usage,
+                                 dataPath);
             f.length = static_cast<int>(kBcdLength);
             f.decimals = f.size = s.size;
             break;
@@ -62,14 +66,16 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
             f.size = leader;
             f.length = leader + 10;
             if (static_cast<int>(i) < keyFieldCount)
-                throw TableError("Feld " + s.name + ": Memo- und Blobfelder können keine Schlüsselfelder sein.");
+                throw TableError("Feld " + s.name + ": Memo- und Blobfelder können keine Schlüsselfelder sein.",
+                                 TableError::Kind::Usage, dataPath);
         }
         }
         f.offset = offset;
         offset += f.length;
         image->fields.push_back(std::move(f));
     }
-    if (offset > 4000) throw TableError("Die Datensätze sind zu lang für eine Paradox-Tabelle.");
+    if (offset > 4000)
+        throw TableError("Die Datensätze sind zu lang für eine Paradox-Tabelle.", TableError::Kind::Limit, dataPath);
     image->version = version;
     image->recordLength = offset;
     image->paradoxMayRaiseLevel = true;

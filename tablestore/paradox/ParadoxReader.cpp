@@ -61,8 +61,9 @@ HeaderFacts readHeader(const std::vector<char>& d, const std::string& path, int 
                          ? (d.size() >= 0x60 && le32(p + 0x5C) != 0) || (enc1 != 0 && enc1 != 0xFF00FF00u)
                          : enc1 != 0;
     if (encrypted)
-        throw TableError("Die Tabelle " + fileNameOf(path) +
-                         " ist mit einem Kennwort verschlüsselt und kann nicht gelesen werden.");
+        throw TableError(
+            "Die Tabelle " + fileNameOf(path) + " ist mit einem Kennwort verschlüsselt und kann nicht gelesen werden.",
+            TableError::Kind::Unsupported, path);
     if (h.blockKb < 1 || h.blockKb > 32) damaged(path, "ungültige Blockgröße");
     if (h.numFields <= 0 || h.numFields > 255) damaged(path, "ungültige Feldanzahl");
     if (h.keyFields < 0 || h.keyFields > h.numFields) damaged(path, "ungültige Schlüsselfeldanzahl");
@@ -264,8 +265,8 @@ TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePage
     if (hasBlobs) {
         std::string mbPath = findIgnoringCase(directoryOf(dataPath) + baseNameOf(dataPath) + ".MB", fs);
         if (!fs.exists(mbPath))
-            throw TableError("Die Memodatei " + fileNameOf(mbPath) + " der Tabelle " + fileNameOf(dataPath) +
-                             " fehlt.");
+            throw TableError("Die Memodatei " + fileNameOf(mbPath) + " der Tabelle " + fileNameOf(dataPath) + " fehlt.",
+                             TableError::Kind::Missing, mbPath);
         memo = std::make_unique<MemoFile>(mbPath, fs);
         image->hasMemoFile = true;
     }

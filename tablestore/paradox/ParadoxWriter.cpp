@@ -37,13 +37,15 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
         std::string ext = asciiUpper(extensionOf(e.name));
         if (isSecondaryIndex(ext))
             throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " hat die Sekundärindexdatei " + e.name +
-                             ", die beim Schreiben nicht nachgeführt werden kann. Bitte den Sekundärindex in "
-                             "Paradox entfernen und nach dem Import neu anlegen.");
+                                 ", die beim Schreiben nicht nachgeführt werden kann. Bitte den Sekundärindex in "
+                                 "Paradox entfernen und nach dem Import neu anlegen.",
+                             TableError::Kind::Unsupported, image.dataPath);
     }
     for (const FieldDef& f : image.fields)
         if (f.letter == 0)
             throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " enthält das Feld " + f.name +
-                             " mit einem unbekannten Feldtyp und kann nicht geschrieben werden.");
+                                 " mit einem unbekannten Feldtyp und kann nicht geschrieben werden.",
+                             TableError::Kind::Unsupported, image.dataPath);
     // Text keys under a language sort order are ordered by an approximation of it: a table whose
     // records it does not find in order is not written, rather than written in an order Paradox rejects.
     bool textKey = false;
@@ -53,8 +55,10 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
         for (std::size_t p = 1; p < image.order.size(); ++p)
             if (order.compare(image.row(image.order.at(p - 1)), image.row(image.order.at(p))) > 0)
                 throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " ist nach der Sortierfolge \"" +
-                                 image.paradoxSortOrderName + "\" geordnet, die beim Schreiben nicht nachgebildet "
-                                 "werden kann. Bitte die Tabelle in Paradox auf die Sortierfolge \"ascii\" umstellen.");
+                                     image.paradoxSortOrderName + "\" geordnet, die beim Schreiben nicht "
+                                     "nachgebildet werden kann. Bitte die Tabelle in Paradox auf die Sortierfolge "
+                                     "\"ascii\" umstellen.",
+                                 TableError::Kind::Unsupported, image.dataPath);
     }
 }
 
@@ -92,8 +96,9 @@ void chooseBlockSize(TableImage& image, std::size_t records) {
             }
         if (chosen == 0)
             throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " wird zu groß für eine Paradox-Tabelle: " +
-                             std::to_string(records) + " Datensätze passen nicht in 65535 Blöcke zu " +
-                             std::to_string(largestBlockKb(image)) + " KB.");
+                                 std::to_string(records) + " Datensätze passen nicht in 65535 Blöcke zu " +
+                                 std::to_string(largestBlockKb(image)) + " KB.",
+                             TableError::Kind::Limit, image.dataPath);
         kb = chosen;
     }
     if (kb > 4 && image.version < kLevel7) {
