@@ -212,7 +212,13 @@ bool CopySetting(SettingsTables& t, const std::string& name) {
         }
         putText(t.impList, "VorDefTableName", "");
         t.impList.PostRecord();
-    } catch (const std::exception& e) {
+    } catch (const TableError& e) {
+        // The row cannot take the copy (the name taken meanwhile, the catalogue locked or full).
+        t.impList.CancelRecord();
+        t.prompter.error(e.what());
+        return false;
+    } catch (const ConversionError& e) {
+        // A value of the row that its own column does not take: a catalogue changed by hand.
         t.impList.CancelRecord();
         t.prompter.error(e.what());
         return false;
@@ -266,6 +272,22 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
             continue;
         }
         bool appended = false;
+        // A row without its files could not run: it does not stay.
+        auto refuseRow = [&] {
+            t.impList.CancelRecord();
+            vorDef.CancelRecord();
+            try {
+                if (appended && seekSetting(t.impList, name)) {
+                    t.impList.DeleteRecord();
+                    t.impList.Flush();
+                }
+            } catch (const TableError&) {
+                // The row stays; the message below says the setting may not run.
+            }
+            ++result.refused;
+            result.errors.push_back("Es konnten nicht alle notwendigen Daten eingelesen werden.Möglicherweise können "
+                                    "Sie die Importeinstellung \"" + name + "\" nicht ausführen.\r\n");
+        };
         try {
             if (!seekSetting(vorDef, name)) continue;
             const SavedSetting incoming = readSetting(vorDef);
@@ -306,23 +328,17 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
                 t.impList.PostRecord();
             }
             t.impList.Flush();
-            if (fromBase.empty() || copyFileSetAtOnce(t.fs, fromDir, fromBase, t.programDir, toBase, true, t.prompter) < 1)
-                throw std::runtime_error("mapping files missing");
-            ++result.read;
-        } catch (const std::exception&) {
-            t.impList.CancelRecord();
-            vorDef.CancelRecord();
-            // A row without its files could not run: it does not stay.
-            try {
-                if (appended && seekSetting(t.impList, name)) {
-                    t.impList.DeleteRecord();
-                    t.impList.Flush();
-                }
-            } catch (const std::exception&) {
+            // The copy says itself why it failed; no files at all is the package's fault.
+            if (fromBase.empty() ||
+                copyFileSetAtOnce(t.fs, fromDir, fromBase, t.programDir, toBase, true, t.prompter) < 1) {
+                refuseRow();
+                continue;
             }
-            ++result.refused;
-            result.errors.push_back("Es konnten nicht alle notwendigen Daten eingelesen werden.Möglicherweise können "
-                                    "Sie die Importeinstellung \"" + name + "\" nicht ausführen.\r\n");
+            ++result.read;
+        } catch (const TableError&) {
+            refuseRow();  // VorDef or the catalogue could not be read or written
+        } catch (const ConversionError&) {
+            refuseRow();  // a value of the package's row that the catalogue's column does not take
         }
     }
     if (progress) progress->appendStatus("fertig.");
@@ -344,6 +360,15 @@ ExportResult ExportSettings(SettingsTables& t, const std::vector<std::string>& n
     };
     std::vector<std::pair<std::string, std::string>> sets;  // mapping files: base here, base there
     Table current(t.fs), vorDef(t.fs);
+    // Nothing of the export reaches the folder: the staged copy is dropped below.
+    auto failed = [&](const std::exception& e) {
+        if (vorDef.Active()) {
+            vorDef.CancelRecord();
+            vorDef.CloseDiscarding();
+        }
+        result.written = 0;
+        result.errors.push_back(std::string("Der Export ist nicht geschrieben worden: ") + e.what());
+    };
     try {
         removeStaged();  // what an export that died left behind
         if (t.fs.exists(vorDefPath)) {
@@ -395,13 +420,12 @@ ExportResult ExportSettings(SettingsTables& t, const std::vector<std::string>& n
                 addFileSetCopy(files, t.fs, t.programDir, fromBase, directory, toBase, true);
             files.commit();
         }
-    } catch (const std::exception& e) {
-        if (vorDef.Active()) {
-            vorDef.CancelRecord();
-            vorDef.CloseDiscarding();
-        }
-        result.written = 0;
-        result.errors.push_back(std::string("Der Export ist nicht geschrieben worden: ") + e.what());
+    } catch (const TableError& e) {
+        failed(e);
+    } catch (const IoError& e) {
+        failed(e);  // the folder's files could not be copied or swapped
+    } catch (const ConversionError& e) {
+        failed(e);
     }
     if (current.Active()) current.CloseDiscarding();
     removeStaged();

@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include "common/FileSets.h"
+#include "common/Numbers.h"
 #include "common/Text.h"
 #include "settings/ColumnValues.h"
 #include "settings/ControlTables.h"
@@ -56,26 +57,33 @@ SaveOutcome SaveSetting(SettingsTables& t, SavedSetting s) {
     s.own = true;
     s.sourceFormat = sourceFormatOf(s.sourcePath);
     std::string baseName;
-    try {
-        t.impList.BeginAppend();
-        writeSetting(t.impList, s);
-        t.impList.PostRecord();  // the table store gives the TableName number
-        baseName = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
-        t.impList.Flush();
-    } catch (const std::exception& e) {
+    auto rowNotSaved = [&](const std::exception& e) {
         t.impList.CancelRecord();
         // A row posted but not saved must not reach the disk with a later save.
         if (t.impList.HasUnsavedChanges()) t.impList.CloseDiscarding();
         reopen(t.impList);
         t.prompter.error(e.what());
         return failed();
+    };
+    try {
+        t.impList.BeginAppend();
+        writeSetting(t.impList, s);
+        t.impList.PostRecord();  // the table store gives the TableName number
+        baseName = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
+        t.impList.Flush();
+    } catch (const TableError& e) {
+        return rowNotSaved(e);
+    } catch (const ConversionError& e) {
+        return rowNotSaved(e);  // a value the catalogue's column does not take
     }
     // The working mapping table's files, copied under the row's number.
     int copied = -1;
     try {
         t.zStrukt.CloseTable();
         copied = copyFileSetAtOnce(t, kZStruktBaseName, baseName);
-    } catch (const std::exception& e) {
+    } catch (const TableError& e) {
+        t.prompter.error(e.what());
+    } catch (const IoError& e) {
         t.prompter.error(e.what());
     }
     reopen(t.zStrukt);
@@ -86,7 +94,7 @@ SaveOutcome SaveSetting(SettingsTables& t, SavedSetting s) {
                 t.impList.DeleteRecord();
                 t.impList.Flush();
             }
-        } catch (const std::exception& e) {
+        } catch (const TableError& e) {
             t.prompter.error(e.what());  // said before the failure itself, which is said in any case
         }
         return failed();
@@ -127,7 +135,9 @@ bool RestoreMapping(SettingsTables& t, const SavedSetting& s, bool offerToDelete
     int copied = -1;
     try {
         copied = copyFileSetAtOnce(t, baseName, kZStruktBaseName);
-    } catch (const std::exception& e) {
+    } catch (const TableError& e) {
+        t.prompter.error(e.what());
+    } catch (const IoError& e) {
         t.prompter.error(e.what());
     }
     reopen(t.zStrukt);
