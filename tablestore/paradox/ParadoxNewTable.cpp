@@ -1,5 +1,10 @@
 // A new, empty Paradox table: level 4 unless a field type needs level 5,
 // text in code page 1252, plain byte order for keys.
+//
+// Level 4 is the lowest level with blob fields and the one every Paradox and
+// BDE since the early nineties reads; 1252 and the "ascii" sort order are what
+// a Windows Paradox makes by default, and byte order is the only key order we
+// can keep exactly when records are added.
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "tablestore/TableError.h"
@@ -13,7 +18,7 @@ namespace kimport::paradox {
 
 std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& specs,
                                      int keyFieldCount) {
-    if (specs.empty() || specs.size() > 255)
+    if (specs.empty() || specs.size() > static_cast<std::size_t>(kMaxFields))
         throw TableError("Eine Paradox-Tabelle braucht 1 bis 255 Felder.", TableError::Kind::Usage, dataPath);
     if (keyFieldCount < 0 || keyFieldCount > static_cast<int>(specs.size()))
         throw TableError("Ungültige Anzahl von Schlüsselfeldern.", TableError::Kind::Usage, dataPath);
@@ -29,7 +34,7 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     std::set<std::string> names;
     for (std::size_t i = 0; i < specs.size(); ++i) {
         const FieldSpec& s = specs[i];
-        if (s.name.empty() || charCount(s.name) > 25)
+        if (s.name.empty() || charCount(s.name) > static_cast<std::size_t>(kMaxFieldNameChars))
             throw TableError("Der Feldname \"" + s.name + "\" ist leer oder länger als 25 Zeichen.",
                              TableError::Kind::Usage, dataPath);
         if (!names.insert(foldedUpper(s.name)).second)
@@ -54,17 +59,20 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
         case kMoney: case kNumber: case kTimestamp: f.length = 8; break;
         case kLogical: f.length = 1; break;
         case kBcd:
-            if (s.size < 0 || s.size > 32)
+            // The size of a BCD field is its decimals; its length is always the same.
+            if (s.size < 0 || s.size > kBcdDigits)
                 throw TableError("Feld " + s.name + ": höchstens 32 Nachkommastellen.", TableError::Kind::Usage,
                                  dataPath);
             f.length = static_cast<int>(kBcdLength);
             f.decimals = f.size = s.size;
             break;
         default: {  // blobs: the leader keeps the first bytes in the record
-            int leader = s.size > 0 ? std::min(s.size, 240) : (f.physicalType == kMemo ? 10 : 0);
+            // Without a size a memo gets Paradox's default leader of 10 bytes, the others none; a memo
+            // leader has at least one byte, which Paradox requires.
+            int leader = s.size > 0 ? std::min(s.size, kMaxBlobLeader) : (f.physicalType == kMemo ? 10 : 0);
             if (f.physicalType == kMemo && leader < 1) leader = 1;
             f.size = leader;
-            f.length = leader + 10;
+            f.length = leader + static_cast<int>(kBlobTailBytes);
             if (static_cast<int>(i) < keyFieldCount)
                 throw TableError("Feld " + s.name + ": Memo- und Blobfelder können keine Schlüsselfelder sein.",
                                  TableError::Kind::Usage, dataPath);
@@ -74,14 +82,16 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
         offset += f.length;
         image->fields.push_back(std::move(f));
     }
-    if (offset > 4000)
+    if (offset > kMaxRecordSize)
         throw TableError("Die Datensätze sind zu lang für eine Paradox-Tabelle.", TableError::Kind::Limit, dataPath);
     image->version = version;
     image->recordLength = offset;
     image->paradoxMayRaiseLevel = true;
-    image->paradoxBlockSizeKb = offset * 3 + 6 > 2048 ? (offset * 3 + 6 > 4096 ? 16 : 4) : 2;
-    // 16 KB blocks are a level-7 feature; the header says which level the table is.
-    if (image->paradoxBlockSizeKb == 16) image->version = kLevel7;
+    // The smallest block that holds three records, as Paradox chooses; 16 KB blocks are a level-7
+    // feature, and the header says which level the table is.
+    const int threeRecords = offset * 3 + static_cast<int>(kBlockHeadBytes);
+    image->paradoxBlockSizeKb = threeRecords > 2048 ? (threeRecords > 4096 ? 16 : 4) : 2;
+    if (image->paradoxBlockSizeKb > kMaxBlockKbBeforeLevel7) image->version = kLevel7;
     image->originalHeader = newHeader(image->fields, keyFieldCount, image->version, image->codePage, 0,
                                       fileNameOf(dataPath));
     return image;

@@ -1,6 +1,12 @@
 // Writes a table image back as a Paradox file set: .DB blocks filled in
 // cursor order, a fresh .MB for blob values and, for keyed tables, a rebuilt
 // .PX. All files replace the old ones at once.
+//
+// Every save writes the whole table anew, the way Paradox's own restructure
+// does: blocks filled to capacity and chained 1, 2, 3 ..., no free blocks, the
+// .PX built over them. Updating a file in place would mean splitting blocks as
+// Paradox does and keeping its free lists; a fresh file is what every reader
+// (Paradox, the BDE, pxlib) accepts, and the swap keeps the old one until it is done.
 #include "common/CodePage.h"
 #include "common/FileSets.h"
 #include "common/Text.h"
@@ -21,6 +27,7 @@ namespace kimport::paradox {
 
 using namespace kimport::bytes;
 
+// .Xnn/.Ynn (n a digit) index one field, .XGn/.YGn several: both go stale when the data changes.
 static bool isSecondaryIndex(const std::string& ext) {
     return ext.size() == 4 && (ext[1] == 'X' || ext[1] == 'Y') &&
            ((std::isdigit(static_cast<unsigned char>(ext[2])) && std::isdigit(static_cast<unsigned char>(ext[3]))) ||
@@ -66,10 +73,9 @@ namespace {
 
 // Block sizes a table may have, in KB; 16 and 32 are level-7 sizes.
 constexpr int kBlockSizesKb[] = {1, 2, 3, 4, 16, 32};
-constexpr std::size_t kMaxBlocks = 0xFFFF;
 
 std::size_t recordsPerBlock(int kb, std::size_t recordSize) {
-    return (static_cast<std::size_t>(kb) * 1024 - 6) / recordSize;
+    return (static_cast<std::size_t>(kb) * 1024 - kBlockHeadBytes) / recordSize;
 }
 
 bool fits(int kb, std::size_t recordSize, std::size_t records) {
@@ -79,14 +85,17 @@ bool fits(int kb, std::size_t recordSize, std::size_t records) {
 
 // Blocks above 4 KB are a level-7 feature: other levels keep their level and stay at 4 KB.
 int largestBlockKb(const TableImage& image) {
-    return image.version >= kLevel7 || image.paradoxMayRaiseLevel ? 32 : 4;
+    return image.version >= kLevel7 || image.paradoxMayRaiseLevel ? kMaxBlockKb : kMaxBlockKbBeforeLevel7;
 }
 
 // Keeps the table's block size while its records fit into 65535 blocks, else takes the smallest
 // larger one that holds them; a table that grows past 4 KB blocks becomes a level-7 table.
 void chooseBlockSize(TableImage& image, std::size_t records) {
     const auto recordSize = static_cast<std::size_t>(image.recordLength);
-    int kb = image.paradoxBlockSizeKb != 0 ? image.paradoxBlockSizeKb : (recordSize * 3 + 6 > 2048 ? 4 : 2);
+    // Without a size of its own a table takes 2 KB blocks, or 4 KB when three records do not fit in 2,
+    // as Paradox chooses for a new table.
+    int kb =
+        image.paradoxBlockSizeKb != 0 ? image.paradoxBlockSizeKb : (recordSize * 3 + kBlockHeadBytes > 2048 ? 4 : 2);
     if (!fits(kb, recordSize, records)) {
         int chosen = 0;
         for (int size : kBlockSizesKb)
@@ -101,7 +110,7 @@ void chooseBlockSize(TableImage& image, std::size_t records) {
                              TableError::Kind::Limit, image.dataPath);
         kb = chosen;
     }
-    if (kb > 4 && image.version < kLevel7) {
+    if (kb > kMaxBlockKbBeforeLevel7 && image.version < kLevel7) {
         image.version = kLevel7;
         image.originalHeader = newHeader(image.fields, image.keyFieldCount, kLevel7, image.codePage,
                                          image.paradoxSortOrder, fileNameOf(image.dataPath));
@@ -132,7 +141,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
     const std::size_t records = image.order.size();
     chooseBlockSize(image, records);
     const std::size_t blockSize = static_cast<std::size_t>(image.paradoxBlockSizeKb) * 1024;
-    const std::size_t perBlock = (blockSize - 6) / recordSize;
+    const std::size_t perBlock = (blockSize - kBlockHeadBytes) / recordSize;
     const std::size_t blocks = (records + perBlock - 1) / perBlock;
 
     std::int64_t maxAuto = image.lastAutoInc;
@@ -141,17 +150,19 @@ void writeTable(TableImage& image, FileSystem& fs) {
         if (isBlobPhysical(f.physicalType)) blobFields.push_back(&f);
     }
 
+    // The header keeps the last auto-increment value handed out; Paradox continues after it, so it
+    // must not lie below a value a record holds (one imported or typed in by hand).
     image.order.forEach([&](std::uint32_t r) {
         for (const FieldDef& f : image.fields) {
             if (f.physicalType != kAutoInc) continue;
             std::uint32_t raw = be32(image.row(r) + f.offset);
-            if (raw) maxAuto = std::max<std::int64_t>(maxAuto, static_cast<std::int32_t>(raw ^ 0x80000000u));
+            if (raw) maxAuto = std::max<std::int64_t>(maxAuto, static_cast<std::int32_t>(raw ^ kLongSignFlip));
         }
     });
     image.lastAutoInc = maxAuto;
     std::vector<char> header = buildHeader(image, static_cast<std::uint32_t>(records),
                                            static_cast<std::uint32_t>(blocks));
-    const int changeStamp = static_cast<unsigned char>(header[0x2D]);
+    const int changeStamp = static_cast<unsigned char>(header[kChangeCountAt]);
 
     FileSetWriter writer(fs, image.dataPath);
     FileHandle& dbFile = writer.create(image.dataPath);
@@ -179,19 +190,21 @@ void writeTable(TableImage& image, FileSystem& fs) {
     for (std::size_t b = 0; b < blocks; ++b) {
         std::memset(block.data(), 0, blockSize);
         std::size_t n = std::min(perBlock, records - position);
-        putLe16(block.data() + 0, b + 1 < blocks ? static_cast<std::uint32_t>(b + 2) : 0);
-        putLe16(block.data() + 2, static_cast<std::uint32_t>(b));
-        putLe16(block.data() + 4, static_cast<std::uint32_t>((n - 1) * recordSize) & 0xFFFF);
+        // Block b + 1 of the chain 1 .. blocks; the previous block of the first is 0, as is the next of the last.
+        putLe16(block.data() + kNextBlockAt, b + 1 < blocks ? static_cast<std::uint32_t>(b + 2) : 0);
+        putLe16(block.data() + kPrevBlockAt, static_cast<std::uint32_t>(b));
+        putLe16(block.data() + kLastRecordAt, static_cast<std::uint32_t>((n - 1) * recordSize) & 0xFFFF);
         for (std::size_t i = 0; i < n; ++i) {
             const char* src = image.row(rowsInOrder[position + i]);
-            char* dst = block.data() + 6 + i * recordSize;
+            char* dst = block.data() + kBlockHeadBytes + i * recordSize;
             std::memcpy(dst, src, recordSize);
             for (const FieldDef* f : blobFields)
                 memo->store(dst + f->offset, f->length, f->physicalType,
                            image.blobs.get(BlobStore::handleAt(src + f->offset)));
         }
         if (keyLength > 0) {
-            firstKeys.insert(firstKeys.end(), block.data() + 6, block.data() + 6 + keyLength);
+            firstKeys.insert(firstKeys.end(), block.data() + kBlockHeadBytes,
+                             block.data() + kBlockHeadBytes + keyLength);
             counts.push_back(static_cast<std::uint16_t>(n));
         }
         out.write(block.data(), blockSize);
@@ -202,9 +215,10 @@ void writeTable(TableImage& image, FileSystem& fs) {
     std::string pxPath = findIgnoringCase(dir + base + (endsWith(image.dataPath, ".db") ? ".px" : ".PX"), fs);
     if (image.keyFieldCount > 0) {
         PrimaryIndexInput in;
-        in.keyFieldInfo.assign(image.originalHeader.begin() + (hasExtension(image.version) ? 0x78 : 0x58),
-                               image.originalHeader.begin() + (hasExtension(image.version) ? 0x78 : 0x58) +
-                                   2 * image.keyFieldCount);
+        // The key fields lead the field list: their type and size bytes are the .PX's field list.
+        const auto fieldList =
+            image.originalHeader.begin() + static_cast<std::ptrdiff_t>(fieldListStart(image.version));
+        in.keyFieldInfo.assign(fieldList, fieldList + 2 * image.keyFieldCount);
         in.keyLength = keyLength;
         in.firstKeys = std::move(firstKeys);
         in.counts = std::move(counts);
