@@ -22,7 +22,9 @@ namespace kimport {
 
 namespace {
 
-constexpr int kDBaseIII = 0x83, kDBaseIV = 0x8B, kFoxPro = 0xF5, kVisualFoxPro = 0x30;
+// The dBase variants a copy makes, each by the version byte a table of it with a memo file has.
+constexpr int kDBaseIII = dbase::kDBaseIIIMemo, kDBaseIV = dbase::kDBaseIVMemo, kFoxPro = dbase::kFoxPro2Memo,
+              kVisualFoxPro = dbase::kVisualFoxPro;
 
 int dbaseVersionOf(TargetVariant v) {
     switch (v) {
@@ -51,8 +53,9 @@ bool isParadoxVariant(TargetVariant v) {
 int dbaseFamily(int version) {
     if (dbase::isVisualFoxPro(version)) return kVisualFoxPro;
     if (dbase::isFoxPro(version)) return kFoxPro;
-    if (version == 0x83) return kDBaseIII;
-    return version == 0x03 ? kDBaseIII : kDBaseIV;
+    // 0x03 is dBase III or IV without a memo file; it counts as dBase III.
+    if (version == dbase::kDBaseIIIMemo) return kDBaseIII;
+    return version == dbase::kDBaseIII ? kDBaseIII : kDBaseIV;
 }
 
 std::string shown(const TableImage& t) { return fileNameOf(t.dataPath); }

@@ -8,6 +8,7 @@
 #include "tablestore/dbase/DbfFormat.h"
 #include "tablestore/dbase/DbfNumbers.h"
 #include "tablestore/dbase/DbfPaths.h"
+#include "tablestore/paradox/ParadoxFormat.h"
 
 #include <algorithm>
 #include <bit>
@@ -24,9 +25,9 @@ using namespace dbase;
 
 const FieldDef* nullFlagsField(const TableImage& t) {
     // Visual FoxPro puts it last.
-    if (!t.fields.empty() && t.fields.back().letter == '0') return &t.fields.back();
+    if (!t.fields.empty() && t.fields.back().letter == kNullFlagsLetter) return &t.fields.back();
     for (const FieldDef& f : t.fields)
-        if (f.letter == '0') return &f;
+        if (f.letter == kNullFlagsLetter) return &f;
     return nullptr;
 }
 
@@ -48,10 +49,10 @@ int varLengthBit(const TableImage& t, const FieldDef& field) {
     if (field.letter != 'V' && field.letter != 'Q') return -1;
     int bit = 0;
     for (const FieldDef& f : t.fields) {
-        if (f.letter == '0') continue;
+        if (f.letter == kNullFlagsLetter) continue;
         if (f.offset == field.offset) return bit;
         if (f.letter == 'V' || f.letter == 'Q') ++bit;
-        if (f.flags & 0x02) ++bit;
+        if (f.flags & kNullable) ++bit;
     }
     return -1;
 }
@@ -60,14 +61,17 @@ bool isLevel7Binary(const TableImage& t, const FieldDef& f) {
     return f.letter == '@' || f.letter == 'O' || f.letter == '+' || (f.letter == 'I' && isLevel7(t.version));
 }
 
-// Paradox order-preserving doubles: sign bit flipped for positives, all bits for negatives.
+// Level 7 took its binary types from Paradox, encodings included: big-endian, sign bit flipped for
+// positives, all bits for negatives, so that bytes compare as the numbers do.
+using paradox::kDoubleSignBit;
+using paradox::kLongSignFlip;
 double decodeOrderedDouble(std::uint64_t raw) {
-    raw = (raw & 0x8000000000000000ull) ? raw & 0x7FFFFFFFFFFFFFFFull : ~raw;
+    raw = (raw & kDoubleSignBit) ? raw & ~kDoubleSignBit : ~raw;
     return std::bit_cast<double>(raw);
 }
 std::uint64_t encodeOrderedDouble(double d) {
     auto raw = std::bit_cast<std::uint64_t>(d);
-    return (raw & 0x8000000000000000ull) ? ~raw : raw | 0x8000000000000000ull;
+    return (raw & kDoubleSignBit) ? ~raw : raw | kDoubleSignBit;
 }
 
 bool allOf(const char* p, int n, std::string_view chars) {
@@ -274,7 +278,7 @@ private:
         if (f.letter == 'I' || f.letter == '+') {
             std::uint32_t raw = be32(p);
             if (raw == 0) return Value::null();
-            return Value::ofInteger(static_cast<std::int32_t>(raw ^ 0x80000000u));
+            return Value::ofInteger(static_cast<std::int32_t>(raw ^ kLongSignFlip));
         }
         std::uint64_t raw = be64(p);
         if (raw == 0) return Value::null();
@@ -290,7 +294,7 @@ private:
             // The raw pattern 0 is the null mark, so the smallest int32 cannot be stored.
             if (i <= std::numeric_limits<std::int32_t>::min() || i > std::numeric_limits<std::int32_t>::max())
                 doesNotFit(t, f, std::to_string(i));
-            return putBe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(i)) ^ 0x80000000u);
+            return putBe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(i)) ^ kLongSignFlip);
         }
         if (v.isNull()) return putBe64(p, 0);
         double d = f.letter == '@' ? dateTimeOf(t, f, v) : numberOf(t, f, v);

@@ -29,11 +29,14 @@ namespace kimport::dbase {
 
 namespace {
 
+// dBase IV's limits, which the other variants accept too; Visual FoxPro's records may be longer.
 constexpr int kMaxCharacterLength = 254;
 constexpr int kMaxNumberWidth = 20;
 constexpr std::size_t kMaxFields = 255;
 constexpr int kMaxRecordLength = 4000;
 constexpr int kMaxVisualFoxProRecordLength = 65500;
+// The descriptor's length byte: no field asked for by its letter may be longer.
+constexpr int kMaxFieldLength = 255;
 
 // dBase names: A-Z, 0-9 and _, starting with a letter, at most 10 characters.
 std::string dbaseName(const std::string& name) {
@@ -114,8 +117,8 @@ Physical explicitPhysical(const FieldSpec& s, int version, const std::string& ta
     probe.letter = s.dbaseLetter;
     probe.length = s.size;
     assignLogicalType(probe, version);
-    if (probe.type == FieldType::Unknown || s.size < 1 || s.size > 255 || (s.dbaseLetter != 'C' && s.size > 20 &&
-                                                                           !isMemoField(probe)))
+    if (probe.type == FieldType::Unknown || s.size < 1 || s.size > kMaxFieldLength ||
+        (s.dbaseLetter != 'C' && s.size > kMaxNumberWidth && !isMemoField(probe)))
         throw TableError("Das Feld " + s.name + " der Tabelle " + table + " hat einen Typ (" +
                              std::string(1, s.dbaseLetter) + " " + std::to_string(s.size) +
                              "), den diese dBase-Version nicht kennt.",
@@ -184,29 +187,37 @@ int addNullFlags(std::vector<FieldDef>& fields, int offset) {
     int bit = 0;
     for (FieldDef& f : fields)
         if (!f.required && (f.letter == 'I' || f.letter == 'B' || f.letter == 'Y')) {
-            f.flags |= 0x02;
+            f.flags |= kNullable;
             f.nullBit = bit++;
         }
     if (bit == 0) return 0;
     FieldDef flags;
     flags.name = "_NullFlags";
-    flags.letter = '0';
-    flags.physicalType = '0';
+    flags.letter = kNullFlagsLetter;
+    flags.physicalType = kNullFlagsLetter;
     flags.offset = offset;
     flags.length = (bit + 7) / 8;
-    flags.flags = 0x05;  // system field, binary
+    flags.flags = kSystemField | kBinaryField;
     flags.hidden = true;
     fields.push_back(flags);
     return flags.length;
 }
 
-// The version byte of a variant, with the memo mark where the variant has one.
+// The version byte of a variant, with the memo mark where the variant has one. Without a memo file
+// dBase III, IV and FoxPro 2 tables share one version byte; Visual FoxPro marks its memo file in the
+// table flags instead.
 int withMemoMark(int version, bool memo) {
     switch (version) {
-        case 0x30: case 0x31: case 0x32: return version;
-        case 0xF5: return memo ? 0xF5 : 0x03;
-        case 0x83: return memo ? 0x83 : 0x03;  // dBase III
-        default: return memo ? 0x8B : 0x03;    // dBase IV
+        case kVisualFoxPro:
+        case kVisualFoxPro + 1:
+        case kVisualFoxProLast:
+            return version;
+        case kFoxPro2Memo:
+            return memo ? kFoxPro2Memo : kDBaseIII;
+        case kDBaseIIIMemo:
+            return memo ? kDBaseIIIMemo : kDBaseIII;
+        default:
+            return memo ? kDBaseIVMemo : kDBaseIII;
     }
 }
 
@@ -224,6 +235,7 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     image->format = TableFormat::DBase;
     image->dataPath = dataPath;
     image->codePage = 1252;
+    // Windows text: FoxPro's mark for it is 0x03, dBase's the ANSI driver.
     image->dbfLanguageDriver = isFoxPro(version) ? 0x03 : languageDriverForCodePage(1252);
     const bool vfp = isVisualFoxPro(version);
 

@@ -1,4 +1,9 @@
 // Opening a .DBF: header, records and every memo value, loaded into a TableImage.
+//
+// Records are taken in the file's order, deleted ones too: they stay where
+// they were when the table is written back, so that a program that counts
+// records by their place (dBase's RECNO()) finds them there. Memo pointers are
+// replaced by handles of the values read, so the image never points into a file.
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "tablestore/RowFeed.h"
@@ -16,6 +21,7 @@ namespace kimport::dbase {
 namespace {
 
 // The block number of a memo pointer; 0 for none, nullopt for a pointer that is no number.
+// Text pointers are right-aligned digits in dBase and FoxPro 2; some writers pad with zero bytes.
 std::optional<std::uint64_t> memoBlock(const FieldDef& f, const char* field) {
     if (hasBinaryMemoPointer(f)) return le32(field);
     std::string_view text(field, static_cast<std::size_t>(f.length));
@@ -32,10 +38,13 @@ std::optional<std::uint64_t> memoBlock(const FieldDef& f, const char* field) {
     return block;
 }
 
+// The memo file a version reads. dBase 5 and level 7 have dBase IV's layout without its version bit;
+// other dBase versions with the bit (0x8B, 0xCB, 0x7B) have it as well.
 MemoStyle readingStyle(int version) {
     if (isFoxPro(version)) return MemoStyle::Fpt;
-    if (version == 0x83) return MemoStyle::DbtIII;
-    return (version & 0x08) || isLevel7(version) || version == 0x05 ? MemoStyle::DbtIV : MemoStyle::DbtIII;
+    if (version == kDBaseIIIMemo) return MemoStyle::DbtIII;
+    return (version & kDBaseIVMemoBit) || isLevel7(version) || version == kDBase5 ? MemoStyle::DbtIV
+                                                                                  : MemoStyle::DbtIII;
 }
 
 // The memo file beside a table, with the values its records point to.
@@ -127,7 +136,8 @@ public:
             const std::uint32_t n = std::min<std::uint32_t>(recordCount_ - r, piecesOf(1 << 20));
             piece.resize(static_cast<std::size_t>(n) * length());
             readRecords(r, n, piece.data());
-            for (std::uint32_t i = 0; i < n; ++i) live += piece[static_cast<std::size_t>(i) * length()] != '*';
+            for (std::uint32_t i = 0; i < n; ++i)
+                live += piece[static_cast<std::size_t>(i) * length()] != kDeletedRecord;
             r += n;
         }
         return live;
@@ -151,7 +161,8 @@ public:
         }
         if (first == 0 && next_ == 0) image.rowsFromFile = n;  // a whole read: the rows are the file's
         for (std::uint32_t r = first; r < image.rowCount(); ++r) {
-            if (image.row(r)[0] == '*')
+            // Only '*' marks a deleted record; dBase treats every other byte there as live.
+            if (image.row(r)[0] == kDeletedRecord)
                 image.deletedRows.push_back(r);
             else
                 image.order.push_back(r);
@@ -193,6 +204,7 @@ private:
 }  // namespace
 
 TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePageIfNone) {
+    // The header is read first, then the records a batch at a time: the file is never held twice.
     std::unique_ptr<FileHandle> file = fs.openRead(dataPath);
     const std::uint64_t fileSize = file->size();
     std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kMaxHeaderBytes)), '\0');
@@ -210,14 +222,17 @@ TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePage
     image->missingRecords = layout.missingRecords;
     image->fields = std::move(layout.fields);
     image->recordLength = static_cast<int>(layout.recordLength);
+    // Kept as read: a save writes it back with new counts when the fields are still the same, so the
+    // bytes we do not interpret (index flags, a level-7 properties block) stay the writer's.
     image->originalHeader.assign(head.begin(), head.begin() + layout.headerLength);
 
+    // A memo field we cannot read (a pointer too short) keeps its bytes and needs no memo file.
     std::vector<const FieldDef*> memoFields;
     for (const FieldDef& f : image->fields)
         if (f.type != FieldType::Unknown && isMemoField(f)) memoFields.push_back(&f);
     MemoSource memo;
     if (!memoFields.empty()) {
-        if (image->version == 0xE5)
+        if (image->version == kHiPerSixMemo)
             throw TableError("Die Tabelle " + shownName(dataPath) +
                                  " hat eine Memodatei im Format .SMT; dieses Format wird nicht unterstützt.",
                              TableError::Kind::Unsupported, dataPath);

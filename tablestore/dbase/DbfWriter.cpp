@@ -1,5 +1,12 @@
 // Writing a TableImage back as .DBF with a fresh memo file, in the table's own
 // version, through a FileSetWriter so the old files stay until all new ones are on disk.
+//
+// The whole file is written anew on every save, and the memo file only grows:
+// values read from it keep their blocks, new ones go after them. A program that
+// still has the old .DBF open then finds its values where they were, and no
+// block a reader may hold is ever reused. Index files (.MDX, .CDX, .NDX, .IDX)
+// are not maintained: a table that has one is refused rather than left with an
+// index that no longer matches.
 #include "common/CodePage.h"
 #include "common/FileSets.h"
 #include "common/Text.h"
@@ -21,17 +28,19 @@ namespace kimport::dbase {
 
 namespace {
 
+// The versions a save may write. The others (dBase II, level 7, the SQL variants) are read only:
+// their headers hold parts a save would not keep consistent.
 bool isWritableVersion(int version) {
     switch (version) {
-        case 0x03:
-        case 0x83:
-        case 0x05:
-        case 0x8B:  // dBase III, IV and 5
-        case 0xF5:
-        case 0xFB:  // FoxPro 2, FoxBASE
-        case 0x30:
-        case 0x31:
-        case 0x32:  // Visual FoxPro
+        case kDBaseIII:
+        case kDBaseIIIMemo:
+        case kDBase5:
+        case kDBaseIVMemo:  // dBase III, IV and 5
+        case kFoxPro2Memo:
+        case kFoxBase:  // FoxPro 2, FoxBASE
+        case kVisualFoxPro:
+        case kVisualFoxPro + 1:
+        case kVisualFoxProLast:  // Visual FoxPro
             return true;
         default:
             return false;
@@ -54,7 +63,7 @@ MemoStyle writingStyle(const TableImage& image, FileSystem& fs) {
     if (!image.newStructure && existingMemoPath(image.dataPath, MemoStyle::DbtIII, fs).empty() &&
         !existingMemoPath(image.dataPath, MemoStyle::Fpt, fs).empty())
         return MemoStyle::Fpt;
-    return (image.version & 0x08) || image.version == 0x05 ? MemoStyle::DbtIV : MemoStyle::DbtIII;
+    return (image.version & kDBaseIVMemoBit) || image.version == kDBase5 ? MemoStyle::DbtIV : MemoStyle::DbtIII;
 }
 
 bool sameStructure(const std::vector<FieldDef>& a, const std::vector<FieldDef>& b) {
@@ -80,17 +89,19 @@ bool originalHeaderFits(const TableImage& image) {
     }
 }
 
+// A header made from the fields, for a new table or one whose fields changed: only what every
+// reader needs (counts, lengths, descriptors); the reserved bytes stay zero.
 std::string freshHeader(const TableImage& image) {
     const bool vfp = isVisualFoxPro(image.version);
-    std::string h(32 + 32 * image.fields.size() + 1 + (vfp ? 263 : 0), '\0');
-    putLe16(h.data() + 8, static_cast<std::uint32_t>(h.size()));
-    putLe16(h.data() + 10, static_cast<std::uint32_t>(image.recordLength));
+    std::string h(kHeaderBytes + kDescriptorBytes * image.fields.size() + 1 + (vfp ? kBacklinkBytes : 0), '\0');
+    putLe16(h.data() + kHeaderLengthAt, static_cast<std::uint32_t>(h.size()));
+    putLe16(h.data() + kRecordLengthAt, static_cast<std::uint32_t>(image.recordLength));
     std::set<std::string> names;
     for (std::size_t i = 0; i < image.fields.size(); ++i) {
         const FieldDef& f = image.fields[i];
-        char* d = h.data() + 32 + 32 * i;
+        char* d = h.data() + kHeaderBytes + kDescriptorBytes * i;
         std::string name;
-        if (!encodeCodePageExactly(f.name, image.codePage, name, nullptr, 10))
+        if (!encodeCodePageExactly(f.name, image.codePage, name, nullptr, kNameBytes - 1))
             throw TableError("Der Feldname \"" + f.name + "\" kann in der Codeseite " + std::to_string(image.codePage) +
                                  " der Tabelle " + shownName(image.dataPath) + " nicht gespeichert werden.",
                              TableError::Kind::Usage, image.dataPath);
@@ -99,17 +110,18 @@ std::string freshHeader(const TableImage& image) {
             throw TableError("Das Feld \"" + f.name + "\" hätte in der Tabelle " + shownName(image.dataPath) +
                                  " denselben Namen wie ein anderes (dBase-Feldnamen haben höchstens 10 Zeichen).",
                              TableError::Kind::Usage, image.dataPath);
-        std::copy(name.begin(), name.end(), d);
-        d[11] = f.letter;
+        std::copy(name.begin(), name.end(), d + kNameAt);
+        d[kLetterAt] = f.letter;
         if (vfp) {
-            putLe32(d + 12, static_cast<std::uint32_t>(f.offset));
-            d[18] = static_cast<char>(f.flags);
+            // Visual FoxPro reads a field where its descriptor says, not where the lengths before it end.
+            putLe32(d + kFieldOffsetAt, static_cast<std::uint32_t>(f.offset));
+            d[kFieldFlagsAt] = static_cast<char>(f.flags);
         }
-        d[16] = static_cast<char>(f.length & 0xFF);
+        d[kLengthAt] = static_cast<char>(f.length & 0xFF);
         // Long C fields keep their high byte where the decimals would be, as FoxPro and Clipper do.
-        d[17] = static_cast<char>(f.letter == 'C' ? f.length >> 8 : f.decimals);
+        d[kDecimalsAt] = static_cast<char>(f.letter == 'C' ? f.length >> 8 : f.decimals);
     }
-    h[32 + 32 * image.fields.size()] = 0x0D;
+    h[kHeaderBytes + kDescriptorBytes * image.fields.size()] = kHeaderEnd;
     return h;
 }
 
@@ -118,15 +130,15 @@ void updateAutoIncrement(std::string& header, const TableImage& image, const std
     if (!isVisualFoxPro(image.version)) return;
     for (std::size_t i = 0; i < image.fields.size(); ++i) {
         const FieldDef& f = image.fields[i];
-        if (f.letter != 'I' || !(f.flags & 0x08) || f.length != 4) continue;
-        char* d = header.data() + 32 + 32 * i;
-        std::int64_t step = static_cast<unsigned char>(d[0x17]);
+        if (f.letter != 'I' || !(f.flags & kAutoIncrement) || f.length != 4) continue;
+        char* d = header.data() + kHeaderBytes + kDescriptorBytes * i;
+        std::int64_t step = static_cast<unsigned char>(d[kAutoIncStepAt]);
         if (step == 0) step = 1;
-        std::int64_t next = std::max<std::int64_t>(le32(d + 0x13), image.lastAutoInc + step);
+        std::int64_t next = std::max<std::int64_t>(le32(d + kNextAutoIncAt), image.lastAutoInc + step);
         for (std::uint32_t r : rows)
             next = std::max<std::int64_t>(next, static_cast<std::int32_t>(le32(image.row(r) + f.offset)) + step);
-        putLe32(d + 0x13, static_cast<std::uint32_t>(std::min<std::int64_t>(next, INT32_MAX)));
-        d[0x17] = static_cast<char>(step);
+        putLe32(d + kNextAutoIncAt, static_cast<std::uint32_t>(std::min<std::int64_t>(next, INT32_MAX)));
+        d[kAutoIncStepAt] = static_cast<char>(step);
     }
 }
 
@@ -141,19 +153,20 @@ int languageDriverOf(const TableImage& image) {
 std::string buildHeader(const TableImage& image, const std::vector<std::uint32_t>& rows, bool withMemo) {
     std::string h = originalHeaderFits(image) ? std::string(image.originalHeader.begin(), image.originalHeader.end())
                                               : freshHeader(image);
-    h[0] = static_cast<char>(image.version);
+    h[kVersionAt] = static_cast<char>(image.version);
     std::time_t now = std::time(nullptr);
     std::tm today{};
     localtime_r(&now, &today);
-    h[1] = static_cast<char>(today.tm_year);  // years since 1900, as the format counts them
-    h[2] = static_cast<char>(today.tm_mon + 1);
-    h[3] = static_cast<char>(today.tm_mday);
-    putLe32(h.data() + 4, static_cast<std::uint32_t>(rows.size()));
-    h[0x1D] = static_cast<char>(languageDriverOf(image));
+    // Years since 1900, as the format counts them: 2024 is 124, not a two-digit year.
+    h[kUpdateDateAt] = static_cast<char>(today.tm_year);
+    h[kUpdateDateAt + 1] = static_cast<char>(today.tm_mon + 1);
+    h[kUpdateDateAt + 2] = static_cast<char>(today.tm_mday);
+    putLe32(h.data() + kRecordCountAt, static_cast<std::uint32_t>(rows.size()));
+    h[kLanguageDriverAt] = static_cast<char>(languageDriverOf(image));
     if (isVisualFoxPro(image.version)) {
-        // Visual FoxPro marks a table with a memo file in its flags (0x02); the other flags stay.
-        const auto flags = static_cast<unsigned char>(h[0x1C]);
-        h[0x1C] = static_cast<char>(withMemo ? flags | 0x02u : flags & ~0x02u);
+        // Visual FoxPro marks a table with a memo file in its flags; the other flags stay.
+        const auto flags = static_cast<unsigned char>(h[kTableFlagsAt]);
+        h[kTableFlagsAt] = static_cast<char>(withMemo ? flags | kHasMemo : flags & ~kHasMemo);
     }
     updateAutoIncrement(h, image, rows);
     return h;
@@ -225,7 +238,10 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
     if (image.newStructure) return;  // the old table's indexes go with it
     const std::string table = shownName(image.dataPath);
     std::vector<std::string> indexes;
-    const bool productionIndex = image.originalHeader.size() > 0x1C && (image.originalHeader[0x1C] & 0x01);
+    // A production index is opened with the table by dBase and FoxPro whenever the flag says so; an
+    // .NDX or .IDX only when a program asks for it, but it would go stale all the same.
+    const bool productionIndex =
+        image.originalHeader.size() > kTableFlagsAt && (image.originalHeader[kTableFlagsAt] & kHasIndex);
     if (productionIndex) {
         for (const char* ext : {".MDX", ".CDX"}) {
             std::string path = existingCompanion(image.dataPath, ext, fs);
@@ -250,7 +266,8 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
 }
 
 std::uint64_t maxRecords(const TableImage& image) {
-    const std::uint64_t header = 32 + 32 * image.fields.size() + 1 + 263;
+    // The count is a u32 and so are the offsets many readers compute: the file stays below 4 GB.
+    const std::uint64_t header = kHeaderBytes + kDescriptorBytes * image.fields.size() + 1 + kBacklinkBytes;
     return std::min<std::uint64_t>(UINT32_MAX, (UINT32_MAX - header) / static_cast<std::uint64_t>(image.recordLength));
 }
 
@@ -322,7 +339,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
     std::vector<char> record(static_cast<std::size_t>(image.recordLength));
     for (std::size_t i = 0; i < rows.size(); ++i) {
         std::copy_n(image.row(rows[i]), image.recordLength, record.data());
-        record[0] = isDeleted[rows[i]] ? '*' : ' ';
+        record[0] = isDeleted[rows[i]] ? kDeletedRecord : kLiveRecord;
         for (const FieldDef* f : memoFields) {
             char* field = record.data() + f->offset;
             std::uint32_t handle = BlobStore::handleAt(field);
@@ -341,7 +358,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
         }
         data.write(record.data(), record.size());
     }
-    data.write("\x1A", 1);
+    data.write(&kEndOfFile, 1);
     data.flush();
     if (memoOut) memoOut->flush();
     if (image.newStructure) removeStaleCompanions(image, style, files, fs);
@@ -352,7 +369,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
     image.memoIdentity = memoPath.empty() ? std::string() : fs.identity(memoPath);
     image.memoBlockSize = static_cast<int>(memo.blockSize());
     image.originalHeader.assign(header.begin(), header.end());
-    image.dbfLanguageDriver = static_cast<unsigned char>(header[0x1D]);
+    image.dbfLanguageDriver = static_cast<unsigned char>(header[kLanguageDriverAt]);
     image.hasMemoFile = style != MemoStyle::None;
 }
 
