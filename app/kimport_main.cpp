@@ -162,7 +162,7 @@ int pack(const TableOptions& o) {
     t.OpenTable();
     if (t.format() != TableFormat::DBase)
         throw TableError("Nur dBase-Tabellen haben gelöschte Datensätze.", TableError::Kind::Usage, t.path());
-    std::size_t removed = t.image().deletedRows.size();
+    std::size_t removed = t.image().dbase.deletedRows.size();
     t.PackTable();
     t.CloseTable();
     std::cerr << "kimport: " << removed << (removed == 1 ? " gelöschter Datensatz" : " gelöschte Datensätze")

@@ -6,6 +6,7 @@
 #include "tablestore/KeyOrder.h"
 #include "tablestore/RowFeed.h"
 #include "tablestore/ValueConversion.h"
+#include "tablestore/dbase/DbfFormat.h"
 
 #include <cstring>
 
@@ -429,8 +430,8 @@ void Table::DeleteRecord() {
     image_->order.erase(pos_);
     ++orderVersion_;
     if (image_->format == TableFormat::DBase) {
-        image_->row(r)[0] = '*';
-        image_->deletedRows.push_back(r);
+        image_->row(r)[0] = dbase::kDeletedRecord;  // as dBase marks it; the row stays in the file
+        image_->dbase.deletedRows.push_back(r);
     }
     dirty_ = true;
     // The cursor moves to the next visible record.
@@ -479,7 +480,7 @@ void Table::ClearTable() {
     prepareWrite();
     image_->order.clear();
     ++orderVersion_;
-    image_->deletedRows.clear();
+    image_->dbase.deletedRows.clear();
     image_->rows = RowStore();
     image_->blobs.clear();
     dirty_ = true;

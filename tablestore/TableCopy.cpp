@@ -232,13 +232,13 @@ std::unique_ptr<TableImage> sameDBaseTable(const TableImage& source, const std::
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::DBase;
     image->dataPath = destPath;
-    image->version = source.version;
+    image->dbase.version = source.dbase.version;
     image->codePage = source.codePage;
-    image->dbfLanguageDriver = source.dbfLanguageDriver;
+    image->dbase.languageDriver = source.dbase.languageDriver;
     image->fields = source.fields;
     fitDBaseFieldNames(image->fields, image->codePage);
     image->recordLength = source.recordLength;
-    image->memoBlockSize = source.memoBlockSize;
+    image->dbase.memoBlockSize = source.dbase.memoBlockSize;
     image->lastAutoInc = 0;
     image->hasMemoFile = source.hasMemoFile;
     return image;
@@ -249,16 +249,16 @@ std::unique_ptr<TableImage> sameParadoxTable(const TableImage& source, const std
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::Paradox;
     image->dataPath = destPath;
-    image->version = source.version;
+    image->paradox.version = source.paradox.version;
     image->codePage = source.codePage;
     image->keyFieldCount = source.keyFieldCount;
     image->fields = source.fields;
     image->recordLength = source.recordLength;
-    image->paradoxBlockSizeKb = source.paradoxBlockSizeKb;
-    image->paradoxSortOrder = source.paradoxSortOrder;
-    image->paradoxSortOrderName = source.paradoxSortOrderName;
-    image->originalHeader = paradox::newHeader(image->fields, image->keyFieldCount, image->version, image->codePage,
-                                               image->paradoxSortOrder, fileNameOf(destPath));
+    image->paradox.blockSizeKb = source.paradox.blockSizeKb;
+    image->paradox.sortOrder = source.paradox.sortOrder;
+    image->paradox.sortOrderName = source.paradox.sortOrderName;
+    image->originalHeader = paradox::newHeader(image->fields, image->keyFieldCount, image->paradox.version,
+                                               image->codePage, image->paradox.sortOrder, fileNameOf(destPath));
     return image;
 }
 
@@ -276,7 +276,7 @@ std::unique_ptr<TableImage> paradoxLayout(const TableImage& source, const std::s
                                           TargetVariant variant) {
     std::unique_ptr<TableImage> image;
     if (source.format == TableFormat::Paradox &&
-        (variant == TargetVariant::Usual || paradoxLevelOf(variant) == source.version))
+        (variant == TargetVariant::Usual || paradoxLevelOf(variant) == source.paradox.version))
         return sameParadoxTable(source, destPath);
     std::vector<FieldSpec> specs;
     for (const FieldDef& f : source.fields)
@@ -285,17 +285,17 @@ std::unique_ptr<TableImage> paradoxLayout(const TableImage& source, const std::s
     image = paradox::newTable(destPath, specs, keys);
     // Text keeps the source's code page, so that every character it has fits.
     image->codePage = source.codePage;
-    int wanted = variant == TargetVariant::Usual ? image->version : paradoxLevelOf(variant);
-    if (wanted < image->version) {
+    int wanted = variant == TargetVariant::Usual ? image->paradox.version : paradoxLevelOf(variant);
+    if (wanted < image->paradox.version) {
         for (const FieldDef& f : image->fields)
             if (paradox::typeInfo(f.physicalType).minLevel > wanted)
                 cannotHold(source, f, "", "sein Typ braucht eine neuere Paradox-Version.");
-        if (image->paradoxBlockSizeKb > 4)
+        if (image->paradox.blockSizeKb > paradox::kMaxBlockKbBeforeLevel7)
             throw TableError("Die Datensätze der Tabelle " + shown(source) + " brauchen Paradox 7.",
                              TableError::Kind::Limit, source.dataPath);
     }
-    image->version = wanted;
-    image->paradoxMayRaiseLevel = variant == TargetVariant::Usual;
+    image->paradox.version = wanted;
+    image->paradox.mayRaiseLevel = variant == TargetVariant::Usual;
     // Level 3 tables name no code page: their text is DOS text.
     if (wanted == paradox::kLevel30) image->codePage = 437;
     image->originalHeader = paradox::newHeader(image->fields, keys, wanted, image->codePage, 0, fileNameOf(destPath));
@@ -305,7 +305,7 @@ std::unique_ptr<TableImage> paradoxLayout(const TableImage& source, const std::s
 std::unique_ptr<TableImage> dbaseLayout(const TableImage& source, const std::string& destPath,
                                         TargetVariant variant) {
     if (source.format == TableFormat::DBase &&
-        (variant == TargetVariant::Usual || dbaseFamily(dbaseVersionOf(variant)) == dbaseFamily(source.version)))
+        (variant == TargetVariant::Usual || dbaseFamily(dbaseVersionOf(variant)) == dbaseFamily(source.dbase.version)))
         return sameDBaseTable(source, destPath);
     int version = dbaseVersionOf(variant);
     if (variant == TargetVariant::Usual) version = kDBaseIV;
@@ -317,7 +317,7 @@ std::unique_ptr<TableImage> dbaseLayout(const TableImage& source, const std::str
     // Text keeps the source's code page where a language driver names it.
     if (int driver = dbase::languageDriverForCodePage(source.codePage); driver != 0 && !dbase::isFoxPro(version)) {
         image->codePage = source.codePage;
-        image->dbfLanguageDriver = driver;
+        image->dbase.languageDriver = driver;
     }
     return image;
 }

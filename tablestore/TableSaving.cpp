@@ -341,11 +341,11 @@ void Table::PackTable() {
     CancelRecord();
     if (image_->format != TableFormat::DBase) return;
     prepareWrite();
-    image_->deletedRows.clear();
+    image_->dbase.deletedRows.clear();
     image_->compact();
     // The memo file is written afresh, without the values no record uses.
     image_->blobs.forgetOrigins();
-    image_->memoPath.clear();
+    image_->dbase.memoPath.clear();
     ++orderVersion_;
     dirty_ = true;
     MoveFirst();

@@ -58,7 +58,7 @@ int varLengthBit(const TableImage& t, const FieldDef& field) {
 }
 
 bool isLevel7Binary(const TableImage& t, const FieldDef& f) {
-    return f.letter == '@' || f.letter == 'O' || f.letter == '+' || (f.letter == 'I' && isLevel7(t.version));
+    return f.letter == '@' || f.letter == 'O' || f.letter == '+' || (f.letter == 'I' && isLevel7(t.dbase.version));
 }
 
 // Level 7 took its binary types from Paradox, encodings included: big-endian, sign bit flipped for

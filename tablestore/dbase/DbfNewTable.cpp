@@ -236,7 +236,7 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     image->dataPath = dataPath;
     image->codePage = 1252;
     // Windows text: FoxPro's mark for it is 0x03, dBase's the ANSI driver.
-    image->dbfLanguageDriver = isFoxPro(version) ? 0x03 : languageDriverForCodePage(1252);
+    image->dbase.languageDriver = isFoxPro(version) ? 0x03 : languageDriverForCodePage(1252);
     const bool vfp = isVisualFoxPro(version);
 
     std::set<std::string> taken;
@@ -269,7 +269,7 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
                              " Bytes lang; diese dBase-Version erlaubt höchstens " + std::to_string(maxLength) + ".",
                          TableError::Kind::Limit, dataPath);
     image->recordLength = offset;
-    image->version = withMemoMark(version, memo);
+    image->dbase.version = withMemoMark(version, memo);
     image->hasMemoFile = memo;
     return image;
 }

@@ -60,7 +60,7 @@ struct MemoSource {
 };
 
 MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
-    MemoStyle style = readingStyle(image.version);
+    MemoStyle style = readingStyle(image.dbase.version);
     std::string memoPath = existingMemoPath(image.dataPath, style, fs);
     if (memoPath.empty() && style != MemoStyle::Fpt) {
         // Clipper and FoxBASE tables of dBase versions may carry a FoxPro memo file.
@@ -71,11 +71,11 @@ MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
         throw TableError("Die Memodatei " + shownName(memoPathFor(image.dataPath, style)) + " zur Tabelle " +
                              shownName(image.dataPath) + " fehlt; ohne sie können die Memofelder nicht gelesen werden.",
                          TableError::Kind::Missing, memoPathFor(image.dataPath, style));
-    image.memoIdentity = fs.identity(memoPath);
-    image.memoPath = memoPath;
+    image.dbase.memoIdentity = fs.identity(memoPath);
+    image.dbase.memoPath = memoPath;
     MemoSource memo{memoPath, std::make_unique<MemoFileReader>(fs.openRead(memoPath), style)};
     image.hasMemoFile = true;
-    image.memoBlockSize = static_cast<int>(memo.reader->blockSize());
+    image.dbase.memoBlockSize = static_cast<int>(memo.reader->blockSize());
     memo.allowance = 2 * memo.reader->size() + (1u << 20);
     return memo;
 }
@@ -159,11 +159,11 @@ public:
             readRecords(next_ + done, got, into);
             done += got;
         }
-        if (first == 0 && next_ == 0) image.rowsFromFile = n;  // a whole read: the rows are the file's
+        if (first == 0 && next_ == 0) image.dbase.rowsFromFile = n;  // a whole read: the rows are the file's
         for (std::uint32_t r = first; r < image.rowCount(); ++r) {
             // Only '*' marks a deleted record; dBase treats every other byte there as live.
             if (image.row(r)[0] == kDeletedRecord)
-                image.deletedRows.push_back(r);
+                image.dbase.deletedRows.push_back(r);
             else
                 image.order.push_back(r);
         }
@@ -215,9 +215,9 @@ TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePage
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::DBase;
     image->dataPath = dataPath;
-    image->version = layout.version;
+    image->dbase.version = layout.version;
     image->codePage = layout.codePage;
-    image->dbfLanguageDriver = layout.languageDriver;
+    image->dbase.languageDriver = layout.languageDriver;
     image->lastAutoInc = layout.lastAutoInc;
     image->missingRecords = layout.missingRecords;
     image->fields = std::move(layout.fields);
@@ -232,7 +232,7 @@ TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePage
         if (f.type != FieldType::Unknown && isMemoField(f)) memoFields.push_back(&f);
     MemoSource memo;
     if (!memoFields.empty()) {
-        if (image->version == kHiPerSixMemo)
+        if (image->dbase.version == kHiPerSixMemo)
             throw TableError("Die Tabelle " + shownName(dataPath) +
                                  " hat eine Memodatei im Format .SMT; dieses Format wird nicht unterstützt.",
                              TableError::Kind::Unsupported, dataPath);

@@ -48,22 +48,23 @@ bool isWritableVersion(int version) {
 }
 
 void requireWritableVersion(const TableImage& image) {
-    if (isWritableVersion(image.version)) return;
+    if (isWritableVersion(image.dbase.version)) return;
     char hex[8];
-    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(image.version) & 0xFFu);
-    std::string kind = isLevel7(image.version) ? "dBase-Level-7-Tabellen" : "Tabellen dieser dBase-Version";
+    std::snprintf(hex, sizeof hex, "0x%02X", static_cast<unsigned>(image.dbase.version) & 0xFFu);
+    std::string kind = isLevel7(image.dbase.version) ? "dBase-Level-7-Tabellen" : "Tabellen dieser dBase-Version";
     throw TableError("Die Tabelle " + shownName(image.dataPath) + " hat die Version " + hex + "; " + kind +
                          " können gelesen, aber nicht geschrieben werden.",
                      TableError::Kind::Unsupported, image.dataPath);
 }
 
 MemoStyle writingStyle(const TableImage& image, FileSystem& fs) {
-    if (isFoxPro(image.version)) return MemoStyle::Fpt;
+    if (isFoxPro(image.dbase.version)) return MemoStyle::Fpt;
     // A dBase-version table that came with a FoxPro memo file (Clipper, FoxBASE) keeps that kind.
     if (!image.newStructure && existingMemoPath(image.dataPath, MemoStyle::DbtIII, fs).empty() &&
         !existingMemoPath(image.dataPath, MemoStyle::Fpt, fs).empty())
         return MemoStyle::Fpt;
-    return (image.version & kDBaseIVMemoBit) || image.version == kDBase5 ? MemoStyle::DbtIV : MemoStyle::DbtIII;
+    return (image.dbase.version & kDBaseIVMemoBit) || image.dbase.version == kDBase5 ? MemoStyle::DbtIV
+                                                                                     : MemoStyle::DbtIII;
 }
 
 bool sameStructure(const std::vector<FieldDef>& a, const std::vector<FieldDef>& b) {
@@ -92,7 +93,7 @@ bool originalHeaderFits(const TableImage& image) {
 // A header made from the fields, for a new table or one whose fields changed: only what every
 // reader needs (counts, lengths, descriptors); the reserved bytes stay zero.
 std::string freshHeader(const TableImage& image) {
-    const bool vfp = isVisualFoxPro(image.version);
+    const bool vfp = isVisualFoxPro(image.dbase.version);
     std::string h(kHeaderBytes + kDescriptorBytes * image.fields.size() + 1 + (vfp ? kBacklinkBytes : 0), '\0');
     putLe16(h.data() + kHeaderLengthAt, static_cast<std::uint32_t>(h.size()));
     putLe16(h.data() + kRecordLengthAt, static_cast<std::uint32_t>(image.recordLength));
@@ -127,7 +128,7 @@ std::string freshHeader(const TableImage& image) {
 
 // Raises the next value of each FoxPro autoincrement field above every value the table holds.
 void updateAutoIncrement(std::string& header, const TableImage& image, const std::vector<std::uint32_t>& rows) {
-    if (!isVisualFoxPro(image.version)) return;
+    if (!isVisualFoxPro(image.dbase.version)) return;
     for (std::size_t i = 0; i < image.fields.size(); ++i) {
         const FieldDef& f = image.fields[i];
         if (f.letter != 'I' || !(f.flags & kAutoIncrement) || f.length != 4) continue;
@@ -144,16 +145,16 @@ void updateAutoIncrement(std::string& header, const TableImage& image, const std
 
 // The stored driver, unless the image's code page was changed to one it does not name.
 int languageDriverOf(const TableImage& image) {
-    int named = codePageOfLanguageDriver(image.dbfLanguageDriver);
-    if ((named == 0 ? usualCodePage(image.version) : named) == image.codePage) return image.dbfLanguageDriver;
+    int named = codePageOfLanguageDriver(image.dbase.languageDriver);
+    if ((named == 0 ? usualCodePage(image.dbase.version) : named) == image.codePage) return image.dbase.languageDriver;
     int driver = languageDriverForCodePage(image.codePage);
-    return driver != 0 ? driver : image.dbfLanguageDriver;
+    return driver != 0 ? driver : image.dbase.languageDriver;
 }
 
 std::string buildHeader(const TableImage& image, const std::vector<std::uint32_t>& rows, bool withMemo) {
     std::string h = originalHeaderFits(image) ? std::string(image.originalHeader.begin(), image.originalHeader.end())
                                               : freshHeader(image);
-    h[kVersionAt] = static_cast<char>(image.version);
+    h[kVersionAt] = static_cast<char>(image.dbase.version);
     std::time_t now = std::time(nullptr);
     std::tm today{};
     localtime_r(&now, &today);
@@ -163,7 +164,7 @@ std::string buildHeader(const TableImage& image, const std::vector<std::uint32_t
     h[kUpdateDateAt + 2] = static_cast<char>(today.tm_mday);
     putLe32(h.data() + kRecordCountAt, static_cast<std::uint32_t>(rows.size()));
     h[kLanguageDriverAt] = static_cast<char>(languageDriverOf(image));
-    if (isVisualFoxPro(image.version)) {
+    if (isVisualFoxPro(image.dbase.version)) {
         // Visual FoxPro marks a table with a memo file in its flags; the other flags stay.
         const auto flags = static_cast<unsigned char>(h[kTableFlagsAt]);
         h[kTableFlagsAt] = static_cast<char>(withMemo ? flags | kHasMemo : flags & ~kHasMemo);
@@ -189,14 +190,14 @@ void putMemoPointer(const TableImage& image, const FieldDef& f, char* field, std
 // Live rows in cursor order, with the deleted rows of the file put back where they were: before the
 // first live row read after them. Rows added since go where the cursor put them.
 std::vector<std::uint32_t> rowsInFileOrder(const TableImage& image) {
-    std::vector<std::uint32_t> deleted = image.deletedRows;
+    std::vector<std::uint32_t> deleted = image.dbase.deletedRows;
     std::sort(deleted.begin(), deleted.end());
     std::vector<std::uint32_t> rows;
     rows.reserve(image.order.size() + deleted.size());
     std::size_t next = 0;
     image.order.forEach([&](std::uint32_t r) {
         // Before a row added since reading come all deleted rows of the file, the last ones too.
-        const std::uint32_t before = r < image.rowsFromFile ? r : image.rowsFromFile;
+        const std::uint32_t before = r < image.dbase.rowsFromFile ? r : image.dbase.rowsFromFile;
         while (next < deleted.size() && deleted[next] < before) rows.push_back(deleted[next++]);
         rows.push_back(r);
     });
@@ -254,10 +255,10 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
     }
     if (indexes.empty()) return;
     std::string index = shownName(indexes.front());
-    std::string program =
-        isFoxPro(image.version) || asciiUpper(extensionOf(index)) == ".CDX" || asciiUpper(extensionOf(index)) == ".IDX"
-            ? "FoxPro"
-            : "dBASE";
+    std::string program = isFoxPro(image.dbase.version) || asciiUpper(extensionOf(index)) == ".CDX" ||
+                                  asciiUpper(extensionOf(index)) == ".IDX"
+                              ? "FoxPro"
+                              : "dBASE";
     throw TableError("Die Tabelle " + table + " hat die Indexdatei " + index +
                          ", die beim Schreiben nicht nachgeführt werden kann. Bitte die Indexdatei entfernen oder die "
                          "Tabelle mit " +
@@ -278,7 +279,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
                          TableError::Kind::Damaged, image.dataPath);
     std::vector<std::uint32_t> rows = rowsInFileOrder(image);
     std::vector<char> isDeleted(image.rowCount(), 0);
-    for (std::uint32_t r : image.deletedRows) isDeleted[r] = 1;
+    for (std::uint32_t r : image.dbase.deletedRows) isDeleted[r] = 1;
     if (rows.size() > UINT32_MAX)
         throw TableError("Die Tabelle " + shownName(image.dataPath) + " hat zu viele Datensätze.",
                          TableError::Kind::Limit, image.dataPath);
@@ -287,14 +288,15 @@ void writeTable(TableImage& image, FileSystem& fs) {
     for (const FieldDef& f : image.fields)
         if (f.type != FieldType::Unknown && isMemoField(f)) memoFields.push_back(&f);
     const MemoStyle style = memoFields.empty() ? MemoStyle::None : writingStyle(image, fs);
-    MemoFileWriter memo(style, asciiUpper(baseNameOf(image.dataPath)), static_cast<std::uint32_t>(image.memoBlockSize));
+    MemoFileWriter memo(style, asciiUpper(baseNameOf(image.dataPath)),
+                        static_cast<std::uint32_t>(image.dbase.memoBlockSize));
 
     // The memo file only grows: the values read from it keep their blocks, new ones are appended after
     // them. An old data file read meanwhile then still finds its values in the new memo file.
     const std::string oldMemo = style == MemoStyle::None ? std::string() : existingMemoPath(image.dataPath, style, fs);
     const bool append = style != MemoStyle::None && !image.newStructure && !oldMemo.empty() &&
-                        oldMemo == image.memoPath && fs.identity(oldMemo) == image.memoIdentity &&
-                        memo.blockSize() == static_cast<std::uint32_t>(image.memoBlockSize);
+                        oldMemo == image.dbase.memoPath && fs.identity(oldMemo) == image.dbase.memoIdentity &&
+                        memo.blockSize() == static_cast<std::uint32_t>(image.dbase.memoBlockSize);
     std::uint64_t oldSize = 0, nextFree = memo.firstBlock();
     if (append) {
         oldSize = fs.openRead(oldMemo)->size();
@@ -365,11 +367,11 @@ void writeTable(TableImage& image, FileSystem& fs) {
     files.commit();
 
     for (const auto& [handle, block] : placed) image.blobs.setOrigin(handle, block);
-    image.memoPath = memoPath;
-    image.memoIdentity = memoPath.empty() ? std::string() : fs.identity(memoPath);
-    image.memoBlockSize = static_cast<int>(memo.blockSize());
+    image.dbase.memoPath = memoPath;
+    image.dbase.memoIdentity = memoPath.empty() ? std::string() : fs.identity(memoPath);
+    image.dbase.memoBlockSize = static_cast<int>(memo.blockSize());
     image.originalHeader.assign(header.begin(), header.end());
-    image.dbfLanguageDriver = static_cast<unsigned char>(header[kLanguageDriverAt]);
+    image.dbase.languageDriver = static_cast<unsigned char>(header[kLanguageDriverAt]);
     image.hasMemoFile = style != MemoStyle::None;
 }
 

@@ -102,7 +102,7 @@ std::vector<char> buildHeader(const TableImage& image, std::uint32_t records, st
     putLe16(p + kLastBlockAt, blocks);
     putLe16(p + kMaxBlocksAt, blocks);
     putLe16(p + kFirstFreeBlockAt, 0);
-    p[kBlockSizeAt] = static_cast<char>(image.paradoxBlockSizeKb);
+    p[kBlockSizeAt] = static_cast<char>(image.paradox.blockSizeKb);
     // Flags that make Paradox rebuild the table or its index: what we write needs neither.
     p[kRebuildFlagAt] = 0;
     p[kRebuildFlag2At] = 0;
@@ -113,7 +113,7 @@ std::vector<char> buildHeader(const TableImage& image, std::uint32_t records, st
     if (change < 2) change = 2;
     p[kChangeCountAt] = static_cast<char>(change);
     putLe32(p + kAutoIncAt, static_cast<std::uint32_t>(image.lastAutoInc));
-    if (hasExtension(image.version) && h.size() >= kUpdateTimeAt + 4)
+    if (hasExtension(image.paradox.version) && h.size() >= kUpdateTimeAt + 4)
         putLe32(p + kUpdateTimeAt, static_cast<std::uint32_t>(std::time(nullptr)));
     return h;
 }

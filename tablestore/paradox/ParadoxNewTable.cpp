@@ -27,8 +27,8 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     image->dataPath = dataPath;
     image->codePage = 1252;
     image->keyFieldCount = keyFieldCount;
-    image->paradoxSortOrder = 0;
-    image->paradoxSortOrderName = "ascii";
+    image->paradox.sortOrder = 0;
+    image->paradox.sortOrderName = "ascii";
     int version = kLevel4;
     int offset = 0;
     std::set<std::string> names;
@@ -84,23 +84,23 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     }
     if (offset > kMaxRecordSize)
         throw TableError("Die Datensätze sind zu lang für eine Paradox-Tabelle.", TableError::Kind::Limit, dataPath);
-    image->version = version;
+    image->paradox.version = version;
     image->recordLength = offset;
-    image->paradoxMayRaiseLevel = true;
+    image->paradox.mayRaiseLevel = true;
     // The smallest block that holds three records, as Paradox chooses; 16 KB blocks are a level-7
     // feature, and the header says which level the table is.
     const int threeRecords = offset * 3 + static_cast<int>(kBlockHeadBytes);
-    image->paradoxBlockSizeKb = threeRecords > 2048 ? (threeRecords > 4096 ? 16 : 4) : 2;
-    if (image->paradoxBlockSizeKb > kMaxBlockKbBeforeLevel7) image->version = kLevel7;
-    image->originalHeader = newHeader(image->fields, keyFieldCount, image->version, image->codePage, 0,
-                                      fileNameOf(dataPath));
+    image->paradox.blockSizeKb = threeRecords > 2048 ? (threeRecords > 4096 ? 16 : 4) : 2;
+    if (image->paradox.blockSizeKb > kMaxBlockKbBeforeLevel7) image->paradox.version = kLevel7;
+    image->originalHeader =
+        newHeader(image->fields, keyFieldCount, image->paradox.version, image->codePage, 0, fileNameOf(dataPath));
     return image;
 }
 
 void setCodePage(TableImage& image, int codePage) {
     image.codePage = codePage;
-    image.originalHeader = newHeader(image.fields, image.keyFieldCount, image.version, codePage,
-                                     image.paradoxSortOrder, fileNameOf(image.dataPath));
+    image.originalHeader = newHeader(image.fields, image.keyFieldCount, image.paradox.version, codePage,
+                                     image.paradox.sortOrder, fileNameOf(image.dataPath));
 }
 
 }  // namespace kimport::paradox

@@ -225,12 +225,12 @@ TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePage
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::Paradox;
     image->dataPath = dataPath;
-    image->version = h.version;
+    image->paradox.version = h.version;
     image->codePage = h.codePage;
     image->keyFieldCount = h.keyFields;
     image->recordLength = h.recordSize;
-    image->paradoxBlockSizeKb = h.blockKb;
-    image->paradoxSortOrder = h.sortOrder;
+    image->paradox.blockSizeKb = h.blockKb;
+    image->paradox.sortOrder = h.sortOrder;
     image->lastAutoInc = h.autoInc;
 
     // Field descriptions and names in the variable part of the header: a type and a size byte per
@@ -275,7 +275,7 @@ TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePage
         std::size_t sortAt = pos + 2 * n;
         std::size_t end = sortAt;
         while (end < headerEnd && d[end]) ++end;
-        if (end < headerEnd) image->paradoxSortOrderName.assign(d.data() + sortAt, end - sortAt);
+        if (end < headerEnd) image->paradox.sortOrderName.assign(d.data() + sortAt, end - sortAt);
     }
     // Kept as read: a save rewrites only its counts (ParadoxHeader), every other byte stays Paradox's.
     image->originalHeader.assign(d.begin(), d.begin() + static_cast<std::ptrdiff_t>(headerEnd));

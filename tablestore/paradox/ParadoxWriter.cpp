@@ -57,12 +57,13 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
     // records it does not find in order is not written, rather than written in an order Paradox rejects.
     bool textKey = false;
     for (int i = 0; i < image.keyFieldCount; ++i) textKey = textKey || image.fields[static_cast<std::size_t>(i)].physicalType == kAlpha;
-    if (textKey && image.paradoxSortOrder != 0 && image.order.size() > 1) {
+    if (textKey && image.paradox.sortOrder != 0 && image.order.size() > 1) {
         KeyOrder order(image);
         for (std::size_t p = 1; p < image.order.size(); ++p)
             if (order.compare(image.row(image.order.at(p - 1)), image.row(image.order.at(p))) > 0)
                 throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " ist nach der Sortierfolge \"" +
-                                     image.paradoxSortOrderName + "\" geordnet, die beim Schreiben nicht "
+                                     image.paradox.sortOrderName +
+                                     "\" geordnet, die beim Schreiben nicht "
                                      "nachgebildet werden kann. Bitte die Tabelle in Paradox auf die Sortierfolge "
                                      "\"ascii\" umstellen.",
                                  TableError::Kind::Unsupported, image.dataPath);
@@ -85,7 +86,7 @@ bool fits(int kb, std::size_t recordSize, std::size_t records) {
 
 // Blocks above 4 KB are a level-7 feature: other levels keep their level and stay at 4 KB.
 int largestBlockKb(const TableImage& image) {
-    return image.version >= kLevel7 || image.paradoxMayRaiseLevel ? kMaxBlockKb : kMaxBlockKbBeforeLevel7;
+    return image.paradox.version >= kLevel7 || image.paradox.mayRaiseLevel ? kMaxBlockKb : kMaxBlockKbBeforeLevel7;
 }
 
 // Keeps the table's block size while its records fit into 65535 blocks, else takes the smallest
@@ -95,7 +96,7 @@ void chooseBlockSize(TableImage& image, std::size_t records) {
     // Without a size of its own a table takes 2 KB blocks, or 4 KB when three records do not fit in 2,
     // as Paradox chooses for a new table.
     int kb =
-        image.paradoxBlockSizeKb != 0 ? image.paradoxBlockSizeKb : (recordSize * 3 + kBlockHeadBytes > 2048 ? 4 : 2);
+        image.paradox.blockSizeKb != 0 ? image.paradox.blockSizeKb : (recordSize * 3 + kBlockHeadBytes > 2048 ? 4 : 2);
     if (!fits(kb, recordSize, records)) {
         int chosen = 0;
         for (int size : kBlockSizesKb)
@@ -110,12 +111,12 @@ void chooseBlockSize(TableImage& image, std::size_t records) {
                              TableError::Kind::Limit, image.dataPath);
         kb = chosen;
     }
-    if (kb > kMaxBlockKbBeforeLevel7 && image.version < kLevel7) {
-        image.version = kLevel7;
+    if (kb > kMaxBlockKbBeforeLevel7 && image.paradox.version < kLevel7) {
+        image.paradox.version = kLevel7;
         image.originalHeader = newHeader(image.fields, image.keyFieldCount, kLevel7, image.codePage,
-                                         image.paradoxSortOrder, fileNameOf(image.dataPath));
+                                         image.paradox.sortOrder, fileNameOf(image.dataPath));
     }
-    image.paradoxBlockSizeKb = kb;
+    image.paradox.blockSizeKb = kb;
 }
 
 // A table made anew drops the old table's files that describe the old structure.
@@ -140,7 +141,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
     const std::size_t recordSize = static_cast<std::size_t>(image.recordLength);
     const std::size_t records = image.order.size();
     chooseBlockSize(image, records);
-    const std::size_t blockSize = static_cast<std::size_t>(image.paradoxBlockSizeKb) * 1024;
+    const std::size_t blockSize = static_cast<std::size_t>(image.paradox.blockSizeKb) * 1024;
     const std::size_t perBlock = (blockSize - kBlockHeadBytes) / recordSize;
     const std::size_t blocks = (records + perBlock - 1) / perBlock;
 
@@ -217,13 +218,13 @@ void writeTable(TableImage& image, FileSystem& fs) {
         PrimaryIndexInput in;
         // The key fields lead the field list: their type and size bytes are the .PX's field list.
         const auto fieldList =
-            image.originalHeader.begin() + static_cast<std::ptrdiff_t>(fieldListStart(image.version));
+            image.originalHeader.begin() + static_cast<std::ptrdiff_t>(fieldListStart(image.paradox.version));
         in.keyFieldInfo.assign(fieldList, fieldList + 2 * image.keyFieldCount);
         in.keyLength = keyLength;
         in.firstKeys = std::move(firstKeys);
         in.counts = std::move(counts);
-        in.version = image.version;
-        in.sortOrder = image.paradoxSortOrder;
+        in.version = image.paradox.version;
+        in.sortOrder = image.paradox.sortOrder;
         in.changeStamp = changeStamp;
         in.tableName = base + ".PX";
         std::vector<char> px = buildPrimaryIndex(in);

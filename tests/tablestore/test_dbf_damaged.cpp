@@ -317,7 +317,7 @@ TEST(DbfDamaged, OverlappingMemoValuesDoNotMultiplyTheMemory) {
     TempDir dir;
     const std::size_t records = 4000;
     auto image = dbase::newTable(dir.file("M.DBF"), {{"Notiz", FieldType::Memo}});
-    image->version = 0x83;
+    image->dbase.version = 0x83;
     dbase::writeTable(*image, realFileSystem());
     std::string dbf = readFile(dir.file("M.DBF"));
     dbf.resize(dbf.size() - 1);

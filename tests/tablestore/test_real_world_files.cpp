@@ -47,7 +47,7 @@ TEST(RealWorldFiles, TablesInOtherCodePagesAreConvertedOrRefusedByName) {
     // A Greek dBase table (driver 0xCB = 1253) written and read back.
     auto greek = dbase::newTable(dir.file("GR.DBF"), {{"NAME", FieldType::String, 10}});
     greek->codePage = 1253;
-    greek->dbfLanguageDriver = 0xCB;
+    greek->dbase.languageDriver = 0xCB;
     {
         Table t;
         t.setPath(dir.file("GR.DBF"));
