@@ -13,6 +13,8 @@
 // Float and Currency take a width from size (1..20) when one is given.
 // Text is Windows-1252 with language driver 0x57, the ANSI driver of dBase and
 // the BDE that dBase-aware readers map to 1252.
+#include "tablestore/dbase/DbfNewTable.h"
+
 #include "common/Text.h"
 #include "tablestore/TableError.h"
 #include "tablestore/TableFiles.h"

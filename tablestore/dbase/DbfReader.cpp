@@ -4,6 +4,8 @@
 // they were when the table is written back, so that a program that counts
 // records by their place (dBase's RECNO()) finds them there. Memo pointers are
 // replaced by handles of the values read, so the image never points into a file.
+#include "tablestore/dbase/DbfReader.h"
+
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "tablestore/RowFeed.h"
@@ -71,9 +73,14 @@ MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
         throw TableError("Die Memodatei " + shownName(memoPathFor(image.dataPath, style)) + " zur Tabelle " +
                              shownName(image.dataPath) + " fehlt; ohne sie können die Memofelder nicht gelesen werden.",
                          TableError::Kind::Missing, memoPathFor(image.dataPath, style));
-    image.dbase.memoIdentity = fs.identity(memoPath);
+    MemoSource memo{memoPath, nullptr};
+    try {
+        image.dbase.memoIdentity = fs.identity(memoPath);
+        memo.reader = std::make_unique<MemoFileReader>(fs.openRead(memoPath), style);
+    } catch (const IoError& e) {
+        throw TableError(e.what(), TableError::Kind::Io, memoPath);
+    }
     image.dbase.memoPath = memoPath;
-    MemoSource memo{memoPath, std::make_unique<MemoFileReader>(fs.openRead(memoPath), style)};
     image.hasMemoFile = true;
     image.dbase.memoBlockSize = static_cast<int>(memo.reader->blockSize());
     memo.allowance = 2 * memo.reader->size() + (1u << 20);
@@ -205,10 +212,17 @@ private:
 
 TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePageIfNone) {
     // The header is read first, then the records a batch at a time: the file is never held twice.
-    std::unique_ptr<FileHandle> file = fs.openRead(dataPath);
-    const std::uint64_t fileSize = file->size();
-    std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kMaxHeaderBytes)), '\0');
-    head.resize(readFullyAt(*file, 0, head.data(), head.size()));
+    std::unique_ptr<FileHandle> file;
+    std::uint64_t fileSize = 0;
+    std::string head;
+    try {
+        file = fs.openRead(dataPath);
+        fileSize = file->size();
+        head.resize(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kMaxHeaderBytes)));
+        head.resize(readFullyAt(*file, 0, head.data(), head.size()));
+    } catch (const IoError& e) {
+        throw TableError(e.what(), TableError::Kind::Io, dataPath);
+    }
     DbfLayout layout = parseHeader(head, fileSize, shownName(dataPath), codePageIfNone);
     requireCodePage(layout.codePage, dataPath);
 

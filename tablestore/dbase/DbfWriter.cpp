@@ -7,6 +7,8 @@
 // block a reader may hold is ever reused. Index files (.MDX, .CDX, .NDX, .IDX)
 // are not maintained: a table that has one is refused rather than left with an
 // index that no longer matches.
+#include "tablestore/dbase/DbfWriter.h"
+
 #include "common/CodePage.h"
 #include "common/FileSets.h"
 #include "common/Text.h"

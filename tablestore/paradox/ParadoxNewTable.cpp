@@ -5,6 +5,8 @@
 // BDE since the early nineties reads; 1252 and the "ascii" sort order are what
 // a Windows Paradox makes by default, and byte order is the only key order we
 // can keep exactly when records are added.
+#include "tablestore/paradox/ParadoxNewTable.h"
+
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "tablestore/TableError.h"

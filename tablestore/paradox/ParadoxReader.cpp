@@ -6,6 +6,8 @@
 // where a keyed record belongs and links it in, so block 34 may sit between
 // blocks 4 and 5, and blocks it freed stay in the file with stale records.
 // The header's counts are only hints; what the chain holds is what is read.
+#include "tablestore/paradox/ParadoxReader.h"
+
 #include "common/CodePage.h"
 #include "common/FileSets.h"
 #include "common/Text.h"

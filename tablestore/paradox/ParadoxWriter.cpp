@@ -7,6 +7,8 @@
 // .PX built over them. Updating a file in place would mean splitting blocks as
 // Paradox does and keeping its free lists; a fresh file is what every reader
 // (Paradox, the BDE, pxlib) accepts, and the swap keeps the old one until it is done.
+#include "tablestore/paradox/ParadoxWriter.h"
+
 #include "common/CodePage.h"
 #include "common/FileSets.h"
 #include "common/Text.h"
