@@ -116,6 +116,7 @@ constexpr std::size_t kBacklinkBytes = 263;
 constexpr std::size_t kMaxHeaderBytes = 65535;
 
 // ---- Records ----
+// Fixed length, one after the other from the header length on, in the order they were appended.
 // Each starts with its deletion flag; the file ends with kEndOfFile after the last one (which some
 // writers leave out, and some follow with garbage: the record count decides).
 constexpr char kLiveRecord = ' ';
@@ -171,11 +172,14 @@ inline bool isMemoField(const FieldDef& f) {
     }
 }
 
-// Memo pointers of Visual FoxPro are 4 binary bytes, everyone else writes 10 digits.
+// Memo pointers of Visual FoxPro are 4 binary bytes, everyone else writes 10 digits; the field's
+// length decides which, whatever the version byte says.
 inline bool hasBinaryMemoPointer(const FieldDef& f) {
     return f.length == 4;
 }
 
+// Byte order helpers. The header, the .DBT and Visual FoxPro's binary fields are little-endian; the
+// .FPT's heads and level 7's binary fields (which take Paradox's encodings) are big-endian.
 inline std::uint16_t le16(const char* p) {
     auto b = reinterpret_cast<const unsigned char*>(p);
     return static_cast<std::uint16_t>(b[0] | b[1] << 8);
@@ -222,6 +226,7 @@ inline void putBe64(char* p, std::uint64_t v) {
     for (int i = 0; i < 8; ++i) p[i] = static_cast<char>(v >> (8 * (7 - i)) & 0xFF);
 }
 
+// Visual FoxPro's T fields count days as astronomers do, from 4713 BC.
 // Julian day of 0000-12-31, so that Julian day - offset = our day number (1 = 0001-01-01).
 constexpr std::int64_t kJulianDayOffset = 1721425;
 

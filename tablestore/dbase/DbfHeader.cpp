@@ -1,3 +1,8 @@
+// Parsing the .DBF header. Three layouts share the format: dBase II's 16-byte
+// descriptors in a fixed 521-byte header, level 7's 48-byte descriptors after a
+// 68-byte header, and the 32-byte descriptors of everything else. Which one a
+// file has is decided by its version byte alone; everything after that is
+// checked against itself and against the file's size before it is used.
 #include "tablestore/dbase/DbfHeader.h"
 
 #include "common/CodePage.h"
@@ -10,11 +15,14 @@ namespace kimport::dbase {
 
 namespace {
 
+// Every flaw of a header is damage of the table file, named with what is wrong, so that a user can
+// tell a file cut short from one that is no table at all.
 [[noreturn]] void damaged(const std::string& table, const std::string& what) {
     throw TableError("Die Tabelle " + table + " ist beschädigt: " + what + ".", TableError::Kind::Damaged, table);
 }
 
-// The length a binary field must have; 0 for fields stored as text.
+// The length a binary field must have; 0 for fields stored as text. A binary field of another length
+// would be read as a number it is not, so it is shown as bytes instead (assignLogicalType).
 int fixedLength(char letter, int version) {
     switch (letter) {
         case 'I':
@@ -32,6 +40,8 @@ int fixedLength(char letter, int version) {
     }
 }
 
+// Names end at their first zero byte, or with the field when it is full (some programs write eleven
+// characters where dBase writes ten).
 std::string nameFrom(std::string_view raw, int codePage) {
     std::size_t end = raw.find('\0');
     return decodeCodePage(raw.substr(0, end), codePage);
@@ -124,6 +134,8 @@ void assignLogicalType(FieldDef& f, int version) {
             f.type = FieldType::VarBytes;
             f.size = f.length;
             break;
+        // Numbers of every kind are floats: N fields have decimals or not, and a program that needs an
+        // integer reads one from the float; the BDE's habit of calling narrow N fields integers is not copied.
         case 'N':
         case 'F':
         case 'O':
@@ -138,12 +150,14 @@ void assignLogicalType(FieldDef& f, int version) {
         case 'M':
             f.type = FieldType::Memo;
             break;
+        // B is Visual FoxPro's double (8 bytes) and dBase's binary memo (a 10-digit pointer).
         case 'B':
             f.type = f.length == 8 ? FieldType::Float : FieldType::Blob;
             break;
         case 'G':
             f.type = FieldType::DBaseOle;
             break;
+        // FoxPro's pictures and Visual FoxPro's blobs: binary values in the memo file.
         case 'P':
         case 'W':
             f.type = FieldType::Blob;
@@ -165,7 +179,7 @@ void assignLogicalType(FieldDef& f, int version) {
             f.type = FieldType::Unknown;
             break;
     }
-    // A memo pointer needs room for the in-memory handle.
+    // A memo pointer needs room for the in-memory handle that replaces it while the table is open.
     if (isMemoField(f) && f.length < 4) f.type = FieldType::Unknown;
     if (f.letter == 'L' && f.length < 1) f.type = FieldType::Unknown;
 }
@@ -179,6 +193,7 @@ DbfLayout parseHeader(std::string_view bytes, std::uint64_t fileSize, const std:
     const std::size_t minimum = dBaseII ? kDBaseIIHeaderBytes : level7 ? kLevel7HeaderBytes : kHeaderBytes;
     if (bytes.size() < minimum) damaged(table, "der Dateikopf ist unvollständig");
 
+    // dBase II states no header length: its header always has room for 32 descriptors.
     Geometry g{};
     if (dBaseII) {
         layout.recordCount = le16(bytes.data() + kDBaseIIRecordCountAt);
@@ -197,9 +212,11 @@ DbfLayout parseHeader(std::string_view bytes, std::uint64_t fileSize, const std:
         g = level7 ? Geometry{kLevel7HeaderBytes, kLevel7DescriptorBytes, 0}
                    : Geometry{kHeaderBytes, kDescriptorBytes, 0};
     }
+    // The header must end inside the file and inside what was read: its descriptors and their terminator
+    // are looked for in it, and the records start after it.
     if (layout.headerLength < g.start + 1 || layout.headerLength > fileSize || layout.headerLength > bytes.size())
         damaged(table, "die Kopflänge " + std::to_string(layout.headerLength) + " ist ungültig");
-    if (layout.recordLength == 0) damaged(table, "die Satzlänge ist 0");
+    if (layout.recordLength == 0) damaged(table, "die Satzlänge ist 0");  // every record has its deletion flag
     std::uint64_t needed = layout.headerLength + static_cast<std::uint64_t>(layout.recordCount) * layout.recordLength;
     if (needed > fileSize) {
         // Cut short (a copy broken off, a full disk): the complete records are read, the rest is reported.

@@ -1,3 +1,7 @@
+// The three memo layouts differ in what a value knows about itself: a dBase III
+// value only ends at its mark, a dBase IV value has a head with its length, an
+// FPT value a big-endian head with its type and length. A value may span as many
+// blocks as it needs; block numbers in the records are the only index.
 #include "tablestore/dbase/DbfMemo.h"
 
 #include <algorithm>
@@ -14,8 +18,7 @@ constexpr char kDbtEndMarks[2] = {kDbtEndMark, kDbtEndMark};
 
 MemoFileReader::MemoFileReader(std::unique_ptr<FileHandle> file, MemoStyle style)
     : file_(std::move(file)), size_(file_->size()), window_(*file_, size_), style_(style) {
-    // A header cut short keeps the usual block size: the values it points to are then looked for
-    // where a sound file of that style would have them.
+    // A header cut short leaves the default of 512 bytes.
     if (style_ == MemoStyle::Fpt) {
         if (const char* h = bytesAt(0, kFptBlockSizeAt + 2)) blockSize_ = be16(h + kFptBlockSizeAt);
         // FoxPro's SET BLOCKSIZE TO 0 allocates by bytes.
@@ -57,6 +60,7 @@ std::optional<std::string> MemoFileReader::untilEndMark(std::uint64_t offset, st
 }
 
 std::optional<std::string> MemoFileReader::valueAt(std::uint64_t block, std::uint64_t maxLength, bool& tooLong) {
+    // Block 0 is the header in every layout: a pointer to it is no value.
     if (block == 0 || block > size_ / blockSize_) return std::nullopt;
     const std::uint64_t offset = block * blockSize_;
     if (offset >= size_) return std::nullopt;
@@ -118,6 +122,8 @@ std::uint64_t MemoFileWriter::blocksFor(std::size_t length) const {
     return (bytes + blockSize_ - 1) / blockSize_;
 }
 
+// The header of a fresh file: the next free block, where dBase and FoxPro append their next value, and
+// the block size where the layout keeps it.
 std::string MemoFileWriter::header(std::uint64_t nextFree) const {
     std::string h(style_ == MemoStyle::Fpt ? firstBlock() * blockSize_ : blockSize_, '\0');
     auto next = static_cast<std::uint32_t>(nextFree);

@@ -40,7 +40,9 @@ constexpr int kMaxVisualFoxProRecordLength = 65500;
 // The descriptor's length byte: no field asked for by its letter may be longer.
 constexpr int kMaxFieldLength = 255;
 
-// dBase names: A-Z, 0-9 and _, starting with a letter, at most 10 characters.
+// dBase names: A-Z, 0-9 and _, starting with a letter, at most 10 characters. German umlauts are
+// spelled out (Größe becomes GROESSE) rather than dropped, so that names stay readable; any other
+// character becomes _.
 std::string dbaseName(const std::string& name) {
     std::string out;
     for (std::size_t pos = 0; pos < name.size();) {
@@ -73,6 +75,8 @@ std::string dbaseName(const std::string& name) {
     return out.substr(0, 10);
 }
 
+// Two names that became one (Straße_1 and Strasse_1) are told apart by a counter at the end, which
+// takes the place of the last characters so that the name stays within 10.
 std::string uniqueName(std::string name, std::set<std::string>& taken) {
     for (int n = 2; taken.count(name); ++n) {
         std::string suffix = "_" + std::to_string(n);
@@ -82,6 +86,7 @@ std::string uniqueName(std::string name, std::set<std::string>& taken) {
     return name;
 }
 
+// How a field is stored: its letter, length and decimals, and the type the program then sees.
 struct Physical {
     char letter;
     int length;
@@ -89,10 +94,12 @@ struct Physical {
     FieldType type;
 };
 
+// A width asked for when it is one a number field can have, else the widest.
 int numberWidth(const FieldSpec& s) {
     return s.size >= 1 && s.size <= kMaxNumberWidth ? s.size : kMaxNumberWidth;
 }
 
+// Visual FoxPro has binary types for what the others keep as text; the rest is as in FoxPro 2.
 Physical visualFoxProPhysical(const FieldSpec& s) {
     switch (s.type) {
         case FieldType::SmallInt:
@@ -114,6 +121,8 @@ Physical visualFoxProPhysical(const FieldSpec& s) {
     }
 }
 
+// A field asked for by its dBase letter is made so, once the variant is known to read it: the letter
+// and length are checked as a read would check them.
 Physical explicitPhysical(const FieldSpec& s, int version, const std::string& table) {
     FieldDef probe;
     probe.letter = s.dbaseLetter;
@@ -242,7 +251,7 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     const bool vfp = isVisualFoxPro(version);
 
     std::set<std::string> taken;
-    int offset = 1;
+    int offset = 1;  // byte 0 of each record is its deletion flag
     bool memo = false;
     for (const FieldSpec& s : described) {
         Physical p = physicalFor(s, version, table);
@@ -253,7 +262,7 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
         f.name = uniqueName(dbaseName(s.name), taken);
         f.type = p.type;
         f.size = p.letter == 'C' ? p.length : 0;
-        if (p.letter == 'Y') f.type = FieldType::Currency;
+        if (p.letter == 'Y') f.type = FieldType::Currency;  // stored as currency whatever was asked
         f.required = s.required;
         f.letter = p.letter;
         f.physicalType = static_cast<unsigned char>(p.letter);

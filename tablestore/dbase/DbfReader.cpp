@@ -61,6 +61,8 @@ struct MemoSource {
     bool exhausted = false;
 };
 
+// Finds and opens the memo file of a table with memo fields; its identity is kept so that a save can
+// tell whether the file it would append to is still the one read.
 MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
     MemoStyle style = readingStyle(image.dbase.version);
     std::string memoPath = existingMemoPath(image.dataPath, style, fs);
@@ -83,6 +85,8 @@ MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
     image.dbase.memoPath = memoPath;
     image.hasMemoFile = true;
     image.dbase.memoBlockSize = static_cast<int>(memo.reader->blockSize());
+    // Twice the file: a sound file gives each block to one value, so its values never add up to more.
+    // The extra megabyte lets small files with a few shared values through.
     memo.allowance = 2 * memo.reader->size() + (1u << 20);
     return memo;
 }
@@ -98,7 +102,7 @@ void takeMemos(TableImage& image, std::uint32_t first, const std::vector<const F
         for (const FieldDef* f : memoFields) {
             char* field = row + f->offset;
             std::optional<std::uint64_t> block = memoBlock(*f, field);
-            std::uint32_t handle = 0;
+            std::uint32_t handle = 0;  // no value: a blank pointer, block 0 or one that is no number
             if (block && *block != 0) {
                 auto known = handleOfBlock.find(*block);
                 if (known != handleOfBlock.end()) {
@@ -112,6 +116,7 @@ void takeMemos(TableImage& image, std::uint32_t first, const std::vector<const F
                     } catch (const IoError& e) {
                         throw TableError(e.what(), TableError::Kind::Io, memo.path);
                     }
+                    // The handle remembers the block, so that a save can leave the value where it is.
                     if (value) {
                         memo.budget -= value->size();
                         handle = image.blobs.add(std::move(*value), *block);
@@ -135,6 +140,7 @@ public:
         : file_(std::move(file)), headerLength_(headerLength), recordCount_(recordCount), recordLength_(recordLength),
           memoFields_(std::move(memoFields)), memo_(std::move(memo)), dataPath_(std::move(dataPath)) {}
 
+    // The count a cursor shows before it has read the records: the ones not marked deleted.
     std::uint64_t liveRecords() override {
         // Only the deletion marks count; the records are read a piece at a time.
         std::uint64_t live = 0;

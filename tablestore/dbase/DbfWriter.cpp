@@ -59,6 +59,7 @@ void requireWritableVersion(const TableImage& image) {
                      TableError::Kind::Unsupported, image.dataPath);
 }
 
+// The memo file a save writes: the variant's own, unless the table came with another kind.
 MemoStyle writingStyle(const TableImage& image, FileSystem& fs) {
     if (isFoxPro(image.dbase.version)) return MemoStyle::Fpt;
     // A dBase-version table that came with a FoxPro memo file (Clipper, FoxBASE) keeps that kind.
@@ -69,6 +70,7 @@ MemoStyle writingStyle(const TableImage& image, FileSystem& fs) {
                                                                                      : MemoStyle::DbtIII;
 }
 
+// Whether two field lists lay out the record alike: same names, letters, lengths, decimals and places.
 bool sameStructure(const std::vector<FieldDef>& a, const std::vector<FieldDef>& b) {
     if (a.size() != b.size()) return false;
     for (std::size_t i = 0; i < a.size(); ++i)
@@ -81,6 +83,8 @@ bool sameStructure(const std::vector<FieldDef>& a, const std::vector<FieldDef>& 
 // The header as read, when it still describes the image's fields; it keeps the bytes we do not interpret.
 bool originalHeaderFits(const TableImage& image) {
     if (image.originalHeader.empty()) return false;
+    // Parsed again rather than trusted: a header that no longer parses, or describes other fields,
+    // is made fresh instead.
     try {
         std::string_view bytes(image.originalHeader.data(), image.originalHeader.size());
         DbfLayout layout = parseHeader(bytes, UINT64_MAX, shownName(image.dataPath));
@@ -175,6 +179,8 @@ std::string buildHeader(const TableImage& image, const std::vector<std::uint32_t
     return h;
 }
 
+// A memo pointer as the variant writes it: 4 binary bytes in Visual FoxPro, right-aligned digits
+// elsewhere (blanks for no value).
 void putMemoPointer(const TableImage& image, const FieldDef& f, char* field, std::uint64_t block) {
     if (hasBinaryMemoPointer(f)) {
         putLe32(field, static_cast<std::uint32_t>(block));
@@ -279,6 +285,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
     if (image.missingRecords > 0)
         throw TableError("Die Tabelle " + shownName(image.dataPath) + " ist unvollständig und wird nicht geschrieben.",
                          TableError::Kind::Damaged, image.dataPath);
+    // Which rows are deleted is the image's list, whatever a row's first byte says.
     std::vector<std::uint32_t> rows = rowsInFileOrder(image);
     std::vector<char> isDeleted(image.rowCount(), 0);
     for (std::uint32_t r : image.dbase.deletedRows) isDeleted[r] = 1;
@@ -300,6 +307,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
                         oldMemo == image.dbase.memoPath && fs.identity(oldMemo) == image.dbase.memoIdentity &&
                         memo.blockSize() == static_cast<std::uint32_t>(image.dbase.memoBlockSize);
     std::uint64_t oldSize = 0, nextFree = memo.firstBlock();
+    // New values start after the old file's last block, which its size tells for certain.
     if (append) {
         oldSize = fs.openRead(oldMemo)->size();
         nextFree = std::max(nextFree, (oldSize + memo.blockSize() - 1) / memo.blockSize());
@@ -328,6 +336,8 @@ void writeTable(TableImage& image, FileSystem& fs) {
     BufferedOutput data(dataFile);
     data.write(header);
 
+    // The memo file: its header, the old values byte for byte when they are kept, zeros up to the
+    // first new block, then the new values in the order the records name them.
     std::unique_ptr<BufferedOutput> memoOut;
     std::string memoPath;
     if (style != MemoStyle::None) {
@@ -352,6 +362,8 @@ void writeTable(TableImage& image, FileSystem& fs) {
                 putMemoPointer(image, *f, field, 0);
                 continue;
             }
+            // A value kept from the old file points where it was; a new one is written when its record
+            // comes first to it (several records may share one value).
             auto at = placed.find(handle);
             std::uint64_t block = at == placed.end() ? image.blobs.origin(handle) : at->second;
             putMemoPointer(image, *f, field, block);
@@ -368,6 +380,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
     if (image.newStructure) removeStaleCompanions(image, style, files, fs);
     files.commit();
 
+    // The image now describes the files written: a next save appends to this memo file.
     for (const auto& [handle, block] : placed) image.blobs.setOrigin(handle, block);
     image.dbase.memoPath = memoPath;
     image.dbase.memoIdentity = memoPath.empty() ? std::string() : fs.identity(memoPath);

@@ -24,8 +24,11 @@ namespace {
 using namespace kimport::bytes;
 using namespace kimport::paradox;
 
+// Paradox's calendar ends with the year 9999; later day numbers are not dates to it.
 const DayNumber kLastDay = dayNumberFromCivil(9999, 12, 31);
 
+// Numbers, money and time stamps: IEEE doubles, big-endian, with the sign bit set for values >= 0 and
+// every bit inverted for negative ones, so that the bytes of two values compare as the values do.
 std::uint64_t encodeDouble(double d) {
     std::uint64_t bits;
     std::memcpy(&bits, &d, 8);
@@ -103,6 +106,8 @@ void encodeBcd(char* p, const std::string& decimalText, int decimals) {
     }
 }
 
+// Reads and writes field values in a row's bytes. Blob fields hold a handle into the image's BlobStore
+// while the table is open: only the reader and the writer meet the .MB.
 class ParadoxCodec : public FormatCodec {
 public:
     Value read(const TableImage& t, const FieldDef& f, const char* row) const override {
@@ -148,12 +153,14 @@ public:
             return Value::null();
         }
         case kLogical:
+            // 80 is false; a byte with any of the low bits set is read as true.
             if (p[0] == 0) return Value::null();
             return Value::ofBoolean((static_cast<unsigned char>(p[0]) & 0x7F) != 0);  // 80 false, 81 true
         case kBcd:
             if (p[0] == 0) return Value::null();
             return Value::ofDecimal(decodeBcd(p, f.decimals));
         case kBytes:
+            // Fixed length: a value is all of the field's bytes, trailing zeros included.
             if (allZero(p, static_cast<std::size_t>(f.length))) return Value::null();
             return Value::ofBytes(std::string(p, static_cast<std::size_t>(f.length)));
         case kMemo: case kFmtMemo: case kBlob: case kOle: case kGraphic: {
@@ -180,6 +187,8 @@ public:
         std::memcpy(p, text.data(), std::min(text.size(), length));
     }
 
+    // Without reading the value: BCD and logical fields are empty when their first byte is zero (a BCD
+    // zero and "false" have it set); all other fields when every byte is zero.
     bool isNull(const TableImage& t, const FieldDef& f, const char* row) const override {
         const char* p = row + f.offset;
         if (isBlobPhysical(f.physicalType)) return t.blobs.get(BlobStore::handleAt(p)).empty();
@@ -201,12 +210,14 @@ public:
         }
         switch (f.physicalType) {
         case kAlpha: {
+            // Other text is converted to the table's code page; a character it lacks is refused (Value).
             if (isAscii(v.text)) return writeAscii(f, row, v.text);
             std::string bytes = encodeFieldText(t, f, v.text, length);
             std::memcpy(cleared(), bytes.data(), bytes.size());
             return;
         }
         case kShort:
+            // -32768 would encode as all zeros, which is no value: Paradox's range stops one short.
             if (v.integer < -32767 || v.integer > 32767) throw outOfRange(f, std::to_string(v.integer));
             return putBe16(cleared(), static_cast<std::uint16_t>(v.integer) ^ kShortSignFlip);
         case kDate:
@@ -225,6 +236,7 @@ public:
                 throw outOfRange(f, std::isfinite(v.number) ? isoDateTime(v.number) : std::string("(keine Zahl)"));
             return putBe64(cleared(), encodeDouble(v.number));
         case kMoney: case kNumber:
+            // Only finite numbers: infinity or NaN is an error of the value (a division by zero), not data.
             if (!std::isfinite(v.number)) throw TableError("Feld " + f.name + ": ungültige Zahl", TableError::Kind::Value);
             return putBe64(cleared(), encodeDouble(v.number));
         case kLogical:
@@ -240,6 +252,7 @@ public:
             std::memcpy(cleared(), v.text.data(), std::min(v.text.size(), length));
             return;
         case kMemo: case kFmtMemo: case kBlob: case kOle: case kGraphic: {
+            // Only plain memos are text; formatted memos, OLE objects and graphics are kept byte for byte.
             std::string data = f.physicalType == kMemo ? encodeFieldText(t, f, v.text) : v.text;
             BlobStore::storeHandle(cleared(), t.blobs.add(std::move(data)));
             return;

@@ -1,3 +1,6 @@
+// Headers of .DB files. A new header is laid out as Paradox lays out a new
+// table's of that level, the pointers it fills in memory and its counters
+// included, so that readers that check these bytes (pxlib does) accept it.
 #include "tablestore/paradox/ParadoxHeader.h"
 
 #include "common/CodePage.h"
@@ -65,6 +68,7 @@ std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCou
     h[kBlockSizeAt] = 2;  // chosen again by every save
     putLe16(h.data() + kFieldCountAt, static_cast<std::uint32_t>(n));
     putLe16(h.data() + kKeyFieldCountAt, static_cast<std::uint32_t>(keyFieldCount));
+    // Paradox marks every unencrypted level-4+ table so; the real encryption word is in the extension.
     putLe32(h.data() + kEncryptionAt, kPlainMark);
     h[kSortOrderAt] = static_cast<char>(sortOrder);
     h[kChangeCountAt] = 1;
@@ -78,6 +82,8 @@ std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCou
         std::memcpy(h.data() + start, var.data(), var.size());
         return h;
     }
+    // The extension repeats the version, names the code page and says where the field numbers are;
+    // its counters start at 1, as in a table Paradox has just made.
     putLe16(h.data() + kExtVersionAt, 0x0100u + static_cast<std::uint32_t>(version));
     putLe16(h.data() + kExtVersion2At, 0x0100u + static_cast<std::uint32_t>(version));
     putLe16(h.data() + kHighFieldIdAt, static_cast<std::uint32_t>(n + 1));
@@ -107,8 +113,8 @@ std::vector<char> buildHeader(const TableImage& image, std::uint32_t records, st
     p[kRebuildFlagAt] = 0;
     p[kRebuildFlag2At] = 0;
     p[kIndexOutdatedAt] = 0;
-    // The change counter tells Paradox that the index belongs to this version of the data; a counter
-    // below 2 is taken as "no index written yet".
+    // The change counter tells Paradox that the index belongs to this version of the data; pxlib's
+    // authors advise never less than 2 once a .PX exists.
     int change = (static_cast<unsigned char>(p[kChangeCountAt]) + 1) % 256;
     if (change < 2) change = 2;
     p[kChangeCountAt] = static_cast<char>(change);

@@ -1,3 +1,7 @@
+// Builds a .PX bottom-up: one entry per data block, blocks of entries filled but
+// for one slot, one level above for each level that needs more than one block.
+// Paradox searches it from the root, taking the last entry whose key is not
+// greater than the one looked for, so each entry's key is the first key below it.
 #include "tablestore/paradox/ParadoxIndex.h"
 
 #include "tablestore/Bytes.h"
@@ -37,7 +41,8 @@ std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
     const std::size_t capacity = (blockSize - kBlockHeadBytes) / entrySize;
     const std::size_t fill = capacity - 1;  // one slot left free, as bulk builds do
 
-    // Levels from the leaves up; each level is a list of blocks of entries.
+    // Levels from the leaves up; each level is a list of blocks of entries. The leaves point at the
+    // data blocks, which a save numbers 1, 2, 3 ... in key order.
     std::vector<std::vector<std::vector<Entry>>> levels;
     std::vector<Entry> current;
     for (std::size_t i = 0; i < in.counts.size(); ++i) {
@@ -70,7 +75,8 @@ std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
         }
     }
 
-    // Number blocks root first, then each lower level, leaves last.
+    // Number blocks root first, then each lower level, leaves last, as the index files of Paradox's own
+    // restructure are laid out; the root is then always block 1, which the header names.
     std::vector<std::uint32_t> firstNumber(levels.size());
     std::uint32_t next = 1;
     for (std::size_t l = levels.size(); l-- > 0;) {
@@ -83,6 +89,7 @@ std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
         for (auto& block : levels[l])
             for (Entry& e : block) e.child = child++;
     }
+    // The header counts the entries of every level, not the records of the table.
     std::size_t totalEntries = 0;
     for (const auto& level : levels)
         for (const auto& block : level) totalEntries += block.size();
@@ -123,6 +130,7 @@ std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
             char* block = out.data() + kIndexHeaderSize + (number - 1) * blockSize;
             putLe16(block + kNextBlockAt, number < totalBlocks ? number + 1 : 0);
             putLe16(block + kPrevBlockAt, number > 1 ? number - 1 : 0);
+            // The head's third word counts the bytes after the first entry, as in data blocks.
             const auto& entries = levels[l][b];
             putLe16(block + kLastRecordAt,
                     static_cast<std::uint32_t>((static_cast<long>(entries.size()) - 1) * static_cast<long>(entrySize)) &
@@ -132,7 +140,7 @@ std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
                 std::memcpy(e, entry.key.data(), entry.key.size());
                 putEncodedShort(e + in.keyLength, entry.child);
                 putEncodedShort(e + in.keyLength + 2, entry.count);
-                putEncodedShort(e + in.keyLength + 4, 0);
+                putEncodedShort(e + in.keyLength + 4, 0);  // always zero, encoded: 80 00
                 e += entrySize;
             }
         }

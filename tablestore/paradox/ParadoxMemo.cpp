@@ -1,3 +1,6 @@
+// Blob values in the .MB: small ones packed into shared 4 KB blocks in 16-byte
+// chunks, large ones in blocks of whole 4 KB units of their own. A record finds
+// its value by the pointer in its field's tail; the .MB has no list of values.
 #include "tablestore/paradox/ParadoxMemo.h"
 
 #include "common/FileSets.h"
@@ -35,6 +38,8 @@ MemoFile::MemoFile(const std::string& path, FileSystem& fs) : path_(path) {
             TableError::Kind::Damaged, path);
 }
 
+// A read past the end answers nullptr rather than throwing: a pointer into a file cut short is one
+// damaged value, not a damaged table.
 const char* MemoFile::bytesAt(std::uint64_t offset, std::size_t n) const {
     const char* p = nullptr;
     return window_->read(offset, n, p) == n ? p : nullptr;
@@ -103,6 +108,7 @@ MemoWriter::MemoWriter(FileHandle& file) : file_(file), size_(kMbUnit) {
     putLe16(h + kMbHeaderMarkAt, 0x02A1);
 }
 
+// A value over the small-value limit gets whole units of its own, its head in the first.
 std::uint32_t MemoWriter::addLarge(const std::string& data) {
     const std::size_t units = (data.size() + kMbBlobHeadBytes + kMbUnit - 1) / kMbUnit;
     if (size_ + units * kMbUnit > kMbMaxOffset)
@@ -122,6 +128,8 @@ std::uint32_t MemoWriter::addLarge(const std::string& data) {
     return static_cast<std::uint32_t>(offset) | kMbOwnBlockSlot;
 }
 
+// The shared block being filled is held until it is full or the file is finished, then written in
+// its place: values come in record order and fill it from the bottom up.
 void MemoWriter::closeSubBlock() {
     if (openSubBlock_ == 0) return;
     file_.seek(openSubBlock_);
@@ -187,6 +195,7 @@ void MemoWriter::store(char* field, int length, int physicalType, const std::str
     putLe16(tail + kBlobModAt, modification_);
 }
 
+// The header last, over the unit kept free for it at the start.
 void MemoWriter::finish() {
     closeSubBlock();
     putLe16(header_.data() + kMbModificationAt, modification_);

@@ -121,7 +121,8 @@ void chooseBlockSize(TableImage& image, std::size_t records) {
     image.paradox.blockSizeKb = kb;
 }
 
-// A table made anew drops the old table's files that describe the old structure.
+// A table made anew drops the old table's files that describe the old structure: its validity checks
+// (.VAL) and secondary indexes name fields by number, which now mean other fields.
 void removeStaleCompanions(const TableImage& image, bool hasBlobs, FileSetWriter& writer, FileSystem& fs) {
     std::string base = baseNameOf(image.dataPath);
     std::string dir = directoryOf(image.dataPath);
@@ -180,13 +181,15 @@ void writeTable(TableImage& image, FileSystem& fs) {
     std::vector<char> firstKeys;
     std::vector<std::uint16_t> counts;
     std::string dir = directoryOf(image.dataPath), base = baseNameOf(image.dataPath);
-    // Blob values go into the .MB as the blocks are written: they are never held a second time.
+    // Blob values go into the .MB as the blocks are written: they are never held a second time. A new
+    // companion's extension follows the case of the data file's (.db and .mb), an existing one's name stays.
     std::unique_ptr<MemoWriter> memo;
     if (!blobFields.empty())
         memo = std::make_unique<MemoWriter>(
             writer.create(findIgnoringCase(dir + base + (endsWith(image.dataPath, ".db") ? ".mb" : ".MB"), fs)));
     std::vector<char> block(blockSize);
     std::size_t position = 0;
+    // The order as a plain list, walked by position while the blocks are filled.
     std::vector<std::uint32_t> rowsInOrder;
     rowsInOrder.reserve(records);
     image.order.forEach([&](std::uint32_t r) { rowsInOrder.push_back(r); });
@@ -228,7 +231,7 @@ void writeTable(TableImage& image, FileSystem& fs) {
         in.version = image.paradox.version;
         in.sortOrder = image.paradox.sortOrder;
         in.changeStamp = changeStamp;
-        in.tableName = base + ".PX";
+        in.tableName = base + ".PX";  // stored as Paradox stores it; readers ignore it
         std::vector<char> px = buildPrimaryIndex(in);
         writer.create(pxPath).write(px.data(), px.size());
     } else if (fs.exists(pxPath)) {
