@@ -57,14 +57,6 @@ SaveOutcome SaveSetting(SettingsTables& t, SavedSetting s) {
     s.own = true;
     s.sourceFormat = sourceFormatOf(s.sourcePath);
     std::string baseName;
-    auto rowNotSaved = [&](const std::exception& e) {
-        t.impList.CancelRecord();
-        // A row posted but not saved must not reach the disk with a later save.
-        if (t.impList.HasUnsavedChanges()) t.impList.CloseDiscarding();
-        reopen(t.impList);
-        t.prompter.error(e.what());
-        return failed();
-    };
     try {
         t.impList.BeginAppend();
         writeSetting(t.impList, s);
@@ -72,9 +64,19 @@ SaveOutcome SaveSetting(SettingsTables& t, SavedSetting s) {
         baseName = std::to_string(t.impList.AsInteger(t.impList.FieldNamed("TableName")));
         t.impList.Flush();
     } catch (const TableError& e) {
-        return rowNotSaved(e);
+        t.impList.CancelRecord();
+        // A row posted but not saved must not reach the disk with a later save.
+        if (t.impList.HasUnsavedChanges()) t.impList.CloseDiscarding();
+        reopen(t.impList);
+        t.prompter.error(e.what());
+        return failed();
     } catch (const ConversionError& e) {
-        return rowNotSaved(e);  // a value the catalogue's column does not take
+        // A value the catalogue's column does not take: the row is not saved either.
+        t.impList.CancelRecord();
+        if (t.impList.HasUnsavedChanges()) t.impList.CloseDiscarding();
+        reopen(t.impList);
+        t.prompter.error(e.what());
+        return failed();
     }
     // The working mapping table's files, copied under the row's number.
     int copied = -1;
