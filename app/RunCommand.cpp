@@ -258,7 +258,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     try {
         // A text source is read into its staging table first; the run reads that table.
         if (!isTablePath(o.source)) {
-            if (!readTextSource(o, progress, source, textErrors, report)) return 1;
+            if (!readTextSource(o, progress, source, textErrors, report)) return kExitFailure;
             source.CodePageIfNone = 0;
         }
         // Damaged or locked tables are reported before anything is written.
@@ -270,11 +270,11 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
                       << (missing == 1 ? "wird" : "werden") << " nicht importiert.\n";
         if (o.useMapping) {
             bool valid = true;
-            if (!CheckStoredMapping(tables, !isTablePath(o.source), o.source, valid)) return 1;
+            if (!CheckStoredMapping(tables, !isTablePath(o.source), o.source, valid)) return kExitFailure;
         } else {
-            if (!ClearTableExclusive(qStrukt, prompter) || !ClearTableExclusive(zStrukt, prompter)) return 1;
+            if (!ClearTableExclusive(qStrukt, prompter) || !ClearTableExclusive(zStrukt, prompter)) return kExitFailure;
             for (Table* t : {&qStrukt, &zStrukt}) t->Exclusive = true;
-            if (!ReadSourceStructure(tables) || !ReadTargetStructure(tables)) return 1;
+            if (!ReadSourceStructure(tables) || !ReadTargetStructure(tables)) return kExitFailure;
             AutoMap(tables);
         }
         if (!runChecksPass(o, source, target, zStrukt, prompter, formats.current)) {
@@ -290,7 +290,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         started = true;
         if (o.emptyTarget) {
             target.CloseTable();
-            if (!ClearTableExclusive(target, prompter)) return 1;
+            if (!ClearTableExclusive(target, prompter)) return kExitFailure;
             target.Exclusive = true;
             target.OpenTable();
         }
@@ -357,7 +357,7 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
         std::cerr << "kimport run: gespeichert, aber mit " << errors << (errors == 1 ? " Fehler.\n" : " Fehlern.\n");
         return kExitFailure;
     }
-    return 0;
+    return kExitSuccess;
 }
 
 }  // namespace kimport

@@ -1,6 +1,6 @@
 #include "app/SettingsCommand.h"
-#include "common/UserMessage.h"
 
+#include "app/ExitCodes.h"
 #include "common/FileSets.h"
 #include "common/Numbers.h"
 #include "settings/ControlTables.h"
@@ -73,13 +73,13 @@ int list(Table& impList) {
     for (const SavedSetting& s : settings) {
         std::cout << s.name << '\t' << s.sourceFormat << '\t' << s.mode << '\t' << dateText(s.lastImport) << '\n';
     }
-    return 0;
+    return kExitSuccess;
 }
 
 int show(Table& impList, const std::string& programDir, const std::string& name) {
     if (!seekSetting(impList, name)) {
         std::cerr << "kimport settings: die Importeinstellung \"" << name << "\" gibt es nicht.\n";
-        return 1;
+        return kExitFailure;
     }
     const SavedSetting s = readSetting(impList);
     auto line = [](const char* caption, const std::string& value) { std::cout << caption << ":\t" << value << '\n'; };
@@ -117,15 +117,16 @@ int show(Table& impList, const std::string& programDir, const std::string& name)
     // The rules, from the setting's own mapping table (read only, never changed here).
     if (mappingBaseName(s).empty()) {
         std::cerr << "kimport settings: " << unusableBaseNameMessage(s) << '\n';
-        return 1;
+        return kExitFailure;
     }
     Table mapping;
     mapping.setPath(findIgnoringCase(withTrailingSlash(programDir) + mappingBaseName(s) + ".DB"));
     try {
         mapping.OpenTable();
-    } catch (const std::exception& e) {
-        std::cerr << "kimport settings: " << userMessage(e) << '\n';
-        return 1;
+    } catch (const TableError& e) {
+        // Missing, damaged or held by the wizard: the table store's message names the file.
+        std::cerr << "kimport settings: " << e.what() << '\n';
+        return exitCodeFor(e.kind());
     }
     std::cout << "\nZielfeld\tTyp\tLänge\tSchlüssel\tQuellfeld\tOptionen\n";
     for (mapping.MoveFirst(); !mapping.AtEnd(); mapping.MoveNext()) {
@@ -134,7 +135,7 @@ int show(Table& impList, const std::string& programDir, const std::string& name)
         std::cout << text("Feldname") << '\t' << text("Typbezeichnung") << '\t' << text("Laenge") << '\t'
                   << (text("Index").empty() ? "" : "X") << '\t' << r.Zuordnung << '\t' << optionsText(r) << '\n';
     }
-    return 0;
+    return kExitSuccess;
 }
 
 // Messages of the settings operations go to standard error; nobody is there to answer a question.
@@ -172,7 +173,7 @@ int exportSettings(Table& impList, const std::string& programDir, const std::vec
     printErrors(result.errors);
     std::cout << result.written << (result.written == 1 ? " Importeinstellung" : " Importeinstellungen")
               << " nach " << withTrailingSlash(directory) << "VorDef.DB geschrieben.\n";
-    return result.errors.empty() ? 0 : 1;
+    return result.errors.empty() ? kExitSuccess : kExitFailure;
 }
 
 // "Neue Einstellungen einlesen" without the window: DIR/VorDef.DB with its mapping files.
@@ -181,24 +182,24 @@ int importSettings(Table& impList, const std::string& programDir, const std::str
     const std::string vorDef = findIgnoringCase(withTrailingSlash(directory) + "VorDef.DB");
     if (!fileExistsIgnoringCase(vorDef)) {
         std::cerr << "kimport settings: " << vorDef << " gibt es nicht.\n";
-        return 1;
+        return kExitFailure;
     }
     ReadInResult result = ReadInSettings(c.tables, vorDef, nullptr);
     printErrors(result.errors);
     std::cout << result.read << (result.read == 1 ? " Importeinstellung" : " Importeinstellungen")
               << " eingelesen.\n";
-    return result.refused == 0 ? 0 : 1;
+    return result.refused == 0 ? kExitSuccess : kExitFailure;
 }
 
 int deleteSetting(Table& impList, const std::string& programDir, const std::string& name) {
     Catalogue c(impList, programDir);
     if (!seekSetting(impList, name)) {
         std::cerr << "kimport settings: die Importeinstellung \"" << name << "\" gibt es nicht.\n";
-        return 1;
+        return kExitFailure;
     }
     DeleteSetting(c.tables, readSetting(impList));
     std::cout << "Die Importeinstellung \"" << name << "\" ist gelöscht worden.\n";
-    return 0;
+    return kExitSuccess;
 }
 
 }  // namespace
@@ -222,7 +223,7 @@ int settingsCommand(const std::vector<std::string>& args, const std::string& def
     if (!listing && !showing && !exporting && !importing && !deleting) {
         std::cerr << "kimport settings: erwartet \"list\", \"show NAME\", \"export NAME... --to DIR\", "
                      "\"import DIR\" oder \"delete NAME\" [--program-dir DIR]\n";
-        return 2;
+        return kExitBadArguments;
     }
     Table impList;
     impList.setPath(impListPath(programDir));

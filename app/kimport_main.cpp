@@ -1,4 +1,5 @@
 // kimport: the headless side of the program, for scripts and tests.
+#include "app/ExitCodes.h"
 #include "app/RunCommand.h"
 #include "app/SettingsCommand.h"
 #include "common/CodePage.h"
@@ -84,7 +85,7 @@ std::string programDirectory(const char* argv0, const std::vector<std::string>& 
 
 int usage(const std::string& message) {
     std::cerr << "kimport: " << message << "\n\n" << kHelp;
-    return 2;
+    return kExitBadArguments;
 }
 
 // A table's own options: --codepage N for a table that names no code page.
@@ -134,7 +135,7 @@ int schema(const TableOptions& o) {
         std::cout << f.name << '\t' << typeCode(f.type) << '\t' << f.size << '\t' << (t.InPrimaryIndex(i) ? "X" : "")
                   << '\n';
     }
-    return 0;
+    return kExitSuccess;
 }
 
 int dump(const TableOptions& o) {
@@ -150,7 +151,7 @@ int dump(const TableOptions& o) {
     if (std::uint32_t n = t.image().missingRecords)
         std::cerr << "kimport: Warnung: die Datei ist zu kurz; " << n
                   << (n == 1 ? " Datensatz fehlt" : " Datensätze fehlen") << " am Ende.\n";
-    return std::cout ? 0 : 1;
+    return std::cout ? kExitSuccess : kExitFailure;
 }
 
 int pack(const TableOptions& o) {
@@ -159,13 +160,14 @@ int pack(const TableOptions& o) {
     t.CodePageIfNone = o.codePage;
     t.Exclusive = true;
     t.OpenTable();
-    if (t.format() != TableFormat::DBase) throw TableError("Nur dBase-Tabellen haben gelöschte Datensätze.");
-    std::size_t removed = t.image().deletedRows.size();
+    if (t.format() != TableFormat::DBase)
+        throw TableError("Nur dBase-Tabellen haben gelöschte Datensätze.", TableError::Kind::Usage, t.path());
+    std::size_t removed = t.image().dbase.deletedRows.size();
     t.PackTable();
     t.CloseTable();
     std::cerr << "kimport: " << removed << (removed == 1 ? " gelöschter Datensatz" : " gelöschte Datensätze")
               << " entfernt.\n";
-    return 0;
+    return kExitSuccess;
 }
 
 int copy(const TableOptions& o) {
@@ -184,7 +186,7 @@ int copy(const TableOptions& o) {
         std::cerr << "kimport: Warnung: die Quelle ist zu kurz; " << missing
                   << (missing == 1 ? " Datensatz fehlte" : " Datensätze fehlten") << " am Dateiende und "
                   << (missing == 1 ? "wurde" : "wurden") << " nicht kopiert.\n";
-    return 0;
+    return kExitSuccess;
 }
 
 }  // namespace
@@ -195,11 +197,11 @@ int main(int argc, char** argv) {
     const std::string& command = args[0];
     if (command == "--version" || command == "-V") {
         std::cout << KIMPORT_VERSION_TEXT << "\n";
-        return 0;
+        return kExitSuccess;
     }
     if (command == "--help" || command == "-h") {
         std::cout << kHelp;
-        return 0;
+        return kExitSuccess;
     }
     try {
         if (command == "schema" || command == "dump" || command == "copy" || command == "pack") {
@@ -218,13 +220,15 @@ int main(int argc, char** argv) {
         if (command == "settings") return settingsCommand(args, programDirectory(argv[0], args));
     } catch (const std::bad_alloc&) {
         std::cerr << "kimport: " << kOutOfMemoryMessage << "\n";  // nothing more is allocated for it
-        return 1;
+        return kExitFailure;
     } catch (const std::exception& e) {
+        // A table error says what went wrong in its message and decides the code by its kind; anything
+        // else is a fault of the program, shown as unexpected (userMessage), never as the user's mistake.
         std::cerr << "kimport: " << userMessage(e) << "\n";
-        return 1;
+        return exitCodeFor(e);
     } catch (...) {
         std::cerr << "kimport: " << kUnexpectedErrorMessage << "\n";
-        return 1;
+        return kExitFailure;
     }
     return usage("unbekannter Befehl \"" + command + "\"");
 }

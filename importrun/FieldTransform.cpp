@@ -46,13 +46,15 @@ public:
 
     int target() const {
         if (!rule_.targetField)
-            throw TableError(ctx_.target.TableName + ": Feld '" + rule_.feldname + "' nicht gefunden");
+            throw TableError(ctx_.target.TableName + ": Feld '" + rule_.feldname + "' nicht gefunden",
+                             TableError::Kind::Usage);
         return *rule_.targetField;
     }
     // Several steps read the source value (invariant 1: once).
     const Value& source() const {
         if (!rule_.sourceField)
-            throw TableError(ctx_.source.TableName + ": Feld '" + opt_.Zuordnung + "' nicht gefunden");
+            throw TableError(ctx_.source.TableName + ": Feld '" + opt_.Zuordnung + "' nicht gefunden",
+                             TableError::Kind::Usage);
         if (!sourceValue_ || !ctx_.takeShortcuts) sourceValue_ = ctx_.source.GetValue(*rule_.sourceField);
         return *sourceValue_;
     }

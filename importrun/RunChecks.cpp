@@ -53,14 +53,17 @@ void ImportRun::requireSomethingToFill() const {
     for (const RunRule& r : rules_)
         if (fillsItsField(r)) return;
     throw TableError("Der Import wird nicht gestartet: kein Feld der Zieltabelle " + t_.target.TableName +
-                     " hat eine Zuordnung, eine Formel oder einen Vorgabewert.");
+                         " hat eine Zuordnung, eine Formel oder einen Vorgabewert.",
+                     TableError::Kind::Usage, t_.target.path());
 }
 
 // The modes that look records up need a primary key, and can only match on its leading fields.
 void ImportRun::requireUsableKey() const {
     if (t_.target.KeyFieldCount() == 0)
-        throw TableError("Die Zieltabelle " + t_.target.TableName + " hat keinen Primärschlüssel. Vorhandene "
-                         "Datensätze werden über ihn gesucht; ohne ihn kann nur an das Ende angehängt werden.");
+        throw TableError("Die Zieltabelle " + t_.target.TableName +
+                             " hat keinen Primärschlüssel. Vorhandene Datensätze werden über ihn gesucht; ohne ihn "
+                             "kann nur an das Ende angehängt werden.",
+                         TableError::Kind::Usage, t_.target.path());
     // Without the first key field the mode's own message (KeyRuleMissing) follows.
     if (lookupRules_.empty()) return;
     const RunRule* gap = nullptr;
@@ -69,8 +72,9 @@ void ImportRun::requireUsableKey() const {
         if (!r.assigned() && !gap) gap = &r;
         if (r.assigned() && gap)
             throw TableError("Das Schlüsselfeld " + r.feldname + " der Zieltabelle ist zugeordnet, das Schlüsselfeld " +
-                             gap->feldname + " vor ihm nicht. Vorhandene Datensätze werden über die ersten "
-                             "Schlüsselfelder gesucht: bitte ordnen Sie auch " + gap->feldname + " zu.");
+                                 gap->feldname + " vor ihm nicht. Vorhandene Datensätze werden über die ersten "
+                                 "Schlüsselfelder gesucht: bitte ordnen Sie auch " + gap->feldname + " zu.",
+                             TableError::Kind::Usage, t_.target.path());
     }
 }
 

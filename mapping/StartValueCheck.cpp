@@ -276,8 +276,11 @@ bool RenameCheck(StartValueTables t, const std::string& startValue, Prompter& pr
         bool exists = false;
         try {
             exists = !v.isNull() && t.target.SeekKey({v});
-        } catch (const std::exception&) {
+        } catch (const ConversionError&) {
             exists = false;  // a value the key field cannot take is no key of the target
+        } catch (const TableError& e) {
+            if (e.kind() != TableError::Kind::Value) throw;
+            exists = false;  // nor is one outside the field's range
         }
         if (!exists) continue;
         if (!keys.test(t.target, k++)) {

@@ -1,6 +1,7 @@
 #include "mapping/StructureMapping.h"
 
 #include "common/FileSets.h"
+#include "common/Numbers.h"
 #include "common/Text.h"
 #include "settings/ControlTables.h"
 #include "settings/TypeCodes.h"
@@ -60,11 +61,18 @@ void readStructure(Table& from, Table& into, bool target, SourceGridLayout* layo
 
 bool ReadSourceStructure(MappingTables& t, SourceGridLayout* layout) {
     SourceGridLayout read;
-    try {
-        readStructure(t.source, t.qStrukt, false, &read);
-    } catch (const std::exception&) {
+    // The control table could not take the structure (locked, damaged, a column of an older layout);
+    // the source itself is open already.
+    auto failed = [&] {
         t.prompter.error("Einlesen der Strukturen der Quelltabelle\r\n" + t.qStrukt.path() + " ist fehlgeschlagen.");
         return false;
+    };
+    try {
+        readStructure(t.source, t.qStrukt, false, &read);
+    } catch (const TableError&) {
+        return failed();
+    } catch (const ConversionError&) {
+        return failed();
     }
     if (layout) *layout = read;
     return true;
@@ -74,10 +82,11 @@ bool ReadTargetStructure(MappingTables& t) {
     try {
         readStructure(t.target, t.zStrukt, true, nullptr);
     } catch (const TableError& e) {
+        // A length the control table cannot hold is worth its own message: new control tables help.
         if (e.kind() == TableError::Kind::Value) t.prompter.error(e.what());
         t.prompter.error("Einlesen der Strukturen der Zieltabelle\r\n" + t.zStrukt.path() + " ist fehlgeschlagen.");
         return false;
-    } catch (const std::exception&) {
+    } catch (const ConversionError&) {
         t.prompter.error("Einlesen der Strukturen der Zieltabelle\r\n" + t.zStrukt.path() + " ist fehlgeschlagen.");
         return false;
     }

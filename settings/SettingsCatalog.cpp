@@ -231,7 +231,18 @@ bool CopySetting(SettingsTables& t, const std::string& name) {
             return false;
         }
         change.commit();
-    } catch (const std::exception& e) {
+    } catch (const TableError& e) {
+        // The row cannot take the copy (the name taken meanwhile, the catalogue locked or full), or the
+        // files could not be copied: nothing of the change reached the disk.
+        t.prompter.error(userMessage(e));
+        t.prompter.error("Die Importeinstellung konnte nicht kopiert werden");
+        return false;
+    } catch (const ConversionError& e) {
+        // A value of the row that its own column does not take: a catalogue changed by hand.
+        t.prompter.error(userMessage(e));
+        t.prompter.error("Die Importeinstellung konnte nicht kopiert werden");
+        return false;
+    } catch (const IoError& e) {
         t.prompter.error(userMessage(e));
         t.prompter.error("Die Importeinstellung konnte nicht kopiert werden");
         return false;
@@ -268,6 +279,13 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
             ++result.refused;
             continue;
         }
+        // A row without its files could not run: it is not kept (its change is never committed).
+        auto refuseRow = [&] {
+            vorDef.CancelRecord();
+            ++result.refused;
+            result.errors.push_back("Es konnten nicht alle notwendigen Daten eingelesen werden.Möglicherweise können "
+                                    "Sie die Importeinstellung \"" + name + "\" nicht ausführen.\r\n");
+        };
         try {
             if (!seekSetting(vorDef, name)) continue;
             const SavedSetting incoming = readSetting(vorDef);
@@ -312,17 +330,20 @@ ReadInResult ReadInSettings(SettingsTables& t, const std::string& vorDefPath, Pr
             try {
                 saved = !fromBase.empty() && change.copyMapping(fromDir, fromBase, toBase);
                 if (saved) change.commit();
-            } catch (const std::exception& e) {
+            } catch (const TableError& e) {
                 t.prompter.error(userMessage(e));
-                saved = false;
+            } catch (const IoError& e) {
+                t.prompter.error(userMessage(e));
             }
-            if (!saved) throw std::runtime_error("mapping files missing");
+            if (!saved) {
+                refuseRow();
+                continue;
+            }
             ++result.read;
-        } catch (const std::exception&) {
-            vorDef.CancelRecord();
-            ++result.refused;
-            result.errors.push_back("Es konnten nicht alle notwendigen Daten eingelesen werden.Möglicherweise können "
-                                    "Sie die Importeinstellung \"" + name + "\" nicht ausführen.\r\n");
+        } catch (const TableError&) {
+            refuseRow();  // VorDef or the catalogue could not be read or written
+        } catch (const ConversionError&) {
+            refuseRow();  // a value of the package's row that the catalogue's column does not take
         }
     }
     if (progress) progress->appendStatus("fertig.");
@@ -344,6 +365,15 @@ ExportResult ExportSettings(SettingsTables& t, const std::vector<std::string>& n
     };
     std::vector<std::pair<std::string, std::string>> sets;  // mapping files: base here, base there
     Table current(t.fs), vorDef(t.fs);
+    // Nothing of the export reaches the folder: the staged copy is dropped below.
+    auto failed = [&](const std::exception& e) {
+        if (vorDef.Active()) {
+            vorDef.CancelRecord();
+            vorDef.CloseDiscarding();
+        }
+        result.written = 0;
+        result.errors.push_back(std::string("Der Export ist nicht geschrieben worden: ") + e.what());
+    };
     try {
         removeStaged();  // what an export that died left behind
         if (t.fs.exists(vorDefPath)) {
@@ -395,13 +425,12 @@ ExportResult ExportSettings(SettingsTables& t, const std::vector<std::string>& n
                 addFileSetCopy(files, t.fs, t.programDir, fromBase, directory, toBase, true);
             files.commit();
         }
-    } catch (const std::exception& e) {
-        if (vorDef.Active()) {
-            vorDef.CancelRecord();
-            vorDef.CloseDiscarding();
-        }
-        result.written = 0;
-        result.errors.push_back(std::string("Der Export ist nicht geschrieben worden: ") + e.what());
+    } catch (const TableError& e) {
+        failed(e);
+    } catch (const IoError& e) {
+        failed(e);  // the folder's files could not be copied or swapped
+    } catch (const ConversionError& e) {
+        failed(e);
     }
     if (current.Active()) current.CloseDiscarding();
     removeStaged();

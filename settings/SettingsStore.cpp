@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include "common/FileSets.h"
+#include "common/Numbers.h"
 #include "common/Text.h"
 #include "settings/CatalogueChange.h"
 #include "settings/ColumnValues.h"
@@ -65,7 +66,11 @@ SaveOutcome SaveSetting(SettingsTables& t, SavedSetting s) {
             change.commit();
             saved = true;
         }
-    } catch (const std::exception& e) {
+    } catch (const TableError& e) {
+        t.prompter.error(e.what());
+    } catch (const ConversionError& e) {
+        t.prompter.error(e.what());
+    } catch (const IoError& e) {
         t.prompter.error(e.what());
     }
     reopen(t.zStrukt);
@@ -107,7 +112,9 @@ bool RestoreMapping(SettingsTables& t, const SavedSetting& s, bool offerToDelete
     int copied = -1;
     try {
         copied = copyFileSetAtOnce(t, baseName, kZStruktBaseName);
-    } catch (const std::exception& e) {
+    } catch (const TableError& e) {
+        t.prompter.error(e.what());
+    } catch (const IoError& e) {
         t.prompter.error(e.what());
     }
     reopen(t.zStrukt);

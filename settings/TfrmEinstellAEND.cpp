@@ -1,5 +1,6 @@
 #include "settings/TfrmEinstellAEND.h"
 
+#include "common/UserMessage.h"
 #include "qtshared/QtWidgetHelpers.h"
 #include "settings/SettingsManager.h"
 #include "tablestore/ValueConversion.h"
@@ -134,12 +135,14 @@ TfrmEinstellAEND::TfrmEinstellAEND(SettingsManager& manager, Prompter& prompter,
     resize(900, 520);
 }
 
-// Every handler through here: a failure is shown and the window stays as it was.
+// Every handler through here: a failure is shown and the window stays as it was. Nothing may unwind into
+// the event loop, so this one catch stays broad; a fault of the program shows as unexpected (userMessage),
+// not with a library's text as if the user had done something wrong.
 void TfrmEinstellAEND::act(const std::function<void()>& handler) {
     try {
         handler();
     } catch (const std::exception& e) {
-        prompter_.error(e.what());
+        prompter_.error(userMessage(e));
     }
     apply();
 }

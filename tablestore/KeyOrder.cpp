@@ -20,7 +20,7 @@ unsigned char baseLetter(char32_t cp) {
 }  // namespace
 
 KeyOrder::KeyOrder(const TableImage& image)
-    : image_(image), keyFields_(image.keyFieldCount), byteOrder_(image.paradoxSortOrder == 0) {
+    : image_(image), keyFields_(image.keyFieldCount), byteOrder_(image.paradox.sortOrder == 0) {
     for (int b = 0; b < 256; ++b) {
         std::string one(1, static_cast<char>(b));
         std::string utf8 = decodeCodePage(one, image.codePage);

@@ -10,10 +10,11 @@ std::unique_ptr<TableImage> newTableImage(const std::string& dataPath, const std
                                           int keyFieldCount) {
     if (isParadoxPath(dataPath)) return paradox::newTable(dataPath, fields, keyFieldCount);
     if (isDBasePath(dataPath)) {
-        if (keyFieldCount > 0) throw TableError("dBASE-Tabellen haben keinen Primärschlüssel.");
+        if (keyFieldCount > 0)
+            throw TableError("dBASE-Tabellen haben keinen Primärschlüssel.", TableError::Kind::Usage, dataPath);
         return dbase::newTable(dataPath, fields);
     }
-    throw TableError("Unbekannter Tabellentyp: " + fileNameOf(dataPath));
+    throw TableError("Unbekannter Tabellentyp: " + fileNameOf(dataPath), TableError::Kind::Usage, dataPath);
 }
 
 void MakeTable(const std::string& directory, const std::string& fileName, const std::vector<FieldSpec>& fields,
@@ -44,7 +45,7 @@ void CopyRecords(Table& source, Table& destination) {
             std::string where = "Datensatz " + std::to_string(number);
             if (i < n)
                 where += ", Feld " + source.FieldDefAt(i).name + ", Wert \"" + dumpCell(source.GetValue(i)) + "\"";
-            throw TableError(where + ": " + e.what());
+            throw TableError(where + ": " + e.what(), e.kind(), e.file());
         }
     }
 }

@@ -6,6 +6,7 @@
 #include "tablestore/KeyOrder.h"
 #include "tablestore/RowFeed.h"
 #include "tablestore/ValueConversion.h"
+#include "tablestore/dbase/DbfFormat.h"
 
 #include <cstring>
 
@@ -43,11 +44,13 @@ const TableImage& Table::image() const {
     return *image_;
 }
 
-void Table::notActive() const { throw TableError("Die Tabelle " + displayName() + " ist nicht geöffnet."); }
+void Table::notActive() const {
+    throw TableError("Die Tabelle " + displayName() + " ist nicht geöffnet.", TableError::Kind::Usage);
+}
 
 void Table::notEditing() const {
     requireActive();
-    throw TableError("Datenmenge nicht im Bearbeitungs- oder Einfügemodus");
+    throw TableError("Datenmenge nicht im Bearbeitungs- oder Einfügemodus", TableError::Kind::Usage);
 }
 
 int Table::FieldCount() const {
@@ -59,7 +62,8 @@ const FieldDef& Table::fieldDefChecked(int index) const {
     requireActive();
     // Hidden system fields (FoxPro _NullFlags) come last and are not counted.
     if (index < 0 || index >= FieldCount())
-        throw TableError("Feldnummer " + std::to_string(index + 1) + " außerhalb des gültigen Bereichs");
+        throw TableError("Feldnummer " + std::to_string(index + 1) + " außerhalb des gültigen Bereichs",
+                         TableError::Kind::Usage);
     return image_->fields[static_cast<std::size_t>(index)];
 }
 
@@ -99,7 +103,8 @@ std::optional<int> Table::LookupField(const std::string& name) const {
 
 int Table::FieldNamed(const std::string& name) const {
     if (auto i = LookupField(name)) return *i;
-    throw TableError(formatMessage("%s: Feld '%s' nicht gefunden", {displayName(), name}));
+    throw TableError(formatMessage("%s: Feld '%s' nicht gefunden", {displayName(), name}), TableError::Kind::Usage,
+                     path());
 }
 
 bool Table::visible(std::uint32_t row) const {
@@ -119,7 +124,8 @@ void Table::position(std::size_t pos) {
 }
 
 void Table::readOnlyForward() const {
-    throw TableError("Die Tabelle " + displayName() + " wird nur der Reihe nach gelesen; dies ist dabei nicht möglich.");
+    throw TableError("Die Tabelle " + displayName() + " wird nur der Reihe nach gelesen; dies ist dabei nicht möglich.",
+                     TableError::Kind::Usage);
 }
 
 bool Table::nextBatch() {
@@ -312,7 +318,9 @@ void Table::BeginEdit() {
     if (state_ != State::Browse) PostRecord();
     prepareWrite();
     const char* row = currentRow();
-    if (!row) throw TableError("Die Tabelle " + displayName() + " enthält keinen Datensatz zum Bearbeiten.");
+    if (!row)
+        throw TableError("Die Tabelle " + displayName() + " enthält keinen Datensatz zum Bearbeiten.",
+                         TableError::Kind::Usage);
     editRow_.assign(row, row + image_->recordLength);
     state_ = State::Edit;
 }
@@ -415,14 +423,15 @@ void Table::DeleteRecord() {
     }
     CancelRecord();
     if (image_->order.empty() || currentRow() == nullptr)
-        throw TableError("Die Tabelle " + displayName() + " enthält keinen Datensatz zum Löschen.");
+        throw TableError("Die Tabelle " + displayName() + " enthält keinen Datensatz zum Löschen.",
+                         TableError::Kind::Usage);
     prepareWrite();
     std::uint32_t r = image_->order.at(pos_);
     image_->order.erase(pos_);
     ++orderVersion_;
     if (image_->format == TableFormat::DBase) {
-        image_->row(r)[0] = '*';
-        image_->deletedRows.push_back(r);
+        image_->row(r)[0] = dbase::kDeletedRecord;  // as dBase marks it; the row stays in the file
+        image_->dbase.deletedRows.push_back(r);
     }
     dirty_ = true;
     // The cursor moves to the next visible record.
@@ -441,9 +450,10 @@ bool Table::SeekKey(const std::vector<Value>& values) {
     requireActive();
     requireRandomAccess();
     if (state_ != State::Browse) PostRecord();
-    if (!keyOrder_) throw TableError("Die Tabelle " + displayName() + " hat keinen Primärindex.");
+    if (!keyOrder_)
+        throw TableError("Die Tabelle " + displayName() + " hat keinen Primärindex.", TableError::Kind::Usage);
     if (values.empty() || static_cast<int>(values.size()) > image_->keyFieldCount)
-        throw TableError("Ungültige Anzahl von Schlüsselwerten für " + displayName() + ".");
+        throw TableError("Ungültige Anzahl von Schlüsselwerten für " + displayName() + ".", TableError::Kind::Usage);
     std::vector<char> probe(static_cast<std::size_t>(image_->recordLength), 0);
     const FormatCodec& codec = codecFor(image_->format);
     for (std::size_t i = 0; i < values.size(); ++i) {
@@ -464,12 +474,13 @@ bool Table::SeekKey(const std::vector<Value>& values) {
 
 void Table::ClearTable() {
     requireActive();
-    if (!Exclusive) throw TableError("Die Tabelle " + displayName() + " ist nicht exklusiv geöffnet.");
+    if (!Exclusive)
+        throw TableError("Die Tabelle " + displayName() + " ist nicht exklusiv geöffnet.", TableError::Kind::Usage);
     CancelRecord();
     prepareWrite();
     image_->order.clear();
     ++orderVersion_;
-    image_->deletedRows.clear();
+    image_->dbase.deletedRows.clear();
     image_->rows = RowStore();
     image_->blobs.clear();
     dirty_ = true;
@@ -480,23 +491,25 @@ void Table::ClearTable() {
 void Table::FilterRecords(const std::string& condition) {
     requireActive();
     requireRandomAccess();
+    // Whatever is wrong with the condition, the message shows all of it as it was given.
+    auto invalid = [&] { return TableError("Ungültige Filterbedingung: " + condition, TableError::Kind::Usage); };
     std::vector<Condition> parsed;
     std::string rest = trim(condition);
     while (!rest.empty()) {
         // [Feld]='Wert' or [Feld]<>'Wert'
-        if (rest[0] != '[') throw TableError("Ungültige Filterbedingung: " + condition);
+        if (rest[0] != '[') throw invalid();
         auto close = rest.find(']');
-        if (close == std::string::npos) throw TableError("Ungültige Filterbedingung: " + condition);
+        if (close == std::string::npos) throw invalid();
         Condition c;
         c.field = FieldNamed(rest.substr(1, close - 1));
         std::string after = trim(rest.substr(close + 1));
         if (startsWith(after, "<>")) { c.equal = false; after = trim(after.substr(2)); }
         else if (startsWith(after, "=")) { c.equal = true; after = trim(after.substr(1)); }
-        else throw TableError("Ungültige Filterbedingung: " + condition);
-        if (after.empty() || after[0] != '\'') throw TableError("Ungültige Filterbedingung: " + condition);
+        else throw invalid();
+        if (after.empty() || after[0] != '\'') throw invalid();
         std::size_t i = 1;
         for (;; ++i) {
-            if (i >= after.size()) throw TableError("Ungültige Filterbedingung: " + condition);
+            if (i >= after.size()) throw invalid();
             if (after[i] == '\'') {
                 if (i + 1 < after.size() && after[i + 1] == '\'') { c.value += '\''; ++i; continue; }
                 break;
@@ -506,7 +519,7 @@ void Table::FilterRecords(const std::string& condition) {
         parsed.push_back(std::move(c));
         rest = trim(after.substr(i + 1));
         if (rest.empty()) break;
-        if (asciiUpper(rest.substr(0, 4)) != "AND ") throw TableError("Ungültige Filterbedingung: " + condition);
+        if (asciiUpper(rest.substr(0, 4)) != "AND ") throw invalid();
         rest = trim(rest.substr(4));
     }
     filter_ = std::move(parsed);

@@ -3,6 +3,14 @@
 // The whole table is held in memory while open (a table read as a stream only
 // a batch of it); changes reach the disk when the table is flushed or closed,
 // all files of the table replaced at once.
+//
+// Every failure is a TableError whose kind says what went wrong (TableError.h);
+// a text that a field's kind cannot take throws ConversionError instead, as the
+// value conversions do. Unless a call says otherwise, a call that throws leaves
+// the table as it was: open or closed, the record being edited still being
+// edited, nothing written. Calls that need an open table throw Usage when it is
+// closed. A Table is not shared between threads; the FileSystem given must
+// outlive it.
 #pragma once
 
 #include "common/FileSystem.h"
@@ -47,18 +55,38 @@ public:
     // like a run's source; it cannot be changed, sought, filtered or walked back.
     bool Sequential = false;
 
+    // Reads the table into memory (only its first batch when Sequential) and takes its lock, exclusive
+    // when Exclusive is set, else shared. A save another process left unfinished is completed first,
+    // by the one who gets the table alone. Does nothing when the table is open.
+    // Throws TableError: Usage for no name or an extension that is no table's, Missing when the table
+    // (or its memo file) is not there, Locked when another user or program holds it so that this open
+    // cannot share it, or is saving it, Damaged, Unsupported or Io as the format's reader says; the
+    // table then stays closed and holds no lock.
     void OpenTable();
     // Opens a table read as a stream from records the caller's feed makes (a text file's, say) rather
-    // than from a table file: Sequential, with nothing locked, and it cannot be changed.
+    // than from a table file: Sequential, with nothing locked, and it cannot be changed. Throws
+    // TableError (Usage) when the table is open, and what the feed throws for its first batch.
     void OpenStream(TableStream stream);
     // Starts a new, empty table under this path, in the shape the image gives
     // (see newTableImage). Nothing reaches the disk before Flush or CloseTable;
     // then it replaces a table of that name, with all its files, at once.
+    // Takes the lock exclusively and checks now what a save would check (CheckWritable), so that a
+    // table that cannot be written is refused before anything is put into it. Throws TableError:
+    // Usage when the table is open or has no name, Missing when the folder is not there, Locked when
+    // another has the table, and what CheckWritable throws; the table then stays closed and holds no lock.
     void CreateTable(std::unique_ptr<TableImage> image);
+    // Posts a record being edited, saves and lets go of the lock. The table is closed afterwards even
+    // when this throws: it throws what Flush throws (the files are then as that kind says), or, after
+    // saving what was posted before, what posting the record being edited threw (it is dropped).
     void CloseTable();
-    // Closes without saving: every change since the last save is dropped.
+    // Closes without saving: every change since the last save is dropped. Throws nothing.
     void CloseDiscarding();
-    // Writes pending changes to the disk; the table stays open.
+    // Writes pending changes to the disk (posting a record being edited first); the table stays open.
+    // Throws what posting throws, and TableError: Changed when another program changed or replaced
+    // the files since they were read (nothing written), Io when the save failed and left the files as
+    // they were, Unfinished when it failed after its journal (completed at the next open), Unsupported
+    // or Limit when the format cannot take the table as it now is. After a throw the changes are still
+    // held as pending.
     void Flush();
     // The same as part of a larger swap: the table's files join `swap`, which holds the files of other
     // tables saved with it, and one commit of the swap replaces them all (without pending changes only the
@@ -66,10 +94,12 @@ public:
     // and completes or undoes it. Throws as Flush does; the swap is then left uncommitted, unless the
     // failure came after its journal (Kind::Unfinished).
     void Flush(FileSetWriter& swap);
-    // Throws when this table may not be changed (read-only files or folder, an
-    // index we cannot keep, a damaged file), before any work is done.
+    // Throws when this table may not be changed, before any work is done: TableError ReadOnly (files
+    // or folder), Unsupported (an index we cannot keep, a version we only read), Damaged (a file cut
+    // short), Locked (another user has it too), Changed (another program changed it since it was
+    // read), Usage (closed, or read as a stream). Takes the lock exclusively for the changes to come.
     void CheckWritable();
-    // Throws when the table could not hold this many records in its format.
+    // Throws TableError (Limit) when the table could not hold this many records in its format.
     void CheckCapacity(std::uint64_t records) const;
     // The most records the table can hold: the format's limit, or a smaller one set.
     std::uint64_t MaxRecords() const;
@@ -96,11 +126,14 @@ public:
     int DataSize(int index) const;
     bool InPrimaryIndex(int index) const;
     int KeyFieldCount() const;
-    // Index of a field by name (letter case ignored); throws "%s: Feld '%s' nicht gefunden".
+    // Index of a field by name (letter case ignored); throws TableError (Usage) "%s: Feld '%s' nicht gefunden".
     int FieldNamed(const std::string& name) const;
     std::optional<int> LookupField(const std::string& name) const;
 
-    // Walking in primary-key order (physical order without key).
+    // Walking in primary-key order (physical order without key). Each move posts a record being edited
+    // first (throwing what PostRecord throws). A table read as a stream only goes forward: MoveLast,
+    // MovePrior and GoToRecord throw Usage there, and a move that needs the next batch throws what the
+    // format's reader throws for it (Damaged, Io).
     void MoveFirst();
     void MoveNext();
     void MoveLast();
@@ -113,14 +146,18 @@ public:
     std::int64_t RecordCount() const;
     bool IsEmpty() const { return RecordCount() == 0; }
 
-    // Field values of the current record (or of the record being edited).
+    // Field values of the current record (or of the record being edited). A field index outside the
+    // visible fields throws TableError (Usage); the As... calls throw ConversionError for a value that
+    // does not convert.
     Value GetValue(int index) const;  // in the field's own kind
     bool IsNull(int index) const;
     std::string AsString(int index, const FormatSettings& fs) const;
     double AsFloat(int index) const;
     std::int64_t AsInteger(int index) const;
     bool AsBoolean(int index) const;
-    // Writes convert to the field's kind; text with the given settings.
+    // Writes convert to the field's kind; text with the given settings. They need a record being edited
+    // or appended (else Usage) and throw ConversionError for a text that is no value of the field's
+    // kind, TableError (Value) for a value the field cannot hold; the field is then as it was.
     void SetValue(int index, const Value& value, const FormatSettings& fs);
     void SetValue(int index, const Value& value) { SetValue(index, value, regional); }
     void SetAsString(int index, const std::string& text, const FormatSettings& fs);
@@ -131,25 +168,41 @@ public:
     void SetAsBoolean(int index, bool value);
     void Clear(int index);
 
+    // Starting a change checks once that the table may be changed (CheckWritable, throwing what it
+    // throws); editing needs a current record (else Usage).
     void BeginEdit();
     void BeginAppend();
     // A new record before the current one (at the end when there is none).
     void BeginInsert();
+    // Puts the record being edited into the table (in key order when keyed) and hands out its
+    // auto-increment value. Throws TableError: KeyViolation when another record has its key, Limit when
+    // the table can take no more rows; the record then stays being edited.
     void PostRecord();
     void CancelRecord();
+    // Removes the current record (a dBase record stays in the file, marked deleted, until PackTable).
+    // Throws TableError (Usage) when there is none, and what CheckWritable throws.
     void DeleteRecord();
 
     // Looks up a primary key (the first values.size() key fields); the cursor
     // moves to the match. Values are converted like SetValue with the regional settings.
+    // Throws TableError (Usage) without a primary key or with more values than key fields, and what
+    // converting a value throws (ConversionError, TableError Value): such a value is no key of the table.
     bool SeekKey(const std::vector<Value>& values);
 
+    // Removes every record; needs the table opened Exclusive (else Usage) and throws what
+    // CheckWritable throws. Reaches the disk with the next save, as every change does.
     void ClearTable();
-    // Removes the records marked deleted from a dBase table for good (the others move up).
+    // Removes the records marked deleted from a dBase table for good (the others move up) and has its
+    // memo file written afresh at the next save; does nothing for a Paradox table. Throws what
+    // CheckWritable throws.
     void PackTable();
 
     // "[Feld]='Wert'" or "[Feld]<>'Wert'", several joined by " AND "; empty clears the filter.
+    // Throws TableError (Usage) for a condition of another form or an unknown field; the filter
+    // set before stays.
     void FilterRecords(const std::string& condition);
 
+    // The table as held; valid until the table is closed. Throws TableError (Usage) when it is closed.
     const TableImage& image() const;
 
 private:
@@ -223,15 +276,20 @@ private:
 
 // A new, empty table image for this data path (.DB Paradox, .DBF dBase) with
 // these fields; the first keyFieldCount fields form the primary key (Paradox only).
+// Throws TableError: Usage for another extension, a key for a dBase table, or fields the
+// format does not allow; Limit for records longer than it allows.
 std::unique_ptr<TableImage> newTableImage(const std::string& dataPath, const std::vector<FieldSpec>& fields,
                                           int keyFieldCount = 0);
 
 // Creates (or replaces) a table with these fields; the first keyFieldCount
-// fields form the primary key (Paradox only).
+// fields form the primary key (Paradox only). Throws what newTableImage, CreateTable and CloseTable throw;
+// a table of that name is then as it was.
 void MakeTable(const std::string& directory, const std::string& fileName, const std::vector<FieldSpec>& fields,
                int keyFieldCount = 0, FileSystem& fs = realFileSystem());
 
-// Appends every record of source to destination, fields matched by position.
+// Appends every record of source to destination, fields matched by position. A record that cannot
+// be copied whole is not posted; the error, with its record, field and value added to the message,
+// keeps its kind and file. The records posted before it stay (unsaved until destination is saved).
 void CopyRecords(Table& source, Table& destination);
 
 // The lock file of a directory's tables and the byte that stands for one table.

@@ -22,7 +22,9 @@ namespace kimport {
 
 namespace {
 
-constexpr int kDBaseIII = 0x83, kDBaseIV = 0x8B, kFoxPro = 0xF5, kVisualFoxPro = 0x30;
+// The dBase variants a copy makes, each by the version byte a table of it with a memo file has.
+constexpr int kDBaseIII = dbase::kDBaseIIIMemo, kDBaseIV = dbase::kDBaseIVMemo, kFoxPro = dbase::kFoxPro2Memo,
+              kVisualFoxPro = dbase::kVisualFoxPro;
 
 int dbaseVersionOf(TargetVariant v) {
     switch (v) {
@@ -51,8 +53,9 @@ bool isParadoxVariant(TargetVariant v) {
 int dbaseFamily(int version) {
     if (dbase::isVisualFoxPro(version)) return kVisualFoxPro;
     if (dbase::isFoxPro(version)) return kFoxPro;
-    if (version == 0x83) return kDBaseIII;
-    return version == 0x03 ? kDBaseIII : kDBaseIV;
+    // 0x03 is dBase III or IV without a memo file; it counts as dBase III.
+    if (version == dbase::kDBaseIIIMemo) return kDBaseIII;
+    return version == dbase::kDBaseIII ? kDBaseIII : kDBaseIV;
 }
 
 std::string shown(const TableImage& t) { return fileNameOf(t.dataPath); }
@@ -109,7 +112,8 @@ std::vector<ColumnFacts> scan(const TableImage& source) {
 [[noreturn]] void cannotHold(const TableImage& source, const FieldDef& f, const std::string& value,
                              const std::string& why) {
     throw TableError("Das Feld " + f.name + " der Tabelle " + shown(source) + " kann nicht genau übernommen werden: " +
-                     (value.empty() ? std::string() : "der Wert " + value + " ") + why);
+                         (value.empty() ? std::string() : "der Wert " + value + " ") + why,
+                     TableError::Kind::Value, source.dataPath);
 }
 
 // An N field wide enough for every value of the column, with as many decimals as the values have.
@@ -228,13 +232,13 @@ std::unique_ptr<TableImage> sameDBaseTable(const TableImage& source, const std::
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::DBase;
     image->dataPath = destPath;
-    image->version = source.version;
+    image->dbase.version = source.dbase.version;
     image->codePage = source.codePage;
-    image->dbfLanguageDriver = source.dbfLanguageDriver;
+    image->dbase.languageDriver = source.dbase.languageDriver;
     image->fields = source.fields;
     fitDBaseFieldNames(image->fields, image->codePage);
     image->recordLength = source.recordLength;
-    image->memoBlockSize = source.memoBlockSize;
+    image->dbase.memoBlockSize = source.dbase.memoBlockSize;
     image->lastAutoInc = 0;
     image->hasMemoFile = source.hasMemoFile;
     return image;
@@ -245,16 +249,16 @@ std::unique_ptr<TableImage> sameParadoxTable(const TableImage& source, const std
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::Paradox;
     image->dataPath = destPath;
-    image->version = source.version;
+    image->paradox.version = source.paradox.version;
     image->codePage = source.codePage;
     image->keyFieldCount = source.keyFieldCount;
     image->fields = source.fields;
     image->recordLength = source.recordLength;
-    image->paradoxBlockSizeKb = source.paradoxBlockSizeKb;
-    image->paradoxSortOrder = source.paradoxSortOrder;
-    image->paradoxSortOrderName = source.paradoxSortOrderName;
-    image->originalHeader = paradox::newHeader(image->fields, image->keyFieldCount, image->version, image->codePage,
-                                               image->paradoxSortOrder, fileNameOf(destPath));
+    image->paradox.blockSizeKb = source.paradox.blockSizeKb;
+    image->paradox.sortOrder = source.paradox.sortOrder;
+    image->paradox.sortOrderName = source.paradox.sortOrderName;
+    image->originalHeader = paradox::newHeader(image->fields, image->keyFieldCount, image->paradox.version,
+                                               image->codePage, image->paradox.sortOrder, fileNameOf(destPath));
     return image;
 }
 
@@ -272,7 +276,7 @@ std::unique_ptr<TableImage> paradoxLayout(const TableImage& source, const std::s
                                           TargetVariant variant) {
     std::unique_ptr<TableImage> image;
     if (source.format == TableFormat::Paradox &&
-        (variant == TargetVariant::Usual || paradoxLevelOf(variant) == source.version))
+        (variant == TargetVariant::Usual || paradoxLevelOf(variant) == source.paradox.version))
         return sameParadoxTable(source, destPath);
     std::vector<FieldSpec> specs;
     for (const FieldDef& f : source.fields)
@@ -281,16 +285,17 @@ std::unique_ptr<TableImage> paradoxLayout(const TableImage& source, const std::s
     image = paradox::newTable(destPath, specs, keys);
     // Text keeps the source's code page, so that every character it has fits.
     image->codePage = source.codePage;
-    int wanted = variant == TargetVariant::Usual ? image->version : paradoxLevelOf(variant);
-    if (wanted < image->version) {
+    int wanted = variant == TargetVariant::Usual ? image->paradox.version : paradoxLevelOf(variant);
+    if (wanted < image->paradox.version) {
         for (const FieldDef& f : image->fields)
             if (paradox::typeInfo(f.physicalType).minLevel > wanted)
                 cannotHold(source, f, "", "sein Typ braucht eine neuere Paradox-Version.");
-        if (image->paradoxBlockSizeKb > 4)
-            throw TableError("Die Datensätze der Tabelle " + shown(source) + " brauchen Paradox 7.");
+        if (image->paradox.blockSizeKb > paradox::kMaxBlockKbBeforeLevel7)
+            throw TableError("Die Datensätze der Tabelle " + shown(source) + " brauchen Paradox 7.",
+                             TableError::Kind::Limit, source.dataPath);
     }
-    image->version = wanted;
-    image->paradoxMayRaiseLevel = variant == TargetVariant::Usual;
+    image->paradox.version = wanted;
+    image->paradox.mayRaiseLevel = variant == TargetVariant::Usual;
     // Level 3 tables name no code page: their text is DOS text.
     if (wanted == paradox::kLevel30) image->codePage = 437;
     image->originalHeader = paradox::newHeader(image->fields, keys, wanted, image->codePage, 0, fileNameOf(destPath));
@@ -300,7 +305,7 @@ std::unique_ptr<TableImage> paradoxLayout(const TableImage& source, const std::s
 std::unique_ptr<TableImage> dbaseLayout(const TableImage& source, const std::string& destPath,
                                         TargetVariant variant) {
     if (source.format == TableFormat::DBase &&
-        (variant == TargetVariant::Usual || dbaseFamily(dbaseVersionOf(variant)) == dbaseFamily(source.version)))
+        (variant == TargetVariant::Usual || dbaseFamily(dbaseVersionOf(variant)) == dbaseFamily(source.dbase.version)))
         return sameDBaseTable(source, destPath);
     int version = dbaseVersionOf(variant);
     if (variant == TargetVariant::Usual) version = kDBaseIV;
@@ -312,7 +317,7 @@ std::unique_ptr<TableImage> dbaseLayout(const TableImage& source, const std::str
     // Text keeps the source's code page where a language driver names it.
     if (int driver = dbase::languageDriverForCodePage(source.codePage); driver != 0 && !dbase::isFoxPro(version)) {
         image->codePage = source.codePage;
-        image->dbfLanguageDriver = driver;
+        image->dbase.languageDriver = driver;
     }
     return image;
 }
@@ -356,13 +361,15 @@ void verifyCopy(Table& source, const std::string& destPath, FileSystem& fs) {
         for (int i = 0; i < n; ++i)
             if (comparable(copy.GetValue(i)) != comparable(source.GetValue(i)))
                 throw TableError("Die Kopie " + fileNameOf(destPath) + " weicht von der Quelle ab: Datensatz " +
-                                 std::to_string(number) + ", Feld " + source.FieldDefAt(i).name + ", Wert \"" +
-                                 dumpCell(source.GetValue(i)) + "\", gelesen \"" + dumpCell(copy.GetValue(i)) +
-                                 "\".");
+                                     std::to_string(number) + ", Feld " + source.FieldDefAt(i).name + ", Wert \"" +
+                                     dumpCell(source.GetValue(i)) + "\", gelesen \"" + dumpCell(copy.GetValue(i)) +
+                                     "\".",
+                                 TableError::Kind::Value, destPath);
     }
     if (copy.RecordCount() != source.RecordCount())
         throw TableError("Die Kopie " + fileNameOf(destPath) + " enthält " + std::to_string(copy.RecordCount()) +
-                         " statt " + std::to_string(source.RecordCount()) + " Datensätze.");
+                             " statt " + std::to_string(source.RecordCount()) + " Datensätze.",
+                         TableError::Kind::Damaged, destPath);
 }
 
 // An existing target must be a table of its format: a file that is none is never replaced by a copy.
@@ -453,12 +460,15 @@ std::optional<TargetVariant> parseTargetVariant(const std::string& name) {
 std::unique_ptr<TableImage> copyLayout(const TableImage& source, const std::string& destPath, TargetVariant variant) {
     if (isParadoxPath(destPath)) {
         if (variant != TargetVariant::Usual && !isParadoxVariant(variant))
-            throw TableError("Eine .DB-Tabelle ist eine Paradox-Tabelle; --format verlangt eine dBase-Version.");
+            throw TableError("Eine .DB-Tabelle ist eine Paradox-Tabelle; --format verlangt eine dBase-Version.",
+                             TableError::Kind::Usage, destPath);
         return paradoxLayout(source, destPath, variant);
     }
-    if (!isDBasePath(destPath)) throw TableError("Unbekannter Tabellentyp: " + fileNameOf(destPath));
+    if (!isDBasePath(destPath))
+        throw TableError("Unbekannter Tabellentyp: " + fileNameOf(destPath), TableError::Kind::Usage, destPath);
     if (isParadoxVariant(variant))
-        throw TableError("Eine .DBF-Tabelle ist eine dBase-Tabelle; --format verlangt eine Paradox-Version.");
+        throw TableError("Eine .DBF-Tabelle ist eine dBase-Tabelle; --format verlangt eine Paradox-Version.",
+                         TableError::Kind::Usage, destPath);
     return dbaseLayout(source, destPath, variant);
 }
 
@@ -481,11 +491,14 @@ void buildCopy(Table& source, const std::string& builtPath, TargetVariant varian
                 try {
                     if (!v.isNull()) dest.SetValue(i, forTarget(v, dest.FieldDefAt(i)), source.regional);
                     if (comparable(dest.GetValue(i)) != comparable(v))
-                        throw TableError("das Ziel würde \"" + dumpCell(dest.GetValue(i)) + "\" speichern.");
+                        throw TableError("das Ziel würde \"" + dumpCell(dest.GetValue(i)) + "\" speichern.",
+                                         TableError::Kind::Value, dest.path());
                 } catch (const TableError& e) {
                     dest.CancelRecord();
+                    // The record and the value are added to the message; what went wrong stays what it was.
                     throw TableError("Datensatz " + std::to_string(number) + ", Feld " + source.FieldDefAt(i).name +
-                                     ", Wert \"" + dumpCell(v) + "\": " + e.what());
+                                         ", Wert \"" + dumpCell(v) + "\": " + e.what(),
+                                     e.kind(), e.file());
                 }
             }
             dest.PostRecord();

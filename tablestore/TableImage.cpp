@@ -26,7 +26,9 @@ const std::vector<char>& TableImage::blankRow() const {
 }
 
 std::uint32_t TableImage::appendRow(const char* bytes) {
-    if (rowCount() == UINT32_MAX) throw TableError("Die Tabelle " + dataPath + " kann keine weiteren Datensätze aufnehmen");
+    if (rowCount() == UINT32_MAX)
+        throw TableError("Die Tabelle " + dataPath + " kann keine weiteren Datensätze aufnehmen",
+                         TableError::Kind::Limit, dataPath);
     rows.append(bytes, static_cast<std::size_t>(recordLength));
     return rowCount() - 1;
 }
@@ -34,7 +36,7 @@ std::uint32_t TableImage::appendRow(const char* bytes) {
 void TableImage::compact() {
     const auto length = static_cast<std::size_t>(recordLength);
     RowStore packed;
-    packed.reserve(order.size() + deletedRows.size(), length);
+    packed.reserve(order.size() + dbase.deletedRows.size(), length);
     RecordOrder newOrder;
     std::uint32_t next = 0;
     order.forEach([&](std::uint32_t r) {
@@ -42,13 +44,13 @@ void TableImage::compact() {
         newOrder.push_back(next++);
     });
     std::vector<std::uint32_t> newDeleted;
-    for (std::uint32_t r : deletedRows) {
+    for (std::uint32_t r : dbase.deletedRows) {
         packed.append(row(r), length);
         newDeleted.push_back(next++);
     }
     rows = std::move(packed);
     order = std::move(newOrder);
-    deletedRows = std::move(newDeleted);
+    dbase.deletedRows = std::move(newDeleted);
 }
 
 }  // namespace kimport

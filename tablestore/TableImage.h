@@ -16,10 +16,35 @@ namespace kimport {
 
 enum class TableFormat { Paradox, DBase };
 
+// What only a Paradox table has: the header facts its writer needs to write it back as it was.
+struct ParadoxFacts {
+    int version = 0;      // file version byte, paradox::kLevel30 .. kLevel7
+    int blockSizeKb = 0;  // data block size; 0 = the writer chooses
+    // A new table whose level we chose: it may become a level-7 table when it needs blocks above 4 KB.
+    // A table read from disk, or made at a level asked for, keeps its level.
+    bool mayRaiseLevel = false;
+    int sortOrder = 0;          // sort order byte of text keys (0 = ascii)
+    std::string sortOrderName;  // its name as the header gives it, for messages
+};
+
+// What only a dBase table has: its variant, its memo file as read, and the records marked deleted.
+struct DbaseFacts {
+    int version = 0;         // version byte: the variant, and whether it has a memo file
+    int languageDriver = 0;  // the header's code-page byte as read (0: none named)
+    int memoBlockSize = 0;   // memo file block size as read (0 = the variant's usual)
+    // The memo file read, and its identity then: a save appends to it while it is still that file.
+    std::string memoPath;
+    std::string memoIdentity;
+    // Rows marked deleted, kept as they were; a save writes them back among the others.
+    std::vector<std::uint32_t> deletedRows;
+    // Rows 0 .. rowsFromFile-1 were read in the file's physical order; a save keeps
+    // deleted ones among them where they were.
+    std::uint32_t rowsFromFile = 0;
+};
+
 struct TableImage {
     TableFormat format = TableFormat::Paradox;
     std::string dataPath;          // the .DB or .DBF file
-    int version = 0;               // Paradox file version byte (0x03..0x0C) or dBase version byte
     int codePage = 1252;           // code page of text, memos and field names
     std::vector<FieldDef> fields;  // including hidden ones (FoxPro _NullFlags)
     int keyFieldCount = 0;         // leading fields forming the primary key (Paradox)
@@ -27,34 +52,24 @@ struct TableImage {
 
     RowStore rows;                 // the rows, recordLength bytes each; row ids count from 0
     RecordOrder order;             // live rows in cursor order
-    std::vector<std::uint32_t> deletedRows;  // dBase rows marked deleted, kept as they were
-    // Rows 0 .. rowsFromFile-1 were read in the file's physical order; a save keeps
-    // deleted ones among them where they were.
-    std::uint32_t rowsFromFile = 0;
     // A table made anew (CreateTable): its save also removes the old table's files that no longer belong.
     bool newStructure = false;
-    int memoBlockSize = 0;         // dBase/FoxPro memo file block size as read (0 = the variant's usual)
-    std::string memoPath;          // the memo file read, and its identity then: a save appends to it
-    std::string memoIdentity;
 
     BlobStore blobs;
     std::int64_t lastAutoInc = 0;  // last value handed to an auto-increment field
 
     // Header bytes as read, so that a table is written back with what we do not interpret.
     std::vector<char> originalHeader;
-    int paradoxBlockSizeKb = 0;    // 0 = choose
-    // A new table whose level we chose: it may become a level-7 table when it needs blocks above 4 KB.
-    // A table read from disk, or made at a level asked for, keeps its level.
-    bool paradoxMayRaiseLevel = false;
-    int paradoxSortOrder = 0;      // sort order byte (0 = ascii)
-    std::string paradoxSortOrderName;
-    int dbfLanguageDriver = 0;
     bool hasMemoFile = false;
     // Records the header counts but a file cut short no longer holds; such a table is only read.
     std::uint32_t missingRecords = 0;
     // Values met while reading that could not be read and count as empty (a date "NotAYear").
     mutable std::size_t unreadableValues = 0;
     mutable std::vector<char> blankRow_;  // made on first use: the fields are fixed by then
+
+    // The facts of the table's own format; the other format's stay as they were made.
+    ParadoxFacts paradox;
+    DbaseFacts dbase;
 
     std::uint32_t rowCount() const { return rows.count(); }
     char* row(std::uint32_t r) { return rows.at(r); }
@@ -71,7 +86,7 @@ struct TableImage {
     void clearRows() {
         rows.clear();
         order.clear();
-        deletedRows.clear();
+        dbase.deletedRows.clear();
         blobs.clear();
     }
 };

@@ -68,7 +68,8 @@ void Table::lock(bool exclusive) {
 // Locks the table (exclusively when it can) and completes an interrupted save of it.
 void Table::lockAndRecover(const std::string& given) {
     std::string dataPath = findIgnoringCase(given, fs_);
-    if (!isParadoxPath(dataPath) && !isDBasePath(dataPath)) throw TableError("Unbekannter Tabellentyp: " + TableName);
+    if (!isParadoxPath(dataPath) && !isDBasePath(dataPath))
+        throw TableError("Unbekannter Tabellentyp: " + TableName, TableError::Kind::Usage, dataPath);
     // A table reached through a symbolic link lives, with its companions and its lock, where the link points.
     dataPath_ = fs_.resolvedPath(dataPath);
     // An interrupted save is completed only by one who has the table to itself.
@@ -123,12 +124,12 @@ void Table::startBrowsing() {
 void Table::OpenTable() {
     if (image_) return;
     std::string given = path();
-    if (TableName.empty()) throw TableError("Es wurde kein Tabellenname angegeben.");
+    if (TableName.empty()) throw TableError("Es wurde kein Tabellenname angegeben.", TableError::Kind::Usage);
     lockAndRecover(given);
     openingStep(lock_, dataPath_, [&] {
         openedIdentity_ = fs_.identity(dataPath_);
         if (!fs_.exists(dataPath_) || fs_.isDirectory(dataPath_))
-            throw TableError("Die Tabelle " + given + " existiert nicht.");
+            throw TableError("Die Tabelle " + given + " existiert nicht.", TableError::Kind::Missing, dataPath_);
         if (Sequential) {
             adoptStream(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
                                                   : dbase::openStream(dataPath_, fs_, CodePageIfNone));
@@ -156,7 +157,8 @@ void Table::adoptStream(TableStream stream) {
 }
 
 void Table::OpenStream(TableStream stream) {
-    if (image_) throw TableError("Die Tabelle " + displayName() + " ist bereits geöffnet.");
+    if (image_)
+        throw TableError("Die Tabelle " + displayName() + " ist bereits geöffnet.", TableError::Kind::Usage, dataPath_);
     Sequential = true;
     setPath(stream.image->dataPath);
     dataPath_ = stream.image->dataPath;
@@ -167,10 +169,13 @@ void Table::OpenStream(TableStream stream) {
 }
 
 void Table::CreateTable(std::unique_ptr<TableImage> image) {
-    if (image_) throw TableError("Die Tabelle " + displayName() + " ist bereits geöffnet.");
-    if (TableName.empty()) throw TableError("Es wurde kein Tabellenname angegeben.");
+    if (image_)
+        throw TableError("Die Tabelle " + displayName() + " ist bereits geöffnet.", TableError::Kind::Usage, dataPath_);
+    if (TableName.empty()) throw TableError("Es wurde kein Tabellenname angegeben.", TableError::Kind::Usage);
     const std::string directory = DatabaseName.empty() ? "." : DatabaseName;
-    if (!fs_.isDirectory(directory)) throw TableError("Das Verzeichnis " + DatabaseName + " existiert nicht.");
+    if (!fs_.isDirectory(directory))
+        throw TableError("Das Verzeichnis " + DatabaseName + " existiert nicht.", TableError::Kind::Missing,
+                         DatabaseName);
     Exclusive = true;
     lockAndRecover(path());
     image->dataPath = dataPath_;
@@ -226,7 +231,8 @@ void Table::CheckCapacity(std::uint64_t records) const {
     const std::uint64_t most = MaxRecords();
     if (records > most)
         throw TableError("Die Tabelle " + displayName() + " kann höchstens " + std::to_string(most) +
-                         " Datensätze aufnehmen; " + std::to_string(records) + " wären zu viele.");
+                             " Datensätze aufnehmen; " + std::to_string(records) + " wären zu viele.",
+                         TableError::Kind::Limit, dataPath_);
 }
 
 void Table::ReserveRecords(std::uint64_t more) {
@@ -319,8 +325,9 @@ void Table::prepareWrite() {
     if (writableChecked_) return;
     if (image_->missingRecords > 0)
         throw TableError("Die Tabelle " + displayName() + " ist unvollständig: " +
-                         std::to_string(image_->missingRecords) + " Datensätze fehlen am Dateiende. Sie kann "
-                         "gelesen, aber nicht geändert werden.");
+                             std::to_string(image_->missingRecords) +
+                             " Datensätze fehlen am Dateiende. Sie kann gelesen, aber nicht geändert werden.",
+                         TableError::Kind::Damaged, dataPath_);
     requireFilesWritable();
     if (image_->format == TableFormat::Paradox)
         paradox::checkWritable(*image_, fs_);
@@ -347,11 +354,11 @@ void Table::PackTable() {
     CancelRecord();
     if (image_->format != TableFormat::DBase) return;
     prepareWrite();
-    image_->deletedRows.clear();
+    image_->dbase.deletedRows.clear();
     image_->compact();
     // The memo file is written afresh, without the values no record uses.
     image_->blobs.forgetOrigins();
-    image_->memoPath.clear();
+    image_->dbase.memoPath.clear();
     ++orderVersion_;
     dirty_ = true;
     MoveFirst();

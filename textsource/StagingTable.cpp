@@ -62,9 +62,10 @@ std::vector<FieldSpec> stagingFields(const std::string& textPath, const std::vec
     shrink(FieldType::String, kShortMemoLeader);  // then narrow columns go into memo fields too
     if (tooLong())
         throw TableError("Die Textdatei " + fileNameOf(textPath) + " hat " + std::to_string(names.size()) +
-                         " Spalten; ein Datensatz bräuchte auch mit Memofeldern " + std::to_string(recordBytes) +
-                         " Bytes, eine Paradox-Tabelle nimmt höchstens " + std::to_string(kMaxRecordBytes) +
-                         " Bytes je Datensatz auf.");
+                             " Spalten; ein Datensatz bräuchte auch mit Memofeldern " + std::to_string(recordBytes) +
+                             " Bytes, eine Paradox-Tabelle nimmt höchstens " + std::to_string(kMaxRecordBytes) +
+                             " Bytes je Datensatz auf.",
+                         TableError::Kind::Limit, textPath);
     return fields;
 }
 
@@ -189,10 +190,14 @@ TextPass readTextPass(const std::string& textPath, const TextLayout& layout, con
     TextPass pass;
     StagingResult& result = pass.result;
     HeldValues& held = pass.held;
-    if (names.empty()) throw TableError("Die Textdatei " + fileNameOf(textPath) + " hat keine Spalten.");
+    if (names.empty())
+        throw TableError("Die Textdatei " + fileNameOf(textPath) + " hat keine Spalten.", TableError::Kind::Usage,
+                         textPath);
     if (names.size() > kMaxFields)
         throw TableError("Die Textdatei " + fileNameOf(textPath) + " hat " + std::to_string(names.size()) +
-                         " Spalten; eine Paradox-Tabelle nimmt höchstens " + std::to_string(kMaxFields) + " Felder auf.");
+                             " Spalten; eine Paradox-Tabelle nimmt höchstens " + std::to_string(kMaxFields) +
+                             " Felder auf.",
+                         TableError::Kind::Limit, textPath);
     std::filesystem::create_directories(tempDir);
     const std::size_t columns = names.size();
     TextFileReader reader(textPath, detectEncoding(textPath, layout.encoding, layout.dos));

@@ -1,6 +1,13 @@
 // Field values of dBase and FoxPro records: ASCII numbers, dates and logicals,
 // FoxPro binary types with their _NullFlags, level-7 types in the Paradox
 // encodings, and memo handles.
+//
+// The same letter means different bytes in different variants (I is a little-
+// endian integer in Visual FoxPro and a Paradox-encoded one in level 7; B is a
+// double in Visual FoxPro and a memo elsewhere), so the field's letter is always
+// read together with the table's version. Text fields cannot tell an empty value
+// from none (a blank field reads as none), and only Visual FoxPro's _NullFlags
+// can tell an empty binary number from zero.
 #include "common/CodePage.h"
 #include "tablestore/FieldText.h"
 #include "tablestore/FormatCodec.h"
@@ -8,6 +15,7 @@
 #include "tablestore/dbase/DbfFormat.h"
 #include "tablestore/dbase/DbfNumbers.h"
 #include "tablestore/dbase/DbfPaths.h"
+#include "tablestore/paradox/ParadoxFormat.h"
 
 #include <algorithm>
 #include <bit>
@@ -22,14 +30,17 @@ namespace {
 
 using namespace dbase;
 
+// The hidden _NullFlags field, or nullptr in tables without one (every variant but Visual FoxPro).
 const FieldDef* nullFlagsField(const TableImage& t) {
     // Visual FoxPro puts it last.
-    if (!t.fields.empty() && t.fields.back().letter == '0') return &t.fields.back();
+    if (!t.fields.empty() && t.fields.back().letter == kNullFlagsLetter) return &t.fields.back();
     for (const FieldDef& f : t.fields)
-        if (f.letter == '0') return &f;
+        if (f.letter == kNullFlagsLetter) return &f;
     return nullptr;
 }
 
+// A bit of _NullFlags, counted from the low bit of its first byte. A bit the field does not have reads
+// as clear, so a damaged descriptor cannot make a value disappear.
 bool flagBit(const TableImage& t, const char* row, int bit) {
     const FieldDef* flags = nullFlagsField(t);
     if (!flags || bit < 0 || bit >= 8 * flags->length) return false;
@@ -48,26 +59,30 @@ int varLengthBit(const TableImage& t, const FieldDef& field) {
     if (field.letter != 'V' && field.letter != 'Q') return -1;
     int bit = 0;
     for (const FieldDef& f : t.fields) {
-        if (f.letter == '0') continue;
+        if (f.letter == kNullFlagsLetter) continue;
         if (f.offset == field.offset) return bit;
         if (f.letter == 'V' || f.letter == 'Q') ++bit;
-        if (f.flags & 0x02) ++bit;
+        if (f.flags & kNullable) ++bit;
     }
     return -1;
 }
 
+// @, O and + exist only in level 7; I is binary everywhere but there has level 7's encoding.
 bool isLevel7Binary(const TableImage& t, const FieldDef& f) {
-    return f.letter == '@' || f.letter == 'O' || f.letter == '+' || (f.letter == 'I' && isLevel7(t.version));
+    return f.letter == '@' || f.letter == 'O' || f.letter == '+' || (f.letter == 'I' && isLevel7(t.dbase.version));
 }
 
-// Paradox order-preserving doubles: sign bit flipped for positives, all bits for negatives.
+// Level 7 took its binary types from Paradox, encodings included: big-endian, sign bit flipped for
+// positives, all bits for negatives, so that bytes compare as the numbers do.
+using paradox::kDoubleSignBit;
+using paradox::kLongSignFlip;
 double decodeOrderedDouble(std::uint64_t raw) {
-    raw = (raw & 0x8000000000000000ull) ? raw & 0x7FFFFFFFFFFFFFFFull : ~raw;
+    raw = (raw & kDoubleSignBit) ? raw & ~kDoubleSignBit : ~raw;
     return std::bit_cast<double>(raw);
 }
 std::uint64_t encodeOrderedDouble(double d) {
     auto raw = std::bit_cast<std::uint64_t>(d);
-    return (raw & 0x8000000000000000ull) ? ~raw : raw | 0x8000000000000000ull;
+    return (raw & kDoubleSignBit) ? ~raw : raw | kDoubleSignBit;
 }
 
 bool allOf(const char* p, int n, std::string_view chars) {
@@ -93,6 +108,8 @@ std::string tableName(const TableImage& t) {
                      " kann einen Wert dieser Art nicht aufnehmen.", TableError::Kind::Value, t.dataPath);
 }
 
+// D fields are YYYYMMDD in ASCII. Anything else (blanks, zeros, a day that does not exist) is no date;
+// some programs write 00000000 for none.
 Value readDate(std::string_view text) {
     if (text.size() != 8 || !std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; }))
         return Value::null();
@@ -103,6 +120,7 @@ Value readDate(std::string_view text) {
     return Value::ofDate(dayNumberFromCivil(y, m, d));
 }
 
+// T fields: a Julian day number and the milliseconds of that day, both little-endian.
 Value readFoxDateTime(const char* p) {
     std::int64_t julian = le32(p), ms = le32(p + 4);
     if (julian == 0) return Value::null();
@@ -116,6 +134,8 @@ Value readFoxDateTime(const char* p) {
     return Value::ofDateTime(static_cast<double>(std::min(total, (lastDay + 1) * kMsPerDay - 1000)));
 }
 
+// C fields are padded with blanks (zero bytes are cut as well): only from the end, never from the
+// start, where blanks belong to the value.
 Value readText(const TableImage& t, std::string_view bytes) {
     std::size_t end = bytes.find_last_not_of(std::string_view(" \0", 2));
     if (end == std::string_view::npos) return Value::null();
@@ -127,6 +147,7 @@ public:
     Value read(const TableImage& t, const FieldDef& f, const char* row) const override {
         if (f.nullBit >= 0 && flagBit(t, row, f.nullBit)) return Value::null();
         const char* p = row + f.offset;
+        // A field we cannot read as its type is shown as its bytes, so that nothing of it is hidden.
         if (f.type == FieldType::Unknown) {
             if (f.hidden || allOf(p, f.length, std::string_view(" \0", 2))) return Value::null();
             return Value::ofBytes(std::string(p, static_cast<std::size_t>(f.length)));
@@ -156,10 +177,12 @@ public:
             }
             case 'N':
             case 'F': {
+                // F is stored like N: as text, not as a binary float.
                 std::optional<double> n = parseFieldNumber(fieldBytes(f, row));
                 return n ? Value::ofFloat(*n) : Value::null();
             }
             case 'L':
+                // Y and N count as well as T and F, in either case; '?' and blanks are no value.
                 switch (p[0]) {
                     case 'T':
                     case 't':
@@ -184,6 +207,7 @@ public:
             case 'I':
                 return Value::ofInteger(static_cast<std::int32_t>(le32(p)));
             case 'Y':
+                // Currency: a 64-bit integer of ten-thousandths.
                 return Value::ofFloat(static_cast<double>(static_cast<std::int64_t>(le64(p))) / 10000.0);
             case 'B': {
                 double d = std::bit_cast<double>(le64(p));
@@ -204,6 +228,8 @@ public:
         std::copy(scratch.begin(), scratch.end(), row);
     }
 
+    // Asked for every field of every record a run reads: text fields and memos answer without
+    // decoding a value.
     bool isNull(const TableImage& t, const FieldDef& f, const char* row) const override {
         if (f.nullBit >= 0 && flagBit(t, row, f.nullBit)) return true;
         const char* p = row + f.offset;
@@ -215,6 +241,7 @@ public:
 private:
     static void writeInto(TableImage& t, const FieldDef& f, char* row, const Value& v) {
         char* p = row + f.offset;
+        // A field we only show as bytes is never written: its meaning is unknown, so is any value for it.
         if (f.type == FieldType::Unknown || f.hidden) wrongKind(t, f);
         if (f.nullBit >= 0) setFlagBit(t, row, f.nullBit, v.isNull());
         if (isMemoField(f)) {
@@ -254,6 +281,7 @@ private:
                 return;
             }
             case 'Y': {
+                // Beyond 9.2e18 ten-thousandths the 64-bit integer overflows.
                 double d = v.isNull() ? 0 : numberOf(t, f, v);
                 double scaled = std::round(d * 10000.0);
                 if (!(std::fabs(scaled) < 9.2e18)) doesNotFit(t, f, formatFixed(d, 4));
@@ -274,7 +302,7 @@ private:
         if (f.letter == 'I' || f.letter == '+') {
             std::uint32_t raw = be32(p);
             if (raw == 0) return Value::null();
-            return Value::ofInteger(static_cast<std::int32_t>(raw ^ 0x80000000u));
+            return Value::ofInteger(static_cast<std::int32_t>(raw ^ kLongSignFlip));
         }
         std::uint64_t raw = be64(p);
         if (raw == 0) return Value::null();
@@ -290,7 +318,7 @@ private:
             // The raw pattern 0 is the null mark, so the smallest int32 cannot be stored.
             if (i <= std::numeric_limits<std::int32_t>::min() || i > std::numeric_limits<std::int32_t>::max())
                 doesNotFit(t, f, std::to_string(i));
-            return putBe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(i)) ^ 0x80000000u);
+            return putBe32(p, static_cast<std::uint32_t>(static_cast<std::int32_t>(i)) ^ kLongSignFlip);
         }
         if (v.isNull()) return putBe64(p, 0);
         double d = f.letter == '@' ? dateTimeOf(t, f, v) : numberOf(t, f, v);
@@ -299,6 +327,7 @@ private:
         putBe64(p, encodeOrderedDouble(d));
     }
 
+    // A text longer than the field keeps its first characters rather than being refused.
     static void writeText(const TableImage& t, const FieldDef& f, char* p, const Value& v) {
         std::fill_n(p, f.length, ' ');
         if (v.isNull()) return;
@@ -307,6 +336,8 @@ private:
         std::copy(bytes.begin(), bytes.end(), p);
     }
 
+    // V and Q fields: a value as long as the field fills it; a shorter one is zero-padded, its length in
+    // the last byte and its bit in _NullFlags set. Without _NullFlags it is blank-padded like a C field.
     static void writeVarLength(const TableImage& t, const FieldDef& f, char* row, const Value& v) {
         char* p = row + f.offset;
         std::string bytes;
@@ -363,6 +394,7 @@ private:
         }
     }
 
+    // Rounded to the nearest millisecond, the field's unit.
     static void writeFoxDateTime(const TableImage& t, const FieldDef& f, char* p, const Value& v) {
         std::fill_n(p, 8, '\0');
         if (v.isNull()) return;
@@ -389,6 +421,7 @@ private:
         wrongKind(t, f);
     }
 
+    // A float goes into an integer field only when it is a whole number; 2.5 is refused, not rounded.
     static std::int64_t integerOf(const TableImage& t, const FieldDef& f, const Value& v) {
         if (v.isNull()) return 0;
         if (v.kind == Value::Kind::Integer) return v.integer;

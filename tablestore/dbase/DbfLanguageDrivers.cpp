@@ -1,3 +1,7 @@
+// The language driver ids of the dBase header, as the Visual FoxPro code page
+// marks and the BDE's drivers number them. Several ids name the same code page
+// (a German and a US driver differ in their sort order, not in their
+// characters): reading maps all of them, writing picks one per code page.
 #include "tablestore/dbase/DbfLanguageDrivers.h"
 
 #include "tablestore/dbase/DbfFormat.h"
@@ -14,7 +18,8 @@ struct DriverEntry {
     int codePage;
 };
 
-// Mac code pages carry their Windows numbers (10000 Roman, 10007 Cyrillic, ...).
+// Mac code pages carry their Windows numbers (10000 Roman, 10007 Cyrillic, ...). Where the published
+// tables disagree (0x03, 0x65, 0x66), the one real files follow is taken: 0x03 is 1252, 0x65 866.
 constexpr DriverEntry kDrivers[] = {
     {0x01, 437},  {0x02, 850},  {0x03, 1252}, {0x04, 10000}, {0x08, 865},   {0x09, 437},   {0x0A, 850},  {0x0B, 437},
     {0x0D, 437},  {0x0E, 850},  {0x0F, 437},  {0x10, 850},   {0x11, 437},   {0x12, 850},   {0x13, 932},  {0x14, 850},
@@ -39,6 +44,7 @@ int codePageOfLanguageDriver(int driver) {
     return 0;
 }
 
+// Level-7 names carry the code page in their digits (DB437US0, DB850DE0); the Windows ones say DBWIN.
 int codePageOfDriverName(std::string_view name) {
     if (name.size() >= 5 && name.substr(0, 5) == "DBWIN") return 1252;
     if (name.size() >= 5 && name.substr(0, 2) == "DB" && std::isdigit(static_cast<unsigned char>(name[2])) &&
@@ -47,6 +53,8 @@ int codePageOfDriverName(std::string_view name) {
     return 0;
 }
 
+// For each code page one driver that names it: the US or international one of a DOS page, the
+// ANSI or the national one of a Windows page.
 int languageDriverForCodePage(int codePage) {
     switch (codePage) {
         case 437:

@@ -1,3 +1,7 @@
+// The three memo layouts differ in what a value knows about itself: a dBase III
+// value only ends at its mark, a dBase IV value has a head with its length, an
+// FPT value a big-endian head with its type and length. A value may span as many
+// blocks as it needs; block numbers in the records are the only index.
 #include "tablestore/dbase/DbfMemo.h"
 
 #include <algorithm>
@@ -6,22 +10,24 @@
 namespace kimport::dbase {
 
 namespace {
-constexpr std::uint32_t kFptHeaderBytes = 512;
-constexpr std::uint32_t kFptBlockSize = 64;
-constexpr std::uint32_t kDbtBlockSize = 512;
-const char kDbtIVMark[4] = {'\xFF', '\xFF', '\x08', '\x00'};
+// Block lengths of dBase IV memo files are multiples of this; a size read that is none is not kept.
+constexpr std::uint32_t kDbtIVBlockStep = 64;
+// The 1A 1A that ends a dBase III value.
+constexpr char kDbtEndMarks[2] = {kDbtEndMark, kDbtEndMark};
 }  // namespace
 
 MemoFileReader::MemoFileReader(std::unique_ptr<FileHandle> file, MemoStyle style)
     : file_(std::move(file)), size_(file_->size()), window_(*file_, size_), style_(style) {
+    // A header cut short leaves the default of 512 bytes.
     if (style_ == MemoStyle::Fpt) {
-        if (const char* h = bytesAt(0, 8)) blockSize_ = static_cast<unsigned char>(h[6]) << 8 | static_cast<unsigned char>(h[7]);
+        if (const char* h = bytesAt(0, kFptBlockSizeAt + 2)) blockSize_ = be16(h + kFptBlockSizeAt);
         // FoxPro's SET BLOCKSIZE TO 0 allocates by bytes.
         if (blockSize_ == 0) blockSize_ = 1;
     } else if (style_ == MemoStyle::DbtIV) {
-        if (const char* h = bytesAt(0, 0x16)) {
-            blockSize_ = le16(h + 0x14);
-            if (blockSize_ == 0) blockSize_ = le32(h + 4);
+        if (const char* h = bytesAt(0, kDbtIVBlockSizeAt + 2)) {
+            // dBase keeps the size at 0x14; other writers put it at 4 and leave 0x14 empty.
+            blockSize_ = le16(h + kDbtIVBlockSizeAt);
+            if (blockSize_ == 0) blockSize_ = le32(h + kDbtIVBlockSize32At);
             if (blockSize_ == 0) blockSize_ = kDbtBlockSize;
         }
     }
@@ -41,7 +47,7 @@ std::optional<std::string> MemoFileReader::untilEndMark(std::uint64_t offset, st
         const auto n = static_cast<std::size_t>(std::min<std::uint64_t>(searchable - done, 1 << 16));
         const char* p = bytesAt(offset + done, n);
         if (!p) break;
-        const char* mark = static_cast<const char*>(std::memchr(p, '\x1A', n));
+        const char* mark = static_cast<const char*>(std::memchr(p, kDbtEndMark, n));
         value.append(p, mark ? static_cast<std::size_t>(mark - p) : n);
         if (mark) break;
         done += n;
@@ -54,10 +60,12 @@ std::optional<std::string> MemoFileReader::untilEndMark(std::uint64_t offset, st
 }
 
 std::optional<std::string> MemoFileReader::valueAt(std::uint64_t block, std::uint64_t maxLength, bool& tooLong) {
+    // Block 0 is the header in every layout: a pointer to it is no value.
     if (block == 0 || block > size_ / blockSize_) return std::nullopt;
     const std::uint64_t offset = block * blockSize_;
     if (offset >= size_) return std::nullopt;
     const std::uint64_t available = size_ - offset;
+    // A stated length past the file's end is cut at the end: a file cut short keeps its values' starts.
     auto limited = [&](std::uint64_t start, std::uint64_t length) -> std::optional<std::string> {
         if (length > maxLength) {
             tooLong = true;
@@ -67,18 +75,21 @@ std::optional<std::string> MemoFileReader::valueAt(std::uint64_t block, std::uin
         if (!p) return std::nullopt;
         return std::string(p, static_cast<std::size_t>(length));
     };
+    constexpr std::size_t kHead = kMemoValueHeadBytes;
     switch (style_) {
         case MemoStyle::Fpt: {
-            if (offset < kFptHeaderBytes || available < 8) return std::nullopt;
-            const char* head = bytesAt(offset, 8);
+            // Block numbers inside the header point at no value: a damaged pointer, not a value.
+            if (offset < kFptHeaderBytes || available < kHead) return std::nullopt;
+            const char* head = bytesAt(offset, kHead);
             if (!head) return std::nullopt;
-            return limited(offset + 8, std::min<std::uint64_t>(be32(head + 4), available - 8));
+            return limited(offset + kHead, std::min<std::uint64_t>(be32(head + kFptValueLengthAt), available - kHead));
         }
         case MemoStyle::DbtIV: {
-            const char* head = available >= 8 ? bytesAt(offset, 8) : nullptr;
-            if (head && std::equal(kDbtIVMark, kDbtIVMark + 4, head)) {
-                std::uint32_t stored = le32(head + 4);  // counts the 8 bytes of the block header
-                return limited(offset + 8, stored < 8 ? 0 : std::min<std::uint64_t>(stored - 8, available - 8));
+            const char* head = available >= kHead ? bytesAt(offset, kHead) : nullptr;
+            if (head && std::equal(kDbtIVValueMark, kDbtIVValueMark + 4, head)) {
+                std::uint32_t stored = le32(head + kDbtIVValueLengthAt);  // counts the 8 bytes of the head
+                return limited(offset + kHead,
+                               stored < kHead ? 0 : std::min<std::uint64_t>(stored - kHead, available - kHead));
             }
             return untilEndMark(offset, maxLength, tooLong);  // some writers put dBase III values into dBase IV files
         }
@@ -92,75 +103,83 @@ std::optional<std::string> MemoFileReader::valueAt(std::uint64_t block, std::uin
 
 MemoFileWriter::MemoFileWriter(MemoStyle style, std::string tableBaseName, std::uint32_t blockSize)
     : style_(style), baseName_(std::move(tableBaseName)) {
-    // dBase III files always have 512-byte blocks; the others keep the size they were read with.
+    // dBase III files always have 512-byte blocks; the others keep the size they were read with, so
+    // that the blocks of the values kept stay where their pointers say.
     if (style == MemoStyle::DbtIII || blockSize == 0 || blockSize > 0xFFFF)
         blockSize = style == MemoStyle::Fpt ? kFptBlockSize : kDbtBlockSize;
-    if (style == MemoStyle::DbtIV && blockSize % 64 != 0) blockSize = kDbtBlockSize;
+    if (style == MemoStyle::DbtIV && blockSize % kDbtIVBlockStep != 0) blockSize = kDbtBlockSize;
     blockSize_ = blockSize;
 }
 
 std::uint64_t MemoFileWriter::firstBlock() const {
+    // An .FPT's header takes 512 bytes whatever the block size: with 64-byte blocks the first value
+    // is in block 8. The .DBT's header is block 0.
     return style_ == MemoStyle::Fpt ? (kFptHeaderBytes + blockSize_ - 1) / blockSize_ : 1;
 }
 
 std::uint64_t MemoFileWriter::blocksFor(std::size_t length) const {
-    std::uint64_t bytes = length + (style_ == MemoStyle::DbtIII ? 2 : 8);
+    std::uint64_t bytes = length + (style_ == MemoStyle::DbtIII ? sizeof kDbtEndMarks : kMemoValueHeadBytes);
     return (bytes + blockSize_ - 1) / blockSize_;
 }
 
+// The header of a fresh file: the next free block, where dBase and FoxPro append their next value, and
+// the block size where the layout keeps it.
 std::string MemoFileWriter::header(std::uint64_t nextFree) const {
     std::string h(style_ == MemoStyle::Fpt ? firstBlock() * blockSize_ : blockSize_, '\0');
     auto next = static_cast<std::uint32_t>(nextFree);
     if (style_ == MemoStyle::Fpt) {
-        putBe32(h.data(), next);
-        h[6] = static_cast<char>(blockSize_ >> 8);
-        h[7] = static_cast<char>(blockSize_ & 0xFF);
+        putBe32(h.data() + kFptNextFreeAt, next);
+        putBe16(h.data() + kFptBlockSizeAt, blockSize_);
         return h;
     }
-    putLe32(h.data(), next);
+    putLe32(h.data() + kDbtNextFreeAt, next);
     if (style_ == MemoStyle::DbtIV) {
-        h.replace(8, std::min<std::size_t>(baseName_.size(), 8), baseName_.substr(0, 8));
-        h[0x12] = 0x02;
-        h[0x13] = 0x01;
-        putLe16(h.data() + 0x14, blockSize_);
+        // The table's name and the two bytes dBase's own files have there; the block size where dBase
+        // keeps it, which is the only place some readers look.
+        h.replace(kDbtIVBaseNameAt, std::min<std::size_t>(baseName_.size(), kDbtIVBaseNameBytes),
+                  baseName_.substr(0, kDbtIVBaseNameBytes));
+        h[kDbtIVMarkAt] = 0x02;
+        h[kDbtIVMarkAt + 1] = 0x01;
+        putLe16(h.data() + kDbtIVBlockSizeAt, blockSize_);
     }
     return h;
 }
 
 void MemoFileWriter::writeValue(BufferedOutput& out, std::string_view value, std::uint32_t fptType) const {
-    char head[8];
+    char head[kMemoValueHeadBytes];
     std::size_t used = value.size();
     if (style_ == MemoStyle::Fpt) {
-        putBe32(head, fptType);
-        putBe32(head + 4, static_cast<std::uint32_t>(value.size()));
-        out.write(head, 8);
+        putBe32(head + kFptValueTypeAt, fptType);
+        putBe32(head + kFptValueLengthAt, static_cast<std::uint32_t>(value.size()));
+        out.write(head, sizeof head);
         out.write(value.data(), value.size());
-        used += 8;
+        used += sizeof head;
     } else if (style_ == MemoStyle::DbtIV) {
-        std::copy(kDbtIVMark, kDbtIVMark + 4, head);
-        putLe32(head + 4, static_cast<std::uint32_t>(value.size() + 8));
-        out.write(head, 8);
+        std::copy(kDbtIVValueMark, kDbtIVValueMark + 4, head);
+        putLe32(head + kDbtIVValueLengthAt, static_cast<std::uint32_t>(value.size() + sizeof head));
+        out.write(head, sizeof head);
         out.write(value.data(), value.size());
-        used += 8;
+        used += sizeof head;
     } else {
+        // No length is stored: a value cannot hold 1A, which would end it early on reading.
         out.write(value.data(), value.size());
-        out.write("\x1A\x1A", 2);
-        used += 2;
+        out.write(kDbtEndMarks, sizeof kDbtEndMarks);
+        used += sizeof kDbtEndMarks;
     }
     auto padding = static_cast<std::size_t>(blocksFor(value.size()) * blockSize_ - used);
     if (style_ != MemoStyle::DbtIV) return out.fill('\0', padding);
     // dBase IV fills the rest of a value's last block with 1F 20; readers that cut at 0x1F rely on it.
-    for (std::size_t i = 0; i < padding; ++i) out.write(i % 2 == 0 ? "\x1F" : " ", 1);
+    for (std::size_t i = 0; i < padding; ++i) out.write(&kDbtIVFiller[i % 2], 1);
 }
 
 std::uint32_t fptBlockType(const FieldDef& field) {
     switch (field.letter) {
         case 'M':
-            return 1;
+            return kFptText;
         case 'G':
-            return 2;
+            return kFptObject;
         default:
-            return 0;
+            return kFptPicture;
     }
 }
 

@@ -18,12 +18,19 @@
 
 namespace kimport::dbase {
 
+// Reads values by block number. Nothing in a memo file is trusted: a pointer into the header or past
+// the end, a length past the end or a missing end mark give no value or a value cut at the file's
+// end, never an error, so one damaged value costs only itself.
 class MemoFileReader {
 public:
-    // Throws IoError when the file cannot be read.
+    // Takes the file and reads the block size from its header (the style's usual one when the header
+    // is cut short). Throws IoError when the file cannot be read; the table's reader turns it into
+    // its own error.
     MemoFileReader(std::unique_ptr<FileHandle> file, MemoStyle style);
     // The value that starts at the block; nullopt when the pointer leads outside
-    // the values or the value is longer than maxLength (then *tooLong is set).
+    // the values or the value is longer than maxLength (then tooLong is set). maxLength bounds
+    // what a damaged file can make the reader hold (dBase III values have no stored length).
+    // Throws IoError when the file cannot be read.
     std::optional<std::string> valueAt(std::uint64_t block, std::uint64_t maxLength, bool& tooLong);
     std::uint64_t size() const { return size_; }
     std::uint32_t blockSize() const { return blockSize_; }
@@ -40,9 +47,13 @@ private:
     std::uint32_t blockSize_ = 512;
 };
 
+// Lays out a memo file for a writer that streams it: the caller asks how many blocks each value takes,
+// hands out block numbers from firstBlock() on, writes header(nextFree) and then each value in that
+// order. The writer holds no file and throws only what the BufferedOutput throws (IoError).
 class MemoFileWriter {
 public:
-    // tableBaseName goes into the dBase IV header; blockSize 0 takes the style's usual one.
+    // tableBaseName goes into the dBase IV header; blockSize 0 takes the style's usual one. dBase III
+    // files always get 512-byte blocks and dBase IV files a multiple of 64, whatever is asked.
     MemoFileWriter(MemoStyle style, std::string tableBaseName, std::uint32_t blockSize = 0);
     std::uint32_t blockSize() const { return blockSize_; }
     // Block number of the first value.
@@ -51,8 +62,8 @@ public:
     std::uint64_t blocksFor(std::size_t length) const;
     // The header block, stating the next free block.
     std::string header(std::uint64_t nextFree) const;
-    // Writes one value from the start of a block and pads the last block.
-    // fptType: 1 text, 0 picture / binary, 2 OLE object (FoxPro block types).
+    // Writes one value from the start of a block and pads the last block. Expects the output to stand
+    // at the start of the value's block. fptType: kFptText, kFptPicture (binary) or kFptObject (OLE).
     void writeValue(BufferedOutput& out, std::string_view value, std::uint32_t fptType) const;
 
 private:

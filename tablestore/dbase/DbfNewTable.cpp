@@ -13,6 +13,8 @@
 // Float and Currency take a width from size (1..20) when one is given.
 // Text is Windows-1252 with language driver 0x57, the ANSI driver of dBase and
 // the BDE that dBase-aware readers map to 1252.
+#include "tablestore/dbase/DbfNewTable.h"
+
 #include "common/Text.h"
 #include "tablestore/TableError.h"
 #include "tablestore/TableFiles.h"
@@ -29,13 +31,18 @@ namespace kimport::dbase {
 
 namespace {
 
+// dBase IV's limits, which the other variants accept too; Visual FoxPro's records may be longer.
 constexpr int kMaxCharacterLength = 254;
 constexpr int kMaxNumberWidth = 20;
 constexpr std::size_t kMaxFields = 255;
 constexpr int kMaxRecordLength = 4000;
 constexpr int kMaxVisualFoxProRecordLength = 65500;
+// The descriptor's length byte: no field asked for by its letter may be longer.
+constexpr int kMaxFieldLength = 255;
 
-// dBase names: A-Z, 0-9 and _, starting with a letter, at most 10 characters.
+// dBase names: A-Z, 0-9 and _, starting with a letter, at most 10 characters. German umlauts are
+// spelled out (Größe becomes GROESSE) rather than dropped, so that names stay readable; any other
+// character becomes _.
 std::string dbaseName(const std::string& name) {
     std::string out;
     for (std::size_t pos = 0; pos < name.size();) {
@@ -68,6 +75,8 @@ std::string dbaseName(const std::string& name) {
     return out.substr(0, 10);
 }
 
+// Two names that became one (Straße_1 and Strasse_1) are told apart by a counter at the end, which
+// takes the place of the last characters so that the name stays within 10.
 std::string uniqueName(std::string name, std::set<std::string>& taken) {
     for (int n = 2; taken.count(name); ++n) {
         std::string suffix = "_" + std::to_string(n);
@@ -77,6 +86,7 @@ std::string uniqueName(std::string name, std::set<std::string>& taken) {
     return name;
 }
 
+// How a field is stored: its letter, length and decimals, and the type the program then sees.
 struct Physical {
     char letter;
     int length;
@@ -84,10 +94,12 @@ struct Physical {
     FieldType type;
 };
 
+// A width asked for when it is one a number field can have, else the widest.
 int numberWidth(const FieldSpec& s) {
     return s.size >= 1 && s.size <= kMaxNumberWidth ? s.size : kMaxNumberWidth;
 }
 
+// Visual FoxPro has binary types for what the others keep as text; the rest is as in FoxPro 2.
 Physical visualFoxProPhysical(const FieldSpec& s) {
     switch (s.type) {
         case FieldType::SmallInt:
@@ -109,16 +121,19 @@ Physical visualFoxProPhysical(const FieldSpec& s) {
     }
 }
 
+// A field asked for by its dBase letter is made so, once the variant is known to read it: the letter
+// and length are checked as a read would check them.
 Physical explicitPhysical(const FieldSpec& s, int version, const std::string& table) {
     FieldDef probe;
     probe.letter = s.dbaseLetter;
     probe.length = s.size;
     assignLogicalType(probe, version);
-    if (probe.type == FieldType::Unknown || s.size < 1 || s.size > 255 || (s.dbaseLetter != 'C' && s.size > 20 &&
-                                                                           !isMemoField(probe)))
+    if (probe.type == FieldType::Unknown || s.size < 1 || s.size > kMaxFieldLength ||
+        (s.dbaseLetter != 'C' && s.size > kMaxNumberWidth && !isMemoField(probe)))
         throw TableError("Das Feld " + s.name + " der Tabelle " + table + " hat einen Typ (" +
-                         std::string(1, s.dbaseLetter) + " " + std::to_string(s.size) +
-                         "), den diese dBase-Version nicht kennt.");
+                             std::string(1, s.dbaseLetter) + " " + std::to_string(s.size) +
+                             "), den diese dBase-Version nicht kennt.",
+                         TableError::Kind::Usage);
     return {s.dbaseLetter, s.size, std::max(0, s.decimals), probe.type};
 }
 
@@ -133,7 +148,8 @@ Physical physicalFor(const FieldSpec& s, int version, const std::string& table) 
         case FieldType::String:
             if (s.size < 1 || s.size > kMaxCharacterLength)
                 throw TableError("Das Feld " + s.name + " der Tabelle " + table + " hat die Länge " +
-                                 std::to_string(s.size) + "; dBase-Textfelder sind 1 bis 254 Zeichen lang.");
+                                     std::to_string(s.size) + "; dBase-Textfelder sind 1 bis 254 Zeichen lang.",
+                                 TableError::Kind::Usage);
             return {'C', s.size, 0, FieldType::String};
         case FieldType::SmallInt:
         case FieldType::Word:
@@ -171,7 +187,8 @@ Physical physicalFor(const FieldSpec& s, int version, const std::string& table) 
                           : Physical{'M', 10, 0, FieldType::Blob};
         default:
             throw TableError("Das Feld " + s.name + " der Tabelle " + table +
-                             " hat einen Typ, den eine dBase-Tabelle nicht aufnehmen kann.");
+                                 " hat einen Typ, den eine dBase-Tabelle nicht aufnehmen kann.",
+                             TableError::Kind::Usage);
     }
 }
 
@@ -181,29 +198,37 @@ int addNullFlags(std::vector<FieldDef>& fields, int offset) {
     int bit = 0;
     for (FieldDef& f : fields)
         if (!f.required && (f.letter == 'I' || f.letter == 'B' || f.letter == 'Y')) {
-            f.flags |= 0x02;
+            f.flags |= kNullable;
             f.nullBit = bit++;
         }
     if (bit == 0) return 0;
     FieldDef flags;
     flags.name = "_NullFlags";
-    flags.letter = '0';
-    flags.physicalType = '0';
+    flags.letter = kNullFlagsLetter;
+    flags.physicalType = kNullFlagsLetter;
     flags.offset = offset;
     flags.length = (bit + 7) / 8;
-    flags.flags = 0x05;  // system field, binary
+    flags.flags = kSystemField | kBinaryField;
     flags.hidden = true;
     fields.push_back(flags);
     return flags.length;
 }
 
-// The version byte of a variant, with the memo mark where the variant has one.
+// The version byte of a variant, with the memo mark where the variant has one. Without a memo file
+// dBase III, IV and FoxPro 2 tables share one version byte; Visual FoxPro marks its memo file in the
+// table flags instead.
 int withMemoMark(int version, bool memo) {
     switch (version) {
-        case 0x30: case 0x31: case 0x32: return version;
-        case 0xF5: return memo ? 0xF5 : 0x03;
-        case 0x83: return memo ? 0x83 : 0x03;  // dBase III
-        default: return memo ? 0x8B : 0x03;    // dBase IV
+        case kVisualFoxPro:
+        case kVisualFoxPro + 1:
+        case kVisualFoxProLast:
+            return version;
+        case kFoxPro2Memo:
+            return memo ? kFoxPro2Memo : kDBaseIII;
+        case kDBaseIIIMemo:
+            return memo ? kDBaseIIIMemo : kDBaseIII;
+        default:
+            return memo ? kDBaseIVMemo : kDBaseIII;
     }
 }
 
@@ -211,19 +236,22 @@ int withMemoMark(int version, bool memo) {
 
 std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vector<FieldSpec>& described, int version) {
     const std::string table = shownName(dataPath);
-    if (described.empty()) throw TableError("Die Tabelle " + table + " braucht mindestens ein Feld.");
+    if (described.empty())
+        throw TableError("Die Tabelle " + table + " braucht mindestens ein Feld.", TableError::Kind::Usage, dataPath);
     if (described.size() > kMaxFields)
         throw TableError("Die Tabelle " + table + " hätte " + std::to_string(described.size()) +
-                         " Felder; dBase erlaubt höchstens 255.");
+                             " Felder; dBase erlaubt höchstens 255.",
+                         TableError::Kind::Limit, dataPath);
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::DBase;
     image->dataPath = dataPath;
     image->codePage = 1252;
-    image->dbfLanguageDriver = isFoxPro(version) ? 0x03 : languageDriverForCodePage(1252);
+    // Windows text: FoxPro's mark for it is 0x03, dBase's the ANSI driver.
+    image->dbase.languageDriver = isFoxPro(version) ? 0x03 : languageDriverForCodePage(1252);
     const bool vfp = isVisualFoxPro(version);
 
     std::set<std::string> taken;
-    int offset = 1;
+    int offset = 1;  // byte 0 of each record is its deletion flag
     bool memo = false;
     for (const FieldSpec& s : described) {
         Physical p = physicalFor(s, version, table);
@@ -234,7 +262,7 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
         f.name = uniqueName(dbaseName(s.name), taken);
         f.type = p.type;
         f.size = p.letter == 'C' ? p.length : 0;
-        if (p.letter == 'Y') f.type = FieldType::Currency;
+        if (p.letter == 'Y') f.type = FieldType::Currency;  // stored as currency whatever was asked
         f.required = s.required;
         f.letter = p.letter;
         f.physicalType = static_cast<unsigned char>(p.letter);
@@ -249,9 +277,10 @@ std::unique_ptr<TableImage> newTable(const std::string& dataPath, const std::vec
     const int maxLength = vfp ? kMaxVisualFoxProRecordLength : kMaxRecordLength;
     if (offset > maxLength)
         throw TableError("Die Datensätze der Tabelle " + table + " wären " + std::to_string(offset) +
-                         " Bytes lang; diese dBase-Version erlaubt höchstens " + std::to_string(maxLength) + ".");
+                             " Bytes lang; diese dBase-Version erlaubt höchstens " + std::to_string(maxLength) + ".",
+                         TableError::Kind::Limit, dataPath);
     image->recordLength = offset;
-    image->version = withMemoMark(version, memo);
+    image->dbase.version = withMemoMark(version, memo);
     image->hasMemoFile = memo;
     return image;
 }

@@ -1,3 +1,8 @@
+// Numbers in N and F fields are text: right-aligned, blank-padded, with a point
+// and exactly the field's decimals. Reading is lenient (hand-made files have
+// commas, plus signs, blanks after the minus); writing is exact and independent
+// of the process's locale, which in German would put a comma where dBase expects
+// the point.
 #include "tablestore/dbase/DbfNumbers.h"
 
 #include <charconv>
@@ -24,12 +29,15 @@ std::optional<double> parseFieldNumber(std::string_view text) {
         if (!allowed) return std::nullopt;  // letters, the overflow mark '*', blanks inside
         clean += c;
     }
+    // from_chars, unlike strtod, ignores the locale and takes the whole text or reports where it stopped.
     double value = 0;
     auto [end, ec] = std::from_chars(clean.data(), clean.data() + clean.size(), value);
     if (ec != std::errc() || end != clean.data() + clean.size() || !std::isfinite(value)) return std::nullopt;
     return value;
 }
 
+// The shortest decimal text that reads back as the same double, then rounded as decimal text: a double
+// rounded directly would turn 2.675 (stored as 2.67499...) into 2.67.
 std::string formatFixed(double value, int decimals) {
     if (!std::isfinite(value)) return {};
     char buf[512];
@@ -38,6 +46,7 @@ std::string formatFixed(double value, int decimals) {
     return formatFixed(std::string_view(buf, static_cast<std::size_t>(end - buf)), decimals);
 }
 
+// Rounds half away from zero, on the decimal digits themselves: no binary fraction gets in the way.
 std::string formatFixed(std::string_view s, int decimals) {
     bool negative = !s.empty() && s[0] == '-';
     if (negative) s.remove_prefix(1);

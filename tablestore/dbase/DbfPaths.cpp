@@ -1,3 +1,6 @@
+// A table's companions are found by exact base name and extension, whatever the
+// letter case: a data file and its memo file may differ in case (.DBF beside
+// .dbt), and a name is never turned into a pattern.
 #include "tablestore/dbase/DbfPaths.h"
 
 #include "common/FileSets.h"
@@ -9,6 +12,7 @@ std::string shownName(const std::string& path) {
     return fileNameOf(path);
 }
 
+// A new companion follows the data file: a lower-case .dbf gets a lower-case .dbt.
 std::string companionPath(const std::string& dataPath, const std::string& upperExtension) {
     std::string ext = extensionOf(dataPath);
     bool lower = !ext.empty() && ext == asciiLower(ext) && ext != asciiUpper(ext);

@@ -1,4 +1,11 @@
 // Opening a .DBF: header, records and every memo value, loaded into a TableImage.
+//
+// Records are taken in the file's order, deleted ones too: they stay where
+// they were when the table is written back, so that a program that counts
+// records by their place (dBase's RECNO()) finds them there. Memo pointers are
+// replaced by handles of the values read, so the image never points into a file.
+#include "tablestore/dbase/DbfReader.h"
+
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "tablestore/RowFeed.h"
@@ -16,6 +23,7 @@ namespace kimport::dbase {
 namespace {
 
 // The block number of a memo pointer; 0 for none, nullopt for a pointer that is no number.
+// Text pointers are right-aligned digits in dBase and FoxPro 2; some writers pad with zero bytes.
 std::optional<std::uint64_t> memoBlock(const FieldDef& f, const char* field) {
     if (hasBinaryMemoPointer(f)) return le32(field);
     std::string_view text(field, static_cast<std::size_t>(f.length));
@@ -32,10 +40,13 @@ std::optional<std::uint64_t> memoBlock(const FieldDef& f, const char* field) {
     return block;
 }
 
+// The memo file a version reads. dBase 5 and level 7 have dBase IV's layout without its version bit;
+// other dBase versions with the bit (0x8B, 0xCB, 0x7B) have it as well.
 MemoStyle readingStyle(int version) {
     if (isFoxPro(version)) return MemoStyle::Fpt;
-    if (version == 0x83) return MemoStyle::DbtIII;
-    return (version & 0x08) || isLevel7(version) || version == 0x05 ? MemoStyle::DbtIV : MemoStyle::DbtIII;
+    if (version == kDBaseIIIMemo) return MemoStyle::DbtIII;
+    return (version & kDBaseIVMemoBit) || isLevel7(version) || version == kDBase5 ? MemoStyle::DbtIV
+                                                                                  : MemoStyle::DbtIII;
 }
 
 // The memo file beside a table, with the values its records point to.
@@ -50,8 +61,10 @@ struct MemoSource {
     bool exhausted = false;
 };
 
+// Finds and opens the memo file of a table with memo fields; its identity is kept so that a save can
+// tell whether the file it would append to is still the one read.
 MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
-    MemoStyle style = readingStyle(image.version);
+    MemoStyle style = readingStyle(image.dbase.version);
     std::string memoPath = existingMemoPath(image.dataPath, style, fs);
     if (memoPath.empty() && style != MemoStyle::Fpt) {
         // Clipper and FoxBASE tables of dBase versions may carry a FoxPro memo file.
@@ -60,12 +73,20 @@ MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
     }
     if (memoPath.empty())
         throw TableError("Die Memodatei " + shownName(memoPathFor(image.dataPath, style)) + " zur Tabelle " +
-                         shownName(image.dataPath) + " fehlt; ohne sie können die Memofelder nicht gelesen werden.");
-    image.memoIdentity = fs.identity(memoPath);
-    image.memoPath = memoPath;
-    MemoSource memo{memoPath, std::make_unique<MemoFileReader>(fs.openRead(memoPath), style)};
+                             shownName(image.dataPath) + " fehlt; ohne sie können die Memofelder nicht gelesen werden.",
+                         TableError::Kind::Missing, memoPathFor(image.dataPath, style));
+    MemoSource memo{memoPath, nullptr};
+    try {
+        image.dbase.memoIdentity = fs.identity(memoPath);
+        memo.reader = std::make_unique<MemoFileReader>(fs.openRead(memoPath), style);
+    } catch (const IoError& e) {
+        throw TableError(e.what(), TableError::Kind::Io, memoPath);
+    }
+    image.dbase.memoPath = memoPath;
     image.hasMemoFile = true;
-    image.memoBlockSize = static_cast<int>(memo.reader->blockSize());
+    image.dbase.memoBlockSize = static_cast<int>(memo.reader->blockSize());
+    // Twice the file: a sound file gives each block to one value, so its values never add up to more.
+    // The extra megabyte lets small files with a few shared values through.
     memo.allowance = 2 * memo.reader->size() + (1u << 20);
     return memo;
 }
@@ -81,7 +102,7 @@ void takeMemos(TableImage& image, std::uint32_t first, const std::vector<const F
         for (const FieldDef* f : memoFields) {
             char* field = row + f->offset;
             std::optional<std::uint64_t> block = memoBlock(*f, field);
-            std::uint32_t handle = 0;
+            std::uint32_t handle = 0;  // no value: a blank pointer, block 0 or one that is no number
             if (block && *block != 0) {
                 auto known = handleOfBlock.find(*block);
                 if (known != handleOfBlock.end()) {
@@ -95,6 +116,7 @@ void takeMemos(TableImage& image, std::uint32_t first, const std::vector<const F
                     } catch (const IoError& e) {
                         throw TableError(e.what(), TableError::Kind::Io, memo.path);
                     }
+                    // The handle remembers the block, so that a save can leave the value where it is.
                     if (value) {
                         memo.budget -= value->size();
                         handle = image.blobs.add(std::move(*value), *block);
@@ -118,6 +140,7 @@ public:
         : file_(std::move(file)), headerLength_(headerLength), recordCount_(recordCount), recordLength_(recordLength),
           memoFields_(std::move(memoFields)), memo_(std::move(memo)), dataPath_(std::move(dataPath)) {}
 
+    // The count a cursor shows before it has read the records: the ones not marked deleted.
     std::uint64_t liveRecords() override {
         // Only the deletion marks count; the records are read a piece at a time.
         std::uint64_t live = 0;
@@ -126,7 +149,8 @@ public:
             const std::uint32_t n = std::min<std::uint32_t>(recordCount_ - r, piecesOf(1 << 20));
             piece.resize(static_cast<std::size_t>(n) * length());
             readRecords(r, n, piece.data());
-            for (std::uint32_t i = 0; i < n; ++i) live += piece[static_cast<std::size_t>(i) * length()] != '*';
+            for (std::uint32_t i = 0; i < n; ++i)
+                live += piece[static_cast<std::size_t>(i) * length()] != kDeletedRecord;
             r += n;
         }
         return live;
@@ -138,7 +162,9 @@ public:
         if (next_ >= recordCount_) return false;
         const auto n = static_cast<std::uint32_t>(std::min<std::uint64_t>(recordCount_ - next_, rows));
         const std::uint32_t first = image.rowCount();
-        if (first > UINT32_MAX - n) throw TableError("Die Tabelle " + shownName(dataPath_) + " kann keine weiteren Datensätze aufnehmen");
+        if (first > UINT32_MAX - n)
+            throw TableError("Die Tabelle " + shownName(dataPath_) + " kann keine weiteren Datensätze aufnehmen",
+                             TableError::Kind::Limit, dataPath_);
         // Read straight into the store, a chunk's room at a time.
         for (std::uint32_t done = 0; done < n;) {
             std::uint32_t got = 0;
@@ -146,10 +172,11 @@ public:
             readRecords(next_ + done, got, into);
             done += got;
         }
-        if (first == 0 && next_ == 0) image.rowsFromFile = n;  // a whole read: the rows are the file's
+        if (first == 0 && next_ == 0) image.dbase.rowsFromFile = n;  // a whole read: the rows are the file's
         for (std::uint32_t r = first; r < image.rowCount(); ++r) {
-            if (image.row(r)[0] == '*')
-                image.deletedRows.push_back(r);
+            // Only '*' marks a deleted record; dBase treats every other byte there as live.
+            if (image.row(r)[0] == kDeletedRecord)
+                image.dbase.deletedRows.push_back(r);
             else
                 image.order.push_back(r);
         }
@@ -172,7 +199,9 @@ private:
             throw TableError(e.what(), TableError::Kind::Io, dataPath_);
         }
         if (got != bytes)
-            throw TableError("Die Tabelle " + shownName(dataPath_) + " ist beschädigt: die Datensätze sind unvollständig.");
+            throw TableError(
+                "Die Tabelle " + shownName(dataPath_) + " ist beschädigt: die Datensätze sind unvollständig.",
+                TableError::Kind::Damaged, dataPath_);
     }
 
     std::unique_ptr<FileHandle> file_;
@@ -188,33 +217,45 @@ private:
 }  // namespace
 
 TableStream openStream(const std::string& dataPath, FileSystem& fs, int codePageIfNone) {
-    std::unique_ptr<FileHandle> file = fs.openRead(dataPath);
-    const std::uint64_t fileSize = file->size();
-    std::string head(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kMaxHeaderBytes)), '\0');
-    head.resize(readFullyAt(*file, 0, head.data(), head.size()));
+    // The header is read first, then the records a batch at a time: the file is never held twice.
+    std::unique_ptr<FileHandle> file;
+    std::uint64_t fileSize = 0;
+    std::string head;
+    try {
+        file = fs.openRead(dataPath);
+        fileSize = file->size();
+        head.resize(static_cast<std::size_t>(std::min<std::uint64_t>(fileSize, kMaxHeaderBytes)));
+        head.resize(readFullyAt(*file, 0, head.data(), head.size()));
+    } catch (const IoError& e) {
+        throw TableError(e.what(), TableError::Kind::Io, dataPath);
+    }
     DbfLayout layout = parseHeader(head, fileSize, shownName(dataPath), codePageIfNone);
     requireCodePage(layout.codePage, dataPath);
 
     auto image = std::make_unique<TableImage>();
     image->format = TableFormat::DBase;
     image->dataPath = dataPath;
-    image->version = layout.version;
+    image->dbase.version = layout.version;
     image->codePage = layout.codePage;
-    image->dbfLanguageDriver = layout.languageDriver;
+    image->dbase.languageDriver = layout.languageDriver;
     image->lastAutoInc = layout.lastAutoInc;
     image->missingRecords = layout.missingRecords;
     image->fields = std::move(layout.fields);
     image->recordLength = static_cast<int>(layout.recordLength);
+    // Kept as read: a save writes it back with new counts when the fields are still the same, so the
+    // bytes we do not interpret (index flags, a level-7 properties block) stay the writer's.
     image->originalHeader.assign(head.begin(), head.begin() + layout.headerLength);
 
+    // A memo field we cannot read (a pointer too short) keeps its bytes and needs no memo file.
     std::vector<const FieldDef*> memoFields;
     for (const FieldDef& f : image->fields)
         if (f.type != FieldType::Unknown && isMemoField(f)) memoFields.push_back(&f);
     MemoSource memo;
     if (!memoFields.empty()) {
-        if (image->version == 0xE5)
+        if (image->dbase.version == kHiPerSixMemo)
             throw TableError("Die Tabelle " + shownName(dataPath) +
-                             " hat eine Memodatei im Format .SMT; dieses Format wird nicht unterstützt.");
+                                 " hat eine Memodatei im Format .SMT; dieses Format wird nicht unterstützt.",
+                             TableError::Kind::Unsupported, dataPath);
         memo = openMemoFile(*image, fs);
     }
     auto feed = std::make_unique<RecordFeed>(std::move(file), layout.headerLength, layout.recordCount,

@@ -1,7 +1,13 @@
+// The tables behind the facts ParadoxFormat.h names: what each field type byte
+// means and since which level it exists, which type a new table stores a
+// program type in, and what the sort-order byte says about the code page.
 #include "tablestore/paradox/ParadoxFormat.h"
 
 namespace kimport::paradox {
 
+// The level is the one that introduced the type: level 4 added the blob types, level 5 the others
+// (long integers, logical, time, time stamp, auto-increment, BCD, bytes). A table that holds a type
+// is written at least at that level.
 TypeInfo typeInfo(int t) {
     switch (t) {
     case kAlpha: return {t, 'A', FieldType::String, kLevel30};
@@ -25,6 +31,9 @@ TypeInfo typeInfo(int t) {
     }
 }
 
+// Types without a Paradox type of their own take the nearest that holds every value: a Word (0 to
+// 65535) does not fit a short, so it becomes a long; variable bytes become fixed bytes; anything
+// else without a counterpart is kept whole in a binary blob.
 int physicalFor(FieldType type) {
     switch (type) {
     case FieldType::String: return kAlpha;
@@ -47,6 +56,10 @@ int physicalFor(FieldType type) {
     }
 }
 
+// Tables that name no code page in their header (level 3, and some later ones written with code
+// page 0) still say which language driver sorted them; each driver belongs to one code page. The
+// Windows drivers mean 1252, the Nordic DOS ones 865, the international DOS one 850, the Chinese
+// one 936; every other driver is a DOS driver of the US code page.
 int codePageForSortOrder(int sortOrder) {
     switch (sortOrder) {
     case 0x03: return 936;
@@ -57,6 +70,8 @@ int codePageForSortOrder(int sortOrder) {
     }
 }
 
+// The name a header stores for a sort-order byte. Only the names of the orders met in real files are
+// known; the others are written as "ascii".
 const char* sortOrderName(int sortOrder) {
     switch (sortOrder) {
     case 0x00: return "ascii";

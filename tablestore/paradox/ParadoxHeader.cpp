@@ -1,3 +1,6 @@
+// Headers of .DB files. A new header is laid out as Paradox lays out a new
+// table's of that level, the pointers it fills in memory and its counters
+// included, so that readers that check these bytes (pxlib does) accept it.
 #include "tablestore/paradox/ParadoxHeader.h"
 
 #include "common/CodePage.h"
@@ -15,14 +18,17 @@ using namespace kimport::bytes;
 std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCount, int version, int codePage,
                             int sortOrder, const std::string& tableName) {
     const std::size_t n = fields.size();
-    // Level 3 headers have no extension: the variable part starts at 0x58 and ends with the field names.
+    // Level 3 headers have no extension: the variable part starts right after the common header and
+    // ends with the field names.
     const bool extension = hasExtension(version);
-    const std::size_t start = extension ? 0x78 : 0x58;
+    const std::size_t start = fieldListStart(version);
     std::vector<char> var;  // the variable part from start
     for (const FieldDef& f : fields) {
         var.push_back(static_cast<char>(f.physicalType));
+        // A BCD field's size byte is its decimals: its length is always kBcdLength.
         var.push_back(static_cast<char>(f.physicalType == kBcd ? f.decimals : f.length));
     }
+    // The table-name pointer and one pointer per field name: Paradox fills them in memory, files hold zeros.
     var.insert(var.end(), 4 + 4 * n, 0);
     std::vector<char> name(static_cast<std::size_t>(tableNameLength(version)), 0);
     std::memcpy(name.data(), tableName.data(), std::min(tableName.size(), name.size() - 1));
@@ -31,12 +37,14 @@ std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCou
         std::string encoded;
         if (!encodeCodePageExactly(f.name, codePage, encoded))
             throw TableError("Der Feldname \"" + f.name + "\" kann in der Codeseite " + std::to_string(codePage) +
-                             " der Tabelle " + tableName + " nicht gespeichert werden.");
+                                 " der Tabelle " + tableName + " nicht gespeichert werden.",
+                             TableError::Kind::Usage);
         var.insert(var.end(), encoded.begin(), encoded.end());
         var.push_back(0);
     }
     const std::size_t fieldNumbersAt = start + var.size();
     if (version != kLevel30) {
+        // Field numbers 1..n (a restructure in Paradox may leave others) and the sort order's name.
         for (std::size_t i = 0; i < n; ++i) {
             char num[2];
             putLe16(num, static_cast<std::uint32_t>(i + 1));
@@ -48,40 +56,43 @@ std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCou
     }
     const std::size_t realHeaderSize = start + var.size();
     // Level 3.0 headers end right after the field names; the others fill whole 2 KB units.
-    const std::size_t headerSize = version == kLevel30 ? realHeaderSize : (realHeaderSize + 0x7FF) / 0x800 * 0x800;
+    const std::size_t headerSize =
+        version == kLevel30 ? realHeaderSize : (realHeaderSize + kHeaderUnit - 1) / kHeaderUnit * kHeaderUnit;
 
     std::vector<char> h(headerSize, 0);
     int recordSize = 0;
     for (const FieldDef& f : fields) recordSize += f.length;
-    putLe16(h.data() + 0x00, static_cast<std::uint32_t>(recordSize));
-    putLe16(h.data() + 0x02, static_cast<std::uint32_t>(headerSize));
-    h[0x04] = static_cast<char>(keyFieldCount > 0 ? 0 : 2);
-    h[0x05] = 2;
-    putLe16(h.data() + 0x21, static_cast<std::uint32_t>(n));
-    putLe16(h.data() + 0x23, static_cast<std::uint32_t>(keyFieldCount));
-    putLe32(h.data() + 0x25, 0xFF00FF00u);
-    h[0x29] = static_cast<char>(sortOrder);
-    h[0x2D] = 1;
-    h[0x2E] = 1;
-    h[0x39] = static_cast<char>(version);
-    h[0x3E] = 0x1F;
-    h[0x3F] = 0x0F;
-    putLe16(h.data() + 0x51, static_cast<std::uint32_t>(realHeaderSize));
-    h[0x56] = 0x20;
+    putLe16(h.data() + kRecordSizeAt, static_cast<std::uint32_t>(recordSize));
+    putLe16(h.data() + kHeaderSizeAt, static_cast<std::uint32_t>(headerSize));
+    h[kFileTypeAt] = static_cast<char>(keyFieldCount > 0 ? kKeyedTable : kUnkeyedTable);
+    h[kBlockSizeAt] = 2;  // chosen again by every save
+    putLe16(h.data() + kFieldCountAt, static_cast<std::uint32_t>(n));
+    putLe16(h.data() + kKeyFieldCountAt, static_cast<std::uint32_t>(keyFieldCount));
+    // Paradox marks every unencrypted level-4+ table so; the real encryption word is in the extension.
+    putLe32(h.data() + kEncryptionAt, kPlainMark);
+    h[kSortOrderAt] = static_cast<char>(sortOrder);
+    h[kChangeCountAt] = 1;
+    h[kChangeCount2At] = 1;
+    h[kVersionAt] = static_cast<char>(version);
+    std::memcpy(h.data() + kPlainFileMarkAt, kPlainFileMark, 2);
+    putLe16(h.data() + kUsedHeaderSizeAt, static_cast<std::uint32_t>(realHeaderSize));
+    h[kLevel4MarkAt] = kLevel4Mark;
     if (!extension) {
-        putLe32(h.data() + 0x25, 0);  // level 3 has no encryption mark: 0 is "not encrypted"
+        putLe32(h.data() + kEncryptionAt, 0);  // level 3 has no encryption mark: 0 is "not encrypted"
         std::memcpy(h.data() + start, var.data(), var.size());
         return h;
     }
-    putLe16(h.data() + 0x58, 0x0100u + static_cast<std::uint32_t>(version));
-    putLe16(h.data() + 0x5A, 0x0100u + static_cast<std::uint32_t>(version));
-    putLe16(h.data() + 0x64, static_cast<std::uint32_t>(n + 1));
-    putLe16(h.data() + 0x66, static_cast<std::uint32_t>(fieldNumbersAt - 0x58));
-    putLe16(h.data() + 0x6A, static_cast<std::uint32_t>(codePage));
-    h[0x6C] = 1;
-    h[0x6D] = 1;
-    putLe16(h.data() + 0x6E, static_cast<std::uint32_t>(realHeaderSize - 0x61));
-    putLe16(h.data() + 0x70, 1);
+    // The extension repeats the version, names the code page and says where the field numbers are;
+    // its counters start at 1, as in a table Paradox has just made.
+    putLe16(h.data() + kExtVersionAt, 0x0100u + static_cast<std::uint32_t>(version));
+    putLe16(h.data() + kExtVersion2At, 0x0100u + static_cast<std::uint32_t>(version));
+    putLe16(h.data() + kHighFieldIdAt, static_cast<std::uint32_t>(n + 1));
+    putLe16(h.data() + kFieldNumbersAt, static_cast<std::uint32_t>(fieldNumbersAt - kExtensionAt));
+    putLe16(h.data() + kCodePageAt, static_cast<std::uint32_t>(codePage));
+    h[kExtFlagsAt] = 1;
+    h[kExtFlagsAt + 1] = 1;
+    putLe16(h.data() + kUsedHeaderSize2At, static_cast<std::uint32_t>(realHeaderSize - kUsedHeaderBias));
+    putLe16(h.data() + kChangeCount4At, 1);
     std::memcpy(h.data() + start, var.data(), var.size());
     return h;
 }
@@ -89,24 +100,27 @@ std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCou
 std::vector<char> buildHeader(const TableImage& image, std::uint32_t records, std::uint32_t blocks) {
     std::vector<char> h = image.originalHeader;
     char* p = h.data();
-    putLe32(p + 0x06, records);
-    putLe16(p + 0x0A, blocks);
-    putLe16(p + 0x0C, blocks);
-    putLe16(p + 0x0E, blocks ? 1 : 0);
-    putLe16(p + 0x10, blocks);
-    p[0x05] = static_cast<char>(image.paradoxBlockSizeKb);
-    p[0x14] = 0;
-    p[0x2A] = 0;
-    // The change counter tells Paradox that the index belongs to this version of the data.
-    int change = (static_cast<unsigned char>(p[0x2D]) + 1) % 256;
+    // A save writes every block anew, chained 1..blocks without free ones: the counts follow from that.
+    putLe32(p + kRecordCountAt, records);
+    putLe16(p + kUsedBlocksAt, blocks);
+    putLe16(p + kTotalBlocksAt, blocks);
+    putLe16(p + kFirstBlockAt, blocks ? 1 : 0);
+    putLe16(p + kLastBlockAt, blocks);
+    putLe16(p + kMaxBlocksAt, blocks);
+    putLe16(p + kFirstFreeBlockAt, 0);
+    p[kBlockSizeAt] = static_cast<char>(image.paradox.blockSizeKb);
+    // Flags that make Paradox rebuild the table or its index: what we write needs neither.
+    p[kRebuildFlagAt] = 0;
+    p[kRebuildFlag2At] = 0;
+    p[kIndexOutdatedAt] = 0;
+    // The change counter tells Paradox that the index belongs to this version of the data; pxlib's
+    // authors advise never less than 2 once a .PX exists.
+    int change = (static_cast<unsigned char>(p[kChangeCountAt]) + 1) % 256;
     if (change < 2) change = 2;
-    p[0x2D] = static_cast<char>(change);
-    putLe16(p + 0x3A, blocks);
-    putLe32(p + 0x49, static_cast<std::uint32_t>(image.lastAutoInc));
-    putLe16(p + 0x4D, 0);
-    p[0x4F] = 0;
-    if (hasExtension(image.version) && h.size() >= 0x64)
-        putLe32(p + 0x60, static_cast<std::uint32_t>(std::time(nullptr)));
+    p[kChangeCountAt] = static_cast<char>(change);
+    putLe32(p + kAutoIncAt, static_cast<std::uint32_t>(image.lastAutoInc));
+    if (hasExtension(image.paradox.version) && h.size() >= kUpdateTimeAt + 4)
+        putLe32(p + kUpdateTimeAt, static_cast<std::uint32_t>(std::time(nullptr)));
     return h;
 }
 

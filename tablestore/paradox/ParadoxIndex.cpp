@@ -1,3 +1,7 @@
+// Builds a .PX bottom-up: one entry per data block, blocks of entries filled but
+// for one slot, one level above for each level that needs more than one block.
+// Paradox searches it from the root, taking the last entry whose key is not
+// greater than the one looked for, so each entry's key is the first key below it.
 #include "tablestore/paradox/ParadoxIndex.h"
 
 #include "tablestore/Bytes.h"
@@ -18,23 +22,27 @@ struct Entry {
     std::uint32_t count;   // records below
 };
 
-void putEncodedShort(char* p, std::uint32_t v) { putBe16(p, (v & 0xFFFF) ^ 0x8000); }
+// The numbers of an index entry are stored like S field values, so they sort with the key bytes.
+void putEncodedShort(char* p, std::uint32_t v) { putBe16(p, (v & 0xFFFF) ^ kShortSignFlip); }
 
 }  // namespace
 
 std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
-    const std::size_t entrySize = static_cast<std::size_t>(in.keyLength) + 6;
-    // A block must hold at least three entries; larger keys get larger blocks.
+    const std::size_t entrySize = static_cast<std::size_t>(in.keyLength) + kIndexEntryTail;
+    // A block must hold at least three entries (Paradox's rule: a key takes at most a third of a
+    // block); larger keys get larger blocks.
     int kb = 2;
-    while ((static_cast<std::size_t>(kb) * 1024 - 6) / entrySize < 3) {
+    while ((static_cast<std::size_t>(kb) * 1024 - kBlockHeadBytes) / entrySize < 3) {
         kb *= 2;
-        if (kb > 32) throw TableError("Der Primärschlüssel ist zu lang für einen Paradox-Index.");
+        if (kb > kMaxBlockKb)
+            throw TableError("Der Primärschlüssel ist zu lang für einen Paradox-Index.", TableError::Kind::Limit);
     }
     const std::size_t blockSize = static_cast<std::size_t>(kb) * 1024;
-    const std::size_t capacity = (blockSize - 6) / entrySize;
+    const std::size_t capacity = (blockSize - kBlockHeadBytes) / entrySize;
     const std::size_t fill = capacity - 1;  // one slot left free, as bulk builds do
 
-    // Levels from the leaves up; each level is a list of blocks of entries.
+    // Levels from the leaves up; each level is a list of blocks of entries. The leaves point at the
+    // data blocks, which a save numbers 1, 2, 3 ... in key order.
     std::vector<std::vector<std::vector<Entry>>> levels;
     std::vector<Entry> current;
     for (std::size_t i = 0; i < in.counts.size(); ++i) {
@@ -53,6 +61,7 @@ std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
                                     current.begin() + static_cast<std::ptrdiff_t>(std::min(current.size(), i + fill)));
             levels.push_back(std::move(blocks));
             if (levels.back().size() == 1) break;
+            // One entry per block of the level below: its first key and the records under it.
             std::vector<Entry> upper;
             for (const auto& block : levels.back()) {
                 Entry e;
@@ -66,7 +75,8 @@ std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
         }
     }
 
-    // Number blocks root first, then each lower level, leaves last.
+    // Number blocks root first, then each lower level, leaves last, as the index files of Paradox's own
+    // restructure are laid out; the root is then always block 1, which the header names.
     std::vector<std::uint32_t> firstNumber(levels.size());
     std::uint32_t next = 1;
     for (std::size_t l = levels.size(); l-- > 0;) {
@@ -79,53 +89,58 @@ std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
         for (auto& block : levels[l])
             for (Entry& e : block) e.child = child++;
     }
+    // The header counts the entries of every level, not the records of the table.
     std::size_t totalEntries = 0;
     for (const auto& level : levels)
         for (const auto& block : level) totalEntries += block.size();
 
-    const std::size_t headerSize = 0x800;
-    std::vector<char> out(headerSize + totalBlocks * blockSize, 0);
+    // The header in the common layout; an empty index still has its root block number 1.
+    std::vector<char> out(kIndexHeaderSize + totalBlocks * blockSize, 0);
     char* h = out.data();
-    putLe16(h + 0x00, static_cast<std::uint32_t>(entrySize));
-    putLe16(h + 0x02, static_cast<std::uint32_t>(headerSize));
-    h[0x04] = 1;
-    h[0x05] = static_cast<char>(kb);
-    putLe32(h + 0x06, static_cast<std::uint32_t>(totalEntries));
-    putLe16(h + 0x0A, totalBlocks);
-    putLe16(h + 0x0C, totalBlocks);
-    putLe16(h + 0x0E, totalBlocks ? 1 : 0);
-    putLe16(h + 0x10, totalBlocks);
-    putLe16(h + 0x1E, 1);
-    h[0x20] = static_cast<char>(levels.size());
+    putLe16(h + kRecordSizeAt, static_cast<std::uint32_t>(entrySize));
+    putLe16(h + kHeaderSizeAt, static_cast<std::uint32_t>(kIndexHeaderSize));
+    h[kFileTypeAt] = kPrimaryIndex;
+    h[kBlockSizeAt] = static_cast<char>(kb);
+    putLe32(h + kRecordCountAt, static_cast<std::uint32_t>(totalEntries));
+    putLe16(h + kUsedBlocksAt, totalBlocks);
+    putLe16(h + kTotalBlocksAt, totalBlocks);
+    putLe16(h + kFirstBlockAt, totalBlocks ? 1 : 0);
+    putLe16(h + kLastBlockAt, totalBlocks);
+    putLe16(h + kIndexRootAt, 1);
+    h[kIndexLevelsAt] = static_cast<char>(levels.size());
     const std::size_t keyFields = in.keyFieldInfo.size() / 2;
-    putLe16(h + 0x21, static_cast<std::uint32_t>(keyFields));
-    h[0x29] = static_cast<char>(in.sortOrder);
-    h[0x2C] = static_cast<char>(in.changeStamp);
-    h[0x39] = static_cast<char>(in.version);
-    putLe16(h + 0x3A, totalBlocks);
-    std::size_t pos = 0x58;
+    putLe16(h + kFieldCountAt, static_cast<std::uint32_t>(keyFields));
+    h[kSortOrderAt] = static_cast<char>(in.sortOrder);
+    // Paradox rejects an index whose stamp is not the .DB's change counter as out of date.
+    h[kIndexStampAt] = static_cast<char>(in.changeStamp);
+    h[kVersionAt] = static_cast<char>(in.version);
+    putLe16(h + kMaxBlocksAt, totalBlocks);
+    // The variable part: the key fields' type and size bytes, a zero pointer and the table name.
+    std::size_t pos = kExtensionAt;
     std::memcpy(h + pos, in.keyFieldInfo.data(), in.keyFieldInfo.size());
     pos += in.keyFieldInfo.size() + 4;
     std::size_t nameLen = static_cast<std::size_t>(tableNameLength(in.version));
     std::memcpy(h + pos, in.tableName.data(), std::min(in.tableName.size(), nameLen - 1));
     pos += nameLen;
-    putLe16(h + 0x51, static_cast<std::uint32_t>(pos));
+    putLe16(h + kUsedHeaderSizeAt, static_cast<std::uint32_t>(pos));
 
     for (std::size_t l = levels.size(); l-- > 0;) {
         for (std::size_t b = 0; b < levels[l].size(); ++b) {
             std::uint32_t number = firstNumber[l] + static_cast<std::uint32_t>(b);
-            char* block = out.data() + headerSize + (number - 1) * blockSize;
-            putLe16(block + 0, number < totalBlocks ? number + 1 : 0);
-            putLe16(block + 2, number > 1 ? number - 1 : 0);
+            char* block = out.data() + kIndexHeaderSize + (number - 1) * blockSize;
+            putLe16(block + kNextBlockAt, number < totalBlocks ? number + 1 : 0);
+            putLe16(block + kPrevBlockAt, number > 1 ? number - 1 : 0);
+            // The head's third word counts the bytes after the first entry, as in data blocks.
             const auto& entries = levels[l][b];
-            putLe16(block + 4, static_cast<std::uint32_t>((static_cast<long>(entries.size()) - 1) *
-                                                          static_cast<long>(entrySize)) & 0xFFFF);
-            char* e = block + 6;
+            putLe16(block + kLastRecordAt,
+                    static_cast<std::uint32_t>((static_cast<long>(entries.size()) - 1) * static_cast<long>(entrySize)) &
+                        0xFFFF);
+            char* e = block + kBlockHeadBytes;
             for (const Entry& entry : entries) {
                 std::memcpy(e, entry.key.data(), entry.key.size());
                 putEncodedShort(e + in.keyLength, entry.child);
                 putEncodedShort(e + in.keyLength + 2, entry.count);
-                putEncodedShort(e + in.keyLength + 4, 0);
+                putEncodedShort(e + in.keyLength + 4, 0);  // always zero, encoded: 80 00
                 e += entrySize;
             }
         }

@@ -1,4 +1,9 @@
 // The .PX primary index of a keyed Paradox table written in key order.
+//
+// The index is always rebuilt whole, never updated: a save writes the data
+// blocks in key order, each filled to capacity, so the index is a B-tree built
+// bottom-up over the first key of every block, the way Paradox's own
+// restructure builds it.
 #pragma once
 
 #include "common/FileSystem.h"
@@ -20,7 +25,10 @@ struct PrimaryIndexInput {
     std::string tableName;                // stored in the header
 };
 
-// The whole .PX file.
+// The whole .PX file: a 2 KB header, then the index blocks numbered root first and leaves last,
+// chained in that order. Expects firstKeys to hold keyLength bytes per entry of counts, the blocks
+// in ascending key order. The block size is the smallest of 2, 4, ... 32 KB that holds three entries,
+// the least Paradox accepts. Throws TableError (Limit) when even 32 KB blocks cannot.
 std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in);
 
 }  // namespace kimport::paradox

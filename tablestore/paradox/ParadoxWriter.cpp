@@ -1,6 +1,14 @@
 // Writes a table image back as a Paradox file set: .DB blocks filled in
 // cursor order, a fresh .MB for blob values and, for keyed tables, a rebuilt
 // .PX. All files replace the old ones at once.
+//
+// Every save writes the whole table anew, the way Paradox's own restructure
+// does: blocks filled to capacity and chained 1, 2, 3 ..., no free blocks, the
+// .PX built over them. Updating a file in place would mean splitting blocks as
+// Paradox does and keeping its free lists; a fresh file is what every reader
+// (Paradox, the BDE, pxlib) accepts, and the swap keeps the old one until it is done.
+#include "tablestore/paradox/ParadoxWriter.h"
+
 #include "common/CodePage.h"
 #include "common/FileSets.h"
 #include "common/Text.h"
@@ -22,6 +30,7 @@ namespace kimport::paradox {
 
 using namespace kimport::bytes;
 
+// .Xnn/.Ynn (n a digit) index one field, .XGn/.YGn several: both go stale when the data changes.
 static bool isSecondaryIndex(const std::string& ext) {
     return ext.size() == 4 && (ext[1] == 'X' || ext[1] == 'Y') &&
            ((std::isdigit(static_cast<unsigned char>(ext[2])) && std::isdigit(static_cast<unsigned char>(ext[3]))) ||
@@ -38,24 +47,29 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
         std::string ext = asciiUpper(extensionOf(e.name));
         if (isSecondaryIndex(ext))
             throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " hat die Sekundärindexdatei " + e.name +
-                             ", die beim Schreiben nicht nachgeführt werden kann. Bitte den Sekundärindex in "
-                             "Paradox entfernen und nach dem Import neu anlegen.");
+                                 ", die beim Schreiben nicht nachgeführt werden kann. Bitte den Sekundärindex in "
+                                 "Paradox entfernen und nach dem Import neu anlegen.",
+                             TableError::Kind::Unsupported, image.dataPath);
     }
     for (const FieldDef& f : image.fields)
         if (f.letter == 0)
             throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " enthält das Feld " + f.name +
-                             " mit einem unbekannten Feldtyp und kann nicht geschrieben werden.");
+                                 " mit einem unbekannten Feldtyp und kann nicht geschrieben werden.",
+                             TableError::Kind::Unsupported, image.dataPath);
     // Text keys under a language sort order are ordered by an approximation of it: a table whose
     // records it does not find in order is not written, rather than written in an order Paradox rejects.
     bool textKey = false;
     for (int i = 0; i < image.keyFieldCount; ++i) textKey = textKey || image.fields[static_cast<std::size_t>(i)].physicalType == kAlpha;
-    if (textKey && image.paradoxSortOrder != 0 && image.order.size() > 1) {
+    if (textKey && image.paradox.sortOrder != 0 && image.order.size() > 1) {
         KeyOrder order(image);
         for (std::size_t p = 1; p < image.order.size(); ++p)
             if (order.compare(image.row(image.order.at(p - 1)), image.row(image.order.at(p))) > 0)
                 throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " ist nach der Sortierfolge \"" +
-                                 image.paradoxSortOrderName + "\" geordnet, die beim Schreiben nicht nachgebildet "
-                                 "werden kann. Bitte die Tabelle in Paradox auf die Sortierfolge \"ascii\" umstellen.");
+                                     image.paradox.sortOrderName +
+                                     "\" geordnet, die beim Schreiben nicht "
+                                     "nachgebildet werden kann. Bitte die Tabelle in Paradox auf die Sortierfolge "
+                                     "\"ascii\" umstellen.",
+                                 TableError::Kind::Unsupported, image.dataPath);
     }
 }
 
@@ -63,10 +77,9 @@ namespace {
 
 // Block sizes a table may have, in KB; 16 and 32 are level-7 sizes.
 constexpr int kBlockSizesKb[] = {1, 2, 3, 4, 16, 32};
-constexpr std::size_t kMaxBlocks = 0xFFFF;
 
 std::size_t recordsPerBlock(int kb, std::size_t recordSize) {
-    return (static_cast<std::size_t>(kb) * 1024 - 6) / recordSize;
+    return (static_cast<std::size_t>(kb) * 1024 - kBlockHeadBytes) / recordSize;
 }
 
 bool fits(int kb, std::size_t recordSize, std::size_t records) {
@@ -76,14 +89,17 @@ bool fits(int kb, std::size_t recordSize, std::size_t records) {
 
 // Blocks above 4 KB are a level-7 feature: other levels keep their level and stay at 4 KB.
 int largestBlockKb(const TableImage& image) {
-    return image.version >= kLevel7 || image.paradoxMayRaiseLevel ? 32 : 4;
+    return image.paradox.version >= kLevel7 || image.paradox.mayRaiseLevel ? kMaxBlockKb : kMaxBlockKbBeforeLevel7;
 }
 
 // Keeps the table's block size while its records fit into 65535 blocks, else takes the smallest
 // larger one that holds them; a table that grows past 4 KB blocks becomes a level-7 table.
 void chooseBlockSize(TableImage& image, std::size_t records) {
     const auto recordSize = static_cast<std::size_t>(image.recordLength);
-    int kb = image.paradoxBlockSizeKb != 0 ? image.paradoxBlockSizeKb : (recordSize * 3 + 6 > 2048 ? 4 : 2);
+    // Without a size of its own a table takes 2 KB blocks, or 4 KB when three records do not fit in 2,
+    // as Paradox chooses for a new table.
+    int kb =
+        image.paradox.blockSizeKb != 0 ? image.paradox.blockSizeKb : (recordSize * 3 + kBlockHeadBytes > 2048 ? 4 : 2);
     if (!fits(kb, recordSize, records)) {
         int chosen = 0;
         for (int size : kBlockSizesKb)
@@ -93,19 +109,21 @@ void chooseBlockSize(TableImage& image, std::size_t records) {
             }
         if (chosen == 0)
             throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " wird zu groß für eine Paradox-Tabelle: " +
-                             std::to_string(records) + " Datensätze passen nicht in 65535 Blöcke zu " +
-                             std::to_string(largestBlockKb(image)) + " KB.");
+                                 std::to_string(records) + " Datensätze passen nicht in 65535 Blöcke zu " +
+                                 std::to_string(largestBlockKb(image)) + " KB.",
+                             TableError::Kind::Limit, image.dataPath);
         kb = chosen;
     }
-    if (kb > 4 && image.version < kLevel7) {
-        image.version = kLevel7;
+    if (kb > kMaxBlockKbBeforeLevel7 && image.paradox.version < kLevel7) {
+        image.paradox.version = kLevel7;
         image.originalHeader = newHeader(image.fields, image.keyFieldCount, kLevel7, image.codePage,
-                                         image.paradoxSortOrder, fileNameOf(image.dataPath));
+                                         image.paradox.sortOrder, fileNameOf(image.dataPath));
     }
-    image.paradoxBlockSizeKb = kb;
+    image.paradox.blockSizeKb = kb;
 }
 
-// A table made anew drops the old table's files that describe the old structure.
+// A table made anew drops the old table's files that describe the old structure: its validity checks
+// (.VAL) and secondary indexes name fields by number, which now mean other fields.
 void removeStaleCompanions(const TableImage& image, bool hasBlobs, FileSetWriter& writer, FileSystem& fs) {
     std::string base = baseNameOf(image.dataPath);
     std::string dir = directoryOf(image.dataPath);
@@ -127,8 +145,8 @@ void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined) {
     const std::size_t recordSize = static_cast<std::size_t>(image.recordLength);
     const std::size_t records = image.order.size();
     chooseBlockSize(image, records);
-    const std::size_t blockSize = static_cast<std::size_t>(image.paradoxBlockSizeKb) * 1024;
-    const std::size_t perBlock = (blockSize - 6) / recordSize;
+    const std::size_t blockSize = static_cast<std::size_t>(image.paradox.blockSizeKb) * 1024;
+    const std::size_t perBlock = (blockSize - kBlockHeadBytes) / recordSize;
     const std::size_t blocks = (records + perBlock - 1) / perBlock;
 
     std::int64_t maxAuto = image.lastAutoInc;
@@ -137,17 +155,19 @@ void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined) {
         if (isBlobPhysical(f.physicalType)) blobFields.push_back(&f);
     }
 
+    // The header keeps the last auto-increment value handed out; Paradox continues after it, so it
+    // must not lie below a value a record holds (one imported or typed in by hand).
     image.order.forEach([&](std::uint32_t r) {
         for (const FieldDef& f : image.fields) {
             if (f.physicalType != kAutoInc) continue;
             std::uint32_t raw = be32(image.row(r) + f.offset);
-            if (raw) maxAuto = std::max<std::int64_t>(maxAuto, static_cast<std::int32_t>(raw ^ 0x80000000u));
+            if (raw) maxAuto = std::max<std::int64_t>(maxAuto, static_cast<std::int32_t>(raw ^ kLongSignFlip));
         }
     });
     image.lastAutoInc = maxAuto;
     std::vector<char> header = buildHeader(image, static_cast<std::uint32_t>(records),
                                            static_cast<std::uint32_t>(blocks));
-    const int changeStamp = static_cast<unsigned char>(header[0x2D]);
+    const int changeStamp = static_cast<unsigned char>(header[kChangeCountAt]);
 
     std::optional<FileSetWriter> own;
     FileSetWriter& writer = joined ? *joined : own.emplace(fs, image.dataPath);
@@ -163,32 +183,36 @@ void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined) {
     std::vector<char> firstKeys;
     std::vector<std::uint16_t> counts;
     std::string dir = directoryOf(image.dataPath), base = baseNameOf(image.dataPath);
-    // Blob values go into the .MB as the blocks are written: they are never held a second time.
+    // Blob values go into the .MB as the blocks are written: they are never held a second time. A new
+    // companion's extension follows the case of the data file's (.db and .mb), an existing one's name stays.
     std::unique_ptr<MemoWriter> memo;
     if (!blobFields.empty())
         memo = std::make_unique<MemoWriter>(
             writer.create(findIgnoringCase(dir + base + (endsWith(image.dataPath, ".db") ? ".mb" : ".MB"), fs)));
     std::vector<char> block(blockSize);
     std::size_t position = 0;
+    // The order as a plain list, walked by position while the blocks are filled.
     std::vector<std::uint32_t> rowsInOrder;
     rowsInOrder.reserve(records);
     image.order.forEach([&](std::uint32_t r) { rowsInOrder.push_back(r); });
     for (std::size_t b = 0; b < blocks; ++b) {
         std::memset(block.data(), 0, blockSize);
         std::size_t n = std::min(perBlock, records - position);
-        putLe16(block.data() + 0, b + 1 < blocks ? static_cast<std::uint32_t>(b + 2) : 0);
-        putLe16(block.data() + 2, static_cast<std::uint32_t>(b));
-        putLe16(block.data() + 4, static_cast<std::uint32_t>((n - 1) * recordSize) & 0xFFFF);
+        // Block b + 1 of the chain 1 .. blocks; the previous block of the first is 0, as is the next of the last.
+        putLe16(block.data() + kNextBlockAt, b + 1 < blocks ? static_cast<std::uint32_t>(b + 2) : 0);
+        putLe16(block.data() + kPrevBlockAt, static_cast<std::uint32_t>(b));
+        putLe16(block.data() + kLastRecordAt, static_cast<std::uint32_t>((n - 1) * recordSize) & 0xFFFF);
         for (std::size_t i = 0; i < n; ++i) {
             const char* src = image.row(rowsInOrder[position + i]);
-            char* dst = block.data() + 6 + i * recordSize;
+            char* dst = block.data() + kBlockHeadBytes + i * recordSize;
             std::memcpy(dst, src, recordSize);
             for (const FieldDef* f : blobFields)
                 memo->store(dst + f->offset, f->length, f->physicalType,
                            image.blobs.get(BlobStore::handleAt(src + f->offset)));
         }
         if (keyLength > 0) {
-            firstKeys.insert(firstKeys.end(), block.data() + 6, block.data() + 6 + keyLength);
+            firstKeys.insert(firstKeys.end(), block.data() + kBlockHeadBytes,
+                             block.data() + kBlockHeadBytes + keyLength);
             counts.push_back(static_cast<std::uint16_t>(n));
         }
         out.write(block.data(), blockSize);
@@ -199,16 +223,17 @@ void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined) {
     std::string pxPath = findIgnoringCase(dir + base + (endsWith(image.dataPath, ".db") ? ".px" : ".PX"), fs);
     if (image.keyFieldCount > 0) {
         PrimaryIndexInput in;
-        in.keyFieldInfo.assign(image.originalHeader.begin() + (hasExtension(image.version) ? 0x78 : 0x58),
-                               image.originalHeader.begin() + (hasExtension(image.version) ? 0x78 : 0x58) +
-                                   2 * image.keyFieldCount);
+        // The key fields lead the field list: their type and size bytes are the .PX's field list.
+        const auto fieldList =
+            image.originalHeader.begin() + static_cast<std::ptrdiff_t>(fieldListStart(image.paradox.version));
+        in.keyFieldInfo.assign(fieldList, fieldList + 2 * image.keyFieldCount);
         in.keyLength = keyLength;
         in.firstKeys = std::move(firstKeys);
         in.counts = std::move(counts);
-        in.version = image.version;
-        in.sortOrder = image.paradoxSortOrder;
+        in.version = image.paradox.version;
+        in.sortOrder = image.paradox.sortOrder;
         in.changeStamp = changeStamp;
-        in.tableName = base + ".PX";
+        in.tableName = base + ".PX";  // stored as Paradox stores it; readers ignore it
         std::vector<char> px = buildPrimaryIndex(in);
         writer.create(pxPath).write(px.data(), px.size());
     } else if (fs.exists(pxPath)) {

@@ -1,6 +1,8 @@
 // Damaged dBase files: cut short, with wrong counts, lengths and memo
-// pointers. Each is either read or refused with a TableError; nothing crashes,
-// hangs or holds more memory than the files give reason to.
+// pointers. Each is either read or refused with a TableError that says what
+// kind of file it met (damaged, of a variant we cannot read, missing its memo
+// file); nothing crashes, hangs or holds more memory than the files give reason to.
+#include "common/FileSets.h"
 #include "common/Text.h"
 #include "support/FaultyFileSystem.h"
 #include "tablestore/FormatCodec.h"
@@ -22,8 +24,16 @@ namespace {
 
 enum class Outcome { Read, Refused };
 
+// What a reader may answer a file with. Anything else (a call it does not allow, a value, a limit)
+// would tell the caller to fix the program or the data instead of the file.
+bool isAboutTheFile(TableError::Kind kind) {
+    return kind == TableError::Kind::Damaged || kind == TableError::Kind::Unsupported ||
+           kind == TableError::Kind::Missing;
+}
+
 // Reads the table; a table that is read is also dumped and written, which must not fail either.
-Outcome readOrRefuse(const std::string& path, std::string* dump = nullptr) {
+Outcome readOrRefuse(const std::string& path, std::string* dump = nullptr,
+                     TableError::Kind* kind = nullptr) {
     try {
         auto image = dbase::readTable(path, realFileSystem());
         std::string d = dumpImage(*image);
@@ -35,6 +45,8 @@ Outcome readOrRefuse(const std::string& path, std::string* dump = nullptr) {
         return Outcome::Read;
     } catch (const TableError& e) {
         EXPECT_FALSE(std::string(e.what()).empty());
+        EXPECT_TRUE(isAboutTheFile(e.kind())) << static_cast<int>(e.kind()) << ": " << e.what();
+        if (kind) *kind = e.kind();
         return Outcome::Refused;
     }
 }
@@ -88,12 +100,14 @@ TEST(DbfDamaged, TruncatedTablesAreReadOrRefused) {
             std::string path = copyFixture(table, dir.path());
             writeFile(path, original.substr(0, length));
             std::string dump;
-            Outcome outcome = readOrRefuse(path, &dump);
+            TableError::Kind kind{};
+            Outcome outcome = readOrRefuse(path, &dump, &kind);
             std::string expected = fixturesDir() + "expected/" + table + ".csv";
-            // Cut in the header: refused. Cut among the records: the complete ones are read, the rest
-            // reported, and the table is not written.
+            // Cut in the header: refused as damaged. Cut among the records: the complete ones are read,
+            // the rest reported, and the table is not written.
             if (length < g.headerLength) {
                 EXPECT_EQ(outcome, Outcome::Refused);
+                EXPECT_EQ(kind, TableError::Kind::Damaged);
             }
             if (length >= g.headerLength && length < needed && g.count > 0 && fileExists(expected)) {
                 ASSERT_EQ(outcome, Outcome::Read);
@@ -212,6 +226,39 @@ TEST(DbfDamaged, EncryptedTablesAreRefused) {
         ADD_FAILURE() << "read";
     } catch (const TableError& e) {
         EXPECT_NE(std::string(e.what()).find("verschlüsselt"), std::string::npos) << e.what();
+        EXPECT_EQ(e.kind(), TableError::Kind::Unsupported);  // sound, but not for us to read
+    }
+}
+
+// The kind tells a damaged table from a sound one whose memo file is gone or of a kind we do not read,
+// and the error names the file to look at.
+TEST(DbfDamaged, AMissingOrForeignMemoFileIsNotCalledDamage) {
+    struct Case {
+        const char* table;
+        const char* memo;  // the memo file removed, "" for none
+        std::size_t offset;
+        std::string bytes;  // patched into the table
+        TableError::Kind kind;
+        const char* file;  // the file the error names, relative to the copy's folder
+    };
+    for (const Case& c : {Case{"dbase/infused-dbf/dbase_83.dbf", "dbase_83.dbt", 0, "", TableError::Kind::Missing,
+                               "dbase_83.dbt"},
+                          Case{"dbase/infused-dbf/dbase_83.dbf", "", 0, "\xE5", TableError::Kind::Unsupported,
+                               "dbase_83.dbf"},
+                          Case{"dbase/infused-dbf/dbase_83.dbf", "", 8, std::string(2, '\0'),
+                               TableError::Kind::Damaged, "dbase_83.dbf"}}) {
+        SCOPED_TRACE(std::string(c.table) + " " + std::to_string(static_cast<int>(c.kind)));
+        TempDir dir;
+        std::string path = copyFixture(c.table, dir.path());
+        if (*c.memo) std::filesystem::remove(dir.file(c.memo));
+        if (!c.bytes.empty()) patch(path, c.offset, c.bytes);
+        try {
+            dbase::readTable(path, realFileSystem());
+            ADD_FAILURE() << "read";
+        } catch (const TableError& e) {
+            EXPECT_EQ(e.kind(), c.kind) << e.what();
+            EXPECT_EQ(fileNameOf(e.file()), c.file) << e.what();
+        }
     }
 }
 
@@ -271,7 +318,7 @@ TEST(DbfDamaged, OverlappingMemoValuesDoNotMultiplyTheMemoryOrTheReading) {
     TempDir dir;
     const std::size_t records = 4000;
     auto image = dbase::newTable(dir.file("M.DBF"), {{"Notiz", FieldType::Memo}});
-    image->version = 0x83;
+    image->dbase.version = 0x83;
     dbase::writeTable(*image, realFileSystem());
     std::string dbf = readFile(dir.file("M.DBF"));
     dbf.resize(dbf.size() - 1);

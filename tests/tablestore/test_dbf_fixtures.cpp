@@ -104,7 +104,7 @@ TEST(DbfFixtures, ReportsTypesSizesAndCodePagesOfTheSamples) {
 
     auto deleted = dbase::readTable(fixturesDir() + "dbase/DBFFile/PYACFL.DBF", realFileSystem());
     EXPECT_EQ(deleted->rowCount(), 45u);
-    EXPECT_EQ(deleted->deletedRows.size(), 30u);
+    EXPECT_EQ(deleted->dbase.deletedRows.size(), 30u);
     EXPECT_EQ(deleted->order.size(), 15u);
 }
 
@@ -117,14 +117,14 @@ TEST(DbfFixtures, WritingEveryWritableSampleKeepsItsDump) {
         std::string path = copyFixture(table, dir.path());
         std::vector<char> original = realFileSystem().readAll(path);
         auto image = dbase::readTable(path, realFileSystem());
-        const std::size_t deleted = image->deletedRows.size();
+        const std::size_t deleted = image->dbase.deletedRows.size();
         dbase::writeTable(*image, realFileSystem());
         EXPECT_EQ(dumpImage(*image), expectedDump(table)) << "image changed by writing";
 
         auto again = dbase::readTable(path, realFileSystem());
         EXPECT_EQ(dumpImage(*again), expectedDump(table));
-        EXPECT_EQ(again->deletedRows.size(), deleted);
-        EXPECT_EQ(again->version, static_cast<unsigned char>(original[0]));
+        EXPECT_EQ(again->dbase.deletedRows.size(), deleted);
+        EXPECT_EQ(again->dbase.version, static_cast<unsigned char>(original[0]));
 
         std::vector<char> rewritten = realFileSystem().readAll(path);
         const std::size_t headerLength = dbase::le16(original.data() + 8);

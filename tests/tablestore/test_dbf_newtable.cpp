@@ -42,7 +42,7 @@ std::uint32_t appendRow(TableImage& t) {
 std::unique_ptr<TableImage> textTable(const std::string& path, int codePage, int length = 20) {
     auto t = dbase::newTable(path, {{"Name", FieldType::String, length}, {"Notiz", FieldType::Memo, 0}});
     t->codePage = codePage;
-    t->dbfLanguageDriver = dbase::languageDriverForCodePage(codePage);
+    t->dbase.languageDriver = dbase::languageDriverForCodePage(codePage);
     return t;
 }
 
@@ -102,12 +102,12 @@ TEST(DbfNewTable, GivesEveryFieldTypeADBaseIVField) {
         offset += f.length;
     }
     EXPECT_EQ(t->recordLength, offset);
-    EXPECT_EQ(t->version, 0x8B);  // memo fields: dBase IV with .DBT
+    EXPECT_EQ(t->dbase.version, 0x8B);  // memo fields: dBase IV with .DBT
     EXPECT_EQ(t->codePage, 1252);
-    EXPECT_EQ(t->dbfLanguageDriver, 0x57);
+    EXPECT_EQ(t->dbase.languageDriver, 0x57);
 
     auto plain = dbase::newTable("/tmp/x/OHNE.DBF", {{"A", FieldType::String, 5}});
-    EXPECT_EQ(plain->version, 0x03);
+    EXPECT_EQ(plain->dbase.version, 0x03);
 }
 
 TEST(DbfNewTable, MakesValidUniqueFieldNames) {
@@ -163,14 +163,14 @@ TEST(DbfNewTable, EveryValueComesBackAfterWritingAndReading) {
     put(*t, gone, "NAME", Value::ofText("gelöscht"));
     put(*t, gone, "NOTIZ", Value::ofText("Memo eines gelöschten Satzes"));
     t->order.erase(2);
-    t->deletedRows.push_back(gone);
+    t->dbase.deletedRows.push_back(gone);
     dbase::writeTable(*t, realFileSystem());
 
     auto back = dbase::readTable(path, realFileSystem());
-    EXPECT_EQ(back->version, 0x8B);
+    EXPECT_EQ(back->dbase.version, 0x8B);
     EXPECT_EQ(back->codePage, 1252);
     ASSERT_EQ(back->order.size(), 2u);
-    ASSERT_EQ(back->deletedRows.size(), 1u);
+    ASSERT_EQ(back->dbase.deletedRows.size(), 1u);
     std::uint32_t r = back->order.at(0);
     EXPECT_EQ(get(*back, r, "NAME"), Value::ofText("Müller & Söhne"));
     EXPECT_EQ(get(*back, r, "ANZAHL"), Value::ofFloat(-1234567890));
@@ -191,7 +191,7 @@ TEST(DbfNewTable, EveryValueComesBackAfterWritingAndReading) {
         EXPECT_TRUE(codec().isNull(*back, f, back->row(e))) << f.name;
     }
     EXPECT_EQ(rawField(*back, e, "OK"), " ");  // readers take '?' for false
-    std::uint32_t d = back->deletedRows[0];
+    std::uint32_t d = back->dbase.deletedRows[0];
     EXPECT_EQ(back->row(d)[0], '*');
     EXPECT_EQ(get(*back, d, "NOTIZ"), Value::ofText("Memo eines gelöschten Satzes"));
 
@@ -241,7 +241,7 @@ TEST(DbfNewTable, AChangedCodePageIsNamedInTheHeader) {
     t->codePage = 850;  // the language driver byte left as it was
     put(*t, appendRow(*t), "NAME", Value::ofText("Öl"));
     dbase::writeTable(*t, realFileSystem());
-    EXPECT_EQ(t->dbfLanguageDriver, 0x02);
+    EXPECT_EQ(t->dbase.languageDriver, 0x02);
     auto back = dbase::readTable(dir.file("T.DBF"), realFileSystem());
     EXPECT_EQ(back->codePage, 850);
     EXPECT_EQ(get(*back, back->order.at(0), "NAME"), Value::ofText("Öl"));

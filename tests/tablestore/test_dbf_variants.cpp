@@ -232,7 +232,7 @@ TEST(DbfVariants, DBaseIIFilesWithTheirShortDescriptors) {
     auto t = dbase::readTable(dir.file("ALT.DBF"), realFileSystem());
     ASSERT_EQ(t->fields.size(), 3u);
     EXPECT_EQ(t->order.size(), 1u);
-    EXPECT_EQ(t->deletedRows.size(), 1u);
+    EXPECT_EQ(t->dbase.deletedRows.size(), 1u);
     EXPECT_EQ(valueOf(*t, 0, 0), Value::ofText("Meier"));
     EXPECT_EQ(valueOf(*t, 0, 1), Value::ofFloat(12.5));
     EXPECT_EQ(valueOf(*t, 0, 2), Value::ofBoolean(true));
@@ -388,7 +388,7 @@ TEST(DbfVariants, TheLanguageDriverChoosesTheCodePage) {
         writeFile(dir.file("CP.DBF"), buildDbf(0x03, c.driver, {{"N\x81", 'C', 1}}, {" \x81"}));
         auto t = dbase::readTable(dir.file("CP.DBF"), realFileSystem());
         EXPECT_EQ(t->codePage, c.codePage);
-        EXPECT_EQ(t->dbfLanguageDriver, c.driver);
+        EXPECT_EQ(t->dbase.languageDriver, c.driver);
         EXPECT_EQ(t->fields[0].name, std::string("N") + c.text);
         if (std::string(c.text) != "\xC2\x81") {
             EXPECT_EQ(valueOf(*t, 0, 0), Value::ofText(c.text));

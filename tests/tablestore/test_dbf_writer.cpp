@@ -197,7 +197,7 @@ TEST(DbfWriter, RefusesVersionsItDoesNotWrite) {
     for (int version : {0x04, 0x8C, 0x43, 0xCB, 0x02, 0xE5}) {
         SCOPED_TRACE(version);
         auto image = dbase::readTable(path, realFileSystem());
-        image->version = version;
+        image->dbase.version = version;
         EXPECT_NE(expectRefusal([&] { dbase::checkWritable(*image, realFileSystem()); }).find("nicht geschrieben"),
                   std::string::npos);
         expectRefusal([&] { dbase::writeTable(*image, realFileSystem()); });

@@ -1,8 +1,15 @@
 // Paradox files written by other software read exactly as their expected
-// dumps; files we write read back the same here and in pxlib.
+// dumps; files we write read back the same here and in pxlib; damaged files
+// are refused as damaged, and told apart from sound ones we cannot read.
+#include "common/FileSets.h"
+#include "tablestore/Bytes.h"
+#include "tablestore/TableFiles.h"
 #include "tablestore/TableTestSupport.h"
+#include "tablestore/paradox/ParadoxFormat.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 using namespace kimport;
 using namespace kimport::test;
@@ -27,6 +34,7 @@ TEST(ParadoxFixtures, EncryptedAndMemoLessTablesAreRefused) {
         FAIL() << "encrypted table was read";
     } catch (const TableError& e) {
         EXPECT_NE(std::string(e.what()).find("verschlüsselt"), std::string::npos);
+        EXPECT_EQ(e.kind(), TableError::Kind::Unsupported);
     }
     TempDir dir;
     std::string copy = copyFixture("paradox/paradoxdriver/fields/memo.db", dir.path());
@@ -36,6 +44,107 @@ TEST(ParadoxFixtures, EncryptedAndMemoLessTablesAreRefused) {
         FAIL() << "table without its memo file was read";
     } catch (const TableError& e) {
         EXPECT_NE(std::string(e.what()).find("Memodatei"), std::string::npos);
+        EXPECT_EQ(e.kind(), TableError::Kind::Missing);
+    }
+}
+
+namespace {
+
+// A keyed level-4 table with memo values long enough to live in its .MB.
+std::string makeTableWithMemos(const std::string& directory) {
+    MakeTable(directory, "KUNDEN.DB",
+              {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 20}, {"Notiz", FieldType::Memo, 10}}, 1);
+    Table t;
+    t.setPath(directory + "KUNDEN.DB");
+    t.OpenTable();
+    for (int i = 1; i <= 50; ++i) {
+        t.BeginAppend();
+        t.SetAsInteger(0, i);
+        t.SetText(1, "Kunde " + std::to_string(i));
+        t.SetText(2, std::string(static_cast<std::size_t>(20 + i * 40), 'n'));
+        t.PostRecord();
+    }
+    t.CloseTable();
+    return directory + "KUNDEN.DB";
+}
+
+void patch(const std::string& path, std::size_t offset, const std::string& bytes) {
+    std::string content = readFile(path);
+    ASSERT_LE(offset + bytes.size(), content.size());
+    content.replace(offset, bytes.size(), bytes);
+    writeFile(path, content);
+}
+
+std::string u16Bytes(unsigned v) {
+    return {static_cast<char>(v & 0xFF), static_cast<char>(v >> 8 & 0xFF)};
+}
+
+}  // namespace
+
+// Each flaw a reader checks for is reported as damage of the file that has it, whichever part of the
+// table it is in; an encrypted table and a missing memo file are sound tables and say so.
+TEST(ParadoxDamaged, EachFlawIsReportedAsDamageOfItsFile) {
+    using namespace kimport::paradox;
+    struct Case {
+        const char* what;
+        std::function<void(const std::string& db, const std::string& mb, std::size_t blockOne)> damage;
+        TableError::Kind kind;
+        bool inMemoFile;  // the error names the .MB, not the .DB
+    };
+    const std::vector<Case> cases = {
+        {"header cut short",
+         [](const std::string& db, const std::string&, std::size_t) { writeFile(db, readFile(db).substr(0, 0x40)); },
+         TableError::Kind::Damaged, false},
+        {"an index's file type",
+         [](const std::string& db, const std::string&, std::size_t) {
+             patch(db, kFileTypeAt, std::string(1, static_cast<char>(kPrimaryIndex)));
+         },
+         TableError::Kind::Damaged, false},
+        {"unknown version",
+         [](const std::string& db, const std::string&, std::size_t) { patch(db, kVersionAt, "\x20"); },
+         TableError::Kind::Damaged, false},
+        {"block size 0",
+         [](const std::string& db, const std::string&, std::size_t) { patch(db, kBlockSizeAt, std::string(1, '\0')); },
+         TableError::Kind::Damaged, false},
+        {"record size that is not the fields'",
+         [](const std::string& db, const std::string&, std::size_t) {
+             const std::string bytes = readFile(db);
+             patch(db, kRecordSizeAt, u16Bytes(kimport::bytes::le16(bytes.data() + kRecordSizeAt) + 1u));
+         },
+         TableError::Kind::Damaged, false},
+        {"chain starting outside the file",
+         [](const std::string& db, const std::string&, std::size_t) { patch(db, kFirstBlockAt, u16Bytes(0x7FFF)); },
+         TableError::Kind::Damaged, false},
+        {"chain running in a loop",
+         [](const std::string& db, const std::string&, std::size_t blockOne) {
+             patch(db, blockOne + kNextBlockAt, u16Bytes(1));
+         },
+         TableError::Kind::Damaged, false},
+        {"memo file with a scrambled header",
+         [](const std::string&, const std::string& mb, std::size_t) {
+             patch(mb, kMbTypeAt, std::string(1, static_cast<char>(kMbSubAllocated)));
+         },
+         TableError::Kind::Damaged, true},
+        {"encrypted", [](const std::string& db, const std::string&, std::size_t) { patch(db, kEncryption2At, "\x01"); },
+         TableError::Kind::Unsupported, false},
+        {"memo file gone", [](const std::string&, const std::string& mb, std::size_t) { std::filesystem::remove(mb); },
+         TableError::Kind::Missing, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        const std::string db = makeTableWithMemos(dir.path());
+        const std::string mb = dir.file("KUNDEN.MB");
+        ASSERT_EQ(paradox::readTable(db, realFileSystem())->rowCount(), 50u);
+        const std::size_t blockOne = kimport::bytes::le16(readFile(db).data() + kHeaderSizeAt);
+        c.damage(db, mb, blockOne);
+        try {
+            paradox::readTable(db, realFileSystem());
+            ADD_FAILURE() << "read";
+        } catch (const TableError& e) {
+            EXPECT_EQ(e.kind(), c.kind) << e.what();
+            EXPECT_EQ(fileNameOf(e.file()), c.inMemoFile ? "KUNDEN.MB" : "KUNDEN.DB") << e.what();
+        }
     }
 }
 

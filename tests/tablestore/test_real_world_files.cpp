@@ -47,7 +47,7 @@ TEST(RealWorldFiles, TablesInOtherCodePagesAreConvertedOrRefusedByName) {
     // A Greek dBase table (driver 0xCB = 1253) written and read back.
     auto greek = dbase::newTable(dir.file("GR.DBF"), {{"NAME", FieldType::String, 10}});
     greek->codePage = 1253;
-    greek->dbfLanguageDriver = 0xCB;
+    greek->dbase.languageDriver = 0xCB;
     {
         Table t;
         t.setPath(dir.file("GR.DBF"));
@@ -231,10 +231,16 @@ TEST(RealWorldFiles, ErrorsSayWhatKindTheyAreAndWhichFile) {
     holder.CancelRecord();
     holder.CloseTable();
 
-    writeFile(dir.file("Kaputt.DB"), std::string(100, 'x'));
-    Table damaged;
-    damaged.setPath(dir.file("Kaputt.DB"));
-    EXPECT_EQ(kindOf([&] { damaged.OpenTable(); }), TableError::Kind::Damaged);
+    // A file that is no table is damaged, in either format; one that is not there is missing.
+    for (const char* name : {"Kaputt.DB", "KAPUTT.DBF"}) {
+        writeFile(dir.file(name), std::string(100, 'x'));
+        Table damaged;
+        damaged.setPath(dir.file(name));
+        EXPECT_EQ(kindOf([&] { damaged.OpenTable(); }), TableError::Kind::Damaged) << name;
+    }
+    Table missing;
+    missing.setPath(dir.file("Fehlt.DB"));
+    EXPECT_EQ(kindOf([&] { missing.OpenTable(); }), TableError::Kind::Missing);
     // Both readers report a file they cannot read alike: an I/O failure of the table store.
     for (const char* name : {"Weg.DB", "WEG.DBF"}) {
         FaultyFileSystem faulty(realFileSystem());

@@ -246,7 +246,7 @@ TEST(SaveGuards, NewParadoxTablesWith16KBlocksAreLevel7AndTheBlockSizeGrowsWithT
     auto image = paradox::newTable(dir.file("Viele.DB"), {{"A", FieldType::String, 250}, {"B", FieldType::String, 250},
                                                            {"C", FieldType::String, 250}, {"D", FieldType::String, 250}},
                                    0);
-    image->paradoxBlockSizeKb = 1;
+    image->paradox.blockSizeKb = 1;
     for (int i = 0; i < 65536; ++i) {
         std::uint32_t r = image->newRow();
         image->row(r)[0] = 'x';

@@ -141,7 +141,7 @@ TEST(TableCopy, DBaseNumbersKeepTheirWidthAndDecimalsAndTheVariantStays) {
     }
     copyTable(dir.file("BREIT.DBF"), dir.file("BREIT2.DBF"), {});
     auto copied = dbase::readTable(dir.file("BREIT2.DBF"), realFileSystem());
-    EXPECT_EQ(copied->version, 0x30);
+    EXPECT_EQ(copied->dbase.version, 0x30);
     EXPECT_GT(copied->recordLength, 7500);
     EXPECT_EQ(dumpOf(dir.file("BREIT2.DBF")), dumpOf(dir.file("BREIT.DBF")));
 }
@@ -242,7 +242,7 @@ TEST(TableCopy, ARecordThatCannotBeCopiedNamesRecordFieldAndValueAndPostsNothing
     source.OpenTable();
     auto image = dbase::newTable(dir.file("DOS.DBF"), {{"Name", FieldType::String, 20}});
     image->codePage = 437;  // has no "€"
-    image->dbfLanguageDriver = 0x01;
+    image->dbase.languageDriver = 0x01;
     Table dest;
     dest.setPath(dir.file("DOS.DBF"));
     dest.CreateTable(std::move(image));
@@ -304,7 +304,7 @@ TEST(TableCopy, FormatsChooseTheVariantAndPackRemovesDeletedRecords) {
     }
     auto fox = runCommand(kimportExe() + " copy '" + dir.file("Bilder.DB") + "' '" + dir.file("fox.DBF") + "' --format foxpro");
     ASSERT_EQ(fox.exitCode, 0) << fox.err;
-    EXPECT_EQ(dbase::readTable(dir.file("fox.DBF"), realFileSystem())->version, 0xF5);
+    EXPECT_EQ(dbase::readTable(dir.file("fox.DBF"), realFileSystem())->dbase.version, 0xF5);
     EXPECT_EQ(dumpOf(dir.file("fox.DBF")), "BILD\n0x411a1a0042\n");
     EXPECT_EQ(static_cast<unsigned char>(readFile(dir.file("paradox7.DB"))[0x39]), 0x0C);
     for (const char* format : {"dbase3", "dbase4", "foxpro", "vfp"}) {
