@@ -19,6 +19,19 @@
 
 namespace kimport::test {
 
+// Quelle.DB and Ziel.DB of the folder opened, with the target's structure read into z: what a field's
+// steps work on.
+inline void openQuelleAndZiel(const TempDir& dir, Table& source, Table& target, Table& q, Table& z, Table& temp,
+                              ScriptedPrompter& prompter) {
+    source.setPath(dir.file("Quelle.DB"));
+    target.setPath(dir.file("Ziel.DB"));
+    z.setPath(zStruktPath(dir.path()));
+    MappingTables tables{source, target, q, z, temp, prompter, realFileSystem(), dir.path(), nullptr};
+    ReadTargetStructure(tables);
+    source.OpenTable();
+    target.OpenTable();
+}
+
 using Fields = std::vector<FieldSpec>;
 
 inline FieldSpec text(const char* name, int size) { return {name, FieldType::String, size}; }

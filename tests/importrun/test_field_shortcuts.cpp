@@ -5,6 +5,7 @@
 // every step taking the long way. What is stored, counted and reported, and
 // what ends a call, must be the same.
 #include "importrun/FieldTransform.h"
+#include "importrun/Importing.h"
 
 #include "common/Numbers.h"
 #include "importrun/GaugeModel.h"
@@ -119,13 +120,7 @@ public:
                    {"TBOOL", FieldType::Boolean},
                    {"TMEMO", FieldType::Memo, 10},
                    {"TAUTO", FieldType::AutoInc}});
-        source.setPath(dir.file("Quelle.DB"));
-        target.setPath(dir.file("Ziel.DB"));
-        z.setPath(zStruktPath(dir.path()));
-        MappingTables tables{source, target, q, z, temp, prompter, realFileSystem(), dir.path(), nullptr};
-        ReadTargetStructure(tables);
-        source.OpenTable();
-        target.OpenTable();
+        openQuelleAndZiel(dir, source, target, q, z, temp, prompter);
         rules = loadRunRules(z, source, target);
     }
 

@@ -4,6 +4,7 @@
 // Each case writes one source record into a real Paradox table and fills a
 // record of a real target whose rule comes from ZStrukt as the run reads it.
 #include "importrun/FieldTransform.h"
+#include "importrun/Importing.h"
 
 #include "common/Numbers.h"
 #include "support/ScriptedPrompter.h"
@@ -55,13 +56,7 @@ public:
         t.name = "Z";
         MakeTable(dir.path(), "Quelle.DB", {s});
         MakeTable(dir.path(), "Ziel.DB", {t});
-        source.setPath(dir.file("Quelle.DB"));
-        target.setPath(dir.file("Ziel.DB"));
-        z.setPath(zStruktPath(dir.path()));
-        MappingTables tables{source, target, q, z, temp, prompter, realFileSystem(), dir.path(), nullptr};
-        ReadTargetStructure(tables);
-        source.OpenTable();
-        target.OpenTable();
+        openQuelleAndZiel(dir, source, target, q, z, temp, prompter);
     }
 
     // The rule as the run sees it after it was stored in ZStrukt.
