@@ -106,10 +106,11 @@ int main(int argc, char** argv) {
     TfrmSplashScreen splash(&mainWindow);
     // The content viewer: a window of its own, asked by the wizard's pages and by the run's end.
     TfrmInhaltAnz contentViewer(prompter, formats.regional);
-    // Source and target the wizard holds open are shown through its own table objects.
+    // A table the wizard holds open for itself is shown through its own table object; one it reads as a
+    // stream (the source) the viewer opens beside it.
     contentViewer.viewer().heldTable = [&](const std::string& path) -> Table* {
         for (Table* t : {&wizard.context().tblQuelle, &wizard.context().tblZiel})
-            if (t->Active() && samePath(t->path(), path)) return t;
+            if (t->Active() && !t->Sequential && samePath(t->path(), path)) return t;
         return nullptr;
     };
     QObject::connect(&mainWindow, &TfrmImport1::contentViewerRequested, [&](const ContentViewerRequest& r) {

@@ -49,6 +49,11 @@ WizardContext::WizardContext(WizardEnvironment environment)
       tblZSP(env.fs) {
     for (Table* t : {&tblQuelle, &tblZiel, &tblQStrukt, &tblZStrukt, &tblImpList, &tblTempStrukt, &tblZSP})
         t->Exclusive = true;
+    // The source is only ever walked from its first record (the checks, the run): read a batch at a
+    // time, a large source costs no more memory than a small one. Shared, so that the content viewer
+    // can open it beside the wizard to page through it.
+    tblQuelle.Sequential = true;
+    tblQuelle.Exclusive = false;
 }
 
 WizardContext::~WizardContext() = default;
