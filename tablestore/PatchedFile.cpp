@@ -1,0 +1,197 @@
+#include "tablestore/PatchedFile.h"
+
+#include "tablestore/TableError.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace kimport {
+
+namespace {
+
+// Neighbouring pages go into the new file in one write of at most this many bytes.
+constexpr std::size_t kRunPiece = std::size_t{1} << 20;
+
+}  // namespace
+
+PatchedFile::PatchedFile(FileSetWriter& writer, FileHandle& original, std::string path, std::size_t budget,
+                         std::uint64_t unit)
+    : writer_(writer),
+      original_(original),
+      path_(std::move(path)),
+      unit_(static_cast<std::size_t>(unit ? unit : writer.fileSystem().cloneUnit(path_))),
+      budget_(std::max(budget, unit_)),
+      originalSize_(original.size()),
+      size_(originalSize_) {}
+
+PatchedFile::~PatchedFile() {
+    if (!temp_ || finished_) return;
+    try {
+        writer_.withdraw(*temp_);
+    } catch (...) {
+        // The writer removes what it still holds when it ends uncommitted.
+    }
+}
+
+void PatchedFile::requireOpen() const {
+    if (finished_)
+        throw TableError("Die Datei " + path_ + " ist zum Speichern abgeschlossen; sie kann nicht mehr gelesen oder " +
+                             "geändert werden.",
+                         TableError::Kind::Usage, path_);
+}
+
+void PatchedFile::readUnheld(std::uint64_t offset, char* buffer, std::size_t n) {
+    // The new file holds every byte written before it was made and every page spilled since; the
+    // original is read only up to the end it had, whatever happens to it meanwhile.
+    FileHandle& from = temp_ ? *temp_ : original_;
+    const std::uint64_t end = temp_ ? size_ : originalSize_;
+    std::size_t got = 0;
+    if (offset < end)
+        got = readFullyAt(from, offset, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(n, end - offset)));
+    std::memset(buffer + got, 0, n - got);
+}
+
+std::size_t PatchedFile::read(std::uint64_t offset, char* buffer, std::size_t n) {
+    requireOpen();
+    if (offset >= size_) return 0;
+    n = static_cast<std::size_t>(std::min<std::uint64_t>(n, size_ - offset));
+    const std::uint64_t end = offset + n;
+    for (std::uint64_t at = offset; at < end;) {
+        const std::uint64_t page = at / unit_;
+        auto held = pages_.lower_bound(page);
+        if (held != pages_.end() && held->first == page) {
+            const std::uint64_t stop = std::min<std::uint64_t>((page + 1) * unit_, end);
+            std::memcpy(buffer + (at - offset), held->second.bytes.data() + (at - page * unit_), stop - at);
+            at = stop;
+            continue;
+        }
+        // Pages up to the next held one come in one read.
+        const std::uint64_t stop = held == pages_.end() ? end : std::min<std::uint64_t>(held->first * unit_, end);
+        readUnheld(at, buffer + (at - offset), static_cast<std::size_t>(stop - at));
+        at = stop;
+    }
+    return n;
+}
+
+PatchedFile::Page& PatchedFile::pageFor(std::uint64_t page, std::uint64_t from, std::uint64_t to) {
+    auto held = pages_.find(page);
+    if (held != pages_.end()) return held->second;
+    makeRoom();
+    Page p;
+    p.bytes.assign(unit_, '\0');
+    // A page written only in part keeps the rest of what it holds now.
+    const std::uint64_t start = page * unit_;
+    const std::uint64_t present = size_ > start ? std::min<std::uint64_t>(unit_, size_ - start) : 0;
+    if (from > start || to < start + present) readUnheld(start, p.bytes.data(), static_cast<std::size_t>(present));
+    return pages_.emplace(page, std::move(p)).first->second;
+}
+
+void PatchedFile::write(std::uint64_t offset, const char* data, std::size_t n) {
+    requireOpen();
+    const std::uint64_t end = offset + n;
+    for (std::uint64_t at = offset; at < end;) {
+        const std::uint64_t page = at / unit_;
+        const std::uint64_t stop = std::min<std::uint64_t>((page + 1) * unit_, end);
+        Page& p = pageFor(page, at, stop);
+        std::memcpy(p.bytes.data() + (at - page * unit_), data + (at - offset), stop - at);
+        byAge_.erase(p.lastWrite);
+        p.lastWrite = ++writes_;
+        byAge_.emplace(p.lastWrite, page);
+        size_ = std::max(size_, stop);
+        at = stop;
+    }
+}
+
+void PatchedFile::makeRoom() {
+    if (heldBytes() + unit_ <= budget_) return;
+    if (!temp_) {
+        materialize();
+        return;
+    }
+    // Half the budget goes at once, so that spilling is a write of many pages now and then rather
+    // than one page at every change. Pages written lately stay: they are the likeliest to change again.
+    const std::size_t keep = budget_ / 2 / unit_;
+    std::vector<std::uint64_t> out;
+    for (auto it = byAge_.begin(); it != byAge_.end() && pages_.size() - out.size() > keep; ++it)
+        out.push_back(it->second);
+    std::sort(out.begin(), out.end());
+    writePages(out, false);
+    drop(out);
+}
+
+void PatchedFile::materialize() {
+    FileHandle& temp = writer_.createUnfilled(path_);
+    temp_ = &temp;
+    std::vector<std::uint64_t> all;
+    all.reserve(pages_.size());
+    for (const auto& [page, p] : pages_) all.push_back(page);
+    try {
+        writePages(all, true);
+    } catch (...) {
+        // The held pages stay; a later attempt starts the new file afresh.
+        temp_ = nullptr;
+        writer_.withdraw(temp);
+        throw;
+    }
+    drop(all);
+}
+
+void PatchedFile::writePages(const std::vector<std::uint64_t>& pages, bool withGaps) {
+    FileHandle& temp = *temp_;
+    std::uint64_t done = 0;  // with gaps: the new file is complete up to here
+    // Each unchanged range is cloned on its own rather than the whole file first: writing over
+    // shared blocks costs the file system far more than writing into a range not yet there.
+    auto takeOverTo = [&](std::uint64_t end) {
+        const std::uint64_t stop = std::min(end, originalSize_);
+        if (done < stop) temp.copyFrom(original_, done, stop - done);
+        done = std::max(done, end);
+    };
+    std::vector<char> run;
+    std::uint64_t runStart = 0;
+    auto flush = [&] {
+        if (run.empty()) return;
+        temp.seek(runStart);
+        temp.write(run.data(), run.size());
+        done = runStart + run.size();
+        run.clear();
+    };
+    for (std::uint64_t page : pages) {
+        const std::uint64_t start = page * unit_;
+        if (run.empty() || start != runStart + run.size() || run.size() >= kRunPiece) {
+            flush();
+            if (withGaps) takeOverTo(start);
+            runStart = start;
+        }
+        const auto& bytes = pages_.at(page).bytes;
+        // The last page is written only up to the end of the file.
+        run.insert(run.end(), bytes.begin(),
+                   bytes.begin() + static_cast<std::ptrdiff_t>(std::min<std::uint64_t>(unit_, size_ - start)));
+    }
+    flush();
+    if (withGaps) takeOverTo(originalSize_);
+}
+
+void PatchedFile::drop(const std::vector<std::uint64_t>& pages) {
+    for (std::uint64_t page : pages) {
+        auto it = pages_.find(page);
+        byAge_.erase(it->second.lastWrite);
+        pages_.erase(it);
+    }
+}
+
+void PatchedFile::finish() {
+    requireOpen();
+    if (!temp_) {
+        materialize();
+    } else {
+        std::vector<std::uint64_t> all;
+        all.reserve(pages_.size());
+        for (const auto& [page, p] : pages_) all.push_back(page);
+        writePages(all, false);
+        drop(all);
+    }
+    writer_.markFilled(*temp_);
+    finished_ = true;
+}
+
+}  // namespace kimport
