@@ -40,15 +40,29 @@ void PatchedFile::requireOpen() const {
                          TableError::Kind::Usage, path_);
 }
 
+bool PatchedFile::spilled(std::uint64_t page) const {
+    return page < spilled_.size() && spilled_[page];
+}
+
 void PatchedFile::readUnheld(std::uint64_t offset, char* buffer, std::size_t n) {
-    // The new file holds every byte written before it was made and every page spilled since; the
-    // original is read only up to the end it had, whatever happens to it meanwhile.
-    FileHandle& from = temp_ ? *temp_ : original_;
-    const std::uint64_t end = temp_ ? size_ : originalSize_;
-    std::size_t got = 0;
-    if (offset < end)
-        got = readFullyAt(from, offset, buffer, static_cast<std::size_t>(std::min<std::uint64_t>(n, end - offset)));
-    std::memset(buffer + got, 0, n - got);
+    // A page that went into the new file is read there; every other is as the original has it, whose
+    // pages the system keeps in memory for all readers of the table. The original is read only up to
+    // the end it had, whatever happens to it meanwhile; past either end the file holds zeros.
+    const std::uint64_t end = offset + n;
+    for (std::uint64_t at = offset; at < end;) {
+        const bool fromNew = spilled(at / unit_);
+        std::uint64_t stop = std::min<std::uint64_t>((at / unit_ + 1) * unit_, end);
+        while (stop < end && spilled(stop / unit_) == fromNew) stop = std::min<std::uint64_t>(stop + unit_, end);
+        FileHandle& from = fromNew ? *temp_ : original_;
+        const std::uint64_t available = fromNew ? size_ : originalSize_;
+        char* into = buffer + (at - offset);
+        const std::size_t want = static_cast<std::size_t>(stop - at);
+        std::size_t got = 0;
+        if (at < available)
+            got = readFullyAt(from, at, into, static_cast<std::size_t>(std::min<std::uint64_t>(want, available - at)));
+        std::memset(into + got, 0, want - got);
+        at = stop;
+    }
 }
 
 std::size_t PatchedFile::read(std::uint64_t offset, char* buffer, std::size_t n) {
@@ -116,7 +130,7 @@ void PatchedFile::makeRoom() {
         out.push_back(it->second);
     std::sort(out.begin(), out.end());
     writePages(out, false);
-    drop(out);
+    dropWritten(out);
 }
 
 void PatchedFile::materialize() {
@@ -133,7 +147,7 @@ void PatchedFile::materialize() {
         writer_.withdraw(temp);
         throw;
     }
-    drop(all);
+    dropWritten(all);
 }
 
 void PatchedFile::writePages(const std::vector<std::uint64_t>& pages, bool withGaps) {
@@ -176,11 +190,13 @@ void PatchedFile::writePages(const std::vector<std::uint64_t>& pages, bool withG
     if (withGaps) takeOverTo(originalSize_);
 }
 
-void PatchedFile::drop(const std::vector<std::uint64_t>& pages) {
+void PatchedFile::dropWritten(const std::vector<std::uint64_t>& pages) {
     for (std::uint64_t page : pages) {
         auto it = pages_.find(page);
         byAge_.erase(it->second.lastWrite);
         pages_.erase(it);
+        if (spilled_.size() <= page) spilled_.resize(page + 1);
+        spilled_[page] = true;
     }
 }
 
@@ -193,7 +209,7 @@ void PatchedFile::finish() {
         all.reserve(pages_.size());
         for (const auto& [page, p] : pages_) all.push_back(page);
         writePages(all, false);
-        drop(all);
+        dropWritten(all);
     }
     writer_.markFilled(*temp_);
     finished_ = true;
