@@ -75,7 +75,7 @@ public:
 
     // Opening throws IoError when the file cannot be opened.
     virtual std::unique_ptr<FileHandle> openRead(const std::string& path) = 0;
-    // Creates the file, replacing an existing one.
+    // Creates the file, replacing an existing one; it can be read back while it is written.
     virtual std::unique_ptr<FileHandle> create(const std::string& path) = 0;
     virtual void rename(const std::string& from, const std::string& to) = 0;
     // Returns false when the file could not be removed.
@@ -100,6 +100,9 @@ public:
     virtual std::uint64_t inodeOf(const std::string& path) { (void)path; return 0; }
     // Changes whenever the file is replaced or written (inode, size, time); empty when it does not exist.
     virtual std::string identity(const std::string& path) = 0;
+    // The unit in which copyFrom can share blocks between files of this path's file system: ranges
+    // that start and end on it are cloned where the file system clones at all.
+    virtual std::uint64_t cloneUnit(const std::string& path) { (void)path; return 4096; }
     // Syncs a directory so that renames in it survive a crash.
     virtual void syncDirectory(const std::string& directory) = 0;
     // Takes a shared or exclusive lock on one byte of a lock file (created when

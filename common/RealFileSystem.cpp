@@ -8,6 +8,7 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
+#include <sys/statfs.h>
 #include <unistd.h>
 
 
@@ -186,7 +187,7 @@ public:
     }
 
     std::unique_ptr<FileHandle> create(const std::string& path) override {
-        int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+        int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
         if (fd < 0)
             throw IoError("Die Datei " + path + " kann nicht angelegt werden: " + systemErrorText(errno));
         return std::make_unique<PosixFile>(fd, path);
@@ -231,6 +232,12 @@ public:
     }
 
     bool removeDirectory(const std::string& path) override { return ::rmdir(path.c_str()) == 0; }
+
+    std::uint64_t cloneUnit(const std::string& path) override {
+        struct statfs st {};
+        if (::statfs(path.c_str(), &st) != 0 || st.f_bsize <= 0) return FileSystem::cloneUnit(path);
+        return static_cast<std::uint64_t>(st.f_bsize);
+    }
 
     void syncDirectory(const std::string& directory) override {
         int fd = ::open(directory.empty() ? "." : directory.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

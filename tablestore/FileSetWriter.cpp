@@ -3,6 +3,7 @@
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "common/UserMessage.h"
+#include "tablestore/TableError.h"
 
 #include <algorithm>
 #include <filesystem>
@@ -76,6 +77,28 @@ FileHandle& FileSetWriter::create(const std::string& finalPath) {
     return *files_.back().file;
 }
 
+FileHandle& FileSetWriter::createUnfilled(const std::string& finalPath) {
+    FileHandle& file = create(finalPath);
+    files_.back().filled = false;
+    return file;
+}
+
+FileSetWriter::Pending& FileSetWriter::pendingOf(const FileHandle& file) {
+    for (Pending& p : files_)
+        if (p.file.get() == &file) return p;
+    throw TableError("Die Datei " + file.name() + " gehört nicht zu diesem Speichervorgang.", TableError::Kind::Usage,
+                     dataPath_);
+}
+
+void FileSetWriter::markFilled(const FileHandle& file) { pendingOf(file).filled = true; }
+
+void FileSetWriter::withdraw(const FileHandle& file) {
+    Pending& p = pendingOf(file);
+    const std::string temp = p.tempPath;
+    files_.erase(files_.begin() + (&p - files_.data()));  // closes the file before it goes
+    fs_.remove(temp);
+}
+
 void FileSetWriter::adopt(const std::string& finalPath, const std::string& writtenPath) {
     Pending p;
     p.finalPath = fs_.resolvedPath(absolutePath(finalPath));
@@ -95,6 +118,11 @@ bool FileSetWriter::belongsTo(const std::string& dataPath) const { return dataPa
 void FileSetWriter::removeAtCommit(const std::string& path) { removals_.push_back(absolutePath(path)); }
 
 void FileSetWriter::commit() {
+    for (const Pending& p : files_)
+        if (!p.filled)
+            throw TableError("Die Datei " + p.finalPath +
+                                 " ist noch nicht fertig geschrieben; sie wird nicht gespeichert.",
+                             TableError::Kind::Usage, p.finalPath);
     // New files take the permissions, owner and group of the ones they replace (a new companion those of
     // the data file), so a save never opens a private table to others.
     const std::string model = fs_.resolvedPath(dataPath_);

@@ -23,6 +23,12 @@ public:
 
     // A file to write that will replace finalPath at commit.
     FileHandle& create(const std::string& finalPath);
+    // The same for a file its caller fills over time, reading back what it wrote (a patched copy of
+    // the old file): commit refuses to swap it in (Usage) until markFilled names its handle, so that a
+    // half-written file never replaces a whole one. withdraw drops it with its temporary file.
+    FileHandle& createUnfilled(const std::string& finalPath);
+    void markFilled(const FileHandle& file);
+    void withdraw(const FileHandle& file);
     // A file written and synced elsewhere (a table built apart) that replaces finalPath at commit. It is
     // moved beside finalPath now, or copied there when it lies on another file system.
     void adopt(const std::string& finalPath, const std::string& writtenPath);
@@ -31,6 +37,7 @@ public:
     void commit();
     // True when the writer's journal is the one of the table with this data file.
     bool belongsTo(const std::string& dataPath) const;
+    FileSystem& fileSystem() const { return fs_; }
 
     // Completes or rolls back an interrupted commit of the table whose data file is dataPath.
     static void recover(FileSystem& fs, const std::string& dataPath);
@@ -43,7 +50,9 @@ private:
         std::string finalPath;
         std::string tempPath;
         std::unique_ptr<FileHandle> file;
+        bool filled = true;
     };
+    Pending& pendingOf(const FileHandle& file);
     FileSystem& fs_;
     std::string dataPath_;
     std::vector<Pending> files_;

@@ -45,6 +45,7 @@ public:
     void makeDirectory(const std::string& path) override;
     bool removeDirectory(const std::string& path) override { return inner_.removeDirectory(path); }
     void syncDirectory(const std::string& directory) override;
+    std::uint64_t cloneUnit(const std::string& path) override { return inner_.cloneUnit(path); }
     std::unique_ptr<FileLock> tryLock(const std::string& lockFile, std::uint64_t byte, bool exclusive) override {
         return inner_.tryLock(lockFile, byte, exclusive);
     }
