@@ -2,7 +2,7 @@
 // (which has no key) take the same random mix of appends, inserts, edits that keep or move the key,
 // deletes, moves, jumps and lookups, with saves, reopens and packs in between. After every step the
 // cursor stands where the list says, with the values, number, count and ends it says; the tables read
-// back from their files as they were held.
+// back from their files as they were held. A filter then shows only the records it lets through.
 #include "tablestore/TableTestSupport.h"
 
 #include <gtest/gtest.h>
@@ -105,6 +105,44 @@ void post(Table& t, bool duplicate) {
         EXPECT_EQ(e.kind(), TableError::Kind::KeyViolation);
     }
     t.CancelRecord();
+}
+
+// A filter limits the walk both ways, the count, the numbers and the jumps to the records it lets through,
+// and a delete among them moves on to the next one it lets through.
+void expectFiltered(Table& t, Model& m) {
+    std::vector<std::size_t> shown;
+    for (std::size_t i = 0; i < m.rows.size(); ++i)
+        if (m.rows[i].memo.empty()) shown.push_back(i);
+    ASSERT_GE(shown.size(), 3u);
+    std::vector<std::string> expected, forward, backward;
+    for (std::size_t i : shown) expected.push_back(std::to_string(m.rows[i].nr) + m.rows[i].name);
+    auto current = [&] { return std::to_string(t.AsInteger(0)) + t.AsString(1, kDe); };
+    t.FilterRecords("[Notiz]=''");
+    EXPECT_EQ(t.RecordCount(), static_cast<std::int64_t>(shown.size()));
+    for (t.MoveFirst(); !t.AtEnd(); t.MoveNext()) forward.push_back(current());
+    EXPECT_EQ(forward, expected);
+    t.MoveLast();
+    for (;;) {
+        backward.push_back(current());
+        t.MovePrior();
+        if (t.AtStart()) break;
+    }
+    std::reverse(backward.begin(), backward.end());
+    EXPECT_EQ(backward, expected);
+    for (std::size_t k = 0; k < shown.size(); ++k) {
+        ASSERT_TRUE(t.GoToRecord(static_cast<std::int64_t>(k) + 1));
+        EXPECT_EQ(current(), expected[k]);
+        EXPECT_EQ(t.RecordNumber(), static_cast<std::int64_t>(k) + 1);
+    }
+    EXPECT_FALSE(t.GoToRecord(static_cast<std::int64_t>(shown.size()) + 1));
+    const std::size_t k = shown.size() / 2;
+    ASSERT_TRUE(t.GoToRecord(static_cast<std::int64_t>(k) + 1));
+    t.DeleteRecord();
+    EXPECT_EQ(current(), expected[k + 1]);
+    EXPECT_EQ(t.RecordNumber(), static_cast<std::int64_t>(k) + 1);
+    EXPECT_EQ(t.RecordCount(), static_cast<std::int64_t>(shown.size()) - 1);
+    m.rows.erase(m.rows.begin() + static_cast<std::ptrdiff_t>(shown[k]));
+    t.FilterRecords("");
 }
 
 void runEdits(const std::string& path, bool keyed, unsigned seed) {
@@ -241,6 +279,7 @@ void runEdits(const std::string& path, bool keyed, unsigned seed) {
         expectAsModel(t, m, step);
         if (testing::Test::HasFatalFailure()) return;
     }
+    expectFiltered(t, m);
     std::vector<std::int64_t> walked;
     for (t.MoveFirst(); !t.AtEnd(); t.MoveNext()) walked.push_back(t.AsInteger(0));
     std::vector<std::int64_t> listed;
