@@ -3,12 +3,7 @@
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "tablestore/FormatCodec.h"
-#include "tablestore/KeyOrder.h"
-#include "tablestore/RowFeed.h"
 #include "tablestore/ValueConversion.h"
-#include "tablestore/dbase/DbfFormat.h"
-
-#include <cstring>
 
 namespace kimport {
 
@@ -107,20 +102,14 @@ int Table::FieldNamed(const std::string& name) const {
                      path());
 }
 
-bool Table::visible(std::uint32_t row) const {
-    if (filter_.empty()) return true;
-    const char* r = image_->row(row);
+bool Table::passesFilter(const char* row) const {
     const FormatCodec& codec = codecFor(image_->format);
     for (const Condition& c : filter_) {
-        std::string text = valueToText(codec.read(*image_, image_->fields[static_cast<std::size_t>(c.field)], r), regional);
+        const FieldDef& f = image_->fields[static_cast<std::size_t>(c.field)];
+        const std::string text = valueToText(codec.read(*image_, f, row), regional);
         if ((text == c.value) != c.equal) return false;
     }
     return true;
-}
-
-void Table::position(std::size_t pos) {
-    pos_ = pos;
-    if (state_ == State::Edit || state_ == State::Insert) CancelRecord();
 }
 
 void Table::readOnlyForward() const {
@@ -128,77 +117,47 @@ void Table::readOnlyForward() const {
                      TableError::Kind::Usage);
 }
 
-bool Table::nextBatch() {
-    // About 1 MB of records at a time: large enough that a batch costs little, small enough to stay put in memory.
-    const std::size_t rows = std::max<std::size_t>(64, (std::size_t{1} << 20) / static_cast<std::size_t>(image_->recordLength));
-    for (;;) {
-        image_->clearRows();
-        ++orderVersion_;
-        if (!feed_->nextBatch(*image_, rows)) return false;
-        if (!image_->order.empty()) return true;  // a batch of deleted records only: on to the next
-    }
-}
-
-void Table::rewindFeed() {
-    feed_->restart();
-    nextBatch();
-    batchStart_ = 0;
-    firstBatchHeld_ = true;
-}
-
 void Table::MoveFirst() {
     requireActive();
     if (state_ != State::Browse) PostRecord();
-    if (feed_ && !firstBatchHeld_) rewindFeed();
-    std::size_t n = image_->order.size();
-    std::size_t p = 0;
-    while (p < n && !visible(image_->order.at(p))) ++p;
-    eof_ = p >= n;
+    const std::optional<Place> p = store_->first();
+    eof_ = !p;
     bof_ = true;
-    pos_ = eof_ ? 0 : p;
+    place_ = p.value_or(Place{});
 }
 
 void Table::MoveNext() {
     requireActive();
     if (state_ != State::Browse) PostRecord();
     if (eof_) return;
-    std::size_t n = image_->order.size();
-    std::size_t p = pos_ + 1;
-    while (p < n && !visible(image_->order.at(p))) ++p;
     bof_ = false;
-    if (p >= n && feed_) {
-        firstBatchHeld_ = false;
-        if (nextBatch()) {
-            batchStart_ += static_cast<std::int64_t>(n);
-            pos_ = 0;
-            return;
-        }
-        // At the end nothing is held; the record number stays that of the last record.
-        batchStart_ += static_cast<std::int64_t>(n) - 1;
-        pos_ = 0;
-    }
-    if (p >= n) eof_ = true; else pos_ = p;
+    // Past the last record the cursor stays on it, at the end.
+    if (const std::optional<Place> p = store_->next(place_))
+        place_ = *p;
+    else
+        eof_ = true;
 }
 
 void Table::MoveLast() {
     requireActive();
     requireRandomAccess();
     if (state_ != State::Browse) PostRecord();
-    std::size_t p = image_->order.size();
-    while (p > 0 && !visible(image_->order.at(p - 1))) --p;
+    const std::optional<Place> p = store_->last();
     eof_ = true;
-    bof_ = p == 0;
-    pos_ = p > 0 ? p - 1 : 0;
+    bof_ = !p;
+    place_ = p.value_or(Place{});
 }
 
 void Table::MovePrior() {
     requireActive();
     requireRandomAccess();
     if (state_ != State::Browse) PostRecord();
-    std::size_t p = pos_;
-    while (p > 0 && !visible(image_->order.at(p - 1))) --p;
-    if (p == 0 || image_->order.empty()) { bof_ = true; return; }
-    pos_ = p - 1;
+    const std::optional<Place> p = store_->prior(place_);
+    if (!p) {
+        bof_ = true;
+        return;
+    }
+    place_ = *p;
     eof_ = false;
     bof_ = false;
 }
@@ -208,51 +167,28 @@ bool Table::GoToRecord(std::int64_t number) {
     requireRandomAccess();
     if (state_ != State::Browse) PostRecord();
     if (number < 1) return false;
-    if (filter_.empty()) {
-        if (static_cast<std::size_t>(number) > image_->order.size()) return false;
-        pos_ = static_cast<std::size_t>(number - 1);
-        eof_ = bof_ = false;
-        return true;
-    }
-    std::int64_t seen = 0;
-    for (std::size_t p = 0; p < image_->order.size(); ++p) {
-        if (visible(image_->order.at(p)) && ++seen == number) {
-            pos_ = p;
-            eof_ = bof_ = false;
-            return true;
-        }
-    }
-    return false;
+    const std::optional<Place> p = store_->atNumber(static_cast<std::uint64_t>(number));
+    if (!p) return false;
+    place_ = *p;
+    eof_ = bof_ = false;
+    return true;
 }
 
 std::int64_t Table::RecordCount() const {
     requireActive();
-    if (feed_) return feedRecords_;
-    if (filter_.empty()) return static_cast<std::int64_t>(image_->order.size());
-    std::int64_t n = 0;
-    image_->order.forEach([&](std::uint32_t r) { n += visible(r) ? 1 : 0; });
-    return n;
+    return static_cast<std::int64_t>(store_->count());
 }
 
 std::int64_t Table::RecordNumber() const {
     requireActive();
-    if (feed_) return state_ == State::Insert || (eof_ && bof_) ? 0 : batchStart_ + static_cast<std::int64_t>(pos_) + 1;
-    if (image_->order.empty() || state_ == State::Insert || (eof_ && bof_)) return 0;
-    if (filter_.empty()) return static_cast<std::int64_t>(pos_) + 1;
-    std::int64_t n = 0;
-    for (std::size_t p = 0; p <= pos_; ++p) n += visible(image_->order.at(p)) ? 1 : 0;
-    return n;
+    if (state_ == State::Insert || (eof_ && bof_)) return 0;
+    return static_cast<std::int64_t>(store_->numberOf(place_));
 }
 
 const char* Table::currentRow() const {
     if (state_ == State::Edit || state_ == State::Insert) return editRow_.data();
-    if (image_->order.empty() || (eof_ && bof_)) return nullptr;
-    if (cachedVersion_ != orderVersion_ || cachedPos_ != pos_) {
-        cachedRow_ = image_->order.at(pos_);
-        cachedPos_ = pos_;
-        cachedVersion_ = orderVersion_;
-    }
-    return image_->row(cachedRow_);
+    if (eof_ && bof_) return nullptr;
+    return store_->row(place_);
 }
 
 Value Table::GetValue(int index) const {
@@ -331,7 +267,7 @@ void Table::BeginAppend() {
     prepareWrite();
     const std::vector<char>& blank = image_->blankRow();
     editRow_.assign(blank.begin(), blank.end());
-    insertHere_ = false;
+    insertBefore_.reset();
     state_ = State::Insert;
 }
 
@@ -339,10 +275,9 @@ void Table::BeginInsert() {
     requireActive();
     requireRandomAccess();
     if (state_ != State::Browse) PostRecord();
-    bool atRecord = !image_->order.empty() && !eof_;
-    std::size_t before = pos_;
+    std::optional<Place> before;
+    if (!eof_ && currentRow()) before = place_;
     BeginAppend();
-    insertHere_ = atRecord;
     insertBefore_ = before;
 }
 
@@ -360,49 +295,18 @@ void Table::assignAutoIncrement(char* row) {
     }
 }
 
-std::size_t Table::insertPosition(const char* row) const {
-    // Records mostly come in key order: the search looks after the last one first.
-    return image_->order.lowerBound(
-        [&](std::uint32_t r) { return keyOrder_->compare(image_->row(r), row) < 0; });
-}
-
 void Table::PostRecord() {
     requireActive();
     if (state_ == State::Browse) return;
-    const bool inserting = state_ == State::Insert;
-    if (inserting) assignAutoIncrement(editRow_.data());
-    std::optional<std::size_t> self;
-    if (!inserting) self = pos_;
-    // An edit that keeps the key can neither collide nor move.
-    const bool keyMoves = keyOrder_ && (inserting || keyOrder_->compare(image_->row(image_->order.at(pos_)),
-                                                                         editRow_.data()) != 0);
-    std::size_t target = 0;
-    if (keyMoves) {
-        target = insertPosition(editRow_.data());
-        auto isDuplicate = [&](std::size_t p) {
-            return p < image_->order.size() && (!self || p != *self) &&
-                   keyOrder_->compare(image_->row(image_->order.at(p)), editRow_.data()) == 0;
-        };
-        if (isDuplicate(target) || isDuplicate(target + 1))
-            throw TableError("Schlüsselverletzung.\r\nTabelle: " + path(), TableError::Kind::KeyViolation, path());
-    }
-    if (inserting) {
-        std::uint32_t r = image_->appendRow(editRow_.data());
-        std::size_t at = keyOrder_ ? target : (insertHere_ ? insertBefore_ : image_->order.size());
-        image_->order.insert(at, r);
-        ++orderVersion_;
-        pos_ = at;
+    std::optional<Place> posted;
+    if (state_ == State::Insert) {
+        assignAutoIncrement(editRow_.data());
+        posted = store_->insert(editRow_.data(), insertBefore_);
     } else {
-        std::uint32_t r = image_->order.at(pos_);
-        std::memcpy(image_->row(r), editRow_.data(), editRow_.size());
-        if (keyMoves) {
-            image_->order.erase(pos_);
-            std::size_t at = insertPosition(image_->row(r));
-            image_->order.insert(at, r);
-            ++orderVersion_;
-            pos_ = at;
-        }
+        posted = store_->update(place_, editRow_.data());
     }
+    if (!posted) throw TableError("Schlüsselverletzung.\r\nTabelle: " + path(), TableError::Kind::KeyViolation, path());
+    place_ = *posted;
     state_ = State::Browse;
     eof_ = bof_ = false;
     dirty_ = true;
@@ -422,24 +326,15 @@ void Table::DeleteRecord() {
         return;
     }
     CancelRecord();
-    if (image_->order.empty() || currentRow() == nullptr)
+    if (currentRow() == nullptr)
         throw TableError("Die Tabelle " + displayName() + " enthält keinen Datensatz zum Löschen.",
                          TableError::Kind::Usage);
     prepareWrite();
-    std::uint32_t r = image_->order.at(pos_);
-    image_->order.erase(pos_);
-    ++orderVersion_;
-    if (image_->format == TableFormat::DBase) {
-        image_->row(r)[0] = dbase::kDeletedRecord;  // as dBase marks it; the row stays in the file
-        image_->dbase.deletedRows.push_back(r);
-    }
+    const std::optional<Place> next = store_->erase(place_);
     dirty_ = true;
-    // The cursor moves to the next visible record.
-    std::size_t n = image_->order.size();
-    std::size_t p = pos_;
-    while (p < n && !visible(image_->order.at(p))) ++p;
-    if (p < n) {
-        pos_ = p;
+    // The cursor moves to the next record the filter lets through, else to the last.
+    if (next) {
+        place_ = *next;
         eof_ = false;
     } else {
         MoveLast();
@@ -450,7 +345,7 @@ bool Table::SeekKey(const std::vector<Value>& values) {
     requireActive();
     requireRandomAccess();
     if (state_ != State::Browse) PostRecord();
-    if (!keyOrder_)
+    if (!store_->keyed())
         throw TableError("Die Tabelle " + displayName() + " hat keinen Primärindex.", TableError::Kind::Usage);
     if (values.empty() || static_cast<int>(values.size()) > image_->keyFieldCount)
         throw TableError("Ungültige Anzahl von Schlüsselwerten für " + displayName() + ".", TableError::Kind::Usage);
@@ -461,15 +356,11 @@ bool Table::SeekKey(const std::vector<Value>& values) {
         Value v = convertValue(values[i], naturalKind(f.type), regional);
         codec.write(*image_, f, probe.data(), v);
     }
-    int n = static_cast<int>(values.size());
-    std::size_t at = image_->order.lowerBound(
-        [&](std::uint32_t r) { return keyOrder_->compare(image_->row(r), probe.data(), n) < 0; });
-    if (at < image_->order.size() && keyOrder_->compare(image_->row(image_->order.at(at)), probe.data(), n) == 0) {
-        pos_ = at;
-        eof_ = bof_ = false;
-        return true;
-    }
-    return false;
+    const std::optional<Place> p = store_->seek(probe.data(), static_cast<int>(values.size()));
+    if (!p) return false;
+    place_ = *p;
+    eof_ = bof_ = false;
+    return true;
 }
 
 void Table::ClearTable() {
@@ -478,14 +369,10 @@ void Table::ClearTable() {
         throw TableError("Die Tabelle " + displayName() + " ist nicht exklusiv geöffnet.", TableError::Kind::Usage);
     CancelRecord();
     prepareWrite();
-    image_->order.clear();
-    ++orderVersion_;
-    image_->dbase.deletedRows.clear();
-    image_->rows = RowStore();
-    image_->blobs.clear();
+    store_->clear();
     dirty_ = true;
     eof_ = bof_ = true;
-    pos_ = 0;
+    place_ = Place{};
 }
 
 void Table::FilterRecords(const std::string& condition) {
@@ -523,6 +410,10 @@ void Table::FilterRecords(const std::string& condition) {
         rest = trim(rest.substr(4));
     }
     filter_ = std::move(parsed);
+    if (filter_.empty())
+        store_->setFilter(nullptr);
+    else
+        store_->setFilter([this](const char* row) { return passesFilter(row); });
     MoveFirst();
 }
 

@@ -2,7 +2,9 @@
 // field values, editing and appending, key lookup, clearing and filtering.
 // The whole table is held in memory while open (a table read as a stream only
 // a batch of it); changes reach the disk when the table is flushed or closed,
-// all files of the table replaced at once.
+// all files of the table replaced at once. The cursor reaches the records
+// through a RecordStore (RecordStore.h) and keeps the rest: its place, the
+// record being edited, the filter's conditions, the lock and the saving.
 //
 // Every failure is a TableError whose kind says what went wrong (TableError.h);
 // a text that a field's kind cannot take throws ConversionError instead, as the
@@ -16,6 +18,7 @@
 #include "common/FileSystem.h"
 #include "common/FormatSettings.h"
 #include "tablestore/FieldDef.h"
+#include "tablestore/RecordStore.h"
 #include "tablestore/RowFeed.h"
 #include "tablestore/TableError.h"
 #include "tablestore/TableImage.h"
@@ -29,7 +32,6 @@
 namespace kimport {
 
 class FileSetWriter;
-class KeyOrder;
 
 class Table {
 public:
@@ -223,10 +225,8 @@ private:
     [[noreturn]] void notEditing() const;
     void prepareWrite();
     void save(FileSetWriter* swap);
-    void position(std::size_t pos);
-    bool visible(std::uint32_t row) const;
+    bool passesFilter(const char* row) const;
     const char* currentRow() const;
-    std::size_t insertPosition(const char* row) const;
     void assignAutoIncrement(char* row);
     std::string displayName() const;
     void lock(bool exclusive);
@@ -234,44 +234,33 @@ private:
     void startBrowsing();
     void requireFilesWritable() const;
     void requireRandomAccess() const {
-        if (feed_) readOnlyForward();
+        if (streamed_) readOnlyForward();
     }
     [[noreturn]] void readOnlyForward() const;
-    // Replaces the batch held by the stream's next one with a live record; false at the stream's end.
-    bool nextBatch();
-    // Holds the stream's first batch again.
-    void rewindFeed();
+    // Takes a table held whole, its records in the image.
+    void holdWhole(std::unique_ptr<TableImage> image);
     // Takes a stream's structure and its first batch.
     void adoptStream(TableStream stream);
 
     FileSystem& fs_;
     std::unique_ptr<TableImage> image_;
-    std::unique_ptr<KeyOrder> keyOrder_;
+    // The records, reached only through the store; it is made over image_ and goes before it.
+    std::unique_ptr<RecordStore> store_;
     std::unique_ptr<FileLock> lock_;
-    // A table read as a stream: the records before the batch held, and whether that batch is the first.
-    std::unique_ptr<RowFeed> feed_;
-    std::int64_t feedRecords_ = 0;
-    std::int64_t batchStart_ = 0;
-    bool firstBatchHeld_ = false;
+    bool streamed_ = false;  // read as a stream: forward only, never changed
     bool lockExclusive_ = false;
     std::string dataPath_;        // the data file as found on open
     std::string openedIdentity_;  // the data file when it was read, to notice a change by another program
     State state_ = State::Inactive;
-    std::size_t pos_ = 0;
+    Place place_;  // the current record, unless both eof_ and bof_ are set
     bool eof_ = true, bof_ = true;
     std::vector<char> editRow_;
-    std::size_t insertBefore_ = 0;
-    bool insertHere_ = false;
+    std::optional<Place> insertBefore_;  // where BeginInsert stood, when it stood on a record
     bool dirty_ = false;
     bool writableChecked_ = false;
     std::vector<Condition> filter_;
     int visibleFields_ = 0;
     const FieldDef& fieldDefChecked(int index) const;
-    // The current row, remembered while neither the position nor the order changes.
-    std::uint64_t orderVersion_ = 0;
-    mutable std::uint64_t cachedVersion_ = ~0ULL;
-    mutable std::size_t cachedPos_ = 0;
-    mutable std::uint32_t cachedRow_ = 0;
 };
 
 // A new, empty table image for this data path (.DB Paradox, .DBF dBase) with

@@ -2,9 +2,9 @@
 // and whether a table's files are read or replaced.
 #include "common/FileSets.h"
 #include "common/Text.h"
+#include "tablestore/FeedRecords.h"
 #include "tablestore/FileSetWriter.h"
-#include "tablestore/FormatCodec.h"
-#include "tablestore/KeyOrder.h"
+#include "tablestore/ImageRecords.h"
 #include "tablestore/Table.h"
 #include "tablestore/TableFiles.h"
 
@@ -12,7 +12,6 @@
 #include <chrono>
 #include <exception>
 #include <functional>
-#include <new>
 #include <thread>
 
 namespace kimport {
@@ -110,13 +109,9 @@ void Table::lockAndRecover(const std::string& given) {
 }
 
 void Table::startBrowsing() {
-    keyOrder_.reset();
-    if (image_->format == TableFormat::Paradox && image_->keyFieldCount > 0)
-        keyOrder_ = std::make_unique<KeyOrder>(*image_);
     state_ = State::Browse;
     visibleFields_ = 0;
     for (const FieldDef& f : image_->fields) visibleFields_ += f.hidden ? 0 : 1;
-    ++orderVersion_;
     filter_.clear();
     MoveFirst();
 }
@@ -134,8 +129,8 @@ void Table::OpenTable() {
             adoptStream(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
                                                   : dbase::openStream(dataPath_, fs_, CodePageIfNone));
         } else {
-            image_ = isParadoxPath(dataPath_) ? paradox::readTable(dataPath_, fs_, CodePageIfNone)
-                                              : dbase::readTable(dataPath_, fs_, CodePageIfNone);
+            holdWhole(isParadoxPath(dataPath_) ? paradox::readTable(dataPath_, fs_, CodePageIfNone)
+                                               : dbase::readTable(dataPath_, fs_, CodePageIfNone));
         }
     });
     dirty_ = false;
@@ -143,17 +138,19 @@ void Table::OpenTable() {
     startBrowsing();
 }
 
+void Table::holdWhole(std::unique_ptr<TableImage> image) {
+    auto store = std::make_unique<ImageRecords>(*image);
+    store_ = std::move(store);
+    image_ = std::move(image);
+    streamed_ = false;
+}
+
 void Table::adoptStream(TableStream stream) {
-    feedRecords_ = static_cast<std::int64_t>(stream.feed->liveRecords());
+    // What cannot be read at the start is reported by the opening.
+    auto store = std::make_unique<FeedRecords>(*stream.image, std::move(stream.feed));
+    store_ = std::move(store);
     image_ = std::move(stream.image);
-    feed_ = std::move(stream.feed);
-    try {
-        rewindFeed();  // what cannot be read at the start is reported by the opening
-    } catch (...) {
-        image_.reset();
-        feed_.reset();
-        throw;
-    }
+    streamed_ = true;
 }
 
 void Table::OpenStream(TableStream stream) {
@@ -180,13 +177,14 @@ void Table::CreateTable(std::unique_ptr<TableImage> image) {
     lockAndRecover(path());
     image->dataPath = dataPath_;
     image->newStructure = true;
-    image_ = std::move(image);
+    holdWhole(std::move(image));
     // What lies there now is what the new table replaces; a change by another program meanwhile is noticed.
     openedIdentity_ = fs_.identity(dataPath_);
     try {
         writableChecked_ = false;
         prepareWrite();
     } catch (...) {
+        store_.reset();
         image_.reset();
         lock_.reset();
         throw;
@@ -237,12 +235,7 @@ void Table::CheckCapacity(std::uint64_t records) const {
 
 void Table::ReserveRecords(std::uint64_t more) {
     requireActive();
-    // Only the list of chunks grows here: the rows held are never moved.
-    try {
-        image_->rows.reserve(image_->rowCount() + std::min<std::uint64_t>(more, UINT32_MAX),
-                             static_cast<std::size_t>(image_->recordLength));
-    } catch (const std::bad_alloc&) {
-    }
+    store_->reserve(more);
 }
 
 void Table::Flush() { save(nullptr); }
@@ -267,10 +260,8 @@ void Table::save(FileSetWriter* swap) {
     try {
         if (!dirty_)
             swap->commit();  // the other tables' files alone
-        else if (image_->format == TableFormat::Paradox)
-            paradox::writeTable(*image_, fs_, swap);
         else
-            dbase::writeTable(*image_, fs_, swap);
+            store_->save(fs_, swap);
     } catch (const IoError& e) {
         if (fs_.exists(FileSetWriter::journalPath(dataPath_)))
             throw TableError("Die Tabelle " + displayName() + " konnte nicht vollständig gespeichert werden; das "
@@ -287,10 +278,9 @@ void Table::save(FileSetWriter* swap) {
 
 void Table::CloseDiscarding() {
     if (!image_) return;
+    store_.reset();
     image_.reset();
-    feed_.reset();
-    batchStart_ = 0;
-    keyOrder_.reset();
+    streamed_ = false;
     lock_.reset();
     state_ = State::Inactive;
     eof_ = bof_ = true;
@@ -354,12 +344,7 @@ void Table::PackTable() {
     CancelRecord();
     if (image_->format != TableFormat::DBase) return;
     prepareWrite();
-    image_->dbase.deletedRows.clear();
-    image_->compact();
-    // The memo file is written afresh, without the values no record uses.
-    image_->blobs.forgetOrigins();
-    image_->dbase.memoPath.clear();
-    ++orderVersion_;
+    store_->pack();
     dirty_ = true;
     MoveFirst();
 }
