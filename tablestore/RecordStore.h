@@ -23,7 +23,6 @@ class FileSystem;
 struct Place {
     std::uint64_t at = 0;
     std::uint32_t slot = 0;
-    bool operator==(const Place&) const = default;
 };
 
 // True for a record (its row in the format's layout) that a filter lets through.
@@ -41,7 +40,8 @@ public:
     virtual std::optional<Place> prior(Place p) = 0;
     // The record with this number (from 1) among those the filter lets through.
     virtual std::optional<Place> atNumber(std::uint64_t number) = 0;
-    // How many records the filter lets through up to and including p's; 0 when the store holds none.
+    // The number (from 1) of the record at p: how many records the filter lets through up to it, its own
+    // included.
     virtual std::uint64_t numberOf(Place p) = 0;
     // How many records the filter lets through.
     virtual std::uint64_t count() = 0;
