@@ -44,6 +44,15 @@ inline void writeArticles(const std::string& dir, const std::string& name, int r
     t.CloseTable();
 }
 
+// The records a table holds, read as a stream.
+inline std::int64_t recordsIn(const std::string& path) {
+    Table t;
+    t.Sequential = true;
+    t.setPath(path);
+    t.OpenTable();
+    return t.RecordCount();
+}
+
 struct PhaseResult {
     double seconds = 0;
     long peakKb = 0;

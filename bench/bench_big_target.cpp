@@ -40,14 +40,6 @@ void fill(const std::string& dir, const std::string& name, const std::vector<Fie
     t.CloseTable();
 }
 
-std::int64_t recordsIn(const std::string& path) {
-    Table t;
-    t.Sequential = true;
-    t.setPath(path);
-    t.OpenTable();
-    return t.RecordCount();
-}
-
 double mb(double bytes) { return bytes / (1024.0 * 1024.0); }
 
 struct Case {
@@ -89,7 +81,7 @@ int main(int argc, char** argv) {
         const double targetBytes = static_cast<double>(bench::fileSetBytes(c.target));
         Timed t = timeCommand(kimport + " run --program-dir " + dir + "prog --source " + c.source + " --target " +
                               c.target + " --mode " + std::to_string(c.mode) + " >/dev/null 2>" + dir + "stderr.txt");
-        const std::int64_t after = recordsIn(c.target);
+        const std::int64_t after = bench::recordsIn(c.target);
         const double goal = 1.5 * mb(targetBytes) + 100;
         const double peak = static_cast<double>(t.peakKb) / 1024;
         const bool good = t.status == 0 && after == c.expectAfter && peak <= goal;

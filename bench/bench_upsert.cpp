@@ -99,14 +99,6 @@ double median(std::vector<double> v) {
     return v.empty() ? 0 : v[v.size() / 2];
 }
 
-std::int64_t recordsIn(const std::string& path) {
-    Table t;
-    t.Sequential = true;
-    t.setPath(path);
-    t.OpenTable();
-    return t.RecordCount();
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -186,9 +178,9 @@ int main(int argc, char** argv) {
                 }
             }
             const std::int64_t expected = kRecords + job.added;
-            if (recordsIn(target) != expected) {
+            if (bench::recordsIn(target) != expected) {
                 std::printf("  %s: %lld records afterwards, %lld expected\n", job.what,
-                            static_cast<long long>(recordsIn(target)), static_cast<long long>(expected));
+                            static_cast<long long>(bench::recordsIn(target)), static_cast<long long>(expected));
                 ok = false;
             }
         }

@@ -19,13 +19,6 @@ using namespace kimport::test;
 
 namespace {
 
-std::string someBytes(std::size_t n, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(n, '\0');
-    for (char& c : bytes) c = static_cast<char>(random());
-    return bytes;
-}
-
 class CopyWays : public ::testing::Test {
 protected:
     void TearDown() override { limitCopyWays(CopyWay::Clone); }
@@ -38,7 +31,7 @@ protected:
 // Whole files and ranges off the file system's block size come out byte for byte, whichever way the
 // bytes went; a clone happens where the file system offers one and shares the blocks it claims to.
 TEST_F(CopyWays, EveryWayGivesTheSameBytesAndAClonedFileSharesItsBlocks) {
-    const std::string bytes = someBytes(3 * 1024 * 1024 + 123, 7);
+    const std::string bytes = randomBytes(3 * 1024 * 1024 + 123, 7);
     writeFile(dir.file("from.bin"), bytes);
     for (CopyWay best : {CopyWay::Clone, CopyWay::KernelCopy, CopyWay::ReadWrite}) {
         limitCopyWays(best);
@@ -91,7 +84,7 @@ TEST_F(CopyWays, ARangeBeyondTheSourcesEndIsRefusedNamingTheFile) {
 // Through the failing file system a copy is one operation, whatever its size: a fault or a kill lands
 // before it or after it, and its bytes count against the space left.
 TEST_F(CopyWays, ACopyIsOneOperationThatAFullDiskOrAKillStops) {
-    const std::string bytes = someBytes(200000, 3);
+    const std::string bytes = randomBytes(200000, 3);
     writeFile(dir.file("from.bin"), bytes);
     {
         FaultyFileSystem faulty(fs);

@@ -5,11 +5,19 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <sys/wait.h>
 #include <unistd.h>
 
 namespace kimport::test {
+
+std::string randomBytes(std::size_t n, unsigned seed) {
+    std::mt19937 random(seed);
+    std::string bytes(n, '\0');
+    for (char& c : bytes) c = static_cast<char>('a' + random() % 26);
+    return bytes;
+}
 
 TempDir::TempDir() {
     std::string tmpl = (std::filesystem::temp_directory_path() / "kimport-test-XXXXXX").string();

@@ -25,6 +25,8 @@ void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
 std::vector<std::string> listNames(const std::string& directory);
+// n letters a to z drawn from the seed: the same bytes for the same seed.
+std::string randomBytes(std::size_t n, unsigned seed);
 
 // The source tree (for fixtures and scanning sources).
 std::string sourceDir();

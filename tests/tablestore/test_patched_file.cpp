@@ -25,13 +25,6 @@ using namespace kimport::test;
 
 namespace {
 
-std::string someBytes(std::size_t n, unsigned seed) {
-    std::mt19937 random(seed);
-    std::string bytes(n, '\0');
-    for (char& c : bytes) c = static_cast<char>('a' + random() % 26);
-    return bytes;
-}
-
 struct Patch {
     std::uint64_t offset;
     std::string bytes;
@@ -55,7 +48,7 @@ std::vector<Patch> somePatches(std::uint64_t size, std::size_t unit, int count, 
         if (random() % 3 == 0) offset -= offset % unit;
         std::size_t length = 1 + random() % (3 * unit);
         if (random() % 10 == 0) length = 1 + random() % (12 * unit);
-        patches.push_back({offset, someBytes(length, seed * 1000 + static_cast<unsigned>(i))});
+        patches.push_back({offset, randomBytes(length, seed * 1000 + static_cast<unsigned>(i))});
         size = std::max<std::uint64_t>(size, offset + length);
     }
     return patches;
@@ -122,7 +115,7 @@ TEST_F(PatchedFileTest, RandomWritesEndAsTheModelWithinAnyBudget) {
                      std::to_string(c.pageSize) + ", way " + std::to_string(static_cast<int>(c.way)));
         limitCopyWays(c.way);
         const std::string path = dir.file("DATEN.DB");
-        const std::string before = someBytes(static_cast<std::size_t>(c.size), ++seed);
+        const std::string before = randomBytes(static_cast<std::size_t>(c.size), ++seed);
         writeFile(path, before);
         const std::size_t page = c.pageSize ? c.pageSize : unit;
         const std::vector<Patch> patches = somePatches(c.size, page, 150, ++seed);
@@ -163,7 +156,7 @@ TEST_F(PatchedFileTest, RandomWritesEndAsTheModelWithinAnyBudget) {
 // old file is copied once.
 TEST_F(PatchedFileTest, TheNewFileReplacesTheOldOnlyAtTheCommitAndEachByteGoesInOnce) {
     const std::string path = dir.file("KUNDEN.DB");
-    const std::string before = someBytes(30 * unit + 500, 11);
+    const std::string before = randomBytes(30 * unit + 500, 11);
     writeFile(path, before);
     ASSERT_EQ(::chmod(path.c_str(), 0640), 0);
     const bool root = ::geteuid() == 0;
@@ -209,7 +202,7 @@ TEST_F(PatchedFileTest, TheNewFileReplacesTheOldOnlyAtTheCommitAndEachByteGoesIn
 // file with a part of the new one; the temporary file it spilled to goes with it.
 TEST_F(PatchedFileTest, AnUnfinishedPatchNeverReplacesTheFile) {
     const std::string path = dir.file("ARTIKEL.DBF");
-    const std::string before = someBytes(20 * unit, 5);
+    const std::string before = randomBytes(20 * unit, 5);
     writeFile(path, before);
     const std::vector<Patch> patches = somePatches(before.size(), unit, 40, 5);
     {
@@ -268,10 +261,23 @@ struct TwoFileSave {
 };
 
 TwoFileSave twoFileSave(const std::string& dir, std::size_t unit) {
-    TwoFileSave save{dir, someBytes(12 * unit + 700, 21), someBytes(6 * unit, 22), {}, {}, 2 * unit};
+    TwoFileSave save{dir, randomBytes(12 * unit + 700, 21), randomBytes(6 * unit, 22), {}, {}, 2 * unit};
     save.dbPatches = somePatches(save.db.size(), unit, 10, 23);
     save.mbPatches = somePatches(save.mb.size(), unit, 6, 24);
     return save;
+}
+
+// After the next open's recovery: true when both files are the new ones; otherwise both must be the old
+// ones. No temporary file is left either way.
+bool recoveredOldOrNew(FileSystem& fs, const TempDir& dir, const TwoFileSave& save, const std::string& newDb,
+                       const std::string& newMb) {
+    FileSetWriter::recover(fs, dir.file("DATEN.DB"));
+    const std::string db = readFile(dir.file("DATEN.DB")), mb = readFile(dir.file("DATEN.MB"));
+    EXPECT_FALSE(anyTemporaryFile(dir.path()));
+    if (db == newDb && mb == newMb) return true;
+    EXPECT_EQ(db, save.db);
+    EXPECT_EQ(mb, save.mb);
+    return false;
 }
 
 }  // namespace
@@ -298,16 +304,7 @@ TEST_F(PatchedFileTest, AFailureAtAnyOperationLeavesBothFilesOldOrBothNew) {
             save.run(faulty);
         } catch (const IoError&) {
         }
-        FileSetWriter::recover(fs, dir.file("DATEN.DB"));
-        const std::string db = readFile(dir.file("DATEN.DB")), mb = readFile(dir.file("DATEN.MB"));
-        if (db == newDb && mb == newMb) {
-            ++gotNew;
-        } else {
-            ++keptOld;
-            EXPECT_EQ(db, save.db);
-            EXPECT_EQ(mb, save.mb);
-        }
-        EXPECT_FALSE(anyTemporaryFile(dir.path()));
+        recoveredOldOrNew(fs, dir, save, newDb, newMb) ? ++gotNew : ++keptOld;
     }
     EXPECT_GT(keptOld, 0);
     EXPECT_GT(gotNew, 0);
@@ -338,16 +335,7 @@ TEST_F(PatchedFileTest, AKillAtAnyOperationLeavesBothFilesOldOrBothNew) {
         ::waitpid(child, &status, 0);
         ASSERT_TRUE(WIFEXITED(status));
         ASSERT_EQ(WEXITSTATUS(status), FaultyFileSystem::kDiedAtOperation);
-        FileSetWriter::recover(fs, dir.file("DATEN.DB"));
-        const std::string db = readFile(dir.file("DATEN.DB")), mb = readFile(dir.file("DATEN.MB"));
-        if (db == newDb && mb == newMb) {
-            ++gotNew;
-        } else {
-            ++keptOld;
-            EXPECT_EQ(db, save.db);
-            EXPECT_EQ(mb, save.mb);
-        }
-        EXPECT_FALSE(anyTemporaryFile(dir.path()));
+        recoveredOldOrNew(fs, dir, save, newDb, newMb) ? ++gotNew : ++keptOld;
     }
     EXPECT_GT(keptOld, 0);
     EXPECT_GT(gotNew, 0);
@@ -358,7 +346,7 @@ TEST_F(PatchedFileTest, AKillAtAnyOperationLeavesBothFilesOldOrBothNew) {
 TEST_F(PatchedFileTest, OnXfsThePatchedFileSharesAllButTheChangedPage) {
     if (!onXfs(dir.path())) GTEST_SKIP() << "no XFS here";
     const std::string path = dir.file("GROSS.DB");
-    const std::string before = someBytes(10 * 1024 * 1024 + 300, 31);
+    const std::string before = randomBytes(10 * 1024 * 1024 + 300, 31);
     writeFile(path, before);
     std::filesystem::create_hard_link(path, dir.file("ALT.bin"));  // keeps the old blocks in use after the swap
     const std::vector<Patch> patches = {{5 * 1024 * 1024 + 1000, "eine Seite"}};
