@@ -275,6 +275,16 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
                      TableError::Kind::Unsupported, image.dataPath);
 }
 
+std::string headerInPlace(const TableImage& image, std::uint32_t recordCount) {
+    requireWritableVersion(image);
+    if (!originalHeaderFits(image))
+        throw TableError("Die Tabelle " + shownName(image.dataPath) + " kann nicht an Ort und Stelle geändert werden.",
+                         TableError::Kind::Unsupported, image.dataPath);
+    std::string h = buildHeader(image, {}, image.hasMemoFile);
+    putLe32(h.data() + kRecordCountAt, recordCount);
+    return h;
+}
+
 std::uint64_t maxRecords(const TableImage& image) {
     // The count is a u32 and so are the offsets many readers compute: the file stays below 4 GB.
     const std::uint64_t header = kHeaderBytes + kDescriptorBytes * image.fields.size() + 1 + kBacklinkBytes;

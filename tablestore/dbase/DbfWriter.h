@@ -31,6 +31,11 @@ void checkWritable(const TableImage& image, FileSystem& fs);
 // replaces them all together, and until then nothing is replaced.
 void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined = nullptr);
 
+// The header a save in place writes over the old one: the table's header as read with this record
+// count, today's date and the auto-increment values handed out. Throws TableError (Unsupported) when
+// the fields no longer fit the header read.
+std::string headerInPlace(const TableImage& image, std::uint32_t recordCount);
+
 // The most records a .DBF of this record length can hold (a 32-bit count and file size). Throws nothing.
 std::uint64_t maxRecords(const TableImage& image);
 
