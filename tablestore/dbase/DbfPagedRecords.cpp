@@ -184,7 +184,9 @@ void PagedRecords::save(FileSystem& fs, FileSetWriter* swap) {
     // The new file is read afterwards in place of the old one, which a swap of other tables would
     // only replace at its own commit.
     if (swap) refuse("Speichern zusammen mit anderen Tabellen");
-    const std::string header = headerInPlace(image_, static_cast<std::uint32_t>(total_));
+    std::vector<const char*> changed;
+    for (const auto& entry : changed_) changed.push_back(entry.second.data());
+    const std::string header = headerInPlace(image_, static_cast<std::uint32_t>(total_), changed);
     {
         FileSetWriter files(fs, image_.dataPath);
         PatchedFile data(files, *file_, image_.dataPath);

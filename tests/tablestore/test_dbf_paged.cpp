@@ -3,6 +3,7 @@
 // held in memory.
 #include "support/FaultyFileSystem.h"
 #include "tablestore/TableTestSupport.h"
+#include "tablestore/dbase/DbfFormat.h"
 #include "tablestore/dbase/DbfPagedRecords.h"
 #include "tablestore/dbase/DbfReader.h"
 
@@ -187,4 +188,30 @@ TEST(DbfPaged, ALargeTableEditedInAFewPlacesIsNotHeldInMemory) {
     EXPECT_EQ(t.RecordCount(), records - 100);
     t.MoveFirst();
     EXPECT_EQ(t.AsString(1, kDe), "Kunde 1            X");
+}
+
+// A record appended to a Visual FoxPro table in place raises the header's next auto-increment value
+// as a whole save does, and both leave the same table.
+TEST(DbfPaged, AnAppendInPlaceKeepsTheFoxProAutoIncrementAsAWholeSave) {
+    std::map<bool, std::string> dumps;
+    for (bool paged : {false, true}) {
+        SCOPED_TRACE(paged);
+        TempDir dir;
+        const std::string path = copyFixture("dbase/infused-dbf/dbase_31.dbf", dir.path());
+        Table t;
+        t.setPath(path);
+        t.Paged = paged;
+        t.OpenTable();
+        EXPECT_EQ(t.image().rowCount() == 0, paged);
+        t.BeginAppend();
+        t.SetAsInteger(t.FieldNamed("PRODUCTID"), 200);
+        t.SetAsString(t.FieldNamed("PRODUCTNAM"), "Lakkalikööri", kDe);
+        t.PostRecord();
+        t.CloseTable();
+        const std::string file = readFile(path);
+        EXPECT_EQ(dbase::le32(file.data() + 32 + 0x13), 201u);
+        EXPECT_EQ(file.back(), '\x1A');
+        dumps[paged] = dumpOf(path);
+    }
+    EXPECT_EQ(dumps[true], dumps[false]);
 }
