@@ -11,6 +11,7 @@
 
 #include <sys/wait.h>
 #include <unistd.h>
+#include <functional>
 #include <map>
 
 using namespace kimport;
@@ -214,4 +215,41 @@ TEST(DbfPaged, AnAppendInPlaceKeepsTheFoxProAutoIncrementAsAWholeSave) {
         dumps[paged] = dumpOf(path);
     }
     EXPECT_EQ(dumps[true], dumps[false]);
+}
+
+// What cannot be done in place: a pack and an insert before a record are refused and change nothing; a
+// clear writes the table afresh.
+TEST(DbfPaged, PackAndInsertAreRefusedAndAClearWritesTheTableAfresh) {
+    TempDir dir;
+    const std::string path = makeTable(dir, 10);
+    const std::string before = dumpOf(path);
+    Table t;
+    openPaged(t, path);
+    for (const std::function<void()>& refused : std::vector<std::function<void()>>{[&] { t.PackTable(); },
+                                                                                   [&] {
+                                                                                       t.MoveFirst();
+                                                                                       t.BeginInsert();
+                                                                                       t.SetAsInteger(0, 99);
+                                                                                       t.PostRecord();
+                                                                                   }}) {
+        try {
+            refused();
+            ADD_FAILURE() << "not refused";
+        } catch (const TableError& e) {
+            EXPECT_EQ(e.kind(), TableError::Kind::Usage);
+            EXPECT_NE(std::string(e.what()).find("KUNDEN.DBF"), std::string::npos) << e.what();
+        }
+        t.CancelRecord();
+    }
+    EXPECT_EQ(t.RecordCount(), 10);
+    t.CloseTable();
+    EXPECT_EQ(dumpOf(path), before);
+
+    openPaged(t, path);
+    t.ClearTable();
+    t.BeginAppend();
+    t.SetAsInteger(0, 5);
+    t.PostRecord();
+    t.CloseTable();
+    EXPECT_EQ(dumpOf(path), "NR,NAME\n5,\n");
 }
