@@ -3,7 +3,9 @@
 #include "common/FileSets.h"
 #include "common/Text.h"
 #include "tablestore/FormatCodec.h"
+#include "tablestore/ImageRecords.h"
 #include "tablestore/ValueConversion.h"
+#include "tablestore/dbase/DbfPagedRecords.h"
 
 namespace kimport {
 
@@ -369,6 +371,8 @@ void Table::ClearTable() {
         throw TableError("Die Tabelle " + displayName() + " ist nicht exklusiv geöffnet.", TableError::Kind::Usage);
     CancelRecord();
     prepareWrite();
+    // A table read as needed is emptied as one held whole: its save writes the empty table afresh.
+    if (dynamic_cast<dbase::PagedRecords*>(store_.get())) store_ = std::make_unique<ImageRecords>(*image_);
     store_->clear();
     dirty_ = true;
     eof_ = bof_ = true;

@@ -56,6 +56,11 @@ public:
     // batch of records is held at a time, however large the table. For a table walked from the start,
     // like a run's source; it cannot be changed, sought, filtered or walked back.
     bool Sequential = false;
+    // Read from the files as needed (set before OpenTable): a dBase table is walked, changed and
+    // appended to without being held in memory, and a save writes only what changed (see
+    // dbase/DbfPagedRecords.h); it cannot be packed, cleared, inserted into before a record or saved
+    // with other tables. A Paradox table, or a dBase table with memo fields, is held whole as before.
+    bool Paged = false;
 
     // Reads the table into memory (only its first batch when Sequential) and takes its lock, exclusive
     // when Exclusive is set, else shared. A save another process left unfinished is completed first,
@@ -239,6 +244,8 @@ private:
     [[noreturn]] void readOnlyForward() const;
     // Takes a table held whole, its records in the image.
     void holdWhole(std::unique_ptr<TableImage> image);
+    // Takes a dBase table read as needed, or whole when it cannot be.
+    void holdPaged(TableStream stream);
     // Takes a stream's structure and its first batch.
     void adoptStream(TableStream stream);
 

@@ -7,6 +7,7 @@
 #include "tablestore/ImageRecords.h"
 #include "tablestore/Table.h"
 #include "tablestore/TableFiles.h"
+#include "tablestore/dbase/DbfPagedRecords.h"
 
 #include <algorithm>
 #include <chrono>
@@ -128,6 +129,8 @@ void Table::OpenTable() {
         if (Sequential) {
             adoptStream(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
                                                   : dbase::openStream(dataPath_, fs_, CodePageIfNone));
+        } else if (Paged && !isParadoxPath(dataPath_)) {
+            holdPaged(dbase::openStream(dataPath_, fs_, CodePageIfNone));
         } else {
             holdWhole(isParadoxPath(dataPath_) ? paradox::readTable(dataPath_, fs_, CodePageIfNone)
                                                : dbase::readTable(dataPath_, fs_, CodePageIfNone));
@@ -142,6 +145,19 @@ void Table::holdWhole(std::unique_ptr<TableImage> image) {
     auto store = std::make_unique<ImageRecords>(*image);
     store_ = std::move(store);
     image_ = std::move(image);
+    streamed_ = false;
+}
+
+void Table::holdPaged(TableStream stream) {
+    // Memo values are held in the image, and a file cut short is only read: both are held whole.
+    if (stream.image->hasMemoFile || stream.image->missingRecords > 0) {
+        holdWhole(readWhole(std::move(stream)));
+        return;
+    }
+    stream.feed.reset();  // the store reads the file itself
+    auto store = std::make_unique<dbase::PagedRecords>(*stream.image, fs_);
+    store_ = std::move(store);
+    image_ = std::move(stream.image);
     streamed_ = false;
 }
 

@@ -21,6 +21,7 @@
 #include "tablestore/dbase/DbfPaths.h"
 
 #include <algorithm>
+#include <functional>
 #include <cstdio>
 #include <ctime>
 #include <optional>
@@ -133,8 +134,9 @@ std::string freshHeader(const TableImage& image) {
     return h;
 }
 
-// Raises the next value of each FoxPro autoincrement field above every value the table holds.
-void updateAutoIncrement(std::string& header, const TableImage& image, const std::vector<std::uint32_t>& rows) {
+// Raises the next value of each FoxPro autoincrement field above every value of these records.
+void raiseAutoIncrement(std::string& header, const TableImage& image, std::size_t rows,
+                        const std::function<const char*(std::size_t)>& row) {
     if (!isVisualFoxPro(image.dbase.version)) return;
     for (std::size_t i = 0; i < image.fields.size(); ++i) {
         const FieldDef& f = image.fields[i];
@@ -143,11 +145,15 @@ void updateAutoIncrement(std::string& header, const TableImage& image, const std
         std::int64_t step = static_cast<unsigned char>(d[kAutoIncStepAt]);
         if (step == 0) step = 1;
         std::int64_t next = std::max<std::int64_t>(le32(d + kNextAutoIncAt), image.lastAutoInc + step);
-        for (std::uint32_t r : rows)
-            next = std::max<std::int64_t>(next, static_cast<std::int32_t>(le32(image.row(r) + f.offset)) + step);
+        for (std::size_t r = 0; r < rows; ++r)
+            next = std::max<std::int64_t>(next, static_cast<std::int32_t>(le32(row(r) + f.offset)) + step);
         putLe32(d + kNextAutoIncAt, static_cast<std::uint32_t>(std::min<std::int64_t>(next, INT32_MAX)));
         d[kAutoIncStepAt] = static_cast<char>(step);
     }
+}
+
+void updateAutoIncrement(std::string& header, const TableImage& image, const std::vector<std::uint32_t>& rows) {
+    raiseAutoIncrement(header, image, rows.size(), [&](std::size_t k) { return image.row(rows[k]); });
 }
 
 // The stored driver, unless the image's code page was changed to one it does not name.
@@ -273,6 +279,17 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
                          "Tabelle mit " +
                          program + " neu indizieren.",
                      TableError::Kind::Unsupported, image.dataPath);
+}
+
+std::string headerInPlace(const TableImage& image, std::uint32_t recordCount, const std::vector<const char*>& changed) {
+    requireWritableVersion(image);
+    if (!originalHeaderFits(image))
+        throw TableError("Die Tabelle " + shownName(image.dataPath) + " kann nicht an Ort und Stelle geändert werden.",
+                         TableError::Kind::Unsupported, image.dataPath);
+    std::string h = buildHeader(image, {}, image.hasMemoFile);
+    raiseAutoIncrement(h, image, changed.size(), [&](std::size_t k) { return changed[k]; });
+    putLe32(h.data() + kRecordCountAt, recordCount);
+    return h;
 }
 
 std::uint64_t maxRecords(const TableImage& image) {

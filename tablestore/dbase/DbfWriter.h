@@ -5,6 +5,8 @@
 #include "tablestore/TableImage.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 namespace kimport {
 class FileSetWriter;
@@ -30,6 +32,11 @@ void checkWritable(const TableImage& image, FileSystem& fs);
 // With `joined` the files join that writer instead, which may hold files of other tables: its commit
 // replaces them all together, and until then nothing is replaced.
 void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined = nullptr);
+
+// The header a save in place writes over the old one: the table's header as read with this record
+// count, today's date and the next auto-increment values above those of the changed records. Throws
+// TableError (Unsupported) when the fields no longer fit the header read.
+std::string headerInPlace(const TableImage& image, std::uint32_t recordCount, const std::vector<const char*>& changed);
 
 // The most records a .DBF of this record length can hold (a 32-bit count and file size). Throws nothing.
 std::uint64_t maxRecords(const TableImage& image);

@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <random>
+#include <sstream>
 
 using namespace kimport;
 using namespace kimport::test;
@@ -145,7 +146,14 @@ void expectFiltered(Table& t, Model& m) {
     t.FilterRecords("");
 }
 
-void runEdits(const std::string& path, bool keyed, unsigned seed) {
+// How a run opens its table. A paged table takes no insert before a record and no pack: those steps
+// append and save instead (for its whole twin too, so that both end alike).
+struct Opening {
+    bool paged = false;
+    bool inPlaceSteps = false;
+};
+
+void runEdits(const std::string& path, bool keyed, unsigned seed, Opening opening = {}) {
     std::mt19937 rng(seed);
     auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
     auto newRow = [&] {
@@ -157,12 +165,18 @@ void runEdits(const std::string& path, bool keyed, unsigned seed) {
     Table t;
     t.setPath(path);
     t.Exclusive = true;
+    t.Paged = opening.paged;
     t.OpenTable();
+    if (opening.paged) {
+        EXPECT_EQ(t.image().rowCount(), 0u) << "held whole";
+    }
     if (!keyed) {
         EXPECT_THROW(t.SeekKey({Value::ofInteger(1)}), TableError);
     }
     for (int step = 0; step < 1500; ++step) {
-        switch (pick(14)) {
+        int what = pick(14);
+        if (opening.inPlaceSteps && what == 3) what = 0;
+        switch (what) {
             case 0:
             case 1:
             case 2: {  // append
@@ -268,6 +282,8 @@ void runEdits(const std::string& path, bool keyed, unsigned seed) {
                     t.CloseTable();
                     t.OpenTable();
                     m.first();
+                } else if (opening.inPlaceSteps) {
+                    t.Flush();
                 } else if (t.format() == TableFormat::DBase) {
                     t.PackTable();
                     m.first();
@@ -285,9 +301,36 @@ void runEdits(const std::string& path, bool keyed, unsigned seed) {
     std::vector<std::int64_t> listed;
     for (const Row& r : m.rows) listed.push_back(r.nr);
     EXPECT_EQ(walked, listed);
+    if (opening.paged) {
+        t.CloseTable();
+        return;
+    }
     const std::string held = dumpImage(t.image());
     t.CloseTable();
     EXPECT_EQ(dumpOf(path), held);
+}
+
+// Every record of a .DBF as Perl's XBase module reads it: the live ones in file order, then the deleted
+// ones sorted (a save in place leaves them where they were, a whole save may gather them).
+std::string readByXBase(const std::string& path) {
+    CommandResult out = runCommand(
+        "perl -MXBase -e '$t = XBase->new(name => $ARGV[0]) or die XBase->errstr; "
+        "for $i (0 .. $t->last_record) { @r = $t->get_record($i); "
+        "print join(\"|\", map { defined $_ ? $_ : \"<undef>\" } @r), \"\\n\" }' " +
+        path);
+    EXPECT_EQ(out.exitCode, 0) << out.err;
+    std::istringstream lines(out.out);
+    std::string live, line;
+    std::vector<std::string> deleted;
+    while (std::getline(lines, line)) {
+        if (line.starts_with("1|"))
+            deleted.push_back(line);
+        else
+            live += line + "\n";
+    }
+    std::sort(deleted.begin(), deleted.end());
+    for (const std::string& d : deleted) live += d + "\n";
+    return live;
 }
 
 }  // namespace
@@ -311,4 +354,18 @@ TEST(CursorEdits, DBaseTableFollowsAPlainList) {
     MakeTable(dir.path(), "D.DBF",
               {{"NR", FieldType::Integer}, {"NAME", FieldType::String, 20}, {"NOTIZ", FieldType::Memo}});
     runEdits(dir.file("D.DBF"), false, 13);
+}
+
+// Without memo fields a dBase table is read and changed in place when opened paged: the same steps on a
+// twin held whole leave the same records, live and deleted, as we and Perl's XBase read them.
+TEST(CursorEdits, PagedDBaseTableFollowsAPlainListAndItsWholeTwin) {
+    TempDir dir;
+    const std::vector<FieldSpec> fields = {
+        {"NR", FieldType::Integer}, {"NAME", FieldType::String, 20}, {"NOTIZ", FieldType::String, 140}};
+    MakeTable(dir.path(), "P.DBF", fields);
+    MakeTable(dir.path(), "W.DBF", fields);
+    runEdits(dir.file("P.DBF"), false, 14, {true, true});
+    runEdits(dir.file("W.DBF"), false, 14, {false, true});
+    EXPECT_EQ(dumpOf(dir.file("P.DBF")), dumpOf(dir.file("W.DBF")));
+    EXPECT_EQ(readByXBase(dir.file("P.DBF")), readByXBase(dir.file("W.DBF")));
 }
