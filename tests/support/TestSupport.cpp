@@ -12,6 +12,13 @@
 
 namespace kimport::test {
 
+std::map<std::string, std::string> folderSnapshot(const std::string& dir) {
+    std::map<std::string, std::string> files;
+    for (const std::string& name : listNames(dir))
+        if (name != "PKIMPORT.LCK") files[name] = readFile(dir + name);
+    return files;
+}
+
 std::string randomBytes(std::size_t n, unsigned seed) {
     std::mt19937 random(seed);
     std::string bytes(n, '\0');

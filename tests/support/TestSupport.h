@@ -2,6 +2,7 @@
 // itself, and small file utilities.
 #pragma once
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -25,6 +26,8 @@ void writeFile(const std::string& path, const std::string& content);
 std::string readFile(const std::string& path);
 bool fileExists(const std::string& path);
 std::vector<std::string> listNames(const std::string& directory);
+// Every file of a folder by name with its bytes, but the lock file (which locking leaves behind).
+std::map<std::string, std::string> folderSnapshot(const std::string& dir);
 // n letters a to z drawn from the seed: the same bytes for the same seed.
 std::string randomBytes(std::size_t n, unsigned seed);
 

@@ -21,13 +21,6 @@ namespace {
 
 const FormatSettings kDe = FormatSettings::german();
 
-std::map<std::string, std::string> snapshot(const std::string& dir) {
-    std::map<std::string, std::string> files;
-    for (const std::string& name : listNames(dir))
-        if (name != "PKIMPORT.LCK") files[name] = readFile(dir + name);
-    return files;
-}
-
 std::string makeTable(const TempDir& dir, int records) {
     MakeTable(dir.path(), "KUNDEN.DBF", {{"NR", FieldType::Integer}, {"NAME", FieldType::String, 20}});
     Table t;
@@ -71,7 +64,7 @@ TEST(DbfPaged, AFailureOrAKillAtEveryStepOfASaveLeavesTheOldOrTheNewTable) {
     TempDir dir;
     const std::string path = makeTable(dir, 40);
     const std::string before = dumpOf(path);
-    const auto beforeFiles = snapshot(dir.path());
+    const auto beforeFiles = folderSnapshot(dir.path());
     std::string after;
     int operations = 0;
     {
@@ -108,7 +101,7 @@ TEST(DbfPaged, AFailureOrAKillAtEveryStepOfASaveLeavesTheOldOrTheNewTable) {
             const std::string seen = dumpOf(work.file("KUNDEN.DBF"));  // the open completes a swap begun
             EXPECT_TRUE(seen == before || seen == after);
             if (failed && seen == before) {
-                EXPECT_EQ(snapshot(work.path()), beforeFiles);
+                EXPECT_EQ(folderSnapshot(work.path()), beforeFiles);
             }
         }
         {
@@ -132,7 +125,7 @@ TEST(DbfPaged, AFailureOrAKillAtEveryStepOfASaveLeavesTheOldOrTheNewTable) {
             const std::string seen = dumpOf(work.file("KUNDEN.DBF"));
             EXPECT_TRUE(seen == before || seen == after);
             if (seen == before) {
-                EXPECT_EQ(snapshot(work.path()), beforeFiles);
+                EXPECT_EQ(folderSnapshot(work.path()), beforeFiles);
             }
         }
     }

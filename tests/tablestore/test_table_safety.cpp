@@ -18,13 +18,6 @@ namespace {
 
 const FormatSettings kDe = FormatSettings::german();
 
-std::map<std::string, std::string> snapshot(const std::string& dir) {
-    std::map<std::string, std::string> files;
-    for (const std::string& name : listNames(dir))
-        if (name != "PKIMPORT.LCK") files[name] = readFile(dir + name);
-    return files;
-}
-
 void appendRecords(Table& t, int from, int count) {
     for (int i = from; i < from + count; ++i) {
         t.BeginAppend();
@@ -58,7 +51,7 @@ TEST(TableSafety, EveryFailingWriteLeavesTheOldOrTheNewTable) {
     TempDir dir;
     std::string path = makeCustomers(dir, 50);
     const std::string before = dumpOf(path);
-    const auto beforeFiles = snapshot(dir.path());
+    const auto beforeFiles = folderSnapshot(dir.path());
     std::string after;
     int operations = 0;
     {
@@ -94,7 +87,7 @@ TEST(TableSafety, EveryFailingWriteLeavesTheOldOrTheNewTable) {
         std::string seen = dumpOf(work.file("Kunden.DB"));  // opening completes an interrupted swap
         EXPECT_TRUE(seen == before || seen == after);
         if (failed && seen == before) {
-            EXPECT_EQ(snapshot(work.path()), beforeFiles);
+            EXPECT_EQ(folderSnapshot(work.path()), beforeFiles);
         }
     }
 }
@@ -106,7 +99,7 @@ TEST(TableSafety, ATableSavedWithOtherFilesSwapsThemAllAtOnce) {
     const std::string path = makeCustomers(dir, 5);
     writeFile(dir.file("Begleit.DB"), "alt");
     writeFile(dir.file("Weg.DB"), "geht");
-    const auto beforeFiles = snapshot(dir.path());
+    const auto beforeFiles = folderSnapshot(dir.path());
     // The new state: one more record, the companion rewritten, the other file removed.
     auto save = [&](const std::string& at, FileSystem& fs, int failAt) {
         FaultyFileSystem faulty(fs);
@@ -146,7 +139,7 @@ TEST(TableSafety, ATableSavedWithOtherFilesSwapsThemAllAtOnce) {
             EXPECT_FALSE(fileExists(work.file("Weg.DB")));
         } else {
             ++keptOld;
-            EXPECT_EQ(snapshot(work.path()), beforeFiles);
+            EXPECT_EQ(folderSnapshot(work.path()), beforeFiles);
         }
     }
     EXPECT_GT(keptOld, 0);
@@ -169,7 +162,7 @@ TEST(TableSafety, ATableSavedWithOtherFilesSwapsThemAllAtOnce) {
 TEST(TableSafety, AFullDiskLeavesTheTableAsItWas) {
     TempDir dir;
     std::string path = makeCustomers(dir, 20);
-    const auto beforeFiles = snapshot(dir.path());
+    const auto beforeFiles = folderSnapshot(dir.path());
     FaultyFileSystem faulty(realFileSystem());
     faulty.spaceLeft = 6000;
     Table t(faulty);
@@ -182,7 +175,7 @@ TEST(TableSafety, AFullDiskLeavesTheTableAsItWas) {
     } catch (const TableError& e) {
         EXPECT_NE(std::string(e.what()).find("Kein Speicherplatz"), std::string::npos) << e.what();
     }
-    EXPECT_EQ(snapshot(dir.path()), beforeFiles);
+    EXPECT_EQ(folderSnapshot(dir.path()), beforeFiles);
 }
 
 TEST(TableSafety, AProcessKilledWhileSavingLeavesAReadableTable) {
