@@ -16,6 +16,7 @@
 #include "progress/RunReport.h"
 #include "settings/ControlTables.h"
 #include "settings/SettingsStore.h"
+#include "tablestore/TableFiles.h"
 #include "tablestore/TableRoutines.h"
 #include "textsource/StagingTable.h"
 
@@ -103,11 +104,6 @@ std::optional<std::string> parse(const std::vector<std::string>& args, RunOption
     if (o.setting.empty() && (o.source.empty() || o.target.empty()))
         return "--source und --target (oder --setting) müssen angegeben werden";
     return std::nullopt;
-}
-
-bool isTablePath(const std::string& path) {
-    const std::string ext = asciiUpper(extensionOf(path));
-    return ext == ".DB" || ext == ".DBF";
 }
 
 // Builds the staging table of a text source in Temp of the program directory and makes it the source.

@@ -24,5 +24,7 @@ void requireCodePage(int codePage, const std::string& dataPath);
 // By the data file's extension: ".DB" Paradox, ".DBF" dBase (any letter case).
 bool isParadoxPath(const std::string& path);
 bool isDBasePath(const std::string& path);
+// Either of the two: a table rather than a text file.
+inline bool isTablePath(const std::string& path) { return isParadoxPath(path) || isDBasePath(path); }
 
 }  // namespace kimport

@@ -1,3 +1,4 @@
+#include "tablestore/TableFiles.h"
 #include "wizard/ContentViewerController.h"
 
 #include "common/FileSets.h"
@@ -18,7 +19,7 @@ void ContentViewerController::btnInhaltAnzClick(int page) {
             state_.focusControl = "edtQuelle";
             return;
         }
-        r.kind = c_.isTablePath(state_.edtQuelle) ? ContentViewerRequest::Kind::SourceTable
+        r.kind = isTablePath(state_.edtQuelle) ? ContentViewerRequest::Kind::SourceTable
                                                   : ContentViewerRequest::Kind::SourceText;
         r.source = findIgnoringCase(state_.edtQuelle, env_.fs);
         r.dosConversion = state_.textLayout.dos;

@@ -1,3 +1,4 @@
+#include "tablestore/TableFiles.h"
 #include "wizard/FinishPageController.h"
 
 #include "common/Text.h"
@@ -93,7 +94,7 @@ void FinishPageController::startRun() {
                       env_.formats.current, env_.formulas);
         // A text source's report names the lines of the file, and first what its reading could not take.
         c_.runReport.clear();
-        if (!c_.isTablePath(state_.edtQuelle)) {
+        if (!isTablePath(state_.edtQuelle)) {
             c_.runReport.startWithReading(c_.stagingLines, c_.stagingProblems);
         }
         run.setReport(&c_.runReport);
@@ -111,7 +112,7 @@ void FinishPageController::startRun() {
         try {
             renamed = run.run(mode, state_.mode.edtStartwert, state_.cbxZielLeeren.checked);
             // What the reading of a text source could not take counts with the run's errors.
-            if (!c_.isTablePath(state_.edtQuelle)) c_.progress().addToCounter(Counter::AnzFehler, c_.stagingErrors);
+            if (!isTablePath(state_.edtQuelle)) c_.progress().addToCounter(Counter::AnzFehler, c_.stagingErrors);
         } catch (...) {
             c_.progress().showReport(&c_.runReport);
             throw;

@@ -1,3 +1,4 @@
+#include "tablestore/TableFiles.h"
 #include "wizard/MappingPageController.h"
 
 #include "common/FileSets.h"
@@ -96,7 +97,7 @@ bool MappingPageController::preRunCheck() {
 void MappingPageController::btnZurueck4Click() {
     c_.leavePage();
     c_.closeSourceAndTarget(false);
-    if (!c_.isTablePath(state_.edtQuelle))
+    if (!isTablePath(state_.edtQuelle))
         c_.goTo(WizardPage::Seite1txt);
     else if (state_.rbtNeueImport.checked || state_.cbxZielAusw)
         c_.goTo(WizardPage::Seite3);

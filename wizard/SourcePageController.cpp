@@ -1,3 +1,4 @@
+#include "tablestore/TableFiles.h"
 #include "wizard/SourcePageController.h"
 
 #include "common/FileSets.h"
@@ -37,7 +38,7 @@ void SourcePageController::btnWeiter2Click() {
         return;
     }
     Table& source = c_.tblQuelle;
-    if (c_.isTablePath(state_.edtQuelle)) {
+    if (isTablePath(state_.edtQuelle)) {
         source.CloseTable();
         source.setPath(state_.edtQuelle);
         try {

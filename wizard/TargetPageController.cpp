@@ -1,3 +1,4 @@
+#include "tablestore/TableFiles.h"
 #include "wizard/TargetPageController.h"
 
 #include "common/FileSets.h"
@@ -108,7 +109,7 @@ void TargetPageController::btnWeiter3Click() {
     if (state_.cbxSicherungskopie.visible && state_.cbxSicherungskopie.checked) makeBackupCopy();
 
     const std::string& source = state_.edtQuelle;
-    const bool tableSource = c_.isTablePath(source);
+    const bool tableSource = isTablePath(source);
     MappingPageController& mapping = wizard_.mappingPage();
     try {
         if (!samePath(source, c_.lastSourceRead)) {

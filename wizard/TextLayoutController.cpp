@@ -1,3 +1,4 @@
+#include "tablestore/TableFiles.h"
 #include "wizard/TextLayoutController.h"
 
 #include "common/FileSets.h"
@@ -92,7 +93,7 @@ void TextLayoutController::qOptionenClose() {
     if (state_.qOptionen.cbxDosToWin == state_.textLayout.dos) return;
     state_.textLayout.dos = state_.qOptionen.cbxDosToWin;
     // A text source shown in the content viewer is read again with the new conversion.
-    if (state_.contentViewerOpenedFrom == 2 && !c_.isTablePath(state_.edtQuelle)) {
+    if (state_.contentViewerOpenedFrom == 2 && !isTablePath(state_.edtQuelle)) {
         ContentViewerRequest& r = state_.viewerRequest;
         r = ContentViewerRequest{};
         r.kind = ContentViewerRequest::Kind::SourceText;

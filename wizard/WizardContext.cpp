@@ -74,10 +74,6 @@ void WizardContext::leavePage() {
     if (onLeavePage) onLeavePage();
 }
 
-bool WizardContext::isTablePath(const std::string& path) const {
-    return isParadoxPath(path) || isDBasePath(path);
-}
-
 void WizardContext::closeSourceAndTarget(bool clearNames) {
     tblQuelle.CloseTable();
     tblZiel.CloseTable();

@@ -81,7 +81,6 @@ public:
 
     void goTo(WizardPage page);
     void leavePage();
-    bool isTablePath(const std::string& path) const;
     void closeSourceAndTarget(bool clearNames);
 
     // The settings list (ImpList): opened with a message when it cannot be; the current row's name and columns.
