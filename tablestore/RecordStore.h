@@ -73,6 +73,11 @@ public:
     virtual void setFilter(RecordFilter filter) = 0;
     // Makes room for this many more records at once (a hint: a store that cannot, does nothing).
     virtual void reserve(std::uint64_t more) = 0;
+    // How many more records the store can surely take as it holds them; a table that needs more is
+    // held whole (which may choose larger blocks).
+    virtual std::uint64_t room() const { return UINT64_MAX; }
+    // True for a store that reads its records from the files as needed and writes only what changed.
+    virtual bool paged() const { return false; }
 
     // Writes the table's files through the swap (one of its own when null), as the format's writer does;
     // throws what the writer throws. The records held stay as they are.

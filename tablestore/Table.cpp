@@ -5,7 +5,6 @@
 #include "tablestore/FormatCodec.h"
 #include "tablestore/ImageRecords.h"
 #include "tablestore/ValueConversion.h"
-#include "tablestore/dbase/DbfPagedRecords.h"
 
 namespace kimport {
 
@@ -372,7 +371,7 @@ void Table::ClearTable() {
     CancelRecord();
     prepareWrite();
     // A table read as needed is emptied as one held whole: its save writes the empty table afresh.
-    if (dynamic_cast<dbase::PagedRecords*>(store_.get())) store_ = std::make_unique<ImageRecords>(*image_);
+    if (store_->paged()) store_ = std::make_unique<ImageRecords>(*image_);
     store_->clear();
     dirty_ = true;
     eof_ = bof_ = true;

@@ -56,10 +56,11 @@ public:
     // batch of records is held at a time, however large the table. For a table walked from the start,
     // like a run's source; it cannot be changed, sought, filtered or walked back.
     bool Sequential = false;
-    // Read from the files as needed (set before OpenTable): a dBase table is walked, changed and
-    // appended to without being held in memory, and a save writes only what changed (see
-    // dbase/DbfPagedRecords.h); it cannot be packed, cleared, inserted into before a record or saved
-    // with other tables. A Paradox table, or a dBase table with memo fields, is held whole as before.
+    // Read from the files as needed (set before OpenTable): the table is walked, changed and appended
+    // to without being held in memory, and a save writes only what changed (see
+    // dbase/DbfPagedRecords.h, paradox/ParadoxPagedRecords.h); it cannot be saved with other tables,
+    // and a dBase table cannot be packed or inserted into before a record. A clear writes the table
+    // afresh. A table with memo or blob fields, or a file the store cannot follow, is held whole.
     bool Paged = false;
 
     // Reads the table into memory (only its first batch when Sequential) and takes its lock, exclusive
@@ -246,6 +247,7 @@ private:
     void holdWhole(std::unique_ptr<TableImage> image);
     // Takes a dBase table read as needed, or whole when it cannot be.
     void holdPaged(TableStream stream);
+    void holdWholeNow();
     // Takes a stream's structure and its first batch.
     void adoptStream(TableStream stream);
 

@@ -8,6 +8,7 @@
 #include "tablestore/Table.h"
 #include "tablestore/TableFiles.h"
 #include "tablestore/dbase/DbfPagedRecords.h"
+#include "tablestore/paradox/ParadoxPagedRecords.h"
 
 #include <algorithm>
 #include <chrono>
@@ -129,8 +130,9 @@ void Table::OpenTable() {
         if (Sequential) {
             adoptStream(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
                                                   : dbase::openStream(dataPath_, fs_, CodePageIfNone));
-        } else if (Paged && !isParadoxPath(dataPath_)) {
-            holdPaged(dbase::openStream(dataPath_, fs_, CodePageIfNone));
+        } else if (Paged) {
+            holdPaged(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
+                                               : dbase::openStream(dataPath_, fs_, CodePageIfNone));
         } else {
             holdWhole(isParadoxPath(dataPath_) ? paradox::readTable(dataPath_, fs_, CodePageIfNone)
                                                : dbase::readTable(dataPath_, fs_, CodePageIfNone));
@@ -155,10 +157,29 @@ void Table::holdPaged(TableStream stream) {
         return;
     }
     stream.feed.reset();  // the store reads the file itself
-    auto store = std::make_unique<dbase::PagedRecords>(*stream.image, fs_);
-    store_ = std::move(store);
+    if (stream.image->format == TableFormat::Paradox) {
+        try {
+            auto store = std::make_unique<paradox::PagedRecords>(*stream.image, fs_);
+            store_ = std::move(store);
+        } catch (const TableError& e) {
+            // A chain the store cannot keep as it is: the whole reader reads what it can of it.
+            if (e.kind() != TableError::Kind::Damaged) throw;
+            holdWhole(paradox::readTable(dataPath_, fs_, CodePageIfNone));
+            return;
+        }
+    } else {
+        store_ = std::make_unique<dbase::PagedRecords>(*stream.image, fs_);
+    }
     image_ = std::move(stream.image);
     streamed_ = false;
+}
+
+void Table::holdWholeNow() {
+    // Read again whole, as an open without Paged would: nothing may be pending.
+    const int codePage = CodePageIfNone;
+    holdWhole(image_->format == TableFormat::Paradox ? paradox::readTable(dataPath_, fs_, codePage)
+                                                     : dbase::readTable(dataPath_, fs_, codePage));
+    openedIdentity_ = fs_.identity(dataPath_);
 }
 
 void Table::adoptStream(TableStream stream) {
@@ -251,6 +272,12 @@ void Table::CheckCapacity(std::uint64_t records) const {
 
 void Table::ReserveRecords(std::uint64_t more) {
     requireActive();
+    // A table read as needed that could not take so many more as it is (its blocks would run out)
+    // is held whole while nothing is pending: its save may then choose larger blocks.
+    if (store_->paged() && more > store_->room() && !HasUnsavedChanges()) {
+        holdWholeNow();
+        MoveFirst();
+    }
     store_->reserve(more);
 }
 

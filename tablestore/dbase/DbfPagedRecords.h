@@ -47,6 +47,7 @@ public:
     void pack() override;
     void setFilter(RecordFilter filter) override { filter_ = std::move(filter); }
     void reserve(std::uint64_t) override {}
+    bool paged() const override { return true; }
 
     void save(FileSystem& fs, FileSetWriter* swap) override;
 

@@ -98,16 +98,20 @@ std::vector<char> newHeader(const std::vector<FieldDef>& fields, int keyFieldCou
 }
 
 std::vector<char> buildHeader(const TableImage& image, std::uint32_t records, std::uint32_t blocks) {
+    // A save that writes every block anew chains them 1..blocks without free ones.
+    return buildHeader(image, ChainCounts{records, blocks, blocks, blocks ? 1u : 0u, blocks, 0});
+}
+
+std::vector<char> buildHeader(const TableImage& image, const ChainCounts& chain) {
     std::vector<char> h = image.originalHeader;
     char* p = h.data();
-    // A save writes every block anew, chained 1..blocks without free ones: the counts follow from that.
-    putLe32(p + kRecordCountAt, records);
-    putLe16(p + kUsedBlocksAt, blocks);
-    putLe16(p + kTotalBlocksAt, blocks);
-    putLe16(p + kFirstBlockAt, blocks ? 1 : 0);
-    putLe16(p + kLastBlockAt, blocks);
-    putLe16(p + kMaxBlocksAt, blocks);
-    putLe16(p + kFirstFreeBlockAt, 0);
+    putLe32(p + kRecordCountAt, chain.records);
+    putLe16(p + kUsedBlocksAt, chain.usedBlocks);
+    putLe16(p + kTotalBlocksAt, chain.totalBlocks);
+    putLe16(p + kFirstBlockAt, chain.firstBlock);
+    putLe16(p + kLastBlockAt, chain.lastBlock);
+    putLe16(p + kMaxBlocksAt, chain.totalBlocks);
+    putLe16(p + kFirstFreeBlockAt, chain.firstFreeBlock);
     p[kBlockSizeAt] = static_cast<char>(image.paradox.blockSizeKb);
     // Flags that make Paradox rebuild the table or its index: what we write needs neither.
     p[kRebuildFlagAt] = 0;

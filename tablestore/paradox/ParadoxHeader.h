@@ -21,6 +21,18 @@ namespace kimport::paradox {
 // Expects an originalHeader that describes the image's fields. Throws nothing but std::bad_alloc.
 std::vector<char> buildHeader(const TableImage& image, std::uint32_t records, std::uint32_t blocks);
 
+// Where a table's records lie in its blocks, as the header counts it.
+struct ChainCounts {
+    std::uint32_t records = 0;
+    std::uint32_t usedBlocks = 0;   // blocks in the chain
+    std::uint32_t totalBlocks = 0;  // blocks in the file, free ones included
+    std::uint32_t firstBlock = 0;   // 0 for an empty chain
+    std::uint32_t lastBlock = 0;
+    std::uint32_t firstFreeBlock = 0;
+};
+// The same for a file whose blocks were changed where they lie: the chain as it now stands.
+std::vector<char> buildHeader(const TableImage& image, const ChainCounts& chain);
+
 // Header bytes of a new table (counts zero) for these fields, laid out as Paradox lays out the level
 // `version`: with the extension from level 4, padded to whole 2 KB units from level 3.5.
 // tableName is stored as the name at creation; only its first 78 (260) bytes are kept.

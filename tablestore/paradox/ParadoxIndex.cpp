@@ -4,11 +4,14 @@
 // greater than the one looked for, so each entry's key is the first key below it.
 #include "tablestore/paradox/ParadoxIndex.h"
 
+#include "common/FileSets.h"
+#include "common/Text.h"
 #include "tablestore/Bytes.h"
 #include "tablestore/TableError.h"
 #include "tablestore/paradox/ParadoxFormat.h"
 
 #include <cstring>
+#include <functional>
 
 namespace kimport::paradox {
 
@@ -24,6 +27,7 @@ struct Entry {
 
 // The numbers of an index entry are stored like S field values, so they sort with the key bytes.
 void putEncodedShort(char* p, std::uint32_t v) { putBe16(p, (v & 0xFFFF) ^ kShortSignFlip); }
+std::uint32_t encodedShort(const char* p) { return (be16(p) ^ kShortSignFlip) & 0xFFFF; }
 
 }  // namespace
 
@@ -42,14 +46,14 @@ std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
     const std::size_t fill = capacity - 1;  // one slot left free, as bulk builds do
 
     // Levels from the leaves up; each level is a list of blocks of entries. The leaves point at the
-    // data blocks, which a save numbers 1, 2, 3 ... in key order.
+    // data blocks in chain order.
     std::vector<std::vector<std::vector<Entry>>> levels;
     std::vector<Entry> current;
     for (std::size_t i = 0; i < in.counts.size(); ++i) {
         Entry e;
         e.key.assign(in.firstKeys.begin() + static_cast<std::ptrdiff_t>(i * static_cast<std::size_t>(in.keyLength)),
                      in.firstKeys.begin() + static_cast<std::ptrdiff_t>((i + 1) * static_cast<std::size_t>(in.keyLength)));
-        e.child = static_cast<std::uint32_t>(i + 1);
+        e.child = in.blocks.empty() ? static_cast<std::uint32_t>(i + 1) : in.blocks[i];
         e.count = in.counts[i];
         current.push_back(std::move(e));
     }
@@ -146,6 +150,80 @@ std::vector<char> buildPrimaryIndex(const PrimaryIndexInput& in) {
         }
     }
     return out;
+}
+
+std::string indexPathFor(const std::string& dataPath, FileSystem& fs) {
+    return findIgnoringCase(directoryOf(dataPath) + baseNameOf(dataPath) + (endsWith(dataPath, ".db") ? ".px" : ".PX"),
+                            fs);
+}
+
+PrimaryIndexInput indexInputFor(const TableImage& image, int changeStamp) {
+    PrimaryIndexInput in;
+    // The key fields lead the field list: their type and size bytes are the .PX's field list.
+    const auto fieldList =
+        image.originalHeader.begin() + static_cast<std::ptrdiff_t>(fieldListStart(image.paradox.version));
+    in.keyFieldInfo.assign(fieldList, fieldList + 2 * image.keyFieldCount);
+    for (int i = 0; i < image.keyFieldCount; ++i) in.keyLength += image.fields[static_cast<std::size_t>(i)].length;
+    in.version = image.paradox.version;
+    in.sortOrder = image.paradox.sortOrder;
+    in.changeStamp = changeStamp;
+    in.tableName = baseNameOf(image.dataPath) + ".PX";  // stored as Paradox stores it; readers ignore it
+    return in;
+}
+
+std::optional<IndexLeaves> readPrimaryIndex(const std::vector<char>& px, std::size_t keyLength, int changeStamp) {
+    if (px.size() < kExtensionAt) return std::nullopt;
+    const char* h = px.data();
+    const std::size_t entry = keyLength + kIndexEntryTail;
+    const std::size_t headerSize = le16(h + kHeaderSizeAt);
+    const std::size_t blockSize = static_cast<std::size_t>(static_cast<unsigned char>(h[kBlockSizeAt])) * 1024;
+    const std::uint32_t blocks = le16(h + kTotalBlocksAt);
+    const int levels = static_cast<unsigned char>(h[kIndexLevelsAt]);
+    if (h[kFileTypeAt] != kPrimaryIndex || le16(h + kRecordSizeAt) != entry || blockSize == 0 ||
+        blockSize > static_cast<std::size_t>(kMaxBlockKb) * 1024 || headerSize < kExtensionAt ||
+        static_cast<unsigned char>(h[kIndexStampAt]) != changeStamp || levels > 16 ||
+        headerSize + static_cast<std::uint64_t>(blocks) * blockSize > px.size())
+        return std::nullopt;
+    IndexLeaves leaves;
+    if (levels == 0) return blocks == 0 ? std::optional<IndexLeaves>(leaves) : std::nullopt;
+    std::vector<bool> seen(blocks + 1, false);
+    bool sound = true;
+    // Entries from the root down; each upper entry's count must be its children's sum.
+    std::function<std::uint64_t(std::uint32_t, int)> walk = [&](std::uint32_t block, int level) -> std::uint64_t {
+        if (!sound || block == 0 || block > blocks || seen[block]) {
+            sound = false;
+            return 0;
+        }
+        seen[block] = true;
+        const char* b = px.data() + headerSize + (block - 1) * blockSize;
+        const auto after = static_cast<std::int16_t>(le16(b + kLastRecordAt));
+        const std::size_t n = after < 0 ? 0 : static_cast<std::size_t>(after) / entry + 1;
+        if (kBlockHeadBytes + n * entry > blockSize) {
+            sound = false;
+            return 0;
+        }
+        std::uint64_t total = 0;
+        for (std::size_t i = 0; i < n && sound; ++i) {
+            const char* e = b + kBlockHeadBytes + i * entry;
+            const std::uint32_t child = encodedShort(e + keyLength);
+            const std::uint32_t count = encodedShort(e + keyLength + 2);
+            if (level == 1) {
+                leaves.blocks.push_back(child);
+                leaves.counts.push_back(count);
+                leaves.firstKeys.insert(leaves.firstKeys.end(), e, e + keyLength);
+                total += count;
+            } else {
+                const std::uint64_t below = walk(child, level - 1);
+                // A count above 65535 does not fit the entry: Paradox keeps its low bits.
+                if ((below & 0xFFFF) != count) sound = false;
+                total += below;
+            }
+        }
+        return total;
+    };
+    walk(le16(h + kIndexRootAt), levels);
+    if (!sound) return std::nullopt;
+    return leaves;
 }
 
 }  // namespace kimport::paradox

@@ -58,19 +58,28 @@ void checkWritable(const TableImage& image, FileSystem& fs) {
                              TableError::Kind::Unsupported, image.dataPath);
     // Text keys under a language sort order are ordered by an approximation of it: a table whose
     // records it does not find in order is not written, rather than written in an order Paradox rejects.
-    bool textKey = false;
-    for (int i = 0; i < image.keyFieldCount; ++i) textKey = textKey || image.fields[static_cast<std::size_t>(i)].physicalType == kAlpha;
-    if (textKey && image.paradox.sortOrder != 0 && image.order.size() > 1) {
+    if (keyOrderApproximated(image) && image.order.size() > 1) {
         KeyOrder order(image);
         for (std::size_t p = 1; p < image.order.size(); ++p)
             if (order.compare(image.row(image.order.at(p - 1)), image.row(image.order.at(p))) > 0)
-                throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " ist nach der Sortierfolge \"" +
-                                     image.paradox.sortOrderName +
-                                     "\" geordnet, die beim Schreiben nicht "
-                                     "nachgebildet werden kann. Bitte die Tabelle in Paradox auf die Sortierfolge "
-                                     "\"ascii\" umstellen.",
-                                 TableError::Kind::Unsupported, image.dataPath);
+                throw sortOrderNotKept(image);
     }
+}
+
+bool keyOrderApproximated(const TableImage& image) {
+    bool textKey = false;
+    for (int i = 0; i < image.keyFieldCount; ++i)
+        textKey = textKey || image.fields[static_cast<std::size_t>(i)].physicalType == kAlpha;
+    return textKey && image.paradox.sortOrder != 0;
+}
+
+TableError sortOrderNotKept(const TableImage& image) {
+    return TableError("Die Tabelle " + fileNameOf(image.dataPath) + " ist nach der Sortierfolge \"" +
+                          image.paradox.sortOrderName +
+                          "\" geordnet, die beim Schreiben nicht "
+                          "nachgebildet werden kann. Bitte die Tabelle in Paradox auf die Sortierfolge "
+                          "\"ascii\" umstellen.",
+                      TableError::Kind::Unsupported, image.dataPath);
 }
 
 namespace {
@@ -220,20 +229,11 @@ void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined) {
     }
     out.flush();
     if (memo) memo->finish();
-    std::string pxPath = findIgnoringCase(dir + base + (endsWith(image.dataPath, ".db") ? ".px" : ".PX"), fs);
+    std::string pxPath = indexPathFor(image.dataPath, fs);
     if (image.keyFieldCount > 0) {
-        PrimaryIndexInput in;
-        // The key fields lead the field list: their type and size bytes are the .PX's field list.
-        const auto fieldList =
-            image.originalHeader.begin() + static_cast<std::ptrdiff_t>(fieldListStart(image.paradox.version));
-        in.keyFieldInfo.assign(fieldList, fieldList + 2 * image.keyFieldCount);
-        in.keyLength = keyLength;
+        PrimaryIndexInput in = indexInputFor(image, changeStamp);
         in.firstKeys = std::move(firstKeys);
         in.counts = std::move(counts);
-        in.version = image.paradox.version;
-        in.sortOrder = image.paradox.sortOrder;
-        in.changeStamp = changeStamp;
-        in.tableName = base + ".PX";  // stored as Paradox stores it; readers ignore it
         std::vector<char> px = buildPrimaryIndex(in);
         writer.create(pxPath).write(px.data(), px.size());
     } else if (fs.exists(pxPath)) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include "common/FileSystem.h"
+#include "tablestore/TableError.h"
 #include "tablestore/TableImage.h"
 
 #include <cstdint>
@@ -17,6 +18,11 @@ namespace kimport::paradox {
 // text key under a sort order whose collation we cannot reproduce and whose records are not in byte
 // order already. Looks only at the folder's file names and the image; changes nothing.
 void checkWritable(const TableImage& image, FileSystem& fs);
+// True when the table's key has a text field under a language sort order, which KeyOrder only
+// approximates: records found out of that order must not be written.
+bool keyOrderApproximated(const TableImage& image);
+// The refusal of a table whose records are not in the order we can reproduce.
+TableError sortOrderNotKept(const TableImage& image);
 
 // Writes the whole file set through a FileSetWriter: the .DB, a new .MB when the table has blob fields,
 // a rebuilt .PX when it is keyed; a .PX or .MB the table no longer needs goes, and so do a table made

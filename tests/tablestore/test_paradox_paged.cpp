@@ -1,0 +1,376 @@
+// A Paradox table opened Paged is changed in its blocks: the same changes made to a copy held whole
+// must give the same records, pxlib must read the patched file the same, its .PX must describe its
+// chain, and a failure or a kill at any step of the save must leave the old table or the new one.
+#include "support/FaultyFileSystem.h"
+#include "tablestore/PxValidator.h"
+#include "tablestore/TableTestSupport.h"
+#include "tablestore/Bytes.h"
+#include "tablestore/paradox/ParadoxFormat.h"
+#include "tablestore/paradox/ParadoxPagedRecords.h"
+#include "tablestore/paradox/ParadoxReader.h"
+
+#include <gtest/gtest.h>
+
+#include <sys/wait.h>
+#include <unistd.h>
+#include <random>
+
+using namespace kimport;
+using namespace kimport::test;
+
+namespace {
+
+const FormatSettings kDe = FormatSettings::german();
+std::string pxreadExe() { return KIMPORT_PXREAD_EXE; }
+
+// Records of 4 + 40 bytes: 46 to a 2 KB block, so a few hundred changes split and free many blocks.
+std::string makeTable(const std::string& dir, const std::string& name, int records, int keyFields, int step = 2) {
+    MakeTable(dir, name, {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 40}}, keyFields);
+    Table t;
+    t.setPath(dir + "/" + name);
+    t.OpenTable();
+    for (int i = 1; i <= records; ++i) {
+        t.BeginAppend();
+        t.SetAsInteger(0, i * step);
+        t.SetAsString(1, "Kunde " + std::to_string(i * step), kDe);
+        t.PostRecord();
+    }
+    t.CloseTable();
+    return dir + "/" + name;
+}
+
+void openTable(Table& t, const std::string& path, bool paged) {
+    t.setPath(path);
+    t.Exclusive = true;
+    t.Paged = paged;
+    t.OpenTable();
+}
+
+// What a step did, to compare the two sides: a key violation or a missing key counts as an outcome.
+using Outcome = std::string;
+
+Outcome post(Table& t) {
+    try {
+        t.PostRecord();
+        return "ok";
+    } catch (const TableError& e) {
+        t.CancelRecord();
+        return e.kind() == TableError::Kind::KeyViolation ? "key" : "error";
+    }
+}
+
+// One random change to a keyed table: an insert, an edit, a key change or a delete.
+Outcome keyedStep(Table& t, std::mt19937& random, int range) {
+    const int kind = static_cast<int>(random() % 8);
+    const int key = static_cast<int>(random() % static_cast<unsigned>(range)) + 1;
+    if (kind < 4) {
+        t.BeginAppend();
+        t.SetAsInteger(0, key);
+        t.SetAsString(1, "Neu " + std::to_string(key), kDe);
+        return post(t);
+    }
+    if (!t.SeekKey({Value::ofInteger(key)})) return "none";
+    if (kind < 6) {
+        t.BeginEdit();
+        t.SetAsString(1, "Geändert " + std::to_string(random() % 1000), kDe);
+        return post(t);
+    }
+    if (kind == 6) {
+        t.BeginEdit();
+        t.SetAsInteger(0, static_cast<int>(random() % static_cast<unsigned>(range)) + 1);
+        return post(t);
+    }
+    t.DeleteRecord();
+    return "deleted";
+}
+
+// One random change to a table without a key: an append, an insert before a record, an edit, a delete.
+Outcome unkeyedStep(Table& t, std::mt19937& random) {
+    const int kind = static_cast<int>(random() % 6);
+    const auto count = t.RecordCount();
+    const int at = count > 0 ? static_cast<int>(random() % static_cast<unsigned>(count)) + 1 : 0;
+    if (kind < 2 || at == 0) {
+        t.BeginAppend();
+        t.SetAsInteger(0, static_cast<int>(random() % 100000));
+        return post(t);
+    }
+    if (!t.GoToRecord(at)) return "none";
+    if (kind == 2) {
+        t.BeginInsert();
+        t.SetAsInteger(0, -at);
+        return post(t);
+    }
+    if (kind == 3) {
+        t.BeginEdit();
+        t.SetAsString(1, "Geändert " + std::to_string(at), kDe);
+        return post(t);
+    }
+    t.DeleteRecord();
+    return "deleted";
+}
+
+std::string pxread(const std::string& path) {
+    auto r = runCommand(pxreadExe() + " '" + path + "'");
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    return r.out;
+}
+
+// Applies the same random steps to a paged and a whole copy, comparing outcomes and a record now and
+// then, and checks both sides' files after the save.
+void compareSides(int records, int keyFields, int steps, unsigned seed) {
+    TempDir pagedDir, wholeDir;
+    const std::string pagedPath = makeTable(pagedDir.path(), "KUNDEN.DB", records, keyFields);
+    const std::string wholePath = makeTable(wholeDir.path(), "KUNDEN.DB", records, keyFields);
+    Table paged, whole;
+    openTable(paged, pagedPath, true);
+    openTable(whole, wholePath, false);
+    std::mt19937 randomPaged(seed), randomWhole(seed), pick(seed + 1);
+    for (int i = 0; i < steps; ++i) {
+        SCOPED_TRACE(i);
+        const Outcome a = keyFields ? keyedStep(paged, randomPaged, records * 3) : unkeyedStep(paged, randomPaged);
+        const Outcome b = keyFields ? keyedStep(whole, randomWhole, records * 3) : unkeyedStep(whole, randomWhole);
+        ASSERT_EQ(a, b);
+        ASSERT_EQ(paged.RecordCount(), whole.RecordCount());
+        if (i % 50 == 0 && whole.RecordCount() > 0) {
+            const auto n = static_cast<std::int64_t>(pick() % static_cast<unsigned>(whole.RecordCount())) + 1;
+            ASSERT_TRUE(paged.GoToRecord(n));
+            ASSERT_TRUE(whole.GoToRecord(n));
+            ASSERT_EQ(paged.AsInteger(0), whole.AsInteger(0));
+            ASSERT_EQ(paged.AsString(1, kDe), whole.AsString(1, kDe));
+        }
+        // A save in between: later steps change the file the first save wrote.
+        if (i == steps / 2) {
+            paged.Flush();
+            whole.Flush();
+        }
+    }
+    paged.CloseTable();
+    whole.CloseTable();
+    EXPECT_EQ(dumpOf(pagedPath), dumpOf(wholePath));
+    EXPECT_EQ(pxread(pagedPath), pxread(wholePath));
+    // The same records, but in blocks changed where they lay rather than written afresh.
+    EXPECT_NE(readFile(pagedPath), readFile(wholePath));
+    if (keyFields) {
+        EXPECT_EQ(checkPrimaryIndex(pagedPath, pagedDir.file("KUNDEN.PX")), "");
+    }
+    // Every block is whole and counted: the file is as long as the header says.
+    const std::string db = readFile(pagedPath);
+    const std::size_t blockSize = static_cast<std::size_t>(db[paradox::kBlockSizeAt]) * 1024;
+    EXPECT_EQ(db.size(), bytes::le16(db.data() + paradox::kHeaderSizeAt) +
+                             bytes::le16(db.data() + paradox::kTotalBlocksAt) * blockSize);
+}
+
+}  // namespace
+
+TEST(ParadoxPaged, RandomChangesToAKeyedTableGiveTheRecordsOfAWholeSave) {
+    compareSides(600, 1, 1500, 7);
+    compareSides(40, 1, 400, 11);  // a small table emptied and filled again
+}
+
+TEST(ParadoxPaged, RandomChangesToATableWithoutKeyGiveTheRecordsOfAWholeSave) {
+    compareSides(300, 0, 800, 5);
+}
+
+TEST(ParadoxPaged, EmptyingTheTableKeepsBlockOneOutOfTheFreeList) {
+    TempDir dir;
+    const std::string path = makeTable(dir.path(), "KUNDEN.DB", 120, 1);
+    {
+        Table t;
+        openTable(t, path, true);
+        while (t.RecordCount() > 0) {
+            t.MoveFirst();
+            t.DeleteRecord();
+        }
+        t.CloseTable();
+    }
+    std::string db = readFile(path);
+    EXPECT_EQ(bytes::le32(db.data() + paradox::kRecordCountAt), 0u);
+    EXPECT_EQ(bytes::le16(db.data() + paradox::kFirstBlockAt), 0u);
+    EXPECT_EQ(bytes::le16(db.data() + paradox::kUsedBlocksAt), 0u);
+    // The free list holds every block but the first.
+    const std::size_t blockSize = static_cast<std::size_t>(db[paradox::kBlockSizeAt]) * 1024;
+    const std::size_t headerSize = bytes::le16(db.data() + paradox::kHeaderSizeAt);
+    int free = 0;
+    for (std::uint32_t b = bytes::le16(db.data() + paradox::kFirstFreeBlockAt); b != 0 && free < 100; ++free) {
+        EXPECT_NE(b, 1u);
+        b = bytes::le16(db.data() + headerSize + (b - 1) * blockSize);
+    }
+    EXPECT_EQ(free, bytes::le16(db.data() + paradox::kTotalBlocksAt) - 1);
+    EXPECT_EQ(pxread(path), "Nr\tName\n");
+    // Filled again, the free blocks are used before the file grows.
+    const std::size_t size = db.size();
+    {
+        Table t;
+        openTable(t, path, true);
+        for (int i = 1; i <= 100; ++i) {
+            t.BeginAppend();
+            t.SetAsInteger(0, i);
+            t.PostRecord();
+        }
+        t.CloseTable();
+    }
+    EXPECT_EQ(readFile(path).size(), size);
+    EXPECT_EQ(contentsOf(path).size(), 100u);
+    EXPECT_EQ(checkPrimaryIndex(path, dir.file("KUNDEN.PX")), "");
+}
+
+TEST(ParadoxPaged, TheChainIsTakenFromTheIndexOnlyWhenItDescribesTheData) {
+    TempDir dir;
+    const std::string path = makeTable(dir.path(), "KUNDEN.DB", 900, 1);
+    auto listFromIndex = [&] {
+        TableStream s = paradox::openStream(path, realFileSystem(), 0);
+        paradox::PagedRecords store(*s.image, realFileSystem());
+        // Every record is reached in key order, whichever list was taken.
+        std::int64_t n = 0, lastKey = -1;
+        for (auto p = store.first(); p; p = store.next(*p)) {
+            const std::int64_t key = bytes::be32(store.row(*p)) ^ paradox::kLongSignFlip;
+            EXPECT_GT(key, lastKey);
+            lastKey = key;
+            ++n;
+        }
+        EXPECT_EQ(n, 900);
+        return store.listFromIndexFile();
+    };
+    EXPECT_TRUE(listFromIndex());
+    // An index of another version of the data (its stamp) is not used.
+    std::string px = readFile(dir.file("KUNDEN.PX"));
+    const std::string good = px;
+    px[paradox::kIndexStampAt] = static_cast<char>(px[paradox::kIndexStampAt] + 1);
+    writeFile(dir.file("KUNDEN.PX"), px);
+    EXPECT_FALSE(listFromIndex());
+    // An index that lies about a block's first key is found out when the block is read; the chain
+    // is walked then, and a change still lands where the key belongs.
+    px = good;
+    const std::size_t entry = 4 + 6;
+    const std::size_t leaf = paradox::kIndexHeaderSize + (static_cast<std::size_t>(bytes::le16(px.data() + paradox::kIndexRootAt)) - 1) *
+                                                            static_cast<std::size_t>(px[paradox::kBlockSizeAt]) * 1024;
+    ASSERT_EQ(px[paradox::kIndexLevelsAt], 1);
+    px[leaf + paradox::kBlockHeadBytes + 5 * entry + 3] ^= 0x01;  // the sixth block's first key, changed a little
+    writeFile(dir.file("KUNDEN.PX"), px);
+    {
+        Table t;
+        openTable(t, path, true);
+        ASSERT_TRUE(t.SeekKey({Value::ofInteger(460)}));
+        t.BeginAppend();
+        t.SetAsInteger(0, 461);
+        t.PostRecord();
+        t.CloseTable();
+    }
+    EXPECT_EQ(checkPrimaryIndex(path, dir.file("KUNDEN.PX")), "");
+    const Rows rows = contentsOf(path);
+    ASSERT_EQ(rows.size(), 901u);
+    EXPECT_EQ(rows[230][0], "461");
+}
+
+TEST(ParadoxPaged, ChangesBeyondTheMemoryLimitsGoIntoTheNewFileAndAreSavedAllTheSame) {
+    TempDir dir;
+    const std::string path = makeTable(dir.path(), "KUNDEN.DB", 20000, 1);
+    const paradox::BlockFile::Limits small{64 << 10, 256 << 10};
+    std::size_t most = 0;
+    {
+        TableStream s = paradox::openStream(path, realFileSystem(), 0);
+        paradox::PagedRecords store(*s.image, realFileSystem(), small);
+        std::mt19937 random(3);
+        std::vector<char> row(static_cast<std::size_t>(s.image->recordLength), 0);
+        for (int i = 0; i < 3000; ++i) {
+            // Odd keys fall between the present ones: each goes into a block in the middle of the chain.
+            const std::uint32_t key = (random() % 20000) * 4 + 1;
+            bytes::putBe32(row.data(), key ^ paradox::kLongSignFlip);
+            store.insert(row.data(), std::nullopt);
+            most = std::max(most, store.heldBytes());
+        }
+        store.save(realFileSystem(), nullptr);
+    }
+    // The limits hold, with a block or two beside the cache and the patch's page map.
+    EXPECT_LT(most, small.cacheBytes + small.patchBudget + (64u << 10));
+    EXPECT_EQ(checkPrimaryIndex(path, dir.file("KUNDEN.PX")), "");
+    const Rows rows = contentsOf(path);
+    EXPECT_GT(rows.size(), 22000u);
+    for (std::size_t i = 1; i < rows.size(); ++i) ASSERT_LT(std::stoll(rows[i - 1][0]), std::stoll(rows[i][0]));
+}
+
+TEST(ParadoxPaged, AFailureOrAKillAtEveryStepOfASaveLeavesTheOldOrTheNewTable) {
+    TempDir dir;
+    const std::string path = makeTable(dir.path(), "KUNDEN.DB", 200, 1);
+    const auto beforeFiles = folderSnapshot(dir.path());
+    const std::string before = dumpOf(path);
+    // Changes that split blocks, free one and move a key.
+    auto change = [](Table& t) {
+        for (int k = 101; k < 160; k += 2) {
+            t.BeginAppend();
+            t.SetAsInteger(0, k);
+            t.PostRecord();
+        }
+        for (int k = 300; k < 400; k += 2) {
+            ASSERT_TRUE(t.SeekKey({Value::ofInteger(k)}));
+            t.DeleteRecord();
+        }
+        ASSERT_TRUE(t.SeekKey({Value::ofInteger(2)}));
+        t.BeginEdit();
+        t.SetAsInteger(0, 1001);
+        t.PostRecord();
+    };
+    std::string after;
+    int operations = 0;
+    {
+        TempDir work;
+        for (auto& [name, content] : beforeFiles) writeFile(work.file(name), content);
+        FaultyFileSystem counting(realFileSystem());
+        Table t(counting);
+        openTable(t, work.file("KUNDEN.DB"), true);
+        change(t);
+        const int start = counting.operationCount();
+        t.CloseTable();
+        operations = counting.operationCount() - start;
+        after = dumpOf(work.file("KUNDEN.DB"));
+        EXPECT_EQ(checkPrimaryIndex(work.file("KUNDEN.DB"), work.file("KUNDEN.PX")), "");
+    }
+    ASSERT_GT(operations, 3);
+    ASSERT_NE(after, before);
+    int died = 0;
+    for (int at = 1; at <= operations; ++at) {
+        SCOPED_TRACE(at);
+        for (bool kill : {false, true}) {
+            TempDir work;
+            for (auto& [name, content] : beforeFiles) writeFile(work.file(name), content);
+            bool failed = false;
+            if (!kill) {
+                FaultyFileSystem faulty(realFileSystem());
+                Table t(faulty);
+                openTable(t, work.file("KUNDEN.DB"), true);
+                change(t);
+                faulty.failAtOperation = faulty.operationCount() + at;
+                try {
+                    t.CloseTable();
+                } catch (const TableError&) {
+                    failed = true;
+                }
+            } else {
+                const pid_t child = fork();
+                ASSERT_GE(child, 0);
+                if (child == 0) {
+                    FaultyFileSystem faulty(realFileSystem());
+                    Table t(faulty);
+                    openTable(t, work.file("KUNDEN.DB"), true);
+                    change(t);
+                    faulty.dieAtOperation = faulty.operationCount() + at;
+                    t.CloseTable();
+                    _exit(0);
+                }
+                int status = 0;
+                waitpid(child, &status, 0);
+                ASSERT_TRUE(WIFEXITED(status));
+                died += WEXITSTATUS(status) == FaultyFileSystem::kDiedAtOperation ? 1 : 0;
+                failed = true;
+            }
+            const std::string seen = dumpOf(work.file("KUNDEN.DB"));  // the open completes a swap begun
+            EXPECT_TRUE(seen == before || seen == after);
+            if (failed && seen == before) {
+                EXPECT_EQ(folderSnapshot(work.path()), beforeFiles);
+            }
+            // The index always belongs to the data beside it.
+            EXPECT_EQ(checkPrimaryIndex(work.file("KUNDEN.DB"), work.file("KUNDEN.PX")), "");
+        }
+    }
+    EXPECT_EQ(died, operations);
+}
