@@ -242,8 +242,9 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     // A source table is walked from the start only: it is read as a stream, never held whole.
     source.Sequential = isTablePath(o.source);
     source.setPath(o.source);
-    // The target is read and changed block by block: a run costs what it changes, not the table's size.
+    // A large target is read and changed block by block: a run costs what it changes, not the table's size.
     target.Paged = true;
+    target.PagedFromBytes = Table::kPagedPays;
     target.setPath(o.target);
     source.CodePageIfNone = target.CodePageIfNone = o.codePage;
     qStrukt.setPath(qStruktPath(o.programDir));

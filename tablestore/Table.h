@@ -62,6 +62,11 @@ public:
     // and a dBase table cannot be packed or inserted into before a record. A clear writes the table
     // afresh. A table with memo or blob fields, or a file the store cannot follow, is held whole.
     bool Paged = false;
+    // Paged only for a data file of at least this size; a smaller one is held whole, where a change
+    // of most of its records is quicker and its memory small. Callers that page for memory's sake use
+    // kPagedPays; 0 pages every table.
+    std::uint64_t PagedFromBytes = 0;
+    static constexpr std::uint64_t kPagedPays = std::uint64_t{64} << 20;
 
     // Reads the table into memory (only its first batch when Sequential) and takes its lock, exclusive
     // when Exclusive is set, else shared. A save another process left unfinished is completed first,

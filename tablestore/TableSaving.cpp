@@ -130,7 +130,7 @@ void Table::OpenTable() {
         if (Sequential) {
             adoptStream(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
                                                   : dbase::openStream(dataPath_, fs_, CodePageIfNone));
-        } else if (Paged) {
+        } else if (Paged && fs_.openRead(dataPath_)->size() >= PagedFromBytes) {
             holdPaged(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
                                                : dbase::openStream(dataPath_, fs_, CodePageIfNone));
         } else {
