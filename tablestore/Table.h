@@ -58,8 +58,8 @@ public:
     bool Sequential = false;
     // Read from the files as needed (set before OpenTable): a dBase table is walked, changed and
     // appended to without being held in memory, and a save writes only what changed (see
-    // dbase/DbfPagedRecords.h); it cannot be packed, cleared, inserted into before a record or saved
-    // with other tables. A Paradox table, or a dBase table with memo fields, is held whole as before.
+    // dbase/DbfPagedRecords.h), memo values too; it cannot be packed, cleared, inserted into before a
+    // record or saved with other tables. A Paradox table is held whole as before.
     bool Paged = false;
 
     // Reads the table into memory (only its first batch when Sequential) and takes its lock, exclusive

@@ -149,8 +149,8 @@ void Table::holdWhole(std::unique_ptr<TableImage> image) {
 }
 
 void Table::holdPaged(TableStream stream) {
-    // Memo values are held in the image, and a file cut short is only read: both are held whole.
-    if (stream.image->hasMemoFile || stream.image->missingRecords > 0) {
+    // A file cut short is only read: it is held whole.
+    if (stream.image->missingRecords > 0) {
         holdWhole(readWhole(std::move(stream)));
         return;
     }
