@@ -1,6 +1,8 @@
 // Memo and blob values of an open table. A record holds a 4-byte handle in
 // the field's place; handle 0 means no value. Values are kept as the bytes of
-// the table's code page (memos) or as raw bytes (blobs).
+// the table's code page (memos) or as raw bytes (blobs). A handle let go of is
+// handed out again by a later add, so that a table read as needed does not
+// pile up the values of the records it has passed.
 #pragma once
 
 #include <algorithm>
@@ -17,6 +19,13 @@ public:
     // origin: where the value lies in the memo file it was read from (0 for a new value).
     std::uint32_t add(std::string bytes, std::uint64_t origin = 0) {
         if (bytes.empty()) return 0;
+        if (!free_.empty()) {
+            const std::uint32_t handle = free_.back();
+            free_.pop_back();
+            values_[handle - 1] = std::move(bytes);
+            origins_[handle - 1] = origin;
+            return handle;
+        }
         values_.push_back(std::move(bytes));
         origins_.push_back(origin);
         return static_cast<std::uint32_t>(values_.size());
@@ -26,6 +35,15 @@ public:
     }
     void setOrigin(std::uint32_t handle, std::uint64_t origin) {
         if (handle != 0 && handle <= origins_.size()) origins_[handle - 1] = origin;
+    }
+    // Drops a value whose handle no row holds any longer; the handle may come back from add. A
+    // handle let go of already, 0 or an unknown one is ignored.
+    void release(std::uint32_t handle) {
+        // A held value is never empty, so an empty one was let go of before.
+        if (handle == 0 || handle > values_.size() || values_[handle - 1].empty()) return;
+        std::string().swap(values_[handle - 1]);
+        origins_[handle - 1] = 0;
+        free_.push_back(handle);
     }
     // Values count as new from now on (the memo file is written afresh).
     void forgetOrigins() { std::fill(origins_.begin(), origins_.end(), 0); }
@@ -38,6 +56,7 @@ public:
     void clear() {
         values_.clear();
         origins_.clear();
+        free_.clear();
     }
 
     static std::uint32_t handleAt(const char* field) {
@@ -50,6 +69,7 @@ public:
 private:
     std::vector<std::string> values_;
     std::vector<std::uint64_t> origins_;
+    std::vector<std::uint32_t> free_;  // handles let go of, for the next adds
 };
 
 }  // namespace kimport

@@ -60,7 +60,7 @@ public:
     // to without being held in memory, and a save writes only what changed (see
     // dbase/DbfPagedRecords.h, paradox/ParadoxPagedRecords.h); it cannot be saved with other tables,
     // and a dBase table cannot be packed or inserted into before a record. A clear writes the table
-    // afresh. A table with memo or blob fields, or a file the store cannot follow, is held whole.
+    // afresh. A Paradox table with blob fields, or a file the store cannot follow, is held whole.
     bool Paged = false;
     // Paged only for a data file of at least this size; a smaller one is held whole, where a change
     // of most of its records is quicker and its memory small. Callers that page for memory's sake use

@@ -151,8 +151,10 @@ void Table::holdWhole(std::unique_ptr<TableImage> image) {
 }
 
 void Table::holdPaged(TableStream stream) {
-    // Memo values are held in the image, and a file cut short is only read: both are held whole.
-    if (stream.image->hasMemoFile || stream.image->missingRecords > 0) {
+    // A file cut short is only read, and a Paradox table's blob values live in the image: both are
+    // held whole.
+    const bool blobs = stream.image->format == TableFormat::Paradox && stream.image->hasMemoFile;
+    if (stream.image->missingRecords > 0 || blobs) {
         holdWhole(readWhole(std::move(stream)));
         return;
     }

@@ -347,10 +347,11 @@ private:
             bytes = v.text;
         else if (!v.isNull())
             wrongKind(t, f);
-        const auto n = static_cast<std::size_t>(f.length);
+        // A length read as an int is never negative here; saying so keeps the optimiser from warning.
+        const auto n = static_cast<std::size_t>(std::max(f.length, 0));
         int bit = varLengthBit(t, f);
         bool shorter = bytes.size() < n && bit >= 0 && nullFlagsField(t);
-        std::fill_n(p, f.length, shorter ? '\0' : ' ');
+        std::fill_n(p, n, shorter ? '\0' : ' ');
         std::copy_n(bytes.data(), std::min(bytes.size(), n), p);
         // A shorter value keeps its length in the field's last byte.
         if (shorter) p[n - 1] = static_cast<char>(bytes.size());

@@ -16,6 +16,13 @@ constexpr std::uint32_t kDbtIVBlockStep = 64;
 constexpr char kDbtEndMarks[2] = {kDbtEndMark, kDbtEndMark};
 }  // namespace
 
+MemoStyle memoStyleOf(int version) {
+    if (isFoxPro(version)) return MemoStyle::Fpt;
+    if (version == kDBaseIIIMemo) return MemoStyle::DbtIII;
+    return (version & kDBaseIVMemoBit) || isLevel7(version) || version == kDBase5 ? MemoStyle::DbtIV
+                                                                                  : MemoStyle::DbtIII;
+}
+
 MemoFileReader::MemoFileReader(std::unique_ptr<FileHandle> file, MemoStyle style)
     : file_(std::move(file)), size_(file_->size()), window_(*file_, size_), style_(style) {
     // A header cut short leaves the default of 512 bytes.
@@ -126,13 +133,11 @@ std::uint64_t MemoFileWriter::blocksFor(std::size_t length) const {
 // the block size where the layout keeps it.
 std::string MemoFileWriter::header(std::uint64_t nextFree) const {
     std::string h(style_ == MemoStyle::Fpt ? firstBlock() * blockSize_ : blockSize_, '\0');
-    auto next = static_cast<std::uint32_t>(nextFree);
+    h.replace(nextFreeAt(), 4, nextFreeBytes(nextFree));
     if (style_ == MemoStyle::Fpt) {
-        putBe32(h.data() + kFptNextFreeAt, next);
         putBe16(h.data() + kFptBlockSizeAt, blockSize_);
         return h;
     }
-    putLe32(h.data() + kDbtNextFreeAt, next);
     if (style_ == MemoStyle::DbtIV) {
         // The table's name and the two bytes dBase's own files have there; the block size where dBase
         // keeps it, which is the only place some readers look.
@@ -145,31 +150,48 @@ std::string MemoFileWriter::header(std::uint64_t nextFree) const {
     return h;
 }
 
-void MemoFileWriter::writeValue(BufferedOutput& out, std::string_view value, std::uint32_t fptType) const {
-    char head[kMemoValueHeadBytes];
-    std::size_t used = value.size();
+std::string MemoFileWriter::valueHead(std::size_t length, std::uint32_t fptType) const {
+    std::string head(kMemoValueHeadBytes, '\0');
     if (style_ == MemoStyle::Fpt) {
-        putBe32(head + kFptValueTypeAt, fptType);
-        putBe32(head + kFptValueLengthAt, static_cast<std::uint32_t>(value.size()));
-        out.write(head, sizeof head);
-        out.write(value.data(), value.size());
-        used += sizeof head;
+        putBe32(head.data() + kFptValueTypeAt, fptType);
+        putBe32(head.data() + kFptValueLengthAt, static_cast<std::uint32_t>(length));
     } else if (style_ == MemoStyle::DbtIV) {
-        std::copy(kDbtIVValueMark, kDbtIVValueMark + 4, head);
-        putLe32(head + kDbtIVValueLengthAt, static_cast<std::uint32_t>(value.size() + sizeof head));
-        out.write(head, sizeof head);
-        out.write(value.data(), value.size());
-        used += sizeof head;
+        std::copy(kDbtIVValueMark, kDbtIVValueMark + 4, head.data());
+        putLe32(head.data() + kDbtIVValueLengthAt, static_cast<std::uint32_t>(length + head.size()));
     } else {
-        // No length is stored: a value cannot hold 1A, which would end it early on reading.
-        out.write(value.data(), value.size());
-        out.write(kDbtEndMarks, sizeof kDbtEndMarks);
-        used += sizeof kDbtEndMarks;
+        head.clear();  // a dBase III value has no head
     }
-    auto padding = static_cast<std::size_t>(blocksFor(value.size()) * blockSize_ - used);
-    if (style_ != MemoStyle::DbtIV) return out.fill('\0', padding);
+    return head;
+}
+
+std::string MemoFileWriter::valueTail(std::size_t length) const {
+    // No length is stored in dBase III: a value cannot hold 1A, which would end it early on reading.
+    std::string tail = style_ == MemoStyle::DbtIII ? std::string(kDbtEndMarks, sizeof kDbtEndMarks) : std::string();
+    const std::size_t used = length + tail.size() + (style_ == MemoStyle::DbtIII ? 0 : kMemoValueHeadBytes);
+    const auto padding = static_cast<std::size_t>(blocksFor(length) * blockSize_ - used);
+    if (style_ != MemoStyle::DbtIV) return tail.append(padding, '\0');
     // dBase IV fills the rest of a value's last block with 1F 20; readers that cut at 0x1F rely on it.
-    for (std::size_t i = 0; i < padding; ++i) out.write(&kDbtIVFiller[i % 2], 1);
+    for (std::size_t i = 0; i < padding; ++i) tail += kDbtIVFiller[i % 2];
+    return tail;
+}
+
+void MemoFileWriter::writeValue(BufferedOutput& out, std::string_view value, std::uint32_t fptType) const {
+    out.write(valueHead(value.size(), fptType));
+    out.write(value.data(), value.size());
+    out.write(valueTail(value.size()));
+}
+
+std::uint64_t MemoFileWriter::nextFreeAt() const {
+    return style_ == MemoStyle::Fpt ? kFptNextFreeAt : kDbtNextFreeAt;
+}
+
+std::string MemoFileWriter::nextFreeBytes(std::uint64_t nextFree) const {
+    std::string bytes(4, '\0');
+    if (style_ == MemoStyle::Fpt)
+        putBe32(bytes.data(), static_cast<std::uint32_t>(nextFree));
+    else
+        putLe32(bytes.data(), static_cast<std::uint32_t>(nextFree));
+    return bytes;
 }
 
 std::uint32_t fptBlockType(const FieldDef& field) {

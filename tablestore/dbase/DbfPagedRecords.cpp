@@ -32,6 +32,11 @@ PagedRecords::PagedRecords(TableImage& image, FileSystem& fs) : image_(image), f
     } catch (const IoError& e) {
         throw TableError(e.what(), TableError::Kind::Io, image.dataPath);
     }
+    if (image.hasMemoFile) memos_ = std::make_unique<PagedMemos>(image, fs);
+}
+
+PagedRecords::~PagedRecords() {
+    if (memos_) memos_->release(shownHandles_);
 }
 
 void PagedRecords::readWindow(std::uint64_t first) {
@@ -58,10 +63,75 @@ void PagedRecords::readWindow(std::uint64_t first) {
 const char* PagedRecords::record(std::uint64_t i) {
     if (!changed_.empty()) {
         auto held = changed_.find(i);
-        if (held != changed_.end()) return held->second.data();
+        if (held != changed_.end()) return held->second.bytes.data();
     }
     if (window_.empty() || i < windowFirst_ || i >= windowFirst_ + window_.size() / recordLength_) readWindow(i);
     return window_.data() + (i - windowFirst_) * recordLength_;
+}
+
+void PagedRecords::toRow(std::uint64_t i, std::vector<char>& row, std::vector<std::uint32_t>& added) {
+    const char* bytes = record(i);
+    row.assign(bytes, bytes + recordLength_);
+    auto held = changed_.find(i);
+    try {
+        memos_->toRow(row.data(), held == changed_.end() ? nullptr : &held->second.memos, added);
+    } catch (...) {
+        memos_->release(added);
+        throw;
+    }
+}
+
+const char* PagedRecords::row(Place p) {
+    if (p.at >= total_) return nullptr;
+    if (!memos_) return record(p.at);
+    // Asked for again and again while the cursor stands on a record: its values are read once.
+    if (shownAt_ != p.at) {
+        std::vector<char> row;
+        std::vector<std::uint32_t> handles;
+        toRow(p.at, row, handles);
+        memos_->release(shownHandles_);
+        shownRow_ = std::move(row);
+        shownHandles_ = std::move(handles);
+        shownAt_ = p.at;
+    }
+    return shownRow_.data();
+}
+
+bool PagedRecords::shown(std::uint64_t i) {
+    if (!live(i)) return false;
+    if (!filter_) return true;
+    if (!memos_) return filter_(record(i));
+    // The filter may look at memo values; the record's are let go of as soon as it has.
+    std::vector<std::uint32_t> added;
+    toRow(i, filterRow_, added);
+    bool passes = false;
+    try {
+        passes = filter_(filterRow_.data());
+    } catch (...) {
+        memos_->release(added);
+        throw;
+    }
+    memos_->release(added);
+    return passes;
+}
+
+PagedRecords::Held PagedRecords::heldFrom(const char* row) const {
+    Held h;
+    h.bytes.assign(row, row + recordLength_);
+    h.bytes[0] = kLiveRecord;
+    if (memos_) memos_->fromRow(row, h.bytes.data(), h.memos);
+    return h;
+}
+
+void PagedRecords::letGo(const char* taken) {
+    if (!memos_) return;
+    memos_->release(shownHandles_);
+    shownAt_.reset();
+    if (!taken) return;
+    // The handles of the edit row (the cursor's new values, the ones it copied from the record shown):
+    // their values are the store's now.
+    std::vector<std::uint32_t> handles = memos_->handlesOf(taken);
+    memos_->release(handles);
 }
 
 std::optional<Place> PagedRecords::shownFrom(std::uint64_t i) {
@@ -135,16 +205,16 @@ std::optional<Place> PagedRecords::insert(const char* row, std::optional<Place> 
     if (total_ >= UINT32_MAX)
         throw TableError("Die Tabelle " + shownName(image_.dataPath) + " kann keine weiteren Datensätze aufnehmen",
                          TableError::Kind::Limit, image_.dataPath);
-    std::vector<char>& r = changed_[total_];
-    r.assign(row, row + recordLength_);
-    r[0] = kLiveRecord;
+    Held h = heldFrom(row);
+    changed_[total_] = std::move(h);
+    letGo(row);
     return Place{total_++};
 }
 
 std::optional<Place> PagedRecords::update(Place p, const char* row) {
-    std::vector<char>& r = changed_[p.at];
-    r.assign(row, row + recordLength_);
-    r[0] = kLiveRecord;
+    Held h = heldFrom(row);
+    changed_[p.at] = std::move(h);
+    letGo(row);
     return p;
 }
 
@@ -153,10 +223,11 @@ std::optional<Place> PagedRecords::erase(Place p) {
     auto held = changed_.find(p.at);
     if (held == changed_.end()) {
         const char* now = record(p.at);
-        held = changed_.emplace(p.at, std::vector<char>(now, now + recordLength_)).first;
+        held = changed_.emplace(p.at, Held{std::vector<char>(now, now + recordLength_), {}}).first;
     }
-    held->second[0] = kDeletedRecord;
+    held->second.bytes[0] = kDeletedRecord;
     ++erased_;
+    letGo(nullptr);
     return shownFrom(p.at + 1);
 }
 
@@ -175,8 +246,11 @@ void PagedRecords::refuse(const char* what) const {
 }
 
 std::size_t PagedRecords::heldBytes() const {
-    std::size_t held = window_.capacity();
-    for (const auto& entry : changed_) held += entry.second.capacity() + 64;  // with the map's node
+    std::size_t held = window_.capacity() + shownRow_.capacity() + filterRow_.capacity();
+    for (const auto& entry : changed_) {
+        held += entry.second.bytes.capacity() + 64;  // with the map's node
+        for (const std::string& value : entry.second.memos) held += value.capacity() + sizeof value;
+    }
     return held;
 }
 
@@ -184,15 +258,24 @@ void PagedRecords::save(FileSystem& fs, FileSetWriter* swap) {
     // The new file is read afterwards in place of the old one, which a swap of other tables would
     // only replace at its own commit.
     if (swap) refuse("Speichern zusammen mit anderen Tabellen");
+    // Values appended to a memo file another program replaced would not be where the records say.
+    if (memos_) memos_->requireUnchanged();
     std::vector<const char*> changed;
-    for (const auto& entry : changed_) changed.push_back(entry.second.data());
+    std::vector<PagedMemos::Changed> withMemos;
+    for (auto& [i, h] : changed_) {
+        changed.push_back(h.bytes.data());
+        if (!h.memos.empty()) withMemos.push_back({h.bytes.data(), &h.memos});
+    }
     const std::string header = headerInPlace(image_, static_cast<std::uint32_t>(total_), changed);
+    bool memosAppended = false;
     {
         FileSetWriter files(fs, image_.dataPath);
+        // The new values first: their blocks go into the records' pointers.
+        if (memos_) memosAppended = memos_->append(files, withMemos);
         PatchedFile data(files, *file_, image_.dataPath);
         data.write(0, header.data(), header.size());
-        for (const auto& [i, bytes] : changed_)
-            data.write(headerLength_ + i * recordLength_, bytes.data(), bytes.size());
+        for (const auto& [i, h] : changed_)
+            data.write(headerLength_ + i * recordLength_, h.bytes.data(), h.bytes.size());
         // Appended records go over the old end-of-file byte, which follows them again.
         if (total_ > fileRecords_) data.write(headerLength_ + total_ * recordLength_, &kEndOfFile, 1);
         data.finish();
@@ -206,12 +289,14 @@ void PagedRecords::save(FileSystem& fs, FileSetWriter* swap) {
         throw TableError(e.what(), TableError::Kind::Io, image_.dataPath);
     }
     file_ = std::move(reopened);
+    if (memosAppended) memos_->rebase();
     image_.originalHeader.assign(header.begin(), header.end());
     if (deletedInFile_) *deletedInFile_ += erased_;
     erased_ = 0;
     fileRecords_ = total_;
     changed_.clear();
     window_.clear();
+    letGo(nullptr);
 }
 
 }  // namespace kimport::dbase

@@ -13,6 +13,7 @@
 #include "tablestore/TableFiles.h"
 #include "tablestore/dbase/DbfHeader.h"
 #include "tablestore/dbase/DbfMemo.h"
+#include "tablestore/dbase/DbfMemoPointer.h"
 #include "tablestore/dbase/DbfPaths.h"
 
 #include <algorithm>
@@ -21,33 +22,6 @@
 namespace kimport::dbase {
 
 namespace {
-
-// The block number of a memo pointer; 0 for none, nullopt for a pointer that is no number.
-// Text pointers are right-aligned digits in dBase and FoxPro 2; some writers pad with zero bytes.
-std::optional<std::uint64_t> memoBlock(const FieldDef& f, const char* field) {
-    if (hasBinaryMemoPointer(f)) return le32(field);
-    std::string_view text(field, static_cast<std::size_t>(f.length));
-    std::size_t first = text.find_first_not_of(std::string_view(" \0", 2));
-    if (first == std::string_view::npos) return 0;
-    std::size_t last = text.find_last_not_of(std::string_view(" \0", 2));
-    text = text.substr(first, last - first + 1);
-    if (text.size() > 10) return std::nullopt;
-    std::uint64_t block = 0;
-    for (char c : text) {
-        if (c < '0' || c > '9') return std::nullopt;
-        block = block * 10 + static_cast<std::uint64_t>(c - '0');
-    }
-    return block;
-}
-
-// The memo file a version reads. dBase 5 and level 7 have dBase IV's layout without its version bit;
-// other dBase versions with the bit (0x8B, 0xCB, 0x7B) have it as well.
-MemoStyle readingStyle(int version) {
-    if (isFoxPro(version)) return MemoStyle::Fpt;
-    if (version == kDBaseIIIMemo) return MemoStyle::DbtIII;
-    return (version & kDBaseIVMemoBit) || isLevel7(version) || version == kDBase5 ? MemoStyle::DbtIV
-                                                                                  : MemoStyle::DbtIII;
-}
 
 // The memo file beside a table, with the values its records point to.
 struct MemoSource {
@@ -64,7 +38,7 @@ struct MemoSource {
 // Finds and opens the memo file of a table with memo fields; its identity is kept so that a save can
 // tell whether the file it would append to is still the one read.
 MemoSource openMemoFile(TableImage& image, FileSystem& fs) {
-    MemoStyle style = readingStyle(image.dbase.version);
+    MemoStyle style = memoStyleOf(image.dbase.version);
     std::string memoPath = existingMemoPath(image.dataPath, style, fs);
     if (memoPath.empty() && style != MemoStyle::Fpt) {
         // Clipper and FoxBASE tables of dBase versions may carry a FoxPro memo file.
@@ -101,7 +75,7 @@ void takeMemos(TableImage& image, std::uint32_t first, const std::vector<const F
         char* row = image.row(r);
         for (const FieldDef* f : memoFields) {
             char* field = row + f->offset;
-            std::optional<std::uint64_t> block = memoBlock(*f, field);
+            std::optional<std::uint64_t> block = memoPointer(*f, field);
             std::uint32_t handle = 0;  // no value: a blank pointer, block 0 or one that is no number
             if (block && *block != 0) {
                 auto known = handleOfBlock.find(*block);

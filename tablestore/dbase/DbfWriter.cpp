@@ -18,6 +18,7 @@
 #include "tablestore/dbase/DbfHeader.h"
 #include "tablestore/dbase/DbfLanguageDrivers.h"
 #include "tablestore/dbase/DbfMemo.h"
+#include "tablestore/dbase/DbfMemoPointer.h"
 #include "tablestore/dbase/DbfPaths.h"
 
 #include <algorithm>
@@ -184,22 +185,6 @@ std::string buildHeader(const TableImage& image, const std::vector<std::uint32_t
     }
     updateAutoIncrement(h, image, rows);
     return h;
-}
-
-// A memo pointer as the variant writes it: 4 binary bytes in Visual FoxPro, right-aligned digits
-// elsewhere (blanks for no value).
-void putMemoPointer(const TableImage& image, const FieldDef& f, char* field, std::uint64_t block) {
-    if (hasBinaryMemoPointer(f)) {
-        putLe32(field, static_cast<std::uint32_t>(block));
-        return;
-    }
-    std::fill_n(field, f.length, ' ');
-    if (block == 0) return;
-    std::string digits = std::to_string(block);
-    if (digits.size() > static_cast<std::size_t>(f.length))
-        throw TableError("Die Memodatei der Tabelle " + shownName(image.dataPath) + " würde zu groß.",
-                         TableError::Kind::Limit, image.dataPath);
-    std::copy(digits.begin(), digits.end(), field + f.length - static_cast<int>(digits.size()));
 }
 
 // Live rows in cursor order, with the deleted rows of the file put back where they were: before the

@@ -5,6 +5,7 @@
 #include "tablestore/Dump.h"
 #include "tablestore/Table.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <sstream>
 #include <stdexcept>
@@ -50,6 +51,37 @@ inline std::string dumpOf(const std::string& path, FileSystem& fs = realFileSyst
     std::ostringstream out;
     dumpTable(t.image(), out);
     return out.str();
+}
+
+// A table's dump as the cursor walks it, for a table whose image holds no records (opened Paged).
+inline std::string dumpByCursor(Table& t) {
+    std::string out;
+    for (int i = 0; i < t.FieldCount(); ++i) out += (i ? "," : "") + csvQuote(t.FieldDefAt(i).name);
+    out += '\n';
+    for (t.MoveFirst(); !t.AtEnd(); t.MoveNext()) {
+        for (int i = 0; i < t.FieldCount(); ++i) out += (i ? "," : "") + csvQuote(dumpCell(t.GetValue(i)));
+        out += '\n';
+    }
+    return out;
+}
+
+// The Perl XBase module's view of a .DBF: every record with its deletion flag, memos included, sorted
+// (a whole save may gather deleted records that a save in place leaves where they were). Throws when
+// the module cannot read the table.
+inline std::string perlView(const std::string& path) {
+    CommandResult r = runCommand(
+        "perl -MXBase -e '$t = XBase->new(name => $ARGV[0]) or die XBase->errstr; "
+        "for $i (0 .. $t->last_record) { @r = $t->get_record($i); "
+        "print join(\"|\", map { defined $_ ? $_ : \"<undef>\" } @r), \"\\n\" }' '" +
+        path + "'");
+    if (r.exitCode != 0) throw std::runtime_error("XBase cannot read " + path + ": " + r.err);
+    std::vector<std::string> lines;
+    std::istringstream in(r.out);
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    std::sort(lines.begin(), lines.end());
+    std::string sorted;
+    for (const std::string& line : lines) sorted += line + "\n";
+    return sorted;
 }
 
 // Tables below fixtures/<format> with an expected dump (relative paths like "paradox/x/T.DB").

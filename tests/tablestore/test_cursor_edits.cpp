@@ -4,6 +4,8 @@
 // cursor stands where the list says, with the values, number, count and ends it says; the tables read
 // back from their files as they were held. A filter then shows only the records it lets through.
 #include "tablestore/TableTestSupport.h"
+#include "tablestore/dbase/DbfFormat.h"
+#include "tablestore/dbase/DbfNewTable.h"
 
 #include <gtest/gtest.h>
 
@@ -368,4 +370,26 @@ TEST(CursorEdits, PagedDBaseTableFollowsAPlainListAndItsWholeTwin) {
     runEdits(dir.file("W.DBF"), false, 14, {false, true});
     EXPECT_EQ(dumpOf(dir.file("P.DBF")), dumpOf(dir.file("W.DBF")));
     EXPECT_EQ(readByXBase(dir.file("P.DBF")), readByXBase(dir.file("W.DBF")));
+}
+
+// With a memo field, in each memo file layout: values are read as the cursor needs them, and the new
+// ones are appended to the memo file at each save.
+TEST(CursorEdits, PagedDBaseTableWithMemosFollowsAPlainListAndItsWholeTwin) {
+    const std::vector<FieldSpec> fields = {
+        {"NR", FieldType::Integer}, {"NAME", FieldType::String, 20}, {"NOTIZ", FieldType::Memo}};
+    for (int version : {dbase::kDBaseIIIMemo, dbase::kDBaseIVMemo, dbase::kFoxPro2Memo, dbase::kVisualFoxPro}) {
+        SCOPED_TRACE(version);
+        TempDir dir;
+        for (const char* name : {"P.DBF", "W.DBF"}) {
+            Table t;
+            t.setPath(dir.file(name));
+            t.CreateTable(dbase::newTable(dir.file(name), fields, version));
+            t.CloseTable();
+        }
+        const auto seed = static_cast<unsigned>(15 + version);
+        runEdits(dir.file("P.DBF"), false, seed, {true, true});
+        runEdits(dir.file("W.DBF"), false, seed, {false, true});
+        EXPECT_EQ(dumpOf(dir.file("P.DBF")), dumpOf(dir.file("W.DBF")));
+        EXPECT_EQ(readByXBase(dir.file("P.DBF")), readByXBase(dir.file("W.DBF")));
+    }
 }
