@@ -374,3 +374,22 @@ TEST(ParadoxPaged, AFailureOrAKillAtEveryStepOfASaveLeavesTheOldOrTheNewTable) {
     }
     EXPECT_EQ(died, operations);
 }
+
+TEST(ParadoxPaged, ATableWithBlobFieldsIsHeldWholeAndSavedAsBefore) {
+    TempDir pagedDir, wholeDir;
+    const std::string paged = copyFixture("paradox/paradoxdriver/fields/memo.db", pagedDir.path());
+    copyFixture("paradox/paradoxdriver/fields/memo.mb", pagedDir.path());
+    const std::string whole = copyFixture("paradox/paradoxdriver/fields/memo.db", wholeDir.path());
+    copyFixture("paradox/paradoxdriver/fields/memo.mb", wholeDir.path());
+    for (const std::string& path : {paged, whole}) {
+        Table t;
+        openTable(t, path, path == paged);
+        ASSERT_TRUE(t.GoToRecord(1));
+        t.BeginEdit();
+        t.SetAsString(1, "Geändert", kDe);
+        t.PostRecord();
+        t.CloseTable();
+    }
+    EXPECT_EQ(dumpOf(paged), dumpOf(whole));
+    EXPECT_EQ(readFile(pagedDir.file("memo.mb")), readFile(wholeDir.file("memo.mb")));
+}
