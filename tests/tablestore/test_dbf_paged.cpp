@@ -2,6 +2,7 @@
 // must still leave the old table or the new one, and a large table edited in a few places is never
 // held in memory.
 #include "support/FaultyFileSystem.h"
+#include "tablestore/SaveFaults.h"
 #include "tablestore/TableTestSupport.h"
 #include "tablestore/dbase/DbfFormat.h"
 #include "tablestore/dbase/DbfPagedRecords.h"
@@ -62,74 +63,8 @@ void openPaged(Table& t, const std::string& path) {
 
 TEST(DbfPaged, AFailureOrAKillAtEveryStepOfASaveLeavesTheOldOrTheNewTable) {
     TempDir dir;
-    const std::string path = makeTable(dir, 40);
-    const std::string before = dumpOf(path);
-    const auto beforeFiles = folderSnapshot(dir.path());
-    std::string after;
-    int operations = 0;
-    {
-        TempDir work;
-        for (auto& [name, content] : beforeFiles) writeFile(work.file(name), content);
-        FaultyFileSystem counting(realFileSystem());
-        Table t(counting);
-        openPaged(t, work.file("KUNDEN.DBF"));
-        change(t);
-        const int start = counting.operationCount();
-        t.CloseTable();
-        operations = counting.operationCount() - start;
-        after = dumpOf(work.file("KUNDEN.DBF"));
-    }
-    ASSERT_GT(operations, 3);
-    ASSERT_NE(after, before);
-    int died = 0;
-    for (int at = 1; at <= operations; ++at) {
-        SCOPED_TRACE(at);
-        {
-            TempDir work;
-            for (auto& [name, content] : beforeFiles) writeFile(work.file(name), content);
-            FaultyFileSystem faulty(realFileSystem());
-            Table t(faulty);
-            openPaged(t, work.file("KUNDEN.DBF"));
-            change(t);
-            faulty.failAtOperation = faulty.operationCount() + at;
-            bool failed = false;
-            try {
-                t.CloseTable();
-            } catch (const TableError&) {
-                failed = true;
-            }
-            const std::string seen = dumpOf(work.file("KUNDEN.DBF"));  // the open completes a swap begun
-            EXPECT_TRUE(seen == before || seen == after);
-            if (failed && seen == before) {
-                EXPECT_EQ(folderSnapshot(work.path()), beforeFiles);
-            }
-        }
-        {
-            TempDir work;
-            for (auto& [name, content] : beforeFiles) writeFile(work.file(name), content);
-            const pid_t child = fork();
-            ASSERT_GE(child, 0);
-            if (child == 0) {
-                FaultyFileSystem faulty(realFileSystem());
-                Table t(faulty);
-                openPaged(t, work.file("KUNDEN.DBF"));
-                change(t);
-                faulty.dieAtOperation = faulty.operationCount() + at;
-                t.CloseTable();
-                _exit(0);
-            }
-            int status = 0;
-            waitpid(child, &status, 0);
-            ASSERT_TRUE(WIFEXITED(status));
-            died += WEXITSTATUS(status) == FaultyFileSystem::kDiedAtOperation ? 1 : 0;
-            const std::string seen = dumpOf(work.file("KUNDEN.DBF"));
-            EXPECT_TRUE(seen == before || seen == after);
-            if (seen == before) {
-                EXPECT_EQ(folderSnapshot(work.path()), beforeFiles);
-            }
-        }
-    }
-    EXPECT_EQ(died, operations);
+    makeTable(dir, 40);
+    expectOldOrNewAfterEveryFault({folderSnapshot(dir.path()), "KUNDEN.DBF", openPaged, change});
 }
 
 // A failed save keeps the changes: the next one writes them.

@@ -4,6 +4,7 @@
 // the new values only.
 #include "common/Text.h"
 #include "support/FaultyFileSystem.h"
+#include "tablestore/SaveFaults.h"
 #include "tablestore/TableTestSupport.h"
 #include "tablestore/dbase/DbfFormat.h"
 #include "tablestore/dbase/DbfMemo.h"
@@ -269,74 +270,8 @@ TEST(DbfPagedMemo, AFailureOrAKillAtEveryStepOfASaveLeavesTheOldOrTheNewTable) {
         SCOPED_TRACE(s.name);
         TempDir dir;
         const std::string path = makeSample(s, dir);
-        const std::string name = std::filesystem::path(path).filename().string();
-        const std::string before = dumpOf(path);
-        const auto beforeFiles = folderSnapshot(dir.path());
-        std::string after;
-        int operations = 0;
-        {
-            TempDir work;
-            for (auto& [file, content] : beforeFiles) writeFile(work.file(file), content);
-            FaultyFileSystem counting(realFileSystem());
-            Table t(counting);
-            open(t, work.file(name), true);
-            change(t);
-            const int start = counting.operationCount();
-            t.CloseTable();
-            operations = counting.operationCount() - start;
-            after = dumpOf(work.file(name));
-        }
-        ASSERT_GT(operations, 5);
-        ASSERT_NE(after, before);
-        int died = 0;
-        for (int at = 1; at <= operations; ++at) {
-            SCOPED_TRACE(at);
-            {
-                TempDir work;
-                for (auto& [file, content] : beforeFiles) writeFile(work.file(file), content);
-                FaultyFileSystem faulty(realFileSystem());
-                Table t(faulty);
-                open(t, work.file(name), true);
-                change(t);
-                faulty.failAtOperation = faulty.operationCount() + at;
-                bool failed = false;
-                try {
-                    t.CloseTable();
-                } catch (const TableError&) {
-                    failed = true;
-                }
-                const std::string seen = dumpOf(work.file(name));  // the open completes a swap begun
-                EXPECT_TRUE(seen == before || seen == after);
-                if (failed && seen == before) {
-                    EXPECT_EQ(folderSnapshot(work.path()), beforeFiles);
-                }
-            }
-            {
-                TempDir work;
-                for (auto& [file, content] : beforeFiles) writeFile(work.file(file), content);
-                const pid_t child = fork();
-                ASSERT_GE(child, 0);
-                if (child == 0) {
-                    FaultyFileSystem faulty(realFileSystem());
-                    Table t(faulty);
-                    open(t, work.file(name), true);
-                    change(t);
-                    faulty.dieAtOperation = faulty.operationCount() + at;
-                    t.CloseTable();
-                    _exit(0);
-                }
-                int status = 0;
-                waitpid(child, &status, 0);
-                ASSERT_TRUE(WIFEXITED(status));
-                died += WEXITSTATUS(status) == FaultyFileSystem::kDiedAtOperation ? 1 : 0;
-                const std::string seen = dumpOf(work.file(name));
-                EXPECT_TRUE(seen == before || seen == after);
-                if (seen == before) {
-                    EXPECT_EQ(folderSnapshot(work.path()), beforeFiles);
-                }
-            }
-        }
-        EXPECT_EQ(died, operations);
+        expectOldOrNewAfterEveryFault({folderSnapshot(dir.path()), std::filesystem::path(path).filename().string(),
+                                       [](Table& t, const std::string& p) { open(t, p, true); }, change, {}, 6});
     }
 }
 

@@ -3,6 +3,7 @@
 // chain, and a failure or a kill at any step of the save must leave the old table or the new one.
 #include "support/FaultyFileSystem.h"
 #include "tablestore/PxValidator.h"
+#include "tablestore/SaveFaults.h"
 #include "tablestore/TableTestSupport.h"
 #include "tablestore/Bytes.h"
 #include "tablestore/paradox/ParadoxFormat.h"
@@ -291,9 +292,7 @@ TEST(ParadoxPaged, ChangesBeyondTheMemoryLimitsGoIntoTheNewFileAndAreSavedAllThe
 
 TEST(ParadoxPaged, AFailureOrAKillAtEveryStepOfASaveLeavesTheOldOrTheNewTable) {
     TempDir dir;
-    const std::string path = makeTable(dir.path(), "KUNDEN.DB", 200, 1);
-    const auto beforeFiles = folderSnapshot(dir.path());
-    const std::string before = dumpOf(path);
+    makeTable(dir.path(), "KUNDEN.DB", 200, 1);
     // Changes that split blocks, free one and move a key.
     auto change = [](Table& t) {
         for (int k = 101; k < 160; k += 2) {
@@ -310,69 +309,12 @@ TEST(ParadoxPaged, AFailureOrAKillAtEveryStepOfASaveLeavesTheOldOrTheNewTable) {
         t.SetAsInteger(0, 1001);
         t.PostRecord();
     };
-    std::string after;
-    int operations = 0;
-    {
-        TempDir work;
-        for (auto& [name, content] : beforeFiles) writeFile(work.file(name), content);
-        FaultyFileSystem counting(realFileSystem());
-        Table t(counting);
-        openTable(t, work.file("KUNDEN.DB"), true);
-        change(t);
-        const int start = counting.operationCount();
-        t.CloseTable();
-        operations = counting.operationCount() - start;
-        after = dumpOf(work.file("KUNDEN.DB"));
-        EXPECT_EQ(checkPrimaryIndex(work.file("KUNDEN.DB"), work.file("KUNDEN.PX")), "");
-    }
-    ASSERT_GT(operations, 3);
-    ASSERT_NE(after, before);
-    int died = 0;
-    for (int at = 1; at <= operations; ++at) {
-        SCOPED_TRACE(at);
-        for (bool kill : {false, true}) {
-            TempDir work;
-            for (auto& [name, content] : beforeFiles) writeFile(work.file(name), content);
-            bool failed = false;
-            if (!kill) {
-                FaultyFileSystem faulty(realFileSystem());
-                Table t(faulty);
-                openTable(t, work.file("KUNDEN.DB"), true);
-                change(t);
-                faulty.failAtOperation = faulty.operationCount() + at;
-                try {
-                    t.CloseTable();
-                } catch (const TableError&) {
-                    failed = true;
-                }
-            } else {
-                const pid_t child = fork();
-                ASSERT_GE(child, 0);
-                if (child == 0) {
-                    FaultyFileSystem faulty(realFileSystem());
-                    Table t(faulty);
-                    openTable(t, work.file("KUNDEN.DB"), true);
-                    change(t);
-                    faulty.dieAtOperation = faulty.operationCount() + at;
-                    t.CloseTable();
-                    _exit(0);
-                }
-                int status = 0;
-                waitpid(child, &status, 0);
-                ASSERT_TRUE(WIFEXITED(status));
-                died += WEXITSTATUS(status) == FaultyFileSystem::kDiedAtOperation ? 1 : 0;
-                failed = true;
-            }
-            const std::string seen = dumpOf(work.file("KUNDEN.DB"));  // the open completes a swap begun
-            EXPECT_TRUE(seen == before || seen == after);
-            if (failed && seen == before) {
-                EXPECT_EQ(folderSnapshot(work.path()), beforeFiles);
-            }
-            // The index always belongs to the data beside it.
-            EXPECT_EQ(checkPrimaryIndex(work.file("KUNDEN.DB"), work.file("KUNDEN.PX")), "");
-        }
-    }
-    EXPECT_EQ(died, operations);
+    expectOldOrNewAfterEveryFault({folderSnapshot(dir.path()), "KUNDEN.DB",
+                                   [](Table& t, const std::string& p) { openTable(t, p, true); }, change,
+                                   [](const TempDir& work) {
+                                       // The index always belongs to the data beside it.
+                                       EXPECT_EQ(checkPrimaryIndex(work.file("KUNDEN.DB"), work.file("KUNDEN.PX")), "");
+                                   }});
 }
 
 TEST(ParadoxPaged, ATableWithBlobFieldsIsHeldWholeAndSavedAsBefore) {
