@@ -242,9 +242,8 @@ int runImportCommand(const std::vector<std::string>& args, const std::string& pr
     // A source table is walked from the start only: it is read as a stream, never held whole.
     source.Sequential = isTablePath(o.source);
     source.setPath(o.source);
-    // A large target is read and changed block by block: a run costs what it changes, not the table's size.
+    // The target is read and changed block by block: a run costs what it changes, not the table's size.
     target.Paged = true;
-    target.PagedFromBytes = Table::kPagedPays;
     target.setPath(o.target);
     source.CodePageIfNone = target.CodePageIfNone = o.codePage;
     qStrukt.setPath(qStruktPath(o.programDir));

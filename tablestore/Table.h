@@ -62,10 +62,8 @@ public:
     // and a dBase table cannot be packed or inserted into before a record. A clear writes the table
     // afresh. A Paradox table with blob fields, or a file the store cannot follow, is held whole.
     bool Paged = false;
-    // Paged only for a data file of at least this size; a smaller one is held whole, where a change
-    // of most of its records is quicker and its memory small. Callers that page for memory's sake use
-    // kPagedPays; 0 pages every table.
-    std::uint64_t PagedFromBytes = 0;
+    // A paged table whose data file is smaller than this is held whole when told of a change of a
+    // quarter of its records or more (ReserveRecords): a whole save is quicker then, and costs little memory.
     static constexpr std::uint64_t kPagedPays = std::uint64_t{64} << 20;
 
     // Reads the table into memory (only its first batch when Sequential) and takes its lock, exclusive
@@ -119,7 +117,9 @@ public:
     // A limit below the format's (a table as full as a test needs it without gigabytes of records).
     void LimitRecords(std::uint64_t most) { recordLimit_ = most; }
     // Makes room in memory for this many more records at once, instead of growing record by record
-    // (a hint: nothing happens when the room cannot be had).
+    // (a hint: nothing happens when the room cannot be had). A paged table with nothing pending is held
+    // whole from here on when its blocks could not take so many, or when it is small and the change
+    // large (kPagedPays); throws what reading it whole throws then.
     void ReserveRecords(std::uint64_t more);
     bool Active() const { return image_ != nullptr; }
     // The data file as the last open found it: letter case and symbolic links resolved.

@@ -130,7 +130,7 @@ void Table::OpenTable() {
         if (Sequential) {
             adoptStream(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
                                                   : dbase::openStream(dataPath_, fs_, CodePageIfNone));
-        } else if (Paged && fs_.openRead(dataPath_)->size() >= PagedFromBytes) {
+        } else if (Paged) {
             holdPaged(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
                                                : dbase::openStream(dataPath_, fs_, CodePageIfNone));
         } else {
@@ -275,10 +275,22 @@ void Table::CheckCapacity(std::uint64_t records) const {
 void Table::ReserveRecords(std::uint64_t more) {
     requireActive();
     // A table read as needed that could not take so many more as it is (its blocks would run out)
-    // is held whole while nothing is pending: its save may then choose larger blocks.
-    if (store_->paged() && more > store_->room() && !HasUnsavedChanges()) {
-        holdWholeNow();
-        MoveFirst();
+    // is held whole while nothing is pending: its save may then choose larger blocks. So is a small
+    // one about to change in large part, which a whole save writes quicker than block by block.
+    if (store_->paged() && !HasUnsavedChanges()) {
+        const bool large = more > store_->room();
+        // The size first: counting a dBase table's records reads its deletion flags.
+        std::uint64_t size = 0;
+        try {
+            size = fs_.openRead(dataPath_)->size();
+        } catch (const IoError& e) {
+            throw TableError(e.what(), TableError::Kind::Io, dataPath_);
+        }
+        const bool smallChangedMuch = size < kPagedPays && more * 4 >= store_->count();
+        if (large || smallChangedMuch) {
+            holdWholeNow();
+            MoveFirst();
+        }
     }
     store_->reserve(more);
 }

@@ -54,10 +54,9 @@ WizardContext::WizardContext(WizardEnvironment environment)
     // can open it beside the wizard to page through it.
     tblQuelle.Sequential = true;
     tblQuelle.Exclusive = false;
-    // A large target is read and changed block by block, as `kimport run` does: the viewer shows it
+    // The target is read and changed block by block, as `kimport run` does: the viewer shows it
     // through the same table, and a run costs what it changes.
     tblZiel.Paged = true;
-    tblZiel.PagedFromBytes = Table::kPagedPays;
 }
 
 WizardContext::~WizardContext() = default;
