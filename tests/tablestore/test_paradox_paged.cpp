@@ -14,7 +14,10 @@
 
 #include <sys/wait.h>
 #include <unistd.h>
+#include <algorithm>
+#include <csignal>
 #include <random>
+#include <set>
 
 using namespace kimport;
 using namespace kimport::test;
@@ -334,4 +337,50 @@ TEST(ParadoxPaged, ATableWithBlobFieldsIsHeldWholeAndSavedAsBefore) {
     }
     EXPECT_EQ(dumpOf(paged), dumpOf(whole));
     EXPECT_EQ(readFile(pagedDir.file("memo.mb")), readFile(wholeDir.file("memo.mb")));
+}
+
+// Killed at random moments while it saves rounds of changes again and again, a paged table is always
+// found whole: all of one round or none of it, its .PX fitting its chain, pxlib reading the same.
+TEST(ParadoxPaged, AProcessKilledAtRandomLeavesOneWholeRound) {
+    TempDir dir;
+    const std::string path = makeTable(dir.path(), "KUNDEN.DB", 3000, 1, 4);
+    for (int trial = 0; trial < 10; ++trial) {
+        SCOPED_TRACE(trial);
+        const pid_t child = fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            Table t;
+            openTable(t, path, true);
+            for (int round = 1;; ++round) {
+                // Each round: new keys between the present ones (splits), its number in some names.
+                for (int i = 0; i < 60; ++i) {
+                    t.BeginAppend();
+                    t.SetAsInteger(0, static_cast<std::int64_t>(trial * 100000 + round * 97 + i * 211) % 12000 * 4 + 1);
+                    t.SetAsString(1, "Runde " + std::to_string(round), kDe);
+                    if (post(t) != "ok") continue;
+                }
+                for (int k = 4; k <= 40; k += 4) {
+                    if (!t.SeekKey({Value::ofInteger(k)})) continue;
+                    t.BeginEdit();
+                    t.SetAsString(1, "Runde " + std::to_string(round), kDe);
+                    t.PostRecord();
+                }
+                t.Flush();
+            }
+        }
+        usleep(static_cast<useconds_t>(30000 + trial * 17000));
+        kill(child, SIGKILL);
+        int status = 0;
+        waitpid(child, &status, 0);
+        const Rows rows = contentsOf(path);  // the open completes or undoes a save begun
+        std::set<std::string> rounds;
+        for (const auto& r : rows)
+            if (std::stoll(r[0]) <= 40 && std::stoll(r[0]) % 4 == 0) rounds.insert(r[1]);
+        EXPECT_EQ(rounds.size(), 1u) << *rounds.begin();
+        for (std::size_t i = 1; i < rows.size(); ++i) ASSERT_LT(std::stoll(rows[i - 1][0]), std::stoll(rows[i][0]));
+        EXPECT_EQ(checkPrimaryIndex(path, dir.file("KUNDEN.PX")), "");
+        const std::string seen = pxread(path);
+        EXPECT_EQ(static_cast<std::size_t>(std::count(seen.begin(), seen.end(), '\n')), rows.size() + 1);
+    }
+    for (const std::string& name : listNames(dir.path())) EXPECT_EQ(name.find(".kimp-tmp"), std::string::npos) << name;
 }
