@@ -151,10 +151,8 @@ void Table::holdWhole(std::unique_ptr<TableImage> image) {
 }
 
 void Table::holdPaged(TableStream stream) {
-    // A file cut short is only read, and a Paradox table's blob values live in the image: both are
-    // held whole.
-    const bool blobs = stream.image->format == TableFormat::Paradox && stream.image->hasMemoFile;
-    if (stream.image->missingRecords > 0 || blobs) {
+    // A file cut short is only read: it is held whole.
+    if (stream.image->missingRecords > 0) {
         holdWhole(readWhole(std::move(stream)));
         return;
     }

@@ -37,6 +37,28 @@ auto reading(const std::string& path, Step&& step) {
     }
 }
 
+// A patched file seen as a file handle: reads and writes at a position of its own.
+class PatchedHandle : public FileHandle {
+public:
+    explicit PatchedHandle(PatchedFile& file) : file_(file) {}
+    std::size_t read(char* buffer, std::size_t n) override {
+        const std::size_t got = file_.read(position_, buffer, n);
+        position_ += got;
+        return got;
+    }
+    void write(const char* data, std::size_t n) override {
+        file_.write(position_, data, n);
+        position_ += n;
+    }
+    void seek(std::uint64_t position) override { position_ = position; }
+    std::uint64_t size() override { return file_.size(); }
+    void sync() override {}  // the patch's finish syncs the new file
+
+private:
+    PatchedFile& file_;
+    std::uint64_t position_ = 0;
+};
+
 }  // namespace
 
 BlockFile::BlockFile(const TableImage& image, FileSystem& fs, Limits limits)
@@ -55,7 +77,7 @@ BlockFile::BlockFile(const TableImage& image, FileSystem& fs, Limits limits)
     readFreeList(headerFreeHead_);
 }
 
-BlockFile::~BlockFile() = default;
+BlockFile::~BlockFile() { dropPatches(); }
 
 void BlockFile::readFreeList(std::uint32_t head) {
     // Followed from the head; a list that leaves the file or runs in a circle is left alone: its blocks
@@ -164,6 +186,31 @@ PatchedFile& BlockFile::patch() {
     return *patched_;
 }
 
+FileHandle& BlockFile::companion(const std::string& path) {
+    requireNotLost();
+    if (!companion_) {
+        auto c = std::make_unique<Companion>();
+        reading(path, [&] {
+            c->original = fs_.openRead(path);
+            return 0;
+        });
+        patch();
+        c->patch = std::make_unique<PatchedFile>(*writer_, *c->original, path, limits_.patchBudget / 4);
+        c->handle = std::make_unique<PatchedHandle>(*c->patch);
+        companion_ = std::move(c);
+        // What is written into it exists nowhere else.
+        spilled_ = true;
+    }
+    return *companion_->handle;
+}
+
+void BlockFile::dropPatches() {
+    // The patches withdraw their files from the writer, which must outlive them.
+    companion_.reset();
+    patched_.reset();
+    writer_.reset();
+}
+
 void BlockFile::trim() {
     if (held_.size() * blockSize_ <= limits_.cacheBytes) return;
     std::vector<std::pair<std::uint64_t, std::uint32_t>> byAge;
@@ -211,18 +258,17 @@ void BlockFile::save(const std::vector<char>& header, const std::string& indexPa
             data.write(end - 1, &zero, 1);
         }
         data.finish();
+        if (companion_) companion_->patch->finish();
         if (index) writer_->create(indexPath).write(index->data(), index->size());
         if (removeIndex) writer_->removeAtCommit(indexPath);
         writer_->commit();
     } catch (...) {
         // What went into the patch is gone with it; what is still held can be saved again.
-        patched_.reset();
-        writer_.reset();
+        dropPatches();
         if (spilled_) lost_ = true;
         throw;
     }
-    patched_.reset();
-    writer_.reset();
+    dropPatches();
     spilled_ = false;
     for (auto& entry : held_) entry.second.changed = false;
     // The new file is the one read from now on; the old one is gone.
@@ -235,7 +281,7 @@ void BlockFile::save(const std::vector<char>& header, const std::string& indexPa
 
 std::size_t BlockFile::heldBytes() const {
     return held_.size() * (blockSize_ + 64) + free_.capacity() * sizeof(std::uint32_t) +
-           (patched_ ? patched_->heldBytes() : 0);
+           (patched_ ? patched_->heldBytes() : 0) + (companion_ ? companion_->patch->heldBytes() : 0);
 }
 
 }  // namespace kimport::paradox

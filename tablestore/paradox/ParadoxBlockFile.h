@@ -71,6 +71,10 @@ public:
     std::uint32_t allocate();
     // Puts an emptied block, no longer in the chain, onto the free list.
     void release(std::uint32_t block);
+    // A companion file of the table (its .MB) changed in the same save: a handle that reads and writes
+    // a patched copy of it, made at the first call. Once it is made a failed save cannot be done again
+    // (see save). Throws TableError (Io) when the file cannot be opened.
+    FileHandle& companion(const std::string& path);
     // Blocks that can still be had: free ones and those the file may grow by.
     std::uint32_t blocksLeft() const;
     // Lets go of the least recently used blocks beyond the cache's size; changed ones go into the
@@ -87,6 +91,8 @@ public:
     std::uint32_t firstFreeBlock() const { return freeUsable_ ? (free_.empty() ? 0 : free_.back()) : headerFreeHead_; }
 
     std::size_t heldBytes() const;
+    // Throws TableError (Io) when a failed save lost changes that had gone into the patch.
+    void requireNotLost() const;
 
 private:
     struct Held {
@@ -101,7 +107,6 @@ private:
     }
     PatchedFile& patch();
     void readFreeList(std::uint32_t head);
-    void requireNotLost() const;
 
     FileSystem& fs_;
     Limits limits_;
@@ -115,8 +120,16 @@ private:
     std::vector<std::uint32_t> free_;  // the free list, its head last
     bool freeUsable_ = true;           // false: a list we could not follow, left as it was
     std::uint32_t headerFreeHead_ = 0;
+    struct Companion {
+        std::unique_ptr<FileHandle> original;
+        std::unique_ptr<PatchedFile> patch;
+        std::unique_ptr<FileHandle> handle;
+    };
+    void dropPatches();
+
     std::unique_ptr<FileSetWriter> writer_;
     std::unique_ptr<PatchedFile> patched_;
+    std::unique_ptr<Companion> companion_;
     bool spilled_ = false;  // blocks went into the patch before the save
     bool lost_ = false;
 };

@@ -108,6 +108,13 @@ MemoWriter::MemoWriter(FileHandle& file) : file_(file), size_(kMbUnit) {
     putLe16(h + kMbHeaderMarkAt, 0x02A1);
 }
 
+MemoWriter::MemoWriter(FileHandle& file, std::vector<char> header, std::uint64_t end)
+    : file_(file), header_(std::move(header)), size_((end + kMbUnit - 1) / kMbUnit * kMbUnit) {
+    header_.resize(kMbUnit, 0);
+    modification_ = static_cast<std::uint16_t>(le16(header_.data() + kMbModificationAt) + 1);
+    if (modification_ == 0) modification_ = 1;
+}
+
 // A value over the small-value limit gets whole units of its own, its head in the first.
 std::uint32_t MemoWriter::addLarge(const std::string& data) {
     const std::size_t units = (data.size() + kMbBlobHeadBytes + kMbUnit - 1) / kMbUnit;

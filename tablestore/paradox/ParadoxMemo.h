@@ -40,7 +40,7 @@ private:
     std::unique_ptr<WindowedFile> window_;
 };
 
-// Writes blobs into a new .MB as they come: small ones share sub-allocated
+// Writes blobs into a new .MB (or after the end of an old one) as they come: small ones share sub-allocated
 // blocks, large ones get blocks of their own. Only the sub-allocated block being
 // filled and the header are held; the header is written last, by finish().
 // The file handle (from a FileSetWriter) must outlive the writer; writes to it
@@ -48,6 +48,10 @@ private:
 class MemoWriter {
 public:
     explicit MemoWriter(FileHandle& file);
+    // Appends to an existing .MB instead, as Paradox's rules allow: new blocks after its end (a size
+    // rounded up to whole units), old blocks and the free-space list left alone, the header's
+    // modification number raised once for the values added. header: the file's first block as read.
+    MemoWriter(FileHandle& file, std::vector<char> header, std::uint64_t end);
     // Stores a value for a blob field and fills the field's 10-byte tail (and leader).
     // An empty value is no value: the field is zeroed and nothing is written.
     // Throws TableError (Limit) when the value or the file would exceed 4 GB.

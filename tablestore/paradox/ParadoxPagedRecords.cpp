@@ -33,7 +33,11 @@ std::size_t keyLengthOf(const TableImage& image) {
 }  // namespace
 
 PagedRecords::PagedRecords(TableImage& image, FileSystem& fs, BlockFile::Limits limits)
-    : image_(image), files_(image, fs, limits), index_(keyLengthOf(image)), verified_(kMaxBlocks + 1, false) {
+    : image_(image),
+      files_(image, fs, limits),
+      index_(keyLengthOf(image)),
+      verified_(kMaxBlocks + 1, false),
+      blobs_(image, fs, files_) {
     if (image.keyFieldCount > 0) keyOrder_ = std::make_unique<KeyOrder>(image);
     approximatedOrder_ = keyOrder_ && keyOrderApproximated(image);
     if (files_.perBlock() == 0) notKept(image, "Satzlänge größer als ein Block");
@@ -160,7 +164,7 @@ std::optional<Place> PagedRecords::shownFrom(std::size_t pos, std::size_t slot) 
         if (!filter_) return placeOf(pos, slot);
         const char* b = load(pos);
         for (; slot < n; ++slot)
-            if (filter_(recordAt(b, slot))) return placeOf(pos, slot);
+            if (passes(recordAt(b, slot))) return placeOf(pos, slot);
     }
     return std::nullopt;
 }
@@ -169,7 +173,7 @@ std::optional<Place> PagedRecords::shownBefore(std::size_t pos, std::size_t slot
     for (;;) {
         if (slot > 0) {
             --slot;
-            if (!filter_ || filter_(recordAt(load(pos), slot))) return placeOf(pos, slot);
+            if (!filter_ || passes(recordAt(load(pos), slot))) return placeOf(pos, slot);
             continue;
         }
         if (pos == 0) return std::nullopt;
@@ -235,8 +239,39 @@ const char* PagedRecords::row(Place p) {
     return guarded([&]() -> const char* {
         auto pos = index_.positionOf(p.at);
         if (!pos || p.slot >= index_.count(*pos)) return nullptr;
-        return recordAt(load(*pos), p.slot);
+        const char* record = recordAt(load(*pos), p.slot);
+        if (!blobs_.any()) return record;
+        // The same record again keeps its handles: the cursor may hold them in a record it edits.
+        if (p.at == rowPlace_.at && p.slot == rowPlace_.slot && rowVersion_ == version_) return row_.data();
+        blobs_.release(rowHandles_);
+        row_.assign(record, record + files_.recordSize());
+        rowPlace_ = Place{UINT64_MAX, 0};
+        blobs_.toRow(row_.data(), rowHandles_);
+        rowPlace_ = p;
+        rowVersion_ = version_;
+        return row_.data();
     });
+}
+
+bool PagedRecords::passes(const char* record) {
+    if (!blobs_.any()) return filter_(record);
+    // A filter reads values as the cursor does; their handles go again at once.
+    std::vector<char> row(record, record + files_.recordSize());
+    std::vector<std::uint32_t> handles;
+    struct Release {
+        PagedBlobs& blobs;
+        std::vector<std::uint32_t>& handles;
+        ~Release() { blobs.release(handles); }
+    } release{blobs_, handles};
+    blobs_.toRow(row.data(), handles);
+    return filter_(row.data());
+}
+
+const char* PagedRecords::recordFor(const char* row) {
+    if (!blobs_.any()) return row;
+    record_.assign(row, row + files_.recordSize());
+    blobs_.toRecord(record_.data(), storedHandles_);
+    return record_.data();
 }
 
 // ---- Keys ----
@@ -375,8 +410,10 @@ std::optional<Place> PagedRecords::insert(const char* row, std::optional<Place> 
         } else if (before) {
             at = Spot{posOf(*before), before->slot};
         }
-        const Place p = insertAt(at, row);
+        const Place p = insertAt(at, recordFor(row));
         noteAutoIncrement(row);
+        changed();
+        blobs_.release(storedHandles_);  // their values are in the .MB now
         return p;
     });
 }
@@ -388,10 +425,12 @@ std::optional<Place> PagedRecords::update(Place p, const char* row) {
     if (!keyMoves) {
         guarded([&] {
             char* b = edit(posOf(p));
-            std::memcpy(b + kBlockHeadBytes + p.slot * files_.recordSize(), row, files_.recordSize());
+            std::memcpy(b + kBlockHeadBytes + p.slot * files_.recordSize(), recordFor(row), files_.recordSize());
             return 0;
         });
         noteAutoIncrement(row);
+        changed();
+        blobs_.release(storedHandles_);
         return p;
     }
     // A record whose key changes moves: added at its new key's place first, so that a table that cannot
@@ -402,6 +441,7 @@ std::optional<Place> PagedRecords::update(Place p, const char* row) {
     });
     if (!insert(row, std::nullopt)) return std::nullopt;
     return guarded([&] {
+        changed();
         removeAt(lowerBound(old.data(), keyOrder_->keyFields()));
         const Spot at = lowerBound(row, keyOrder_->keyFields());
         return std::optional<Place>(placeOf(at.pos, at.slot));
@@ -470,6 +510,7 @@ void PagedRecords::unlinkEmptied(std::size_t pos) {
 }
 
 std::optional<Place> PagedRecords::erase(Place p) {
+    changed();
     return guarded([&] {
         const Spot at{posOf(p), p.slot};
         // What follows the record: its successor in the block, else the next block's first.
@@ -530,8 +571,17 @@ void PagedRecords::save(FileSystem& fs, FileSetWriter* swap) {
         in.blocks.assign(index_.blocks().begin(), index_.blocks().end());
         px = buildPrimaryIndex(in);
     }
-    files_.save(header, indexPath, keyOrder_ ? &px : nullptr, !keyOrder_ && fs.exists(indexPath));
+    files_.requireNotLost();
+    try {
+        blobs_.finish();
+        files_.save(header, indexPath, keyOrder_ ? &px : nullptr, !keyOrder_ && fs.exists(indexPath));
+    } catch (...) {
+        blobs_.abandon();
+        throw;
+    }
     image_.originalHeader = std::move(header);
+    blobs_.rebase();
+    changed();
 }
 
 }  // namespace kimport::paradox

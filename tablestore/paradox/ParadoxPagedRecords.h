@@ -10,8 +10,9 @@
 // A place is a block's number and a slot in it, so that it stays valid when the chain's list is
 // rebuilt. The list comes from the .PX when the .PX belongs to the data (its stamp, its counts); each
 // block is checked against it when first read, and a .PX found wrong is dropped for a walk along the
-// chain. A table with blob fields, or one the store cannot follow (a chain leaving the file, a block
-// in the chain without records), is held whole instead (Table).
+// chain. Blob values are reached through PagedBlobs: rows handed out hold handles, new values are
+// appended to the .MB. A table the store cannot follow (a chain leaving the file, a block in the chain
+// without records) is held whole instead (Table).
 #pragma once
 
 #include "common/FileSystem.h"
@@ -20,6 +21,7 @@
 #include "tablestore/TableImage.h"
 #include "tablestore/paradox/ParadoxBlockFile.h"
 #include "tablestore/paradox/ParadoxBlockIndex.h"
+#include "tablestore/paradox/ParadoxPagedBlobs.h"
 
 #include <memory>
 #include <optional>
@@ -91,6 +93,10 @@ private:
     void removeAt(Spot at);
     void unlinkEmptied(std::size_t pos);
     void noteAutoIncrement(const char* row);
+    bool passes(const char* record);
+    // The record for a row of the cursor's (blob values stored); valid until the next call.
+    const char* recordFor(const char* row);
+    void changed() { ++version_; }
     [[noreturn]] void refuse(const char* what) const;
 
     TableImage& image_;
@@ -102,6 +108,14 @@ private:
     std::vector<bool> verified_;  // by block number: checked against the .PX's list
     bool spareFirstBlock_ = false;  // block 1, out of the chain, waiting for an emptied table's next record
     RecordFilter filter_;
+    PagedBlobs blobs_;
+    // The last row handed out with blob handles, kept while the same record is asked for again.
+    std::vector<char> row_;
+    std::vector<std::uint32_t> rowHandles_;
+    Place rowPlace_{UINT64_MAX, 0};
+    std::uint64_t rowVersion_ = 0, version_ = 0;
+    std::vector<char> record_;
+    std::vector<std::uint32_t> storedHandles_;
 };
 
 }  // namespace kimport::paradox

@@ -320,23 +320,82 @@ TEST(ParadoxPaged, AFailureOrAKillAtEveryStepOfASaveLeavesTheOldOrTheNewTable) {
                                    }});
 }
 
-TEST(ParadoxPaged, ATableWithBlobFieldsIsHeldWholeAndSavedAsBefore) {
+// Memo values of every size: none, within the leader, in a shared block, in blocks of their own.
+std::string memoValue(std::mt19937& random) {
+    static const std::size_t sizes[] = {0, 7, 300, 1500, 5000};
+    const std::size_t n = sizes[random() % 5];
+    std::string v;
+    for (std::size_t i = 0; i < n; ++i) v += static_cast<char>('a' + (i + n) % 26);
+    return v;
+}
+
+TEST(ParadoxPaged, MemoValuesAreAppendedToTheMbAndTheOldOnesKept) {
     TempDir pagedDir, wholeDir;
-    const std::string paged = copyFixture("paradox/paradoxdriver/fields/memo.db", pagedDir.path());
-    copyFixture("paradox/paradoxdriver/fields/memo.mb", pagedDir.path());
-    const std::string whole = copyFixture("paradox/paradoxdriver/fields/memo.db", wholeDir.path());
-    copyFixture("paradox/paradoxdriver/fields/memo.mb", wholeDir.path());
-    for (const std::string& path : {paged, whole}) {
+    const std::vector<FieldSpec> fields{{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 20}, {"Notiz", FieldType::Memo, 20}};
+    for (const TempDir* d : {&pagedDir, &wholeDir}) {
+        MakeTable(d->path(), "NOTIZEN.DB", fields, 1);
         Table t;
-        openTable(t, path, path == paged);
-        ASSERT_TRUE(t.GoToRecord(1));
-        t.BeginEdit();
-        t.SetAsString(1, "Geändert", kDe);
-        t.PostRecord();
+        t.setPath(d->file("NOTIZEN.DB"));
+        t.OpenTable();
+        std::mt19937 random(9);
+        for (int i = 1; i <= 300; ++i) {
+            t.BeginAppend();
+            t.SetAsInteger(0, i * 2);
+            t.SetAsString(2, memoValue(random), kDe);
+            t.PostRecord();
+        }
         t.CloseTable();
     }
-    EXPECT_EQ(dumpOf(paged), dumpOf(whole));
-    EXPECT_EQ(readFile(pagedDir.file("memo.mb")), readFile(wholeDir.file("memo.mb")));
+    const std::string memoBefore = readFile(pagedDir.file("NOTIZEN.MB"));
+    Table paged, whole;
+    openTable(paged, pagedDir.file("NOTIZEN.DB"), true);
+    openTable(whole, wholeDir.file("NOTIZEN.DB"), false);
+    std::mt19937 randomPaged(4), randomWhole(4);
+    for (int i = 0; i < 500; ++i) {
+        SCOPED_TRACE(i);
+        for (auto [t, random] : {std::pair{&paged, &randomPaged}, std::pair{&whole, &randomWhole}}) {
+            const int kind = static_cast<int>((*random)() % 5);
+            const int key = static_cast<int>((*random)() % 700) + 1;
+            const std::string value = memoValue(*random);
+            if (kind == 0) {
+                t->BeginAppend();
+                t->SetAsInteger(0, key);
+                t->SetAsString(2, value, kDe);
+                post(*t);
+            } else if (t->SeekKey({Value::ofInteger(key)})) {
+                t->BeginEdit();
+                if (kind == 1) t->SetAsString(2, value, kDe);      // a new value
+                if (kind == 2) t->SetAsString(1, value.substr(0, 20), kDe);  // the memo kept
+                if (kind == 3) t->SetAsInteger(0, key + 1000);     // moved with its memo
+                if (kind == 4) {
+                    t->CancelRecord();
+                    t->DeleteRecord();
+                } else {
+                    post(*t);
+                }
+            }
+        }
+        ASSERT_EQ(paged.RecordCount(), whole.RecordCount());
+        if (i % 40 == 0) {
+            ASSERT_TRUE(paged.GoToRecord(i / 40 + 1));
+            ASSERT_TRUE(whole.GoToRecord(i / 40 + 1));
+            ASSERT_EQ(paged.AsString(2, kDe), whole.AsString(2, kDe));
+        }
+        if (i == 250) {
+            paged.Flush();
+            whole.Flush();
+        }
+    }
+    paged.CloseTable();
+    whole.CloseTable();
+    EXPECT_EQ(dumpOf(pagedDir.file("NOTIZEN.DB")), dumpOf(wholeDir.file("NOTIZEN.DB")));
+    EXPECT_EQ(pxread(pagedDir.file("NOTIZEN.DB")), pxread(wholeDir.file("NOTIZEN.DB")));
+    EXPECT_EQ(checkPrimaryIndex(pagedDir.file("NOTIZEN.DB"), pagedDir.file("NOTIZEN.PX")), "");
+    // The old .MB is still there, byte for byte but its header's modification number; values were added behind it.
+    const std::string memoAfter = readFile(pagedDir.file("NOTIZEN.MB"));
+    ASSERT_GT(memoAfter.size(), memoBefore.size());
+    EXPECT_EQ(memoAfter.substr(8, memoBefore.size() - 8), memoBefore.substr(8));
+    EXPECT_EQ(memoAfter.size() % paradox::kMbUnit, 0u);
 }
 
 // Killed at random moments while it saves rounds of changes again and again, a paged table is always
@@ -383,4 +442,86 @@ TEST(ParadoxPaged, AProcessKilledAtRandomLeavesOneWholeRound) {
         EXPECT_EQ(static_cast<std::size_t>(std::count(seen.begin(), seen.end(), '\n')), rows.size() + 1);
     }
     for (const std::string& name : listNames(dir.path())) EXPECT_EQ(name.find(".kimp-tmp"), std::string::npos) << name;
+}
+
+TEST(ParadoxPaged, AnMbParadoxWroteTakesNewValuesBehindItsOwn) {
+    TempDir pagedDir, wholeDir;
+    for (const TempDir* d : {&pagedDir, &wholeDir}) {
+        copyFixture("paradox/paradoxdriver/fields/memo.db", d->path());
+        copyFixture("paradox/paradoxdriver/fields/memo.mb", d->path());
+        Table t;
+        openTable(t, d->file("memo.db"), d == &pagedDir);
+        ASSERT_TRUE(t.GoToRecord(1));
+        t.BeginEdit();
+        t.SetAsString(1, std::string(3000, 'x') + "ende", kDe);
+        t.PostRecord();
+        ASSERT_TRUE(t.GoToRecord(2));
+        t.BeginEdit();
+        t.SetAsString(1, "kurz und neu, aber länger als der Vorspann des Feldes", kDe);
+        t.PostRecord();
+        t.CloseTable();
+    }
+    EXPECT_EQ(dumpOf(pagedDir.file("memo.db")), dumpOf(wholeDir.file("memo.db")));
+    EXPECT_EQ(pxread(pagedDir.file("memo.db")), pxread(wholeDir.file("memo.db")));
+}
+
+// The .DB never points into an .MB that lacks its values: both files change in one swap.
+TEST(ParadoxPaged, AFailureOrAKillAtEveryStepOfASaveWithMemoValuesLeavesTheOldOrTheNewTable) {
+    TempDir dir;
+    MakeTable(dir.path(), "NOTIZEN.DB",
+              {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 20}, {"Notiz", FieldType::Memo, 20}}, 1);
+    {
+        Table t;
+        openTable(t, dir.file("NOTIZEN.DB"), false);
+        for (int i = 1; i <= 120; ++i) {
+            t.BeginAppend();
+            t.SetAsInteger(0, i * 2);
+            t.SetAsString(2, std::string(static_cast<std::size_t>(i * 37 % 3000), 'm'), kDe);
+            t.PostRecord();
+        }
+        t.CloseTable();
+    }
+    auto change = [](Table& t) {
+        for (int k = 1; k < 80; k += 2) {
+            t.BeginAppend();
+            t.SetAsInteger(0, k);
+            t.SetAsString(2, "Neu " + std::string(static_cast<std::size_t>(k * 53), 'n'), kDe);
+            t.PostRecord();
+        }
+        ASSERT_TRUE(t.SeekKey({Value::ofInteger(100)}));
+        t.BeginEdit();
+        t.SetAsString(2, std::string(4000, 'g'), kDe);
+        t.PostRecord();
+    };
+    expectOldOrNewAfterEveryFault({folderSnapshot(dir.path()), "NOTIZEN.DB",
+                                   [](Table& t, const std::string& p) { openTable(t, p, true); }, change,
+                                   [](const TempDir& work) {
+                                       EXPECT_EQ(checkPrimaryIndex(work.file("NOTIZEN.DB"), work.file("NOTIZEN.PX")), "");
+                                   }});
+}
+
+// New memo values went into the patched .MB at once: a save that fails cannot be done again, and says
+// so rather than write records whose values are gone. The table stays as it was.
+TEST(ParadoxPaged, AFailedSaveAfterMemoValuesWereAppendedIsReportedNotRepeated) {
+    TempDir dir;
+    MakeTable(dir.path(), "NOTIZEN.DB",
+              {{"Nr", FieldType::Integer, 0}, {"Notiz", FieldType::Memo, 10}}, 1);
+    const auto before = folderSnapshot(dir.path());
+    FaultyFileSystem faulty(realFileSystem());
+    Table t(faulty);
+    openTable(t, dir.file("NOTIZEN.DB"), true);
+    t.BeginAppend();
+    t.SetAsInteger(0, 1);
+    t.SetAsString(1, std::string(500, 'x'), kDe);
+    t.PostRecord();
+    faulty.failAtOperation = faulty.operationCount() + 1;
+    EXPECT_THROW(t.Flush(), TableError);
+    try {
+        t.Flush();
+        ADD_FAILURE() << "saved";
+    } catch (const TableError& e) {
+        EXPECT_NE(std::string(e.what()).find("verworfen"), std::string::npos) << e.what();
+    }
+    t.CloseDiscarding();
+    EXPECT_EQ(folderSnapshot(dir.path()), before);
 }
