@@ -24,6 +24,8 @@ void TableRows::open(const std::string& path) {
     close();
     path_ = path;
     table_.Exclusive = false;
+    // Only the rows shown are read: a large table costs the viewer no more than a small one.
+    table_.Paged = true;
     table_.setPath(path);
     table_.OpenTable();
     readStructure(table_);
