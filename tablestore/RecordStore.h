@@ -76,6 +76,13 @@ public:
     // How many more records the store can surely take as it holds them; a table that needs more is
     // held whole (which may choose larger blocks).
     virtual std::uint64_t room() const { return UINT64_MAX; }
+    // With nothing pending: rewrites the table's files so that they hold this many records (larger
+    // blocks), as a save would, the records unchanged. False when it cannot (the store is then as it
+    // was); after true the store is stale and the table must be opened again. Throws as a save does.
+    virtual bool makeRoom(FileSystem& fs, std::uint64_t records) {
+        (void)fs, (void)records;
+        return false;
+    }
     // True for a store that reads its records from the files as needed and writes only what changed.
     virtual bool paged() const { return false; }
 

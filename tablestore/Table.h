@@ -64,7 +64,7 @@ public:
     bool Paged = false;
     // A paged table whose data file is smaller than this is held whole when told of a change of a
     // quarter of its records or more (ReserveRecords): a whole save is quicker then, and costs little memory.
-    static constexpr std::uint64_t kPagedPays = std::uint64_t{64} << 20;
+    static constexpr std::uint64_t kPagedPays = std::uint64_t{32} << 20;
 
     // Reads the table into memory (only its first batch when Sequential) and takes its lock, exclusive
     // when Exclusive is set, else shared. A save another process left unfinished is completed first,

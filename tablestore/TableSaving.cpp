@@ -285,7 +285,23 @@ void Table::ReserveRecords(std::uint64_t more) {
             throw TableError(e.what(), TableError::Kind::Io, dataPath_);
         }
         const bool smallChangedMuch = size < kPagedPays && more * 4 >= store_->count();
-        if (large || smallChangedMuch) {
+        // Room for twice the records, as splits may leave blocks half full; a table that cannot have
+        // it is held whole, where a save packs its blocks.
+        bool remade = false;
+        if (large) {
+            try {
+                remade = store_->makeRoom(fs_, 2 * (store_->count() + more));
+            } catch (const TableError& e) {
+                if (e.kind() != TableError::Kind::Limit) throw;
+            }
+        }
+        if (remade) {
+            // Written anew with larger blocks: read again as needed from the new files.
+            openedIdentity_ = fs_.identity(dataPath_);
+            holdPaged(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
+                                               : dbase::openStream(dataPath_, fs_, CodePageIfNone));
+            MoveFirst();
+        } else if (large || smallChangedMuch) {
             holdWholeNow();
             MoveFirst();
         }

@@ -55,6 +55,7 @@ public:
     void setFilter(RecordFilter filter) override { filter_ = std::move(filter); }
     void reserve(std::uint64_t) override {}
     std::uint64_t room() const override;
+    bool makeRoom(FileSystem& fs, std::uint64_t records) override;
     bool paged() const override { return true; }
 
     void save(FileSystem& fs, FileSetWriter* swap) override;

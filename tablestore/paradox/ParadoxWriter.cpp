@@ -101,6 +101,8 @@ int largestBlockKb(const TableImage& image) {
     return image.paradox.version >= kLevel7 || image.paradox.mayRaiseLevel ? kMaxBlockKb : kMaxBlockKbBeforeLevel7;
 }
 
+}  // namespace
+
 // Keeps the table's block size while its records fit into 65535 blocks, else takes the smallest
 // larger one that holds them; a table that grows past 4 KB blocks becomes a level-7 table.
 void chooseBlockSize(TableImage& image, std::size_t records) {
@@ -130,6 +132,8 @@ void chooseBlockSize(TableImage& image, std::size_t records) {
     }
     image.paradox.blockSizeKb = kb;
 }
+
+namespace {
 
 // A table made anew drops the old table's files that describe the old structure: its validity checks
 // (.VAL) and secondary indexes name fields by number, which now mean other fields.

@@ -37,6 +37,10 @@ TableError sortOrderNotKept(const TableImage& image);
 // replaces them all together, and until then nothing is replaced.
 void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined = nullptr);
 
+// Keeps the table's block size while this many records fit into 65535 blocks, else takes the
+// smallest larger one its level allows (a table made anew may become a level-7 table, with a new
+// header). Throws TableError (Limit) when none holds them.
+void chooseBlockSize(TableImage& image, std::size_t records);
 // The most records the table can hold: 65535 blocks of the largest size its level allows (32 KB at
 // level 7 or for a new table that may be raised to it, 4 KB below). Throws nothing.
 std::uint64_t maxRecords(const TableImage& image);

@@ -525,3 +525,56 @@ TEST(ParadoxPaged, AFailedSaveAfterMemoValuesWereAppendedIsReportedNotRepeated) 
     t.CloseDiscarding();
     EXPECT_EQ(folderSnapshot(dir.path()), before);
 }
+
+// A table whose blocks would run out is written anew with larger blocks before a run, its records
+// and memo values unchanged, and is then changed block by block as before.
+TEST(ParadoxPaged, ATableOutOfBlocksIsRewrittenWithLargerOnes) {
+    TempDir dir, twin;
+    const std::vector<FieldSpec> fields{{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 20}, {"Notiz", FieldType::Memo, 12}};
+    for (const TempDir* d : {&dir, &twin}) {
+        MakeTable(d->path(), "VOLL.DB", fields, 1);
+        Table t;
+        openTable(t, d->file("VOLL.DB"), false);
+        for (int i = 1; i <= 700; ++i) {
+            t.BeginAppend();
+            t.SetAsInteger(0, i * 3);
+            t.SetAsString(2, std::string(static_cast<std::size_t>(i % 50 * 40), 'v'), kDe);
+            t.PostRecord();
+        }
+        t.CloseTable();
+    }
+    const std::string path = dir.file("VOLL.DB");
+    const std::string before = dumpOf(path);
+    ASSERT_EQ(readFile(path)[paradox::kBlockSizeAt], 2);
+    {
+        TableStream s = paradox::openStream(path, realFileSystem(), 0);
+        paradox::PagedRecords store(*s.image, realFileSystem());
+        // More records than 65535 blocks of 2 KB hold: the next size that holds them.
+        EXPECT_TRUE(store.makeRoom(realFileSystem(), 65535u * 60u));
+    }
+    EXPECT_EQ(readFile(path)[paradox::kBlockSizeAt], 3);
+    EXPECT_EQ(dumpOf(path), before);
+    EXPECT_EQ(checkPrimaryIndex(path, dir.file("VOLL.PX")), "");
+    EXPECT_EQ(pxread(path), pxread(twin.file("VOLL.DB")));
+    {
+        TableStream s = paradox::openStream(path, realFileSystem(), 0);
+        paradox::PagedRecords store(*s.image, realFileSystem());
+        // No blocks above 4 KB below level 7: refused, the files as they were.
+        EXPECT_THROW(store.makeRoom(realFileSystem(), 65535u * 200u), TableError);
+        EXPECT_EQ(readFile(path)[paradox::kBlockSizeAt], 3);
+    }
+    // Changed paged afterwards, as a whole save would change its twin.
+    for (const TempDir* d : {&dir, &twin}) {
+        Table t;
+        openTable(t, d->file("VOLL.DB"), d == &dir);
+        for (int k = 1; k < 600; k += 3) {
+            t.BeginAppend();
+            t.SetAsInteger(0, k);
+            t.SetAsString(2, "neu " + std::to_string(k), kDe);
+            t.PostRecord();
+        }
+        t.CloseTable();
+    }
+    EXPECT_EQ(dumpOf(path), dumpOf(twin.file("VOLL.DB")));
+    EXPECT_EQ(checkPrimaryIndex(path, dir.file("VOLL.PX")), "");
+}
