@@ -21,6 +21,8 @@ unsigned char baseLetter(char32_t cp) {
 
 KeyOrder::KeyOrder(const TableImage& image)
     : image_(image), keyFields_(image.keyFieldCount), byteOrder_(image.paradox.sortOrder == 0) {
+    for (int i = 0; i < keyFields_ && i < static_cast<int>(image.fields.size()); ++i)
+        textKey_ = textKey_ || image.fields[static_cast<std::size_t>(i)].physicalType == paradox::kAlpha;
     for (int b = 0; b < 256; ++b) {
         std::string one(1, static_cast<char>(b));
         std::string utf8 = decodeCodePage(one, image.codePage);

@@ -64,11 +64,14 @@ public:
     }
     int compare(const char* a, const char* b) const { return compare(a, b, keyFields_); }
     int keyFields() const { return keyFields_; }
+    // True when keys compare as their bytes do (no text field under a language sort order).
+    bool comparesBytes() const { return byteOrder_ || !textKey_; }
 
 private:
     const TableImage& image_;
     int keyFields_;
     bool byteOrder_;
+    bool textKey_ = false;
     unsigned char weight_[256];
 };
 

@@ -83,6 +83,8 @@ public:
         (void)fs, (void)records;
         return false;
     }
+    // Brings the image's order up to date with what the store holds back (for readers of the image).
+    virtual void settle() {}
     // True for a store that reads its records from the files as needed and writes only what changed.
     virtual bool paged() const { return false; }
 

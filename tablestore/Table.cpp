@@ -37,6 +37,7 @@ TableFormat Table::format() const {
 
 const TableImage& Table::image() const {
     requireActive();
+    store_->settle();
     return *image_;
 }
 

@@ -191,10 +191,13 @@ std::optional<Place> PagedRecords::last() {
 }
 
 std::optional<Place> PagedRecords::next(Place p) {
+    // The cursor of an empty table holds no place of a block: nothing follows it.
+    if (!index_.positionOf(p.at)) return std::nullopt;
     return guarded([&] { return shownFrom(posOf(p), p.slot + 1); });
 }
 
 std::optional<Place> PagedRecords::prior(Place p) {
+    if (!index_.positionOf(p.at)) return std::nullopt;
     return guarded([&] { return shownBefore(posOf(p), p.slot); });
 }
 
@@ -214,6 +217,7 @@ std::optional<Place> PagedRecords::atNumber(std::uint64_t number) {
 }
 
 std::uint64_t PagedRecords::numberOf(Place p) {
+    if (!index_.positionOf(p.at)) return 0;
     return guarded([&]() -> std::uint64_t {
         const std::size_t pos = posOf(p);
         if (!filter_) return index_.recordsBefore(pos) + p.slot + 1;
