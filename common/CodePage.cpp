@@ -7,7 +7,7 @@
 #include <iconv.h>
 #include <map>
 #include <mutex>
-#include <unordered_map>
+#include <vector>
 
 namespace kimport {
 
@@ -21,17 +21,21 @@ const char16_t* highTable(int codePage) {
     return nullptr;
 }
 
-// Reverse maps are built once per code page on first use.
-const std::unordered_map<char32_t, unsigned char>& reverseTable(int codePage) {
+// Reverse maps are built once per code page on first use: the byte of every code point of the
+// Basic Multilingual Plane (all a table-driven page holds), 0 where the page has none. A flat table:
+// a value's every character above ASCII is looked up here.
+const std::vector<unsigned char>& reverseTable(int codePage) {
     static std::mutex mutex;
-    static std::map<int, std::unordered_map<char32_t, unsigned char>> cache;
+    static std::map<int, std::vector<unsigned char>> cache;
     std::lock_guard<std::mutex> guard(mutex);
     auto it = cache.find(codePage);
     if (it != cache.end()) return it->second;
-    auto& map = cache[codePage];
+    auto& bytes = cache[codePage];
+    bytes.assign(0x10000, 0);
     const char16_t* high = highTable(codePage);
-    for (int b = 0x80; b <= 0xFF; ++b) map.emplace(high[b - 0x80], static_cast<unsigned char>(b));
-    return map;
+    for (int b = 0x80; b <= 0xFF; ++b)
+        if (bytes[high[b - 0x80]] == 0) bytes[high[b - 0x80]] = static_cast<unsigned char>(b);
+    return bytes;
 }
 
 // The iconv name of a Windows code page number.
@@ -215,8 +219,8 @@ bool encodeInto(std::string_view text, int codePage, std::string& out, char32_t*
                 out += static_cast<char>(cp);
                 continue;
             }
-        } else if (auto it = reverse->find(cp); it != reverse->end()) {
-            out += static_cast<char>(it->second);
+        } else if (cp < reverse->size() && (*reverse)[cp] != 0) {
+            out += static_cast<char>((*reverse)[cp]);
             continue;
         }
         if (bad && exact) *bad = cp;
@@ -257,12 +261,12 @@ std::string DosToWindowsText(std::string_view text) {
         }
         std::size_t start = pos;
         char32_t cp = nextCodePoint(text, pos);
-        auto it = reverse1252.find(cp);
-        if (it == reverse1252.end()) {
+        const unsigned char byte = cp < reverse1252.size() ? reverse1252[cp] : 0;
+        if (byte == 0) {
             out.append(text.substr(start, pos - start));
             continue;
         }
-        appendUtf8(out, dos[it->second - 0x80]);
+        appendUtf8(out, dos[byte - 0x80]);
     }
     return out;
 }
