@@ -148,10 +148,9 @@ std::size_t ImageRecords::keyPosition(const char* row) const {
 
 std::optional<Place> ImageRecords::seek(const char* probe, int fields) {
     if (!keyOrder_) return std::nullopt;
-    // A whole key is looked up in the hash: the record is named by its row, its place in the order
-    // is not needed to read or change it.
-    if (fields >= keyOrder_->keyFields()) {
-        ensureKeys();
+    // Once keys come out of order, a whole key is looked up in the hash: the record is named by its
+    // row, its place in the order is not needed to read or change it.
+    if (fields >= keyOrder_->keyFields() && hashed(probe)) {
         if (auto r = keys_.find(probe)) return Place{*r, kByRow};
         return std::nullopt;
     }
@@ -163,16 +162,34 @@ std::optional<Place> ImageRecords::seek(const char* probe, int fields) {
     return std::nullopt;
 }
 
+bool ImageRecords::hashed(const char* row) {
+    if (keys_.built()) return true;
+    // Keys that rise from one lookup or insert to the next are found near the last one: searched for
+    // as before. Keys in no order would search the whole order each time: past a few descents they go
+    // through the hash.
+    if (!lastKey_.empty() && std::memcmp(lastKey_.data(), row, keyLength_) > 0) ++descents_;
+    lastKey_.assign(row, row + keyLength_);
+    if (descents_ < kDescentsBeforeHash) return false;
+    ensureKeys();
+    return true;
+}
+
 std::optional<Place> ImageRecords::insert(const char* row, std::optional<Place> before) {
-    if (keyOrder_) {
-        ensureKeys();
+    if (keyOrder_ && hashed(row)) {
         if (keys_.find(row)) return std::nullopt;
         const std::uint32_t r = image_.appendRow(row);
         makePending(r);
         keys_.add(r);
         return Place{r, kByRow};
     }
-    std::size_t at = before ? positionOf(*before) : image_.order.size();
+    settle();
+    std::size_t at = image_.order.size();
+    if (keyOrder_) {
+        at = keyPosition(row);
+        if (takenBy(at, std::nullopt, row) || takenBy(at + 1, std::nullopt, row)) return std::nullopt;
+    } else if (before) {
+        at = positionOf(*before);
+    }
     const std::uint32_t r = image_.appendRow(row);
     image_.order.insert(at, r);
     orderChanged();
@@ -181,34 +198,42 @@ std::optional<Place> ImageRecords::insert(const char* row, std::optional<Place> 
 
 std::optional<Place> ImageRecords::update(Place place, const char* row) {
     const auto recordLength = static_cast<std::size_t>(image_.recordLength);
-    if (!keyOrder_) {
-        const auto at = positionOf(place);
-        std::memcpy(image_.row(image_.order.at(at)), row, recordLength);
-        orderChanged();
-        return Place{at};
-    }
-    // A keyed record is changed in its row; one whose key changes moves among the pending rows.
-    ensureKeys();
-    std::uint32_t r = place.slot == kByRow ? static_cast<std::uint32_t>(place.at)
-                                           : image_.order.at(static_cast<std::size_t>(place.at));
-    const bool keyMoves = std::memcmp(image_.row(r), row, keyLength_) != 0;
-    if (!keyMoves) {
+    const std::uint32_t r = place.slot == kByRow ? static_cast<std::uint32_t>(place.at)
+                                                 : image_.order.at(static_cast<std::size_t>(place.at));
+    // A change that keeps the key can neither collide nor move.
+    if (!keyOrder_ || std::memcmp(image_.row(r), row, keyLength_) == 0) {
         std::memcpy(image_.row(r), row, recordLength);
         orderChanged();
         return place;
     }
-    if (keys_.find(row)) return std::nullopt;
-    if (!pending(r)) {
-        // Out of the order, into the pending rows.
-        const std::size_t at = positionOf(Place{r, kByRow});
-        image_.order.erase(at);
-        makePending(r);
+    if (keys_.built()) {
+        // The new key is checked in the hash; the record waits among the pending rows.
+        if (keys_.find(row)) return std::nullopt;
+        if (!pending(r)) {
+            const std::size_t at = positionOf(Place{r, kByRow});
+            image_.order.erase(at);
+            makePending(r);
+        }
+        keys_.remove(r);
+        std::memcpy(image_.row(r), row, recordLength);
+        keys_.add(r);
+        orderChanged();
+        return Place{r, kByRow};
     }
-    keys_.remove(r);
+    const std::size_t at = positionOf(place);
+    const std::size_t target = keyPosition(row);
+    if (takenBy(target, at, row) || takenBy(target + 1, at, row)) return std::nullopt;
     std::memcpy(image_.row(r), row, recordLength);
-    keys_.add(r);
+    image_.order.erase(at);
+    const std::size_t to = keyPosition(image_.row(r));
+    image_.order.insert(to, r);
     orderChanged();
-    return Place{r, kByRow};
+    return Place{to};
+}
+
+bool ImageRecords::takenBy(std::size_t position, std::optional<std::size_t> self, const char* row) const {
+    return position < image_.order.size() && (!self || position != *self) &&
+           keyOrder_->compare(image_.row(image_.order.at(position)), row) == 0;
 }
 
 std::optional<Place> ImageRecords::erase(Place place) {

@@ -2,9 +2,10 @@
 // cursor order in its RecordOrder, a keyed table's order kept by KeyOrder. A place is a position in
 // that order. A save writes the whole image through the format's writer.
 //
-// A keyed insert does not search for its place: whether its key is taken is asked of a hash of all
-// keys (KeyHash), and the row waits among the pending ones until something needs the order (a walk, a
-// record number, a save); then the pending rows are sorted once and merged in. A place handed out
+// Keys that come in rising order are searched for near the last one, as a sorted source brings them.
+// Once they come in no order, a keyed insert no longer searches for its place: whether its key is taken is asked of a hash of all keys (KeyHash), and the row waits among
+// the pending ones until something needs the order (a walk, a record number, a save); then the pending
+// rows are sorted once and merged in. A place handed out
 // for such a row, or for one found by its whole key, names the row itself (slot kByRow) and stays
 // good across the merge.
 //
@@ -69,6 +70,11 @@ private:
     bool pending(std::uint32_t row) const { return row < isPending_.size() && isPending_[row]; }
     void makePending(std::uint32_t row);
     void ensureKeys();
+    // Whether a lookup or insert of this key goes through the hash (keys have come out of order).
+    bool hashed(const char* row);
+    // Whether the record at this position, other than `self`, has the row's key.
+    bool takenBy(std::size_t position, std::optional<std::size_t> self, const char* row) const;
+    static constexpr int kDescentsBeforeHash = 64;
     bool shown(std::size_t position) const { return !filter_ || filter_(image_.row(image_.order.at(position))); }
     // The first position from this one on that the filter lets through.
     std::optional<Place> shownFrom(std::size_t position) const;
@@ -87,6 +93,8 @@ private:
     KeyHash keys_;
     std::vector<std::uint32_t> pending_;  // keyed rows not yet in the order, as they came
     std::vector<bool> isPending_;         // by row id
+    std::vector<char> lastKey_;           // the key of the last whole-key lookup or insert
+    int descents_ = 0;                    // those whose key lay below the one before
     std::size_t keyLength_ = 0;
 };
 
