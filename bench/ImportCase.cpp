@@ -69,10 +69,10 @@ bool runCase(const ImportCase& c, int rounds) {
                 ours.ok ? "" : "  (kimport failed)");
     std::string others = "   ";
     for (std::size_t p = 0; p < peers.size(); ++p) {
-        char part[160];
-        std::snprintf(part, sizeof part, " %s %.3f s (peak %.1f MB)%s;", c.peers[p].name.c_str(), peers[p].best,
+        char piece[160];
+        std::snprintf(piece, sizeof piece, " %s %.3f s (peak %.1f MB)%s;", c.peers[p].name.c_str(), peers[p].best,
                       static_cast<double>(peers[p].peakKb) / 1024, peers[p].ok ? "" : " FAILED");
-        others += part;
+        others += piece;
     }
     if (!others.empty() && others.back() == ';') others.pop_back();
     std::printf("%s\n", others.c_str());
