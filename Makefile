@@ -22,6 +22,8 @@ build: deps
 
 bench: build
 	@sh scripts/install-deps --bench
+	@# DuckDB's Node package for bench_import, beside bin/ (the benchmark goes on without it).
+	@sh bench/duckdb/install.sh $(BUILD_DIR)/bench-node
 	cmake --build $(BUILD_DIR) -j $(JOBS) --target benchmarks
 	@# bench_import runs bench_upsert at its end.
 	@for b in $(BUILD_DIR)/bin/bench_*; do [ "$${b##*/}" != bench_upsert ] && [ -x "$$b" ] && "$$b"; done; true

@@ -22,11 +22,12 @@ using kimport::bench::Timed;
 
 namespace {
 
-const std::int64_t kRecords =
-    std::getenv("KIMPORT_BENCH_RECORDS") ? std::atoll(std::getenv("KIMPORT_BENCH_RECORDS")) : 2500000;
+constexpr int kRows = 1000;
+// At least as many records as rows: the scattered keys are drawn without repeats from the table's.
+const std::int64_t kRecords = std::max<std::int64_t>(
+    kRows, std::getenv("KIMPORT_BENCH_RECORDS") ? std::atoll(std::getenv("KIMPORT_BENCH_RECORDS")) : 2500000);
 const int kRounds =
     std::getenv("KIMPORT_BENCH_ROUNDS") ? std::max(1, std::atoi(std::getenv("KIMPORT_BENCH_ROUNDS"))) : 3;
-constexpr int kRows = 1000;
 
 std::vector<FieldSpec> fields() {
     return {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 40}, {"Ort", FieldType::String, 30}};
