@@ -165,10 +165,15 @@ std::optional<Place> ImageRecords::seek(const char* probe, int fields) {
 bool ImageRecords::hashed(const char* row) {
     if (keys_.built()) return true;
     // Keys that rise from one lookup or insert to the next are found near the last one: searched for
-    // as before. Keys in no order would search the whole order each time: past a few descents they go
+    // as before, also when two rising runs alternate (a record and the new key it gets). Keys in no
+    // order would search the whole order each time: past a few that lie below both runs they go
     // through the hash.
-    if (!lastKey_.empty() && std::memcmp(lastKey_.data(), row, keyLength_) > 0) ++descents_;
-    lastKey_.assign(row, row + keyLength_);
+    auto below = [&](const std::vector<char>& last) {
+        return !last.empty() && std::memcmp(last.data(), row, keyLength_) > 0;
+    };
+    if (below(lastKeys_[0]) && below(lastKeys_[1])) ++descents_;
+    std::swap(lastKeys_[0], lastKeys_[1]);
+    lastKeys_[0].assign(row, row + keyLength_);
     if (descents_ < kDescentsBeforeHash) return false;
     ensureKeys();
     return true;

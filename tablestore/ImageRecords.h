@@ -93,7 +93,7 @@ private:
     KeyHash keys_;
     std::vector<std::uint32_t> pending_;  // keyed rows not yet in the order, as they came
     std::vector<bool> isPending_;         // by row id
-    std::vector<char> lastKey_;           // the key of the last whole-key lookup or insert
+    std::vector<char> lastKeys_[2];       // the keys of the last two whole-key lookups or inserts
     int descents_ = 0;                    // those whose key lay below the one before
     std::size_t keyLength_ = 0;
 };

@@ -3,7 +3,9 @@
 // The key fields lead a Paradox record, so a key is the record's first keyLength bytes, and two keys
 // are equal exactly when those bytes are (KeyOrder's order too compares equal only then).
 //
-// Open addressing over row ids; a removed row leaves a mark that a later growth clears.
+// Open addressing over row ids, each slot with 32 bits of its key's hash beside it, so that a probe
+// reaches into a row only when those agree; at most half full, so that a key not there is known after
+// a probe or two. A removed row leaves a mark that a later growth clears.
 #pragma once
 
 #include "tablestore/TableImage.h"
@@ -30,13 +32,18 @@ public:
     void remove(std::uint32_t row);
 
 private:
-    static constexpr std::uint32_t kEmpty = 0, kRemoved = 1;  // other slots hold row + 2
+    struct Slot {
+        std::uint32_t row = kEmpty;  // row + 2
+        std::uint32_t check = 0;     // the high half of the key's hash
+    };
+    static constexpr std::uint32_t kEmpty = 0, kRemoved = 1;
     std::uint64_t hashOf(const char* key) const;
     void grow();
+    void place(std::uint32_t row, std::uint64_t hash);
 
     const TableImage& image_;
     std::size_t keyLength_;
-    std::vector<std::uint32_t> slots_;
+    std::vector<Slot> slots_;
     std::size_t used_ = 0, removed_ = 0;
     bool built_ = false;
 };

@@ -34,7 +34,7 @@ void setRecords(char* block, std::size_t records, std::size_t recordSize);
 // The memory a table's blocks may take: the cache of blocks read and changed, and the changed pages
 // the patch holds before it writes them into the new file.
 struct BlockLimits {
-    std::size_t cacheBytes = std::size_t{4} << 20;
+    std::size_t cacheBytes = std::size_t{32} << 20;
     std::size_t patchBudget = std::size_t{48} << 20;
 };
 
