@@ -63,8 +63,9 @@ public:
     // afresh. A Paradox table with blob fields, or a file the store cannot follow, is held whole.
     bool Paged = false;
     // A paged table whose data file is smaller than this is held whole when told of a change of a
-    // quarter of its records or more (ReserveRecords): a whole save is quicker then, and costs little memory.
-    static constexpr std::uint64_t kPagedPays = std::uint64_t{32} << 20;
+    // quarter of its records or more (ReserveRecords): such a change touches most of its blocks, and a
+    // whole save makes it quicker in memory of the same order.
+    static constexpr std::uint64_t kPagedPays = std::uint64_t{128} << 20;
 
     // Reads the table into memory (only its first batch when Sequential) and takes its lock, exclusive
     // when Exclusive is set, else shared. A save another process left unfinished is completed first,
