@@ -6,15 +6,50 @@
 #include "tablestore/dbase/DbfNumbers.h"
 
 #include <charconv>
+#include <cstdint>
 #include <cmath>
 
 namespace kimport::dbase {
+
+namespace {
+
+// The usual field: an optional minus, digits, a point and digits, at most 15 digits in all. Read
+// without a copy: the digits as a whole number divided by a power of ten, both exact in a double, so
+// the one rounding of the division gives the double nearest the decimal, as from_chars does.
+std::optional<double> parsePlainNumber(std::string_view text) {
+    static constexpr double kPowers[] = {1e0, 1e1, 1e2,  1e3,  1e4,  1e5,  1e6,  1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    std::size_t i = 0;
+    const bool negative = !text.empty() && text[0] == '-';
+    if (negative) ++i;
+    std::int64_t digits = 0;
+    int count = 0, decimals = 0;
+    bool point = false;
+    for (; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c >= '0' && c <= '9') {
+            if (++count > 15) return std::nullopt;
+            digits = digits * 10 + (c - '0');
+            decimals += point ? 1 : 0;
+        } else if (c == '.' && !point) {
+            point = true;
+        } else {
+            return std::nullopt;
+        }
+    }
+    if (count == 0) return std::nullopt;
+    const double value = static_cast<double>(digits) / kPowers[decimals];
+    return negative ? -value : value;
+}
+
+}  // namespace
 
 std::optional<double> parseFieldNumber(std::string_view text) {
     const std::string_view blanks(" \0", 2);
     std::size_t first = text.find_first_not_of(blanks);
     if (first == std::string_view::npos) return std::nullopt;
     text = text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    if (std::optional<double> plain = parsePlainNumber(text)) return plain;
 
     std::string clean;
     clean.reserve(text.size());
