@@ -45,10 +45,13 @@ std::optional<double> parsePlainNumber(std::string_view text) {
 }  // namespace
 
 std::optional<double> parseFieldNumber(std::string_view text) {
-    const std::string_view blanks(" \0", 2);
-    std::size_t first = text.find_first_not_of(blanks);
-    if (first == std::string_view::npos) return std::nullopt;
-    text = text.substr(first, text.find_last_not_of(blanks) - first + 1);
+    // Blanks and zero bytes around the number go; a loop, not find_first_not_of with its search per byte.
+    auto blank = [](char c) { return c == ' ' || c == '\0'; };
+    std::size_t first = 0, last = text.size();
+    while (first < last && blank(text[first])) ++first;
+    while (last > first && blank(text[last - 1])) --last;
+    if (first == last) return std::nullopt;
+    text = text.substr(first, last - first);
     if (std::optional<double> plain = parsePlainNumber(text)) return plain;
 
     std::string clean;
