@@ -14,16 +14,10 @@ namespace {
 std::uint32_t rowOf(std::uint32_t r) { return r; }
 std::uint32_t rowOf(const std::pair<std::uint64_t, std::uint32_t>& p) { return p.second; }
 
-std::size_t keyLengthOf(const TableImage& image) {
-    std::size_t n = 0;
-    for (int i = 0; i < image.keyFieldCount; ++i) n += static_cast<std::size_t>(image.fields[static_cast<std::size_t>(i)].length);
-    return n;
-}
-
 }  // namespace
 
 ImageRecords::ImageRecords(TableImage& image)
-    : image_(image), keys_(image, keyLengthOf(image)), keyLength_(keyLengthOf(image)) {
+    : image_(image), keys_(image, image.keyLength()), keyLength_(image.keyLength()) {
     if (image.format == TableFormat::Paradox && image.keyFieldCount > 0) keyOrder_ = std::make_unique<KeyOrder>(image);
 }
 

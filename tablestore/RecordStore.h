@@ -8,6 +8,9 @@
 // count; a key lookup finds any record.
 #pragma once
 
+#include "common/FileSets.h"
+#include "tablestore/TableError.h"
+
 #include <cstdint>
 #include <functional>
 #include <optional>
@@ -92,5 +95,12 @@ public:
     // throws what the writer throws. The records held stay as they are.
     virtual void save(FileSystem& fs, FileSetWriter* swap) = 0;
 };
+
+// The refusal of what a store that reads its records as needed cannot do in place (Usage).
+[[noreturn]] inline void refuseWhilePaged(const std::string& what, const std::string& dataPath) {
+    throw TableError(what + " ist bei der Tabelle " + fileNameOf(dataPath) +
+                         " nicht möglich, solange sie seitenweise geöffnet ist.",
+                     TableError::Kind::Usage, dataPath);
+}
 
 }  // namespace kimport

@@ -254,6 +254,8 @@ private:
     // Takes a dBase table read as needed, or whole when it cannot be.
     void holdPaged(TableStream stream);
     void holdWholeNow();
+    // The table's data file opened as a stream by its format's reader.
+    TableStream streamOfFile();
     // Takes a stream's structure and its first batch.
     void adoptStream(TableStream stream);
 

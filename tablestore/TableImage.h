@@ -72,6 +72,12 @@ struct TableImage {
     DbaseFacts dbase;
 
     std::uint32_t rowCount() const { return rows.count(); }
+    // The bytes of the primary key: the key fields lead the record, so it is its first this many bytes.
+    std::size_t keyLength() const {
+        std::size_t n = 0;
+        for (int i = 0; i < keyFieldCount; ++i) n += static_cast<std::size_t>(fields[static_cast<std::size_t>(i)].length);
+        return n;
+    }
     char* row(std::uint32_t r) { return rows.at(r); }
     const char* row(std::uint32_t r) const { return rows.at(r); }
     // A zeroed (Paradox) or blank (dBase) row in the format's layout.

@@ -128,14 +128,11 @@ void Table::OpenTable() {
         if (!fs_.exists(dataPath_) || fs_.isDirectory(dataPath_))
             throw TableError("Die Tabelle " + given + " existiert nicht.", TableError::Kind::Missing, dataPath_);
         if (Sequential) {
-            adoptStream(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
-                                                  : dbase::openStream(dataPath_, fs_, CodePageIfNone));
+            adoptStream(streamOfFile());
         } else if (Paged) {
-            holdPaged(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
-                                               : dbase::openStream(dataPath_, fs_, CodePageIfNone));
+            holdPaged(streamOfFile());
         } else {
-            holdWhole(isParadoxPath(dataPath_) ? paradox::readTable(dataPath_, fs_, CodePageIfNone)
-                                               : dbase::readTable(dataPath_, fs_, CodePageIfNone));
+            holdWhole(readWhole(streamOfFile()));
         }
     });
     dirty_ = false;
@@ -148,6 +145,11 @@ void Table::holdWhole(std::unique_ptr<TableImage> image) {
     store_ = std::move(store);
     image_ = std::move(image);
     streamed_ = false;
+}
+
+TableStream Table::streamOfFile() {
+    return isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
+                                    : dbase::openStream(dataPath_, fs_, CodePageIfNone);
 }
 
 void Table::holdPaged(TableStream stream) {
@@ -164,7 +166,7 @@ void Table::holdPaged(TableStream stream) {
         } catch (const TableError& e) {
             // A chain the store cannot keep as it is: the whole reader reads what it can of it.
             if (e.kind() != TableError::Kind::Damaged) throw;
-            holdWhole(paradox::readTable(dataPath_, fs_, CodePageIfNone));
+            holdWhole(readWhole(streamOfFile()));
             return;
         }
     } else {
@@ -176,9 +178,7 @@ void Table::holdPaged(TableStream stream) {
 
 void Table::holdWholeNow() {
     // Read again whole, as an open without Paged would: nothing may be pending.
-    const int codePage = CodePageIfNone;
-    holdWhole(image_->format == TableFormat::Paradox ? paradox::readTable(dataPath_, fs_, codePage)
-                                                     : dbase::readTable(dataPath_, fs_, codePage));
+    holdWhole(readWhole(streamOfFile()));
     openedIdentity_ = fs_.identity(dataPath_);
 }
 
@@ -298,8 +298,7 @@ void Table::ReserveRecords(std::uint64_t more) {
         if (remade) {
             // Written anew with larger blocks: read again as needed from the new files.
             openedIdentity_ = fs_.identity(dataPath_);
-            holdPaged(isParadoxPath(dataPath_) ? paradox::openStream(dataPath_, fs_, CodePageIfNone)
-                                               : dbase::openStream(dataPath_, fs_, CodePageIfNone));
+            holdPaged(streamOfFile());
             MoveFirst();
         } else if (large || smallChangedMuch) {
             holdWholeNow();

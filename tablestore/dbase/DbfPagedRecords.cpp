@@ -201,7 +201,7 @@ std::uint64_t PagedRecords::numberOf(Place p) {
 }
 
 std::optional<Place> PagedRecords::insert(const char* row, std::optional<Place> before) {
-    if (before) refuse("Einfügen vor einem Datensatz");
+    if (before) refuseWhilePaged("Einfügen vor einem Datensatz", image_.dataPath);
     if (total_ >= UINT32_MAX)
         throw TableError("Die Tabelle " + shownName(image_.dataPath) + " kann keine weiteren Datensätze aufnehmen",
                          TableError::Kind::Limit, image_.dataPath);
@@ -232,17 +232,11 @@ std::optional<Place> PagedRecords::erase(Place p) {
 }
 
 void PagedRecords::clear() {
-    refuse("Leeren");
+    refuseWhilePaged("Leeren", image_.dataPath);
 }
 
 void PagedRecords::pack() {
-    refuse("Packen");
-}
-
-void PagedRecords::refuse(const char* what) const {
-    throw TableError(std::string(what) + " ist bei der Tabelle " + shownName(image_.dataPath) +
-                         " nicht möglich, solange sie seitenweise geöffnet ist.",
-                     TableError::Kind::Usage, image_.dataPath);
+    refuseWhilePaged("Packen", image_.dataPath);
 }
 
 std::size_t PagedRecords::heldBytes() const {
@@ -257,7 +251,7 @@ std::size_t PagedRecords::heldBytes() const {
 void PagedRecords::save(FileSystem& fs, FileSetWriter* swap) {
     // The new file is read afterwards in place of the old one, which a swap of other tables would
     // only replace at its own commit.
-    if (swap) refuse("Speichern zusammen mit anderen Tabellen");
+    if (swap) refuseWhilePaged("Speichern zusammen mit anderen Tabellen", image_.dataPath);
     // Values appended to a memo file another program replaced would not be where the records say.
     if (memos_) memos_->requireUnchanged();
     std::vector<const char*> changed;

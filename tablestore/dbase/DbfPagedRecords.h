@@ -85,7 +85,6 @@ private:
     // Records marked deleted in the file as read, counted once by a walk over the flags.
     std::uint64_t deletedInFile();
     void readWindow(std::uint64_t first);
-    [[noreturn]] void refuse(const char* what) const;
 
     TableImage& image_;
     FileSystem& fs_;

@@ -163,7 +163,7 @@ PrimaryIndexInput indexInputFor(const TableImage& image, int changeStamp) {
     const auto fieldList =
         image.originalHeader.begin() + static_cast<std::ptrdiff_t>(fieldListStart(image.paradox.version));
     in.keyFieldInfo.assign(fieldList, fieldList + 2 * image.keyFieldCount);
-    for (int i = 0; i < image.keyFieldCount; ++i) in.keyLength += image.fields[static_cast<std::size_t>(i)].length;
+    in.keyLength = static_cast<int>(image.keyLength());
     in.version = image.paradox.version;
     in.sortOrder = image.paradox.sortOrder;
     in.changeStamp = changeStamp;

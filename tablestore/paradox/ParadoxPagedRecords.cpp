@@ -19,12 +19,6 @@ namespace {
 // A .PX larger than this is not read: the chain is walked instead (65535 blocks of 32 KB would be 2 GB).
 constexpr std::uint64_t kMostIndexBytes = std::uint64_t{64} << 20;
 
-std::size_t keyLengthOf(const TableImage& image) {
-    std::size_t n = 0;
-    for (int i = 0; i < image.keyFieldCount; ++i) n += static_cast<std::size_t>(image.fields[static_cast<std::size_t>(i)].length);
-    return n;
-}
-
 [[noreturn]] void notKept(const TableImage& image, const std::string& detail) {
     throw TableError("Die Tabelle " + fileNameOf(image.dataPath) + " ist beschädigt (" + detail + ").",
                      TableError::Kind::Damaged, image.dataPath);
@@ -35,7 +29,7 @@ std::size_t keyLengthOf(const TableImage& image) {
 PagedRecords::PagedRecords(TableImage& image, FileSystem& fs, BlockFile::Limits limits)
     : image_(image),
       files_(image, fs, limits),
-      index_(keyLengthOf(image)),
+      index_(image.keyLength()),
       verified_(kMaxBlocks + 1, false),
       blobs_(image, fs, files_) {
     if (image.keyFieldCount > 0) keyOrder_ = std::make_unique<KeyOrder>(image);
@@ -531,7 +525,7 @@ std::optional<Place> PagedRecords::erase(Place p) {
 }
 
 void PagedRecords::clear() {
-    refuse("Leeren");
+    refuseWhilePaged("Leeren", image_.dataPath);
 }
 
 void PagedRecords::noteAutoIncrement(const char* row) {
@@ -548,16 +542,10 @@ std::uint64_t PagedRecords::room() const {
     return static_cast<std::uint64_t>(files_.blocksLeft()) * std::max<std::size_t>(1, files_.perBlock() / 2);
 }
 
-void PagedRecords::refuse(const char* what) const {
-    throw TableError(std::string(what) + " ist bei der Tabelle " + fileNameOf(image_.dataPath) +
-                         " nicht möglich, solange sie seitenweise geöffnet ist.",
-                     TableError::Kind::Usage, image_.dataPath);
-}
-
 void PagedRecords::save(FileSystem& fs, FileSetWriter* swap) {
     // The new file is read afterwards in place of the old one, which a swap of other tables would
     // only replace at its own commit.
-    if (swap) refuse("Speichern zusammen mit anderen Tabellen");
+    if (swap) refuseWhilePaged("Speichern zusammen mit anderen Tabellen", image_.dataPath);
     ChainCounts chain;
     chain.records = static_cast<std::uint32_t>(index_.records());
     chain.usedBlocks = static_cast<std::uint32_t>(index_.size());

@@ -98,7 +98,6 @@ private:
     // The record for a row of the cursor's (blob values stored); valid until the next call.
     const char* recordFor(const char* row);
     void changed() { ++version_; }
-    [[noreturn]] void refuse(const char* what) const;
 
     TableImage& image_;
     BlockFile files_;

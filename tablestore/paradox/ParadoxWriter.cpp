@@ -188,11 +188,7 @@ void writeTable(TableImage& image, FileSystem& fs, FileSetWriter* joined) {
     BufferedOutput out(dbFile);
     out.write(header.data(), header.size());
 
-    const int keyLength = [&] {
-        int n = 0;
-        for (int i = 0; i < image.keyFieldCount; ++i) n += image.fields[static_cast<std::size_t>(i)].length;
-        return n;
-    }();
+    const std::size_t keyLength = image.keyLength();
     std::vector<char> firstKeys;
     std::vector<std::uint16_t> counts;
     std::string dir = directoryOf(image.dataPath), base = baseNameOf(image.dataPath);

@@ -37,6 +37,22 @@ inline void makeNumberedTable(const std::string& path, int records) {
     t.CloseTable();
 }
 
+// Appends customers to a table whose first two fields are a number and a text: numbers step, 2·step
+// ... records·step, each named "Kunde <number>".
+inline void appendCustomers(const std::string& path, int records, int step = 1) {
+    Table t;
+    t.setPath(path);
+    t.Exclusive = true;
+    t.OpenTable();
+    for (int i = 1; i <= records; ++i) {
+        t.BeginAppend();
+        t.SetAsInteger(0, i * step);
+        t.SetAsString(1, "Kunde " + std::to_string(i * step), FormatSettings::german());
+        t.PostRecord();
+    }
+    t.CloseTable();
+}
+
 // A field of a table image by its exact name.
 inline const FieldDef& field(const TableImage& t, const std::string& name) {
     for (const FieldDef& f : t.fields)

@@ -24,16 +24,7 @@ const FormatSettings kDe = FormatSettings::german();
 
 std::string makeTable(const TempDir& dir, int records) {
     MakeTable(dir.path(), "KUNDEN.DBF", {{"NR", FieldType::Integer}, {"NAME", FieldType::String, 20}});
-    Table t;
-    t.setPath(dir.file("KUNDEN.DBF"));
-    t.OpenTable();
-    for (int i = 1; i <= records; ++i) {
-        t.BeginAppend();
-        t.SetAsInteger(0, i);
-        t.SetAsString(1, "Kunde " + std::to_string(i), kDe);
-        t.PostRecord();
-    }
-    t.CloseTable();
+    appendCustomers(dir.file("KUNDEN.DBF"), records);
     return dir.file("KUNDEN.DBF");
 }
 

@@ -30,16 +30,7 @@ std::string pxreadExe() { return KIMPORT_PXREAD_EXE; }
 // Records of 4 + 40 bytes: 46 to a 2 KB block, so a few hundred changes split and free many blocks.
 std::string makeTable(const std::string& dir, const std::string& name, int records, int keyFields, int step = 2) {
     MakeTable(dir, name, {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 40}}, keyFields);
-    Table t;
-    t.setPath(dir + "/" + name);
-    t.OpenTable();
-    for (int i = 1; i <= records; ++i) {
-        t.BeginAppend();
-        t.SetAsInteger(0, i * step);
-        t.SetAsString(1, "Kunde " + std::to_string(i * step), kDe);
-        t.PostRecord();
-    }
-    t.CloseTable();
+    appendCustomers(dir + "/" + name, records, step);
     return dir + "/" + name;
 }
 

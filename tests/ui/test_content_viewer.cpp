@@ -24,17 +24,7 @@ const FormatSettings kDe = FormatSettings::german();
 
 std::string makeTable(const TempDir& dir, const std::string& name, int records) {
     MakeTable(dir.path(), name, {{"Nr", FieldType::Integer, 0}, {"Name", FieldType::String, 20}}, 1);
-    Table t;
-    t.setPath(dir.file(name));
-    t.Exclusive = true;
-    t.OpenTable();
-    for (int i = 1; i <= records; ++i) {
-        t.BeginAppend();
-        t.SetAsInteger(0, i);
-        t.SetAsString(1, "Kunde " + std::to_string(i), kDe);
-        t.PostRecord();
-    }
-    t.CloseTable();
+    appendCustomers(dir.file(name), records);
     return dir.file(name);
 }
 
